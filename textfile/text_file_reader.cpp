@@ -1,0 +1,189 @@
+#include "textfile/text_file_reader.h"
+
+#include <cstdint>
+
+#if defined(_WIN32)
+#define VANTREL_FSEEK _fseeki64
+#define VANTREL_FTELL _ftelli64
+using FileOffset = __int64;
+#else
+#include <sys/types.h>
+#define VANTREL_FSEEK fseeko
+#define VANTREL_FTELL ftello
+using FileOffset = off_t;
+#endif
+
+namespace {
+
+constexpr char kLineFeed = 10;
+constexpr char kCarriageReturn = 13;
+constexpr char kSpace = 32;
+
+// The line's bytes are compared as signed values against the unsigned setting, so
+// no byte of 128 or above (Shift-JIS trail bytes among them) ever matches.
+bool Matches(char byte, char setting)
+{
+    return static_cast<unsigned char>(byte) < 128 && byte == setting;
+}
+
+std::string TrimTrailingSpaces(const std::string& line, std::size_t begin, std::size_t end)
+{
+    while (end > begin && line[end - 1] == kSpace) {
+        --end;
+    }
+    return line.substr(begin, end - begin);
+}
+
+}  // namespace
+
+CTextFileReader::CTextFileReader() = default;
+
+CTextFileReader::~CTextFileReader()
+{
+    CTextFileReader::Close();
+}
+
+bool CTextFileReader::Open(const std::string& path)
+{
+    if (m_bOpen == 1) {
+        Close();
+    }
+    m_bError = false;
+    m_pFile = std::fopen(path.c_str(), "rb");
+    if (m_pFile == nullptr) {
+        return false;
+    }
+    m_bOpen = 1;
+    return true;
+}
+
+void CTextFileReader::Close()
+{
+    if (m_bOpen == 1 && m_pFile != nullptr) {
+        std::fclose(m_pFile);
+    }
+    m_pFile = nullptr;
+    m_bOpen = 0;
+}
+
+void CTextFileReader::SetDelimiter(char ch)
+{
+    m_chDelimiter = ch;
+}
+
+bool CTextFileReader::ReadLine()
+{
+    m_strLine.clear();
+    bool bRead = false;
+    if (m_pFile != nullptr) {
+        // fgets cannot tell where a line holding NUL bytes ends, so read in blocks with
+        // getc under one lock; lines of any length grow the string.
+        char block[4096];
+        std::size_t used = 0;
+        bool bLineEnd = false;
+#if defined(_WIN32)
+        _lock_file(m_pFile);
+#else
+        flockfile(m_pFile);
+#endif
+        for (;;) {
+#if defined(_WIN32)
+            const int ch = _getc_nolock(m_pFile);
+#else
+            const int ch = getc_unlocked(m_pFile);
+#endif
+            if (ch == EOF) {
+                break;
+            }
+            bRead = true;
+            if (ch == kLineFeed) {
+                bLineEnd = true;
+                break;
+            }
+            block[used++] = static_cast<char>(ch);
+            if (used == sizeof block) {
+                m_strLine.append(block, used);
+                used = 0;
+            }
+        }
+        m_strLine.append(block, used);
+        if (!bLineEnd && std::ferror(m_pFile)) {
+            m_bError = true;
+            bRead = false;
+        }
+#if defined(_WIN32)
+        _unlock_file(m_pFile);
+#else
+        funlockfile(m_pFile);
+#endif
+        if (!bRead) {
+            m_strLine.clear();
+        }
+    }
+    if (!m_strLine.empty() && m_strLine.back() == kCarriageReturn) {
+        m_strLine.back() = kLineFeed;
+    } else {
+        m_strLine.push_back(kLineFeed);
+    }
+    return bRead;
+}
+
+std::string CTextFileReader::GetField(std::int16_t n) const
+{
+    // The field being collected is always one run of the line: it starts at its first
+    // byte that is not a skipped leading space and runs up to the current position.
+    std::uint16_t counter = 0;
+    std::size_t begin = 0;
+    bool bCollecting = false;
+    const std::size_t size = m_strLine.size();
+    for (std::size_t pos = 0; pos < size; ++pos) {
+        const char ch = m_strLine[pos];
+        if (ch == kCarriageReturn || ch == kLineFeed) {
+            if (static_cast<std::int16_t>(counter) == n && bCollecting) {
+                return TrimTrailingSpaces(m_strLine, begin, pos);
+            }
+            return {};
+        }
+        if (Matches(ch, m_chDelimiter)) {
+            if (static_cast<std::int16_t>(counter) == n) {
+                return bCollecting ? TrimTrailingSpaces(m_strLine, begin, pos) : std::string();
+            }
+            ++counter;
+            bCollecting = false;
+            continue;
+        }
+        if (!bCollecting) {
+            if (Matches(ch, m_chComment)) {
+                return {};
+            }
+            if (ch == kSpace) {
+                continue;
+            }
+            bCollecting = true;
+            begin = pos;
+        }
+    }
+    // A string without a line end (set by a caller) ends like a line.
+    if (static_cast<std::int16_t>(counter) == n && bCollecting) {
+        return TrimTrailingSpaces(m_strLine, begin, size);
+    }
+    return {};
+}
+
+bool CTextFileReader::Seek(std::uint64_t offset)
+{
+    if (m_pFile == nullptr || offset > static_cast<std::uint64_t>(INT64_MAX)) {
+        return false;
+    }
+    std::clearerr(m_pFile);
+    return VANTREL_FSEEK(m_pFile, static_cast<FileOffset>(offset), SEEK_SET) == 0;
+}
+
+std::uint64_t CTextFileReader::Tell() const
+{
+    if (m_pFile == nullptr) {
+        return 0;
+    }
+    const auto pos = VANTREL_FTELL(m_pFile);
+    return pos < 0 ? 0 : static_cast<std::uint64_t>(pos);
+}
