@@ -1,0 +1,156 @@
+#pragma once
+
+#include <QFont>
+#include <QPen>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QPainter;
+class QPaintDevice;
+
+// Colours as the classic device context keeps them: 0x00BBGGRR.
+using COLORREF = std::uint32_t;
+constexpr COLORREF RGB(int r, int g, int b)
+{
+    return static_cast<COLORREF>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
+}
+constexpr int GetRValue(COLORREF c) { return static_cast<int>(c & 0xFF); }
+constexpr int GetGValue(COLORREF c) { return static_cast<int>((c >> 8) & 0xFF); }
+constexpr int GetBValue(COLORREF c) { return static_cast<int>((c >> 16) & 0xFF); }
+QColor ToQColor(COLORREF c);
+COLORREF FromQColor(const QColor& c);
+
+// System colours the program reads, mapped onto the application palette.
+enum SysColor {
+    COLOR_WINDOW = 5,
+    COLOR_WINDOWTEXT = 8,
+    COLOR_HIGHLIGHT = 13,
+    COLOR_HIGHLIGHTTEXT = 14,
+    COLOR_BTNFACE = 15,
+    COLOR_BTNSHADOW = 16,
+    COLOR_BTNHIGHLIGHT = 20,
+    COLOR_3DDKSHADOW = 21,
+};
+COLORREF GetSysColor(int index);
+
+enum { TRANSPARENT = 1, OPAQUE = 2 };
+enum { PS_SOLID = 0 };
+enum { LOGPIXELSX = 88, LOGPIXELSY = 90, HORZRES = 8, VERTRES = 10 };
+enum { FW_NORMAL = 400, FW_BOLD = 700 };
+enum { DEFAULT_CHARSET = 1 };
+
+struct CPoint {
+    int x = 0;
+    int y = 0;
+};
+
+struct CSize {
+    int cx = 0;
+    int cy = 0;
+};
+
+// Right and bottom are exclusive.
+struct CRect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    int Width() const { return right - left; }
+    int Height() const { return bottom - top; }
+    bool PtInRect(CPoint p) const { return p.x >= left && p.x < right && p.y >= top && p.y < bottom; }
+    bool IsRectEmpty() const { return right <= left || bottom <= top; }
+    bool operator==(const CRect&) const = default;
+};
+
+// The fields of a font description the program sets. A positive height is the cell
+// height (ascent plus descent), a negative one the em height.
+struct CLogFont {
+    int lfHeight = 0;
+    int lfWeight = 0;  // 0 = the default weight
+    int lfItalic = 0;
+    int lfCharSet = 0;
+    std::string lfFaceName;  // UTF-8
+};
+
+class CFont {
+public:
+    bool CreateFontIndirect(const CLogFont& lf);
+    const CLogFont& LogFont() const { return m_lf; }
+    bool IsCreated() const { return m_bCreated; }
+
+private:
+    CLogFont m_lf;
+    bool m_bCreated = false;
+};
+
+class CPen {
+public:
+    CPen() = default;
+    CPen(int style, int width, COLORREF color) { CreatePen(style, width, color); }
+    bool CreatePen(int style, int width, COLORREF color);
+    COLORREF Color() const { return m_color; }
+    int Width() const { return m_nWidth; }
+
+private:
+    int m_nStyle = PS_SOLID;
+    int m_nWidth = 1;
+    COLORREF m_color = 0;
+};
+
+// Maps "ＭＳ 明朝", "ＭＳ Ｐ明朝" and "ＭＳ Ｐゴシック" onto the IPA faces where the system
+// lacks them. Call once after the QApplication exists.
+void InstallFontSubstitutions();
+
+// The Qt font whose cell height (ascent + descent) on device equals a positive
+// lfHeight, or whose em equals a negative one; cached.
+QFont FontForLogFont(const CLogFont& lf, QPaintDevice* device);
+
+// A device context over a QPainter with the classic semantics: no antialiasing,
+// MoveTo/LineTo leave the end pixel unpainted, TextOut places the top-left of the text
+// cell, text is measured on the attribute device (the printer in preview).
+class CDC {
+public:
+    // attribDevice: where text is measured and device caps are read; the painter's
+    // own device when null.
+    explicit CDC(QPainter* painter, QPaintDevice* attribDevice = nullptr);
+    ~CDC();
+    CDC(const CDC&) = delete;
+    CDC& operator=(const CDC&) = delete;
+
+    QPainter* Painter() const { return m_pPainter; }
+    QPaintDevice* AttribDevice() const { return m_pAttrib; }
+
+    CPoint MoveTo(int x, int y);
+    bool LineTo(int x, int y);
+    void SetPixel(int x, int y, COLORREF color);
+    void FillSolidRect(int x, int y, int cx, int cy, COLORREF color);
+    void FillSolidRect(const CRect& rc, COLORREF color);
+    bool TextOut(int x, int y, const std::string& text);
+    CSize GetTextExtent(const std::string& text);
+    int GetDeviceCaps(int index) const;
+
+    // Return the previously selected object (nullptr for the stock default).
+    CFont* SelectObject(CFont* font);
+    CPen* SelectObject(CPen* pen);
+    int SetBkMode(int mode);
+    int GetBkMode() const { return m_nBkMode; }
+    COLORREF SetTextColor(COLORREF color);
+    COLORREF GetTextColor() const { return m_crText; }
+    COLORREF SetBkColor(COLORREF color);
+
+    CPoint SetViewportOrg(int x, int y);
+    CPoint GetViewportOrg() const { return m_ptViewport; }
+
+private:
+    QPainter* m_pPainter;
+    QPaintDevice* m_pAttrib;
+    CFont* m_pFont = nullptr;
+    CPen* m_pPen = nullptr;
+    CPoint m_ptCurrent;
+    CPoint m_ptViewport;
+    int m_nBkMode = OPAQUE;
+    COLORREF m_crText = 0;
+    COLORREF m_crBk = RGB(255, 255, 255);
+};

@@ -1,0 +1,44 @@
+# Shared by run.sh and test.sh: installs the Debian packages Vantrel needs and builds it.
+# Sourced, not run.
+
+VANTREL_PACKAGES=(
+  cmake ninja-build g++ clang pkg-config
+  qt6-base-dev libgl-dev
+  fonts-ipafont
+  googletest libgtest-dev libbenchmark-dev
+  poppler-utils cups printer-driver-cups-pdf
+)
+
+vantrel_say() { printf '== %s\n' "$*"; }
+
+vantrel_install_packages() {
+  local missing=() p
+  for p in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$p")
+    fi
+  done
+  if [ ${#missing[@]} -eq 0 ]; then
+    vantrel_say "All needed Debian packages are installed."
+    return 0
+  fi
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { echo "Need root (or sudo) to install: ${missing[*]}" >&2; return 1; }
+    sudo=(sudo)
+  fi
+  vantrel_say "Installing missing Debian packages: ${missing[*]}"
+  "${sudo[@]}" apt-get update -q
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# vantrel_build DIR [cmake options...]: configures (once) and builds everything in DIR.
+vantrel_build() {
+  local dir=$1; shift
+  local jobs
+  jobs=$(nproc 2>/dev/null || echo 2)
+  vantrel_say "Configuring $dir"
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  vantrel_say "Building $dir with $jobs jobs"
+  cmake --build "$dir" -j "$jobs"
+}
