@@ -1,0 +1,111 @@
+#pragma once
+
+#include "app/cdc.h"
+#include "app/cmd_target.h"
+#include "filelist/file_list_model.h"
+#include "filelist/list_layout.h"
+
+#include <QWidget>
+
+#include <cstdint>
+#include <string>
+
+class QScrollBar;
+
+// The program's list window: the folder's files drawn by the program itself, with its
+// own scroll bar, mouse and key marking, and the commands of the list. It owns all state
+// of the running program (the model it derives from holds folder, entries and the
+// printed-files memory).
+class CVantrelView : public QWidget, public CFileListModel, public CCmdTarget {
+    Q_OBJECT
+
+public:
+    explicit CVantrelView(QWidget* parent = nullptr);
+    ~CVantrelView() override;
+
+    // Builds the list from the folder saved in the settings; again at every new document.
+    void OnInitialUpdate();
+    bool OnCmdMsg(unsigned nID, CCmdUI* pCmdUI) override;
+
+    // While a dump is written or a job runs: print and preview are disabled.
+    void SetPrinting(bool on);
+
+    // Folder choice and listing.
+    void OnSelectFolder();
+    void OnUpdateSelectFolder(CCmdUI* pCmdUI);
+    bool ChooseFolder();
+
+    // Drawing.
+    void OnDraw(CDC* pDC);
+    void DrawListFrame(CDC* pDC);
+    void DrawListRows(CDC* pDC);
+    void DrawColumnRules(CDC* pDC);
+
+    // Interaction.
+    void OnLButtonDown(unsigned nFlags, CPoint point);
+    void OnKeyDown(unsigned nChar);
+    void OnSize(int cx, int cy);
+    void OnVScroll(int nSBCode, int nPos);
+    void UpdateScrollBar();
+    void ApplyScrollState(int nPage);
+
+    // Mark commands.
+    void OnUpdateSelectAll(CCmdUI* pCmdUI);
+    void OnSelectAll();
+    void OnSelectNone();
+
+    // CSV export.
+    void OnUpdateFileSaveCsv(CCmdUI* pCmdUI);
+    void OnFileSaveCsv();
+
+    // Print and preview; the commands live with the printing work.
+    void OnUpdatePrintDump(CCmdUI* pCmdUI);
+    void OnPrintDump();
+    void OnUpdatePreviewDump(CCmdUI* pCmdUI);
+    void OnPreviewDump();
+
+    // The geometry of the current size and scroll bar state.
+    ListGeometry Geometry() const;
+    // Repaint part of the view (nullptr: all of it).
+    void InvalidateRect(const CRect* pRect);
+
+    std::string m_strPrintPath;  // the file being dumped
+    // m_strFolder, m_aFiles, m_aPrinted: CFileListModel
+    QScrollBar* m_pScrollBar = nullptr;
+    int m_nTopRow = 0;
+    int m_nRowHeight = 20;
+    int m_nVisibleRows = 0;
+    int m_cxVScroll = 0;
+    int m_cxScrollShown = 0;
+    int m_nNoticeHeight = 30;
+    int m_nInfoHeight = 42;
+    int m_nPrintIndex = -1;  // no entry until a print or preview command chooses one
+    int m_bCancelPrint = 0;
+    std::int64_t m_nFromPage = 0;
+    std::int64_t m_nToPage = 0;
+    CRect m_rcList;
+    CRect m_rcTotal;
+    int m_cxNoCol = 45;
+    int m_cxSizeCol = 125;
+    int m_cxPagesCol = 85;
+    int m_cxPrintedCol = 60;
+    bool m_bPrinting = false;
+
+signals:
+    // Marks, the list or the printing state changed: the frame updates its commands.
+    void commandStateChanged();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    void CreateScrollBar();
+    void OnScrollAction(int action);
+    // After a new listing: top row 0, scroll bar, whole view repainted.
+    void ListingChanged();
+};
