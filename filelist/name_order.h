@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 
 // Appends one weight per character of name.
 void AppendNameKey(const std::string& name, std::vector<std::uint32_t>& key);
+void AppendNameKey(const char* name, std::size_t size, std::vector<std::uint32_t>& key);
 
 // Negative, zero or positive as a sorts before, with or after b.
 int CompareNames(const std::string& a, const std::string& b);

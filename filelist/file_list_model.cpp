@@ -1,0 +1,240 @@
+#include "filelist/file_list_model.h"
+
+#include "draw/join_path.h"
+#include "filelist/name_order.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#ifdef _WIN32
+#include <filesystem>
+#include <system_error>
+#else
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+// Entries found by one scan: names packed into one buffer, no allocation per name.
+struct FoundFiles {
+    std::string names;
+    std::vector<std::size_t> nameEnd;  // end offset of each name in names
+    std::vector<std::int64_t> sizes;
+
+    void Add(const char* name, std::size_t len, std::int64_t size)
+    {
+        names.append(name, len);
+        nameEnd.push_back(names.size());
+        sizes.push_back(size);
+    }
+    std::size_t Count() const { return sizes.size(); }
+    std::size_t NameBegin(std::size_t i) const { return i == 0 ? 0 : nameEnd[i - 1]; }
+};
+
+// The pattern's folder: everything up to and including its last separator. The
+// program only ever passes folder + "*.*", which matches every name, so the mask
+// itself is not applied.
+std::string FolderOfPattern(const std::string& pattern)
+{
+#ifdef _WIN32
+    const std::size_t pos = pattern.find_last_of("\\/");
+#else
+    const std::size_t pos = pattern.rfind('/');
+#endif
+    return pos == std::string::npos ? std::string(".") : pattern.substr(0, pos + 1);
+}
+
+#ifdef _WIN32
+
+bool ReadFolder(const std::string& folder, FoundFiles& found)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::directory_iterator it(fs::u8path(folder), ec);
+    if (ec) return false;
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        if (ec) break;
+        std::error_code ecEntry;
+        if (!it->is_regular_file(ecEntry)) continue;  // follows links
+        const std::uintmax_t size = it->file_size(ecEntry);
+        if (ecEntry) continue;
+        const std::u8string name = it->path().filename().u8string();
+        found.Add(reinterpret_cast<const char*>(name.data()), name.size(),
+                  static_cast<std::int64_t>(size));
+    }
+    return true;
+}
+
+#else
+
+bool ReadFolder(const std::string& folder, FoundFiles& found)
+{
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return false;
+    const int fd = dirfd(dir);
+    while (const dirent* e = readdir(dir)) {
+        // Only regular files, so printing can never block on a fifo or a device.
+        // A link or an unknown type needs the stat to tell.
+        const unsigned char type = e->d_type;
+        if (type == DT_DIR || type == DT_FIFO || type == DT_SOCK || type == DT_CHR ||
+            type == DT_BLK)
+            continue;
+        const char* name = e->d_name;
+        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
+            continue;
+        struct stat st;
+        if (fstatat(fd, name, &st, 0) != 0) continue;  // vanished, or a dangling link
+        if (!S_ISREG(st.st_mode)) continue;
+        found.Add(name, std::char_traits<char>::length(name), static_cast<std::int64_t>(st.st_size));
+    }
+    closedir(dir);
+    return true;
+}
+
+#endif
+
+FileEntry MakeEntry(std::string name, std::int64_t size)
+{
+    FileEntry entry;
+    entry.strName = std::move(name);
+    entry.lSize = size;
+    entry.nPages = PageCount(size);
+    return entry;
+}
+
+// Indices of the found files in name order, found order among equal names.
+std::vector<std::uint32_t> SortedOrder(const FoundFiles& found)
+{
+    const std::size_t n = found.Count();
+    std::vector<std::uint32_t> keys;
+    keys.reserve(found.names.size());
+    std::vector<std::uint32_t> keyEnd(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        AppendNameKey(found.names.data() + found.NameBegin(i), found.nameEnd[i] - found.NameBegin(i),
+                      keys);
+        keyEnd[i] = static_cast<std::uint32_t>(keys.size());
+    }
+    std::vector<std::uint32_t> order(n);
+    for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<std::uint32_t>(i);
+    const std::uint32_t* k = keys.data();
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const std::uint32_t* pa = k + (a == 0 ? 0 : keyEnd[a - 1]);
+        const std::uint32_t* pb = k + (b == 0 ? 0 : keyEnd[b - 1]);
+        return std::lexicographical_compare(pa, k + keyEnd[a], pb, k + keyEnd[b]);
+    });
+    return order;
+}
+
+}  // namespace
+
+bool CFileListModel::ScanFolder(const std::string& pattern)
+{
+    if (pattern.empty()) return false;
+    FoundFiles found;
+    if (!ReadFolder(FolderOfPattern(pattern), found)) return false;
+
+    const std::vector<std::uint32_t> order = SortedOrder(found);
+    auto entryAt = [&](std::uint32_t i) {
+        const std::size_t begin = found.NameBegin(i);
+        return MakeEntry(found.names.substr(begin, found.nameEnd[i] - begin), found.sizes[i]);
+    };
+    if (m_aFiles.empty()) {
+        m_aFiles.reserve(order.size());
+        for (std::uint32_t i : order) m_aFiles.push_back(entryAt(i));
+        return true;
+    }
+    // Entries already listed stay before new ones of equal name, as one insert at a time would leave them.
+    std::vector<FileEntry> merged;
+    merged.reserve(m_aFiles.size() + order.size());
+    std::size_t old = 0;
+    for (std::uint32_t i : order) {
+        FileEntry entry = entryAt(i);
+        while (old < m_aFiles.size() && CompareNames(entry.strName, m_aFiles[old].strName) >= 0)
+            merged.push_back(std::move(m_aFiles[old++]));
+        merged.push_back(std::move(entry));
+    }
+    while (old < m_aFiles.size()) merged.push_back(std::move(m_aFiles[old++]));
+    m_aFiles = std::move(merged);
+    return true;
+}
+
+void CFileListModel::AddFileEntry(std::string name, std::int64_t size)
+{
+    auto at = std::upper_bound(m_aFiles.begin(), m_aFiles.end(), name,
+                               [](const std::string& n, const FileEntry& e) {
+                                   return CompareNames(n, e.strName) < 0;
+                               });
+    m_aFiles.insert(at, MakeEntry(std::move(name), size));
+}
+
+bool CFileListModel::ListFolder()
+{
+    m_aFiles.clear();
+    if (m_strFolder.empty()) return false;
+    return ScanFolder(JoinPath(m_strFolder, "*.*"));
+}
+
+void CFileListModel::RememberPrinted(const std::string& oldFolder)
+{
+    std::unordered_set<std::string> known;
+    for (const PrintedFile& p : m_aPrinted)
+        if (p.strFolder == oldFolder) known.insert(p.strName);
+    for (const FileEntry& e : m_aFiles) {
+        if (e.nPrinted != 1) continue;
+        if (known.insert(e.strName).second) m_aPrinted.push_back(PrintedFile{oldFolder, e.strName});
+    }
+}
+
+void CFileListModel::RestorePrinted()
+{
+    std::unordered_set<std::string> printed;
+    for (const PrintedFile& p : m_aPrinted)
+        if (p.strFolder == m_strFolder) printed.insert(p.strName);
+    if (printed.empty()) return;
+    for (FileEntry& e : m_aFiles)
+        if (printed.count(e.strName) != 0) e.nPrinted = 1;
+}
+
+std::int64_t CFileListModel::MarkedPages() const
+{
+    std::int64_t total = 0;
+    for (const FileEntry& e : m_aFiles)
+        if (e.nMark == 1) total += e.nPages;
+    return total;
+}
+
+int CFileListModel::MarkedCount() const
+{
+    int count = 0;
+    for (const FileEntry& e : m_aFiles)
+        if (e.nMark == 1) ++count;
+    return count;
+}
+
+int CFileListModel::FirstMarked() const
+{
+    return NextMarkedAfter(-1);
+}
+
+int CFileListModel::LastMarked() const
+{
+    for (int i = static_cast<int>(m_aFiles.size()) - 1; i >= 0; --i)
+        if (m_aFiles[i].nMark == 1) return i;
+    return -1;
+}
+
+int CFileListModel::NextMarkedAfter(int index) const
+{
+    const int count = static_cast<int>(m_aFiles.size());
+    if (index >= count) return -1;
+    for (int i = index < 0 ? 0 : index + 1; i < count; ++i)
+        if (m_aFiles[i].nMark == 1) return i;
+    return -1;
+}
+
+void CFileListModel::SetAllMarks(int value)
+{
+    for (FileEntry& e : m_aFiles) e.nMark = value;
+}

@@ -1,0 +1,184 @@
+#include "filelist/file_list_model.h"
+
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+
+namespace {
+
+std::vector<std::string> Names(const CFileListModel& model)
+{
+    std::vector<std::string> names;
+    for (const FileEntry& e : model.m_aFiles) names.push_back(e.strName);
+    return names;
+}
+
+void MakeFile(const std::filesystem::path& path, std::size_t size)
+{
+    std::ofstream(path, std::ios::binary) << std::string(size, 'x');
+}
+
+TEST(FileListModel, PageCount)
+{
+    const std::pair<std::int64_t, std::int64_t> cases[] = {
+        {0, 1}, {1, 1}, {2560, 1}, {2561, 2}, {5120, 2},
+        {5000000000LL, 1953125}, {(1LL << 32) + 1, 1677722},
+    };
+    for (const auto& [size, pages] : cases) EXPECT_EQ(PageCount(size), pages) << size;
+}
+
+TEST(FileListModel, AddFileEntryKeepsNameOrderAndFoundOrderOfEqualNames)
+{
+    CFileListModel model;
+    const std::pair<const char*, std::int64_t> added[] = {
+        {"b.txt", 1},        {"A.txt", 2}, {"_x.txt", 3}, {"1.txt", 4},
+        {"\xEF\xBD\xB1", 5}, {"\xE3\x82\xA2.txt", 6},  // ｱ, ア.txt
+        {"a.TXT", 7},        {"a", 8},     {"\xEF\xBD\x81", 9}, {"\xEF\xBC\xA1", 10},  // ａ, Ａ
+        {"6000000000.bin", 6000000000LL},
+    };
+    for (const auto& [name, size] : added) model.AddFileEntry(name, size);
+    const std::vector<std::string> expected = {
+        "1.txt", "6000000000.bin", "a", "A.txt", "a.TXT", "b.txt", "_x.txt",
+        "\xEF\xBD\xB1", "\xEF\xBD\x81", "\xEF\xBC\xA1", "\xE3\x82\xA2.txt",
+    };
+    EXPECT_EQ(Names(model), expected);
+    EXPECT_EQ(model.m_aFiles[1].lSize, 6000000000LL);
+    EXPECT_EQ(model.m_aFiles[1].nPages, 2343750);
+    for (const FileEntry& e : model.m_aFiles) EXPECT_EQ(e.nMark + e.nPrinted, 0);
+}
+
+TEST(FileListModel, ScanListsRegularFilesAndLinksToThemOnly)
+{
+    TempFolder tmp("scan");
+    const auto& dir = tmp.Path();
+    MakeFile(dir / "b.txt", 2561);
+    MakeFile(dir / "A.txt", 0);
+    MakeFile(dir / ".hidden", 3);
+    MakeFile(dir / "quote\"d\nline \xF0\x9F\x98\x80", 1);
+    std::filesystem::create_directory(dir / "sub");
+    MakeFile(dir / "sub" / "inner.txt", 1);
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    std::filesystem::create_symlink("b.txt", dir / "link");
+    std::filesystem::create_symlink("missing", dir / "dangling");
+    std::filesystem::create_directory_symlink("sub", dir / "dirlink");
+
+    const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    const std::string sockPath = (dir / "sock").string();
+    const bool haveSocket = sock >= 0 && sockPath.size() < sizeof addr.sun_path;
+    if (haveSocket) {
+        std::memcpy(addr.sun_path, sockPath.c_str(), sockPath.size() + 1);
+        ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    }
+
+    CFileListModel model;
+    model.m_strFolder = tmp.Str();
+    EXPECT_TRUE(model.ListFolder());
+    if (sock >= 0) close(sock);
+    const std::vector<std::string> expected = {
+        ".hidden", "A.txt", "b.txt", "link", "quote\"d\nline \xF0\x9F\x98\x80",
+    };
+    EXPECT_EQ(Names(model), expected);
+    EXPECT_EQ(model.m_aFiles[2].lSize, 2561);
+    EXPECT_EQ(model.m_aFiles[2].nPages, 2);
+    EXPECT_EQ(model.m_aFiles[3].lSize, 2561);  // the link shows its target's size
+
+    // A folder path with a trailing separator lists the same.
+    CFileListModel slash;
+    EXPECT_TRUE(slash.ScanFolder(tmp.Str() + "/*.*"));
+    EXPECT_EQ(Names(slash), expected);
+}
+
+TEST(FileListModel, MissingFolderOrEmptyPatternListsNothing)
+{
+    TempFolder tmp("missing");
+    CFileListModel model;
+    model.AddFileEntry("stale", 1);
+    model.m_strFolder = (tmp.Path() / "nope").string();
+    EXPECT_FALSE(model.ListFolder());
+    EXPECT_TRUE(model.m_aFiles.empty());
+    EXPECT_FALSE(model.ScanFolder(""));
+    model.m_strFolder = "";
+    EXPECT_FALSE(model.ListFolder());
+}
+
+TEST(FileListModel, ScanAfterEarlierEntriesPutsFoundOnesAfterEqualNames)
+{
+    TempFolder tmp("merge");
+    MakeFile(tmp.Path() / "B", 1);
+    MakeFile(tmp.Path() / "c", 2);
+    CFileListModel model;
+    model.AddFileEntry("b", 10);
+    model.AddFileEntry("d", 11);
+    ASSERT_TRUE(model.ScanFolder(tmp.Str() + "/*.*"));
+    const std::vector<std::string> expected = {"b", "B", "c", "d"};
+    EXPECT_EQ(Names(model), expected);
+}
+
+TEST(FileListModel, PrintedFlagsSurviveAChangeOfFolder)
+{
+    TempFolder a("printed_a");
+    TempFolder b("printed_b");
+    for (const char* n : {"one.txt", "two.txt", "Three.txt"}) MakeFile(a.Path() / n, 1);
+    MakeFile(b.Path() / "one.txt", 1);
+
+    CFileListModel model;
+    model.m_strFolder = a.Str();
+    model.ListFolder();
+    ASSERT_EQ(model.m_aFiles.size(), 3u);  // one, Three, two
+    model.m_aFiles[0].nPrinted = 1;
+    model.m_aFiles[1].nPrinted = 1;
+    model.m_aFiles[2].nMark = 1;
+
+    auto choose = [&model](const std::string& folder) {
+        const std::string old = model.m_strFolder;
+        model.RememberPrinted(old);
+        model.m_strFolder = folder;
+        model.ListFolder();
+        model.RestorePrinted();
+    };
+    choose(b.Str());
+    EXPECT_EQ(model.m_aFiles[0].nPrinted, 0);  // same name, other folder
+    std::filesystem::rename(a.Path() / "Three.txt", a.Path() / "three.txt");
+    choose(a.Str());
+    ASSERT_EQ(Names(model), (std::vector<std::string>{"one.txt", "three.txt", "two.txt"}));
+    EXPECT_EQ(model.m_aFiles[0].nPrinted, 1);
+    EXPECT_EQ(model.m_aFiles[1].nPrinted, 0);  // only its case changed: exact comparison
+    EXPECT_EQ(model.m_aFiles[2].nMark, 0);  // marks do not survive
+    choose(a.Str());
+    choose(a.Str());
+    EXPECT_EQ(model.m_aPrinted.size(), 2u);  // one memory entry per folder and name
+}
+
+TEST(FileListModel, MarkQueries)
+{
+    CFileListModel model;
+    for (int i = 0; i < 5; ++i) model.AddFileEntry(std::string(1, static_cast<char>('a' + i)), 3000000000LL);
+    EXPECT_EQ(model.FirstMarked(), -1);
+    EXPECT_EQ(model.LastMarked(), -1);
+    model.m_aFiles[1].nMark = 1;
+    model.m_aFiles[3].nMark = 1;
+    model.m_aFiles[4].nMark = 2;  // only exactly 1 counts
+    EXPECT_EQ(model.MarkedCount(), 2);
+    EXPECT_EQ(model.MarkedPages(), 2 * 1171875LL);
+    EXPECT_EQ(model.FirstMarked(), 1);
+    EXPECT_EQ(model.LastMarked(), 3);
+    EXPECT_EQ(model.NextMarkedAfter(1), 3);
+    EXPECT_EQ(model.NextMarkedAfter(3), -1);
+    EXPECT_EQ(model.NextMarkedAfter(1 << 30), -1);
+    model.SetAllMarks(1);
+    EXPECT_EQ(model.MarkedCount(), 5);
+    model.SetAllMarks(0);
+    EXPECT_EQ(model.FirstMarked(), -1);
+}
+
+}  // namespace
