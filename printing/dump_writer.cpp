@@ -1,0 +1,281 @@
+#include "printing/dump_writer.h"
+
+#include "filelist/file_entry.h"
+#include "printing/dump_text.h"
+#include "textfile/text_file_writer.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#ifndef O_BINARY
+#define O_BINARY 0
+#endif
+#ifndef O_CLOEXEC
+#define O_CLOEXEC 0
+#endif
+#ifndef O_NONBLOCK
+#define O_NONBLOCK 0
+#endif
+
+namespace {
+
+constexpr int kLinesPerPage = 80;
+constexpr int kLinesPerGroup = 16;
+constexpr int kBytesPerLine = 32;
+
+// Whole pages per read, about 1 MiB, so a page never straddles two reads but for the
+// carry of a short one.
+constexpr std::size_t kReadSize = static_cast<std::size_t>(kBytesPerPage) * 410;
+// Formatted text is handed to the writer in chunks of about this size.
+constexpr std::size_t kOutChunk = std::size_t{1} << 20;
+
+// " XY" for every byte value; the fourth byte is slack for a 4-byte store.
+struct ByteTable {
+    char entry[256][4];
+    constexpr ByteTable() : entry{}
+    {
+        constexpr char kHex[] = "0123456789ABCDEF";
+        for (int b = 0; b < 256; ++b) {
+            entry[b][0] = ' ';
+            entry[b][1] = kHex[b >> 4];
+            entry[b][2] = kHex[b & 15];
+            entry[b][3] = ' ';
+        }
+    }
+};
+constexpr ByteTable kBytes;
+
+char* PutOffset(char* p, std::uint64_t offset)
+{
+    constexpr char kHex[] = "0123456789ABCDEF";
+    const int digits = dumptext::OffsetDigits(offset);
+    for (int i = digits - 1; i >= 0; --i) {
+        p[i] = kHex[offset & 15];
+        offset >>= 4;
+    }
+    return p + digits;
+}
+
+// One dump line of count (1..32) bytes, with its CR LF.
+char* PutLine(char* p, std::uint64_t offset, const unsigned char* bytes, int count)
+{
+    p = PutOffset(p, offset);
+    *p++ = ' ';
+    const int first = count < 16 ? count : 16;
+    for (int j = 0; j < first; ++j) {
+        std::memcpy(p, kBytes.entry[bytes[j]], 4);
+        p += 3;
+    }
+    if (count > 16) {
+        *p++ = ' ';
+        for (int j = 16; j < count; ++j) {
+            std::memcpy(p, kBytes.entry[bytes[j]], 4);
+            p += 3;
+        }
+    }
+    p[0] = '\r';
+    p[1] = '\n';
+    return p + 2;
+}
+
+class CSourceFile {
+public:
+    ~CSourceFile()
+    {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+
+    // Regular files only: a fifo or device could block the dump or never end.
+    int Open(const std::string& path, std::int64_t& length)
+    {
+        if (path.find('\0') != std::string::npos) {
+            return ENOENT;
+        }
+        m_fd = ::open(path.c_str(), O_RDONLY | O_BINARY | O_CLOEXEC | O_NONBLOCK);
+        if (m_fd < 0) {
+            return errno != 0 ? errno : ENOENT;
+        }
+        struct stat st {};
+        if (::fstat(m_fd, &st) != 0) {
+            return errno != 0 ? errno : EIO;
+        }
+        if (!S_ISREG(st.st_mode)) {
+            return S_ISDIR(st.st_mode) ? EISDIR : ENODEV;
+        }
+        length = static_cast<std::int64_t>(st.st_size);
+        return 0;
+    }
+
+    // Reads until size bytes are in or the file ends; a read error ends it like the
+    // end of the file, as a short read always did.
+    std::size_t Read(unsigned char* buffer, std::size_t size)
+    {
+        std::size_t got = 0;
+        while (got < size && !m_bEnd) {
+            const auto r = ::read(m_fd, buffer + got, static_cast<unsigned>(size - got));
+            if (r > 0) {
+                got += static_cast<std::size_t>(r);
+            } else if (r < 0 && errno == EINTR) {
+                continue;
+            } else {
+                m_bEnd = true;
+            }
+        }
+        return got;
+    }
+
+private:
+    int m_fd = -1;
+    bool m_bEnd = false;
+};
+
+}  // namespace
+
+std::string DumpPageHeader(const std::string& path, std::int64_t length, std::int64_t page,
+                           std::int64_t pageTotal)
+{
+    char tail[128];
+    std::snprintf(tail, sizeof tail, "  Length : %08llX(%lld)  Page : %lld / %lld",
+                  static_cast<unsigned long long>(length), static_cast<long long>(length),
+                  static_cast<long long>(page), static_cast<long long>(pageTotal));
+    return "Name : " + path + tail;
+}
+
+std::string FileOpenFailedMessage(const std::string& path)
+{
+    return "ファイルオープン失敗[" + path + "]";
+}
+
+DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, int preview,
+                         const DumpHooks& hooks)
+{
+    DumpResult result;
+    CSourceFile source;
+    if (const int error = source.Open(path, result.length); error != 0) {
+        result.status = DumpStatus::SourceOpenFailed;
+        result.error = error;
+        return result;
+    }
+    const std::int64_t length = result.length;
+    result.pageTotal = PageCount(length);
+    if (length <= 0) {
+        return result;  // an empty file leaves the output empty, first line included
+    }
+    const std::int64_t lastPage =
+        preview != 0 && result.pageTotal > kPreviewPages ? kPreviewPages : result.pageTotal;
+
+    // The header's fixed parts; only the page number changes from page to page.
+    const std::string header = dumptext::ToFileText(DumpPageHeader(path, length, 0, 0));
+    const std::string headHead = header.substr(0, header.rfind("Page : ") + 7);
+    const std::string headTail = " / " + std::to_string(result.pageTotal) + "\r\n\r\n" +
+                                 std::string(kDumpColumnHeader) + "\r\n";
+    // Header, its tail, page number, 5 group breaks and 80 lines of up to 16 + 106 bytes.
+    const std::size_t pageMax = headHead.size() + headTail.size() + 20 + 5 * 2 + 80 * 124 + 8;
+
+    std::size_t outCap = kOutChunk + pageMax;
+    auto outBuf = std::make_unique<char[]>(outCap);
+    auto inBuf = std::make_unique<unsigned char[]>(kReadSize);
+    std::size_t used = 0;
+    std::size_t pendingStart = 0;  // where the last line written so far begins
+    std::size_t inPos = 0;
+    std::size_t inEnd = 0;
+    std::uint64_t remaining = static_cast<std::uint64_t>(length);
+    std::uint64_t offset = 0;
+
+    outBuf[used++] = '\r';  // the empty first line
+    outBuf[used++] = '\n';
+
+    auto fail = [&](DumpStatus status) {
+        result.status = status;
+        if (status == DumpStatus::WriteFailed) {
+            result.error = out.ErrorCode() != 0 ? out.ErrorCode() : EIO;
+        }
+        return result;
+    };
+
+    for (std::int64_t page = 1;; ++page) {
+        // Keep whole pages in the read buffer; carry a partial one to the front.
+        if (inEnd - inPos < static_cast<std::size_t>(kBytesPerPage) && remaining > 0) {
+            std::memmove(inBuf.get(), inBuf.get() + inPos, inEnd - inPos);
+            inEnd -= inPos;
+            inPos = 0;
+            std::size_t want = kReadSize - inEnd;
+            if (want > remaining) {
+                want = static_cast<std::size_t>(remaining);
+            }
+            const std::size_t got = source.Read(inBuf.get() + inEnd, want);
+            inEnd += got;
+            remaining = got < want ? 0 : remaining - got;
+        }
+        if (inPos == inEnd || page > lastPage) {
+            break;
+        }
+
+        if (hooks.pump) {
+            hooks.pump();
+        }
+        if (hooks.cancelRequested && hooks.cancelRequested()) {
+            // The line still pending at a page start is never written.
+            if (!out.WriteRaw(outBuf.get(), pendingStart)) {
+                return fail(DumpStatus::WriteFailed);
+            }
+            return fail(DumpStatus::Cancelled);
+        }
+        if (used + pageMax > outCap - 8) {
+            if (!out.WriteRaw(outBuf.get(), used)) {
+                return fail(DumpStatus::WriteFailed);
+            }
+            used = 0;
+        }
+
+        char* p = outBuf.get() + used;
+        std::memcpy(p, headHead.data(), headHead.size());
+        p += headHead.size();
+        p += std::snprintf(p, 24, "%lld", static_cast<long long>(page));
+        std::memcpy(p, headTail.data(), headTail.size());
+        p += headTail.size();
+
+        std::size_t pageBytes = inEnd - inPos;
+        if (pageBytes > static_cast<std::size_t>(kBytesPerPage)) {
+            pageBytes = static_cast<std::size_t>(kBytesPerPage);
+        }
+        const unsigned char* bytes = inBuf.get() + inPos;
+        char* lastLine = p;
+        for (int line = 0; line * kBytesPerLine < static_cast<int>(pageBytes); ++line) {
+            if (line % kLinesPerGroup == 0) {
+                p[0] = '\r';
+                p[1] = '\n';
+                p += 2;
+            }
+            const int left = static_cast<int>(pageBytes) - line * kBytesPerLine;
+            lastLine = p;
+            p = PutLine(p, offset, bytes, left < kBytesPerLine ? left : kBytesPerLine);
+            bytes += kBytesPerLine;
+            offset += kBytesPerLine;
+        }
+        static_assert(kLinesPerPage * kBytesPerLine == kBytesPerPage);
+        pendingStart = static_cast<std::size_t>(lastLine - outBuf.get());
+        used = static_cast<std::size_t>(p - outBuf.get());
+        inPos += pageBytes;
+        ++result.pagesWritten;
+    }
+
+    if (!out.WriteRaw(outBuf.get(), used)) {
+        return fail(DumpStatus::WriteFailed);
+    }
+    return result;
+}

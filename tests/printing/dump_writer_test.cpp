@@ -1,0 +1,278 @@
+#include "printing/dump_writer.h"
+
+#include "filelist/file_entry.h"
+#include "printing/dump_pages.h"
+#include "printing/dump_test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+
+using namespace dumptest;
+
+namespace {
+
+const std::string kColumns =
+    "Position  00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F  "
+    "10 11 12 13 14 15 16 17 18 19 1A 1B 1C 1D 1E 1F";
+
+std::size_t Count(const std::string& text, const std::string& what)
+{
+    std::size_t count = 0;
+    for (auto pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// The 32 zero bytes of a full line, after its offset.
+std::string ZeroLineBody()
+{
+    std::string body;
+    for (int j = 0; j < 32; ++j) {
+        body += (j == 16 ? "  00" : j == 0 ? "00" : " 00");
+    }
+    return body;
+}
+
+bool EndsWith(const std::string& text, const std::string& tail)
+{
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+}  // namespace
+
+TEST(DumpWriter, PageCounts)
+{
+    const struct {
+        std::int64_t size, pages;
+    } cases[] = {{0, 1}, {1, 1}, {2560, 1}, {2561, 2}, {5000, 2}, {30720, 12},
+                 {5368709120LL, 2097152}, {5368709121LL, 2097153}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(PageCount(c.size), c.pages) << c.size;
+    }
+}
+
+TEST(DumpWriter, SingleByteExactly)
+{
+    TempDir dir;
+    WriteBytes(dir / "a.bin", "A");
+    DumpResult r;
+    const std::string text = DumpText(dir / "a.bin", dir / "WkFile.txt", 0, {}, &r);
+    EXPECT_EQ(text, "\r\nName : " + (dir / "a.bin") + "  Length : 00000001(1)  Page : 1 / 1\r\n\r\n" +
+                        kColumns + "\r\n\r\n00000000  41\r\n");
+    EXPECT_EQ(kColumns.size(), 106u);
+    EXPECT_EQ(r.status, DumpStatus::Done);
+    EXPECT_EQ(r.length, 1);
+    EXPECT_EQ(r.pageTotal, 1);
+    EXPECT_EQ(r.pagesWritten, 1);
+}
+
+TEST(DumpWriter, EmptyFileWritesNothing)
+{
+    TempDir dir;
+    WriteBytes(dir / "empty", "");
+    DumpResult r;
+    EXPECT_EQ(DumpText(dir / "empty", dir / "WkFile.txt", 0, {}, &r), "");
+    EXPECT_EQ(r.status, DumpStatus::Done);
+    EXPECT_EQ(r.pageTotal, 1);
+    EXPECT_EQ(r.pagesWritten, 0);
+}
+
+// Every size around a line, group and page edge, against the byte-at-a-time original.
+TEST(DumpWriter, MatchesReferenceAtEveryEdge)
+{
+    TempDir dir;
+    const std::size_t sizes[] = {1, 15, 16, 17, 31, 32, 33, 48, 511, 512, 513, 2559, 2560, 2561,
+                                 2592, 5119, 5120, 5121, 30727, 1048576 + 2560 * 3 + 77};
+    for (const std::size_t size : sizes) {
+        const std::string bytes = PatternBytes(size, static_cast<unsigned>(size));
+        WriteBytes(dir / "f.bin", bytes);
+        for (const int preview : {0, 5}) {
+            EXPECT_EQ(DumpText(dir / "f.bin", dir / "WkFile.txt", preview),
+                      ReferenceDump(dir / "f.bin", bytes, preview))
+                << size << " bytes, preview " << preview;
+        }
+    }
+}
+
+TEST(DumpWriter, ShortLinesAndGroups)
+{
+    TempDir dir;
+    const struct {
+        std::size_t size;
+        std::string tail;
+    } cases[] = {
+        {32, "\r\n\r\n00000000  00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00  "
+             "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00\r\n"},
+        {33, "00 00\r\n00000020  00\r\n"},
+        {512, "00 00\r\n000001E0 "},
+        {513, "00 00\r\n\r\n00000200  00\r\n"},
+    };
+    for (const auto& c : cases) {
+        WriteBytes(dir / "z", std::string(c.size, '\0'));
+        const std::string text = DumpText(dir / "z", dir / "WkFile.txt");
+        if (c.size == 512) {
+            // One group: a single empty line before the dump lines, 16 of them.
+            EXPECT_EQ(Count(text, "\r\n\r\n0000"), 1u);
+            EXPECT_NE(text.find(c.tail), std::string::npos);
+        } else {
+            EXPECT_TRUE(EndsWith(text, c.tail)) << c.size;
+        }
+    }
+}
+
+TEST(DumpWriter, FullPageAndSecondPage)
+{
+    TempDir dir;
+    WriteBytes(dir / "p", std::string(2560, '\0'));
+    std::string text = DumpText(dir / "p", dir / "WkFile.txt");
+    EXPECT_EQ(Count(text, "\r\n"), 89u);  // the empty first line and 88 page lines
+    EXPECT_EQ(Count(text, "Name : "), 1u);
+    EXPECT_TRUE(EndsWith(text, "00\r\n000009E0  " + ZeroLineBody() + "\r\n"));
+    EXPECT_FALSE(EndsWith(text, "\r\n\r\n"));
+
+    WriteBytes(dir / "p", std::string(2561, '\0'));
+    text = DumpText(dir / "p", dir / "WkFile.txt");
+    EXPECT_TRUE(EndsWith(text, "00 00\r\nName : " + (dir / "p") +
+                                   "  Length : 00000A01(2561)  Page : 2 / 2\r\n\r\n" + kColumns +
+                                   "\r\n\r\n00000A00  00\r\n"));
+    EXPECT_NE(text.find("Page : 1 / 2\r\n"), std::string::npos);
+}
+
+TEST(DumpWriter, PreviewKeepsFivePagesOfTwelve)
+{
+    TempDir dir;
+    WriteBytes(dir / "twelve", PatternBytes(12 * 2560));
+    DumpResult r;
+    const std::string text = DumpText(dir / "twelve", dir / "WkFile.txt", 5, {}, &r);
+    EXPECT_EQ(Count(text, "Name : "), 5u);
+    EXPECT_EQ(Count(text, " / 12\r\n"), 5u);
+    EXPECT_NE(text.find("Page : 5 / 12"), std::string::npos);
+    EXPECT_NE(text.rfind("\r\n000031E0 "), std::string::npos);  // page 5's last line
+    EXPECT_EQ(text.find("00003200"), std::string::npos);
+    EXPECT_EQ(r.pagesWritten, 5);
+    EXPECT_EQ(r.pageTotal, 12);
+    // Any nonzero flag counts as preview.
+    EXPECT_EQ(DumpText(dir / "twelve", dir / "WkFile.txt", 1), text);
+}
+
+TEST(DumpWriter, HeaderAndExampleLine)
+{
+    EXPECT_EQ(DumpPageHeader("C:\\data\\a.bin", 5000, 1, 2),
+              "Name : C:\\data\\a.bin  Length : 00001388(5000)  Page : 1 / 2");
+    EXPECT_EQ(DumpPageHeader("/x", 5368709120LL, 2097152, 2097152),
+              "Name : /x  Length : 140000000(5368709120)  Page : 2097152 / 2097152");
+    EXPECT_EQ(FileOpenFailedMessage("/no/such"), "ファイルオープン失敗[/no/such]");
+    EXPECT_EQ(FileOpenFailedMessage(""), "ファイルオープン失敗[]");
+
+    TempDir dir;
+    std::string bytes(0x1C0, '\0');
+    for (int j = 0; j < 32; ++j) {
+        bytes[0x1A0 + j] = static_cast<char>(7 * j % 256);
+    }
+    WriteBytes(dir / "e", bytes);
+    EXPECT_NE(DumpText(dir / "e", dir / "WkFile.txt")
+                  .find("\r\n000001A0  00 07 0E 15 1C 23 2A 31 38 3F 46 4D 54 5B 62 69  "
+                        "70 77 7E 85 8C 93 9A A1 A8 AF B6 BD C4 CB D2 D9\r\n"),
+              std::string::npos);
+}
+
+TEST(DumpWriter, CancelAtPageThreeKeepsWhatCameBefore)
+{
+    TempDir dir;
+    const std::string bytes = PatternBytes(5 * 2560);
+    WriteBytes(dir / "c", bytes);
+    int pumps = 0;
+    int asked = 0;
+    DumpHooks hooks;
+    hooks.pump = [&] { ++pumps; };
+    hooks.cancelRequested = [&] {
+        EXPECT_EQ(pumps, asked + 1);  // the pump runs first
+        return ++asked == 3;
+    };
+    DumpResult r;
+    const std::string text = DumpText(dir / "c", dir / "WkFile.txt", 0, hooks, &r);
+    EXPECT_EQ(r.status, DumpStatus::Cancelled);
+    EXPECT_EQ(r.pagesWritten, 2);
+    // Pages 1 and 2, but not the line still pending: page 2's last dump line.
+    const std::string full = ReferenceDump(dir / "c", bytes);
+    const std::size_t cut = full.find("000013E0 ");
+    ASSERT_NE(cut, std::string::npos);
+    EXPECT_EQ(text, full.substr(0, cut));
+
+    // Cancelled at the first page: not even the empty first line.
+    hooks.cancelRequested = [] { return true; };
+    EXPECT_EQ(DumpText(dir / "c", dir / "WkFile.txt", 0, hooks, &r), "");
+    EXPECT_EQ(r.status, DumpStatus::Cancelled);
+}
+
+TEST(DumpWriter, PumpOncePerPageWritten)
+{
+    TempDir dir;
+    const struct {
+        std::size_t size;
+        int preview, pumps;
+    } cases[] = {{0, 0, 0}, {1, 0, 1}, {2560, 0, 1}, {2561, 0, 2}, {12 * 2560, 0, 12}, {12 * 2560, 5, 5}};
+    for (const auto& c : cases) {
+        WriteBytes(dir / "f", std::string(c.size, 'x'));
+        int pumps = 0;
+        DumpHooks hooks;
+        hooks.pump = [&] { ++pumps; };
+        DumpText(dir / "f", dir / "WkFile.txt", c.preview, hooks);
+        EXPECT_EQ(pumps, c.pumps) << c.size;
+    }
+}
+
+TEST(DumpWriter, FullDeviceIsAFailure)
+{
+    if (::access("/dev/full", W_OK) != 0) {
+        GTEST_SKIP() << "no /dev/full";
+    }
+    TempDir dir;
+    WriteBytes(dir / "big", PatternBytes(1 << 20));
+    CTextFileWriter out;
+    ASSERT_TRUE(out.Open("/dev/full"));
+    const DumpResult r = WriteDumpFile(dir / "big", out, 0);
+    EXPECT_EQ(r.status, DumpStatus::WriteFailed);
+    EXPECT_EQ(r.error, ENOSPC);
+}
+
+TEST(DumpWriter, UnreadableSourcesWriteNothing)
+{
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir / "folder");
+    for (const std::string name : {"fifo", "folder", "missing"}) {
+        CTextFileWriter out;
+        ASSERT_TRUE(out.Open(dir / "WkFile.txt"));
+        // A fifo with no writer would block a plain open or read for ever.
+        const DumpResult r = WriteDumpFile(dir / name, out, 0);
+        out.Close();
+        EXPECT_EQ(r.status, DumpStatus::SourceOpenFailed) << name;
+        EXPECT_NE(r.error, 0) << name;
+        EXPECT_EQ(ReadAll(dir / "WkFile.txt"), "") << name;
+    }
+}
+
+TEST(DumpWriter, SparseFilePastFourGiB)
+{
+    TempDir dir;
+    const std::int64_t size = 5LL << 30;
+    {
+        const int fd = ::open((dir / "sparse").c_str(), O_CREAT | O_WRONLY, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, size), 0);
+        ::close(fd);
+    }
+    DumpResult r;
+    const std::string text = DumpText(dir / "sparse", dir / "WkFile.txt", 5, {}, &r);
+    EXPECT_EQ(r.length, size);
+    EXPECT_EQ(r.pageTotal, 2097152);
+    EXPECT_NE(text.find("Length : 140000000(5368709120)  Page : 5 / 2097152\r\n"), std::string::npos);
+}
