@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QPen>
+#include <QTransform>
 
 #include <cstdint>
 #include <memory>
@@ -103,6 +104,16 @@ private:
 // lacks them. Call once after the QApplication exists.
 void InstallFontSubstitutions();
 
+// A font with the cell the classic device context reports for it: ascent + descent
+// is exactly a positive lfHeight even where no whole pixel size of the face gives
+// that cell (the glyphs then come from the largest size that fits inside it).
+struct CFontCell {
+    QFont font;
+    int ascent = 0;
+    int descent = 0;
+};
+const CFontCell& FontCellForLogFont(const CLogFont& lf, QPaintDevice* device);
+
 // The Qt font whose cell height (ascent + descent) on device equals a positive
 // lfHeight, or whose em equals a negative one; cached.
 QFont FontForLogFont(const CLogFont& lf, QPaintDevice* device);
@@ -113,7 +124,8 @@ QFont FontForLogFont(const CLogFont& lf, QPaintDevice* device);
 class CDC {
 public:
     // attribDevice: where text is measured and device caps are read; the painter's
-    // own device when null.
+    // own device when null. The painter's state is saved here and restored by the
+    // destructor.
     explicit CDC(QPainter* painter, QPaintDevice* attribDevice = nullptr);
     ~CDC();
     CDC(const CDC&) = delete;
@@ -125,6 +137,7 @@ public:
     CPoint MoveTo(int x, int y);
     bool LineTo(int x, int y);
     void SetPixel(int x, int y, COLORREF color);
+    // Like the classic call, this leaves color as the background colour.
     void FillSolidRect(int x, int y, int cx, int cy, COLORREF color);
     void FillSolidRect(const CRect& rc, COLORREF color);
     bool TextOut(int x, int y, const std::string& text);
@@ -139,11 +152,17 @@ public:
     COLORREF SetTextColor(COLORREF color);
     COLORREF GetTextColor() const { return m_crText; }
     COLORREF SetBkColor(COLORREF color);
+    COLORREF GetBkColor() const { return m_crBk; }
 
     CPoint SetViewportOrg(int x, int y);
     CPoint GetViewportOrg() const { return m_ptViewport; }
 
+    // The font TextOut and GetTextExtent use: the selected one, else the stock font.
+    const CFontCell& CurrentFont() const;
+
 private:
+    void FillPixels(int x, int y, int cx, int cy, COLORREF color);
+
     QPainter* m_pPainter;
     QPaintDevice* m_pAttrib;
     CFont* m_pFont = nullptr;
@@ -153,4 +172,5 @@ private:
     int m_nBkMode = OPAQUE;
     COLORREF m_crText = 0;
     COLORREF m_crBk = RGB(255, 255, 255);
+    QTransform m_baseTransform;
 };
