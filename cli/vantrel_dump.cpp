@@ -1,0 +1,184 @@
+// vantrel-dump: the program's dump text and CSV listing without the window.
+
+#include "filelist/csv_export.h"
+#include "filelist/file_list_model.h"
+#include "printing/dump_writer.h"
+#include "textfile/text_file_writer.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+namespace {
+
+enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
+
+// One mode per option; a new mode adds a row here and a Run function below.
+enum class Mode { Dump, Preview, Csv, Help };
+
+struct ModeOption {
+    std::string_view name;
+    Mode mode;
+};
+
+constexpr ModeOption kModeOptions[] = {
+    {"--preview", Mode::Preview},
+    {"--csv", Mode::Csv},
+    {"--help", Mode::Help},
+    {"-h", Mode::Help},
+};
+
+struct Arguments {
+    Mode mode = Mode::Dump;
+    bool modeGiven = false;
+    std::vector<std::string> operands;
+};
+
+constexpr char kUsage[] =
+    "使い方 / usage:\n"
+    "  vantrel-dump FILE...            ダンプを標準出力へ (dump text of each file to stdout)\n"
+    "  vantrel-dump --preview FILE...  先頭 5 ページまで (the first 5 pages only)\n"
+    "  vantrel-dump --csv FOLDER       フォルダ一覧の CSV (the folder's list as CSV, code page 932)\n"
+    "  vantrel-dump --help             この説明 (this help)\n"
+    "Output is byte for byte what the program writes: CR LF line ends.\n"
+    "Exit status: 0 done, 1 a file or folder could not be read or output failed, 2 usage error.\n";
+
+void Error(const std::string& message)
+{
+    std::fprintf(stderr, "vantrel-dump: %s\n", message.c_str());
+}
+
+int UsageError(const std::string& message)
+{
+    Error(message);
+    std::fputs("'vantrel-dump --help' で使い方を表示します (shows usage).\n", stderr);
+    return kExitUsage;
+}
+
+// Fills args; returns -1 when all is well, else the exit code of a usage error.
+int ParseArguments(int argc, char** argv, Arguments& args)
+{
+    bool optionsEnd = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (optionsEnd || arg.size() < 2 || arg[0] != '-') {
+            args.operands.emplace_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnd = true;
+            continue;
+        }
+        const ModeOption* found = nullptr;
+        for (const ModeOption& option : kModeOptions) {
+            if (option.name == arg) {
+                found = &option;
+            }
+        }
+        if (found == nullptr) {
+            return UsageError("不明なオプションです (unknown option): " + std::string(arg));
+        }
+        if (args.modeGiven && args.mode != found->mode) {
+            return UsageError("オプションは一つだけ指定できます (only one mode): " + std::string(arg));
+        }
+        args.mode = found->mode;
+        args.modeGiven = true;
+    }
+    if (args.mode == Mode::Help) {
+        return -1;
+    }
+    if (args.operands.empty()) {
+        return UsageError("ファイルが指定されていません (no file given)");
+    }
+    if (args.mode == Mode::Csv && args.operands.size() != 1) {
+        return UsageError("--csv にはフォルダを一つだけ指定します (--csv takes exactly one folder)");
+    }
+    return -1;
+}
+
+int OutputFailed(const CTextFileWriter& out)
+{
+    Error(std::string("出力の書き込みに失敗しました (cannot write output): ") +
+          std::strerror(out.ErrorCode() != 0 ? out.ErrorCode() : EIO));
+    return kExitFailed;
+}
+
+int RunDump(const Arguments& args, CTextFileWriter& out)
+{
+    const int preview = args.mode == Mode::Preview ? kPreviewPages : 0;
+    int code = kExitOk;
+    for (const std::string& path : args.operands) {
+        const DumpResult result = WriteDumpFile(path, out, preview);
+        if (result.status == DumpStatus::SourceOpenFailed) {
+            // The others are still dumped, as the program goes on with the next file.
+            Error(FileOpenFailedMessage(path) + ": " + std::strerror(result.error));
+            code = kExitFailed;
+        } else if (result.status != DumpStatus::Done || out.Failed()) {
+            return OutputFailed(out);
+        }
+    }
+    return code;
+}
+
+int RunCsv(const Arguments& args, CTextFileWriter& out)
+{
+    CFileListModel model;
+    model.m_strFolder = args.operands.front();
+    int code = kExitOk;
+    if (!model.ListFolder()) {
+        // The program lists nothing for such a folder and still saves its CSV.
+        Error("フォルダを読めません[" + model.m_strFolder + "] (cannot read folder)");
+        code = kExitFailed;
+    }
+    if (!WriteListCsv(out, model.m_strFolder, model.m_aFiles)) {
+        return OutputFailed(out);
+    }
+    return code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Arguments args;
+    if (const int code = ParseArguments(argc, argv, args); code >= 0) {
+        return code;
+    }
+    if (args.mode == Mode::Help) {
+        std::fputs(kUsage, stdout);
+        return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
+    }
+
+#if defined(_WIN32)
+    _setmode(_fileno(stdout), _O_BINARY);  // the CR LF are already there
+#endif
+    CTextFileWriter out;
+    out.Attach(stdout);
+    int code = kExitFailed;
+    switch (args.mode) {
+    case Mode::Dump:
+    case Mode::Preview:
+        code = RunDump(args, out);
+        break;
+    case Mode::Csv:
+        code = RunCsv(args, out);
+        break;
+    case Mode::Help:
+        break;
+    }
+    // A full disk often shows only when the last buffer goes out.
+    const bool failedBefore = out.Failed();
+    out.Close();
+    if (out.Failed() && !failedBefore) {
+        return OutputFailed(out);
+    }
+    return code;
+}
