@@ -1,6 +1,7 @@
 #include "textfile/text_file_reader.h"
 
 #include <cstdint>
+#include <cstdlib>
 
 #if defined(_WIN32)
 #define VANTREL_FSEEK _fseeki64
@@ -41,6 +42,7 @@ CTextFileReader::CTextFileReader() = default;
 CTextFileReader::~CTextFileReader()
 {
     CTextFileReader::Close();
+    std::free(m_pLineBuffer);
 }
 
 bool CTextFileReader::Open(const std::string& path)
@@ -76,48 +78,10 @@ bool CTextFileReader::ReadLine()
     m_strLine.clear();
     bool bRead = false;
     if (m_pFile != nullptr) {
-        // fgets cannot tell where a line holding NUL bytes ends, so read in blocks with
-        // getc under one lock; lines of any length grow the string.
-        char block[4096];
-        std::size_t used = 0;
-        bool bLineEnd = false;
-#if defined(_WIN32)
-        _lock_file(m_pFile);
-#else
-        flockfile(m_pFile);
-#endif
-        for (;;) {
-#if defined(_WIN32)
-            const int ch = _getc_nolock(m_pFile);
-#else
-            const int ch = getc_unlocked(m_pFile);
-#endif
-            if (ch == EOF) {
-                break;
-            }
-            bRead = true;
-            if (ch == kLineFeed) {
-                bLineEnd = true;
-                break;
-            }
-            block[used++] = static_cast<char>(ch);
-            if (used == sizeof block) {
-                m_strLine.append(block, used);
-                used = 0;
-            }
-        }
-        m_strLine.append(block, used);
-        if (!bLineEnd && std::ferror(m_pFile)) {
-            m_bError = true;
-            bRead = false;
-        }
-#if defined(_WIN32)
-        _unlock_file(m_pFile);
-#else
-        funlockfile(m_pFile);
-#endif
+        bRead = ReadRawLine();
         if (!bRead) {
             m_strLine.clear();
+            m_bError = m_bError || std::ferror(m_pFile) != 0;
         }
     }
     if (!m_strLine.empty() && m_strLine.back() == kCarriageReturn) {
@@ -126,6 +90,51 @@ bool CTextFileReader::ReadLine()
         m_strLine.push_back(kLineFeed);
     }
     return bRead;
+}
+
+// The next line up to its line feed, which is dropped; lines may hold NUL bytes, which
+// fgets could not tell from the line's end.
+bool CTextFileReader::ReadRawLine()
+{
+#if defined(_WIN32)
+    char block[4096];
+    std::size_t used = 0;
+    bool bRead = false;
+    int ch = EOF;
+    _lock_file(m_pFile);
+    for (;;) {
+        ch = _getc_nolock(m_pFile);
+        if (ch == EOF) {
+            break;
+        }
+        bRead = true;
+        if (ch == kLineFeed) {
+            break;
+        }
+        block[used++] = static_cast<char>(ch);
+        if (used == sizeof block) {
+            m_strLine.append(block, used);
+            used = 0;
+        }
+    }
+    const bool bCut = ch != kLineFeed && std::ferror(m_pFile) != 0;
+    _unlock_file(m_pFile);
+    m_strLine.append(block, used);
+    return bRead && !bCut;
+#else
+    const ssize_t got = ::getdelim(&m_pLineBuffer, &m_nLineBufferSize, kLineFeed, m_pFile);
+    if (got <= 0) {
+        return false;
+    }
+    std::size_t size = static_cast<std::size_t>(got);
+    if (m_pLineBuffer[size - 1] == kLineFeed) {
+        --size;
+    } else if (std::ferror(m_pFile) != 0) {
+        return false;  // cut short by a read error, not by the end of the file
+    }
+    m_strLine.assign(m_pLineBuffer, size);
+    return true;
+#endif
 }
 
 std::string CTextFileReader::GetField(std::int16_t n) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -37,6 +38,10 @@ public:
     int m_bOpen = 0;
 
 private:
+    bool ReadRawLine();
+
     std::FILE* m_pFile = nullptr;
     bool m_bError = false;
+    char* m_pLineBuffer = nullptr;  // grown by getdelim, kept between lines
+    std::size_t m_nLineBufferSize = 0;
 };
