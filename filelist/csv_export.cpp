@@ -5,12 +5,11 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
+#include <system_error>
 
 #ifdef _WIN32
 #include <filesystem>
-#include <system_error>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -75,7 +74,7 @@ std::string FailureMessage(const std::string& path, int err)
     std::string message = "CSVファイルを保存できませんでした[" + path + "]";
     if (err != 0) {
         message += "\n";
-        message += std::strerror(err);
+        message += std::generic_category().message(err);
     }
     return message;
 }
@@ -88,7 +87,8 @@ bool SaveListAsCsv(const std::string& path, const std::string& folder,
                    const std::vector<FileEntry>& files, std::string* error)
 {
     namespace fs = std::filesystem;
-    const fs::path target = fs::u8path(path);
+    auto u8 = [](const std::string& s) { return fs::path(std::u8string(s.begin(), s.end())); };
+    const fs::path target = u8(path);
     std::error_code ec;
     const fs::file_status status = fs::status(target, ec);
     if (fs::exists(status) &&
@@ -100,7 +100,7 @@ bool SaveListAsCsv(const std::string& path, const std::string& folder,
     CTextFileWriter writer;
     for (int i = 0; i < 100 && writer.m_bOpen == 0; ++i) {
         temp = path + ".tmp" + std::to_string(i);
-        if (!fs::exists(fs::u8path(temp), ec)) writer.Open(temp);
+        if (!fs::exists(u8(temp), ec)) writer.Open(temp);
     }
     if (writer.m_bOpen == 0) {
         if (error != nullptr) *error = FailureMessage(path, writer.ErrorCode());
@@ -109,10 +109,10 @@ bool SaveListAsCsv(const std::string& path, const std::string& folder,
     bool ok = WriteListCsv(writer, folder, files);
     writer.Close();
     ok = ok && !writer.Failed();
-    if (ok) fs::rename(fs::u8path(temp), target, ec);
+    if (ok) fs::rename(u8(temp), target, ec);
     if (!ok || ec) {
         const int err = writer.Failed() ? writer.ErrorCode() : ec.value();
-        fs::remove(fs::u8path(temp), ec);
+        fs::remove(u8(temp), ec);
         if (error != nullptr) *error = FailureMessage(path, err);
         return false;
     }

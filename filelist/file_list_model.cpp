@@ -52,7 +52,7 @@ bool ReadFolder(const std::string& folder, FoundFiles& found)
 {
     namespace fs = std::filesystem;
     std::error_code ec;
-    fs::directory_iterator it(fs::u8path(folder), ec);
+    fs::directory_iterator it(fs::path(std::u8string(folder.begin(), folder.end())), ec);
     if (ec) return false;
     for (; it != fs::directory_iterator(); it.increment(ec)) {
         if (ec) break;
