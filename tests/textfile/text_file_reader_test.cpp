@@ -77,6 +77,18 @@ TEST(TextFileReader, EmptyFileAndMissingFile)
     EXPECT_FALSE(reader.ReadLine());
 }
 
+TEST(TextFileReader, ReadErrorIsNotTheEndOfTheFile)
+{
+    // A folder opens for reading on Linux, but every read fails.
+    CTextFileReader reader;
+    if (!reader.Open(TempFile("").parent_path().string())) {
+        GTEST_SKIP() << "folders do not open as files here";
+    }
+    EXPECT_FALSE(reader.ReadLine());
+    EXPECT_EQ(reader.m_strLine, "\n");
+    EXPECT_TRUE(reader.HadError());
+}
+
 TEST(TextFileReader, LongLinesAndNulBytesSurvive)
 {
     std::string line(300000, 'q');
