@@ -5,6 +5,7 @@
 #include "filelist/file_list_model.h"
 #include "filelist/list_layout.h"
 
+#include <QPoint>
 #include <QWidget>
 
 #include <cstdint>
@@ -108,4 +109,9 @@ private:
     void OnScrollAction(int action);
     // After a new listing: top row 0, scroll bar, whole view repainted.
     void ListingChanged();
+
+    // The last left press, to tell the second press of a double click.
+    bool m_bPressArmed = false;
+    unsigned long m_ulLastPress = 0;
+    QPoint m_ptLastPress;
 };

@@ -1,0 +1,34 @@
+#include "filelist/vantrel_view.h"
+
+#include "app/message_box.h"
+#include "filelist/csv_export.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+
+void CVantrelView::OnUpdateFileSaveCsv(CCmdUI* pCmdUI)
+{
+    pCmdUI->Enable(!m_strFolder.empty());
+}
+
+void CVantrelView::OnFileSaveCsv()
+{
+    const QString description = QString::fromUtf8("CSVファイル");
+    const QString ext = QStringLiteral("csv");
+    QFileDialog dlg(this, QString::fromUtf8("CSV形式で保存"), QString(),
+                    QStringLiteral("%1(*.%2)").arg(description, ext));
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setFileMode(QFileDialog::AnyFile);
+    // Qt's own overwrite question then names the file that is really written.
+    dlg.setDefaultSuffix(ext);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return;
+    QString path = dlg.selectedFiles().constFirst();
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".csv");
+
+    std::string error;
+    if (!SaveListAsCsv(QFile::encodeName(path).toStdString(), m_strFolder, m_aFiles, &error))
+        AfxMessageBox(error);
+}

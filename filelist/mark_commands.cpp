@@ -1,0 +1,36 @@
+#include "filelist/vantrel_view.h"
+
+#include "app/wait_cursor.h"
+
+void CVantrelView::OnUpdateSelectAll(CCmdUI* pCmdUI)
+{
+    pCmdUI->Enable(!m_aFiles.empty());
+}
+
+void CVantrelView::OnSelectAll()
+{
+    BeginWaitCursor();
+    SetAllMarks(1);
+    InvalidateRect(nullptr);
+    EndWaitCursor();
+    emit commandStateChanged();
+}
+
+void CVantrelView::OnSelectNone()
+{
+    BeginWaitCursor();
+    SetAllMarks(0);
+    InvalidateRect(nullptr);
+    EndWaitCursor();
+    emit commandStateChanged();
+}
+
+void CVantrelView::OnUpdatePrintDump(CCmdUI* pCmdUI)
+{
+    pCmdUI->Enable(!m_bPrinting && MarkedCount() >= 1);
+}
+
+void CVantrelView::OnUpdatePreviewDump(CCmdUI* pCmdUI)
+{
+    pCmdUI->Enable(!m_bPrinting && MarkedCount() == 1);
+}

@@ -1,0 +1,126 @@
+#include "filelist/vantrel_view.h"
+
+#include "app/command_ids.h"
+#include "app/vantrel_app.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QScrollBar>
+#include <QString>
+
+namespace {
+
+// The view's commands: update handler and command handler per command number.
+struct ViewCommand {
+    unsigned nID;
+    void (CVantrelView::*pfnUpdate)(CCmdUI*);
+    void (CVantrelView::*pfnCommand)();
+};
+
+constexpr ViewCommand kCommands[] = {
+    {ID_SELECT_FOLDER, &CVantrelView::OnUpdateSelectFolder, &CVantrelView::OnSelectFolder},
+    {ID_FILE_PRINT, &CVantrelView::OnUpdatePrintDump, &CVantrelView::OnPrintDump},
+    {ID_FILE_PRINT_PREVIEW, &CVantrelView::OnUpdatePreviewDump, &CVantrelView::OnPreviewDump},
+    {ID_SELECT_ALL, &CVantrelView::OnUpdateSelectAll, &CVantrelView::OnSelectAll},
+    {ID_SELECT_NONE, &CVantrelView::OnUpdateSelectAll, &CVantrelView::OnSelectNone},
+    {ID_FILE_SAVE_CSV, &CVantrelView::OnUpdateFileSaveCsv, &CVantrelView::OnFileSaveCsv},
+};
+
+}  // namespace
+
+CVantrelView::CVantrelView(QWidget* parent) : QWidget(parent)
+{
+    // Every pixel comes from one blit of the off-screen image: no background erase.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+CVantrelView::~CVantrelView() = default;
+
+bool CVantrelView::OnCmdMsg(unsigned nID, CCmdUI* pCmdUI)
+{
+    for (const ViewCommand& c : kCommands) {
+        if (c.nID != nID)
+            continue;
+        if (pCmdUI != nullptr) {
+            (this->*c.pfnUpdate)(pCmdUI);
+            return true;
+        }
+        // A disabled command never runs, whatever sent it (a shortcut, a test, a pump
+        // dispatching it in the middle of printing).
+        CCmdUI state(nID);
+        (this->*c.pfnUpdate)(&state);
+        if (!state.m_bEnableChanged || state.m_bEnabled)
+            (this->*c.pfnCommand)();
+        return true;
+    }
+    return false;
+}
+
+void CVantrelView::SetPrinting(bool on)
+{
+    if (m_bPrinting == on)
+        return;
+    m_bPrinting = on;
+    emit commandStateChanged();
+}
+
+void CVantrelView::OnInitialUpdate()
+{
+    if (m_pScrollBar == nullptr)
+        CreateScrollBar();
+    m_strFolder = AfxGetApp()->GetProfileString("Path", "Path", "");
+    if (m_strFolder.empty())
+        m_aFiles.clear();
+    else
+        ListFolder();
+    ListingChanged();
+}
+
+void CVantrelView::OnUpdateSelectFolder(CCmdUI* pCmdUI)
+{
+    pCmdUI->Enable(true);
+}
+
+void CVantrelView::OnSelectFolder()
+{
+    const std::string oldFolder = m_strFolder;
+    if (!ChooseFolder())
+        return;
+    RememberPrinted(oldFolder);
+    // Saved before the scan, whatever the scan finds.
+    AfxGetApp()->WriteProfileString("Path", "Path", m_strFolder);
+    ListFolder();
+    RestorePrinted();
+    ListingChanged();
+}
+
+bool CVantrelView::ChooseFolder()
+{
+    // The folder's bytes go through the file-name codec both ways, so a name that is
+    // not valid UTF-8 still opens.
+    const QString chosen = QFileDialog::getExistingDirectory(
+        this, QString::fromUtf8("印刷対象フォルダを選択してください"), QFile::decodeName(QByteArray::fromStdString(m_strFolder)),
+        QFileDialog::ShowDirsOnly);
+    if (chosen.isEmpty())
+        return false;
+    m_strFolder = QFile::encodeName(chosen).toStdString();
+    return true;
+}
+
+void CVantrelView::ListingChanged()
+{
+    m_nTopRow = 0;
+    UpdateScrollBar();
+    InvalidateRect(nullptr);
+    emit commandStateChanged();
+}
+
+void CVantrelView::InvalidateRect(const CRect* pRect)
+{
+    if (pRect == nullptr)
+        update();
+    else if (!pRect->IsRectEmpty())
+        update(QRect(pRect->left, pRect->top, pRect->Width(), pRect->Height()));
+}
