@@ -4,5 +4,20 @@ if(VANTREL_GUI)
     ${CMAKE_CURRENT_LIST_DIR}/cdc.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cmd_target.h
     ${CMAKE_CURRENT_LIST_DIR}/command_ids.h
+    ${CMAKE_CURRENT_LIST_DIR}/message_box.h
+    ${CMAKE_CURRENT_LIST_DIR}/message_box.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/wait_cursor.h
+    ${CMAKE_CURRENT_LIST_DIR}/wait_cursor.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/dialog_units.h
+    ${CMAKE_CURRENT_LIST_DIR}/dialog_units.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/vantrel_app.h
+    ${CMAKE_CURRENT_LIST_DIR}/vantrel_app.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/vantrel_doc.h
+    ${CMAKE_CURRENT_LIST_DIR}/vantrel_doc.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/main_frame.h
+    ${CMAKE_CURRENT_LIST_DIR}/main_frame.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/about_dlg.h
+    ${CMAKE_CURRENT_LIST_DIR}/about_dlg.cpp
   )
+
 endif()

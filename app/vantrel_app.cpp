@@ -1,0 +1,372 @@
+#include "app/vantrel_app.h"
+
+#include "app/about_dlg.h"
+#include "app/command_ids.h"
+#include "app/dialog_units.h"
+#include "app/main_frame.h"
+#include "app/message_box.h"
+#include "app/vantrel_doc.h"
+#include "filelist/vantrel_view.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QIcon>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QSettings>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+// The resources live in the static shell library: make sure they are linked in.
+void InitShellResources()
+{
+    Q_INIT_RESOURCE(vantrel);
+}
+
+CVantrelApp theApp;
+
+CVantrelApp* AfxGetApp()
+{
+    return &theApp;
+}
+
+namespace {
+
+const char* const kRecentSection = "Recent File List";
+const char* const kPreviewSection = "Settings";
+const char* const kPreviewEntry = "PreviewPages";
+constexpr int kMaxRecent = 4;
+
+QString Key(const std::string& section, const std::string& entry)
+{
+    return QString::fromUtf8(section.c_str()) + QLatin1Char('/') + QString::fromUtf8(entry.c_str());
+}
+
+std::string OpenFailedMessage(const std::string& path)
+{
+    return "ﾄﾞｷｭﾒﾝﾄを開くことができませんでした。\n" + path;
+}
+
+bool IsValidUtf8(const std::string& s)
+{
+    const QByteArray bytes(s.data(), static_cast<qsizetype>(s.size()));
+    return QString::fromUtf8(bytes).toUtf8() == bytes;
+}
+
+}  // namespace
+
+CVantrelApp::CVantrelApp() = default;
+
+CVantrelApp::~CVantrelApp()
+{
+    // Normally ExitInstance has cleared everything. Qt objects left at static
+    // destruction would outlive their QApplication: let them go undestroyed.
+    if (!QCoreApplication::instance()) {
+        (void)m_pPrinter.release();
+        m_pMainFrame = nullptr;
+    }
+}
+
+CCommandLineInfo CCommandLineInfo::Parse(const std::vector<std::string>& args)
+{
+    CCommandLineInfo info;
+    bool bPrint = false;
+    int nSkip = 0;  // parameters of "/pt": printer, driver, port
+    for (const std::string& arg : args) {
+        if (nSkip > 0) {
+            --nSkip;
+            continue;
+        }
+        std::string flag;
+        if (arg.size() > 1 && (arg[0] == '-' || arg[0] == '/')) {
+            flag = arg.substr(1);
+            std::transform(flag.begin(), flag.end(), flag.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        }
+        // On POSIX an absolute path starts with '/': only the framework's own switch
+        // names count as switches there.
+        static const char* const kSwitches[] = {"p", "pt", "dde", "automation", "embedding",
+                                                "unregister", "unregserver"};
+        const bool isSwitch =
+            !flag.empty() && (arg[0] == '-' || std::find_if(std::begin(kSwitches), std::end(kSwitches),
+                                                            [&](const char* s) { return flag == s; }) !=
+                                                   std::end(kSwitches));
+        if (isSwitch) {
+            if (flag == "p") {
+                bPrint = true;
+            } else if (flag == "pt") {
+                bPrint = true;
+                nSkip = 3;
+            }
+            continue;
+        }
+        if (info.m_strFileName.empty())
+            info.m_strFileName = arg;
+    }
+    if (bPrint)
+        info.m_nShellCommand = FilePrint;
+    else if (!info.m_strFileName.empty())
+        info.m_nShellCommand = FileOpen;
+    return info;
+}
+
+bool CVantrelApp::InitInstance(int& argc, char** argv)
+{
+    m_nExitCode = 0;
+    if (!QCoreApplication::instance())
+        m_pOwnApp = std::make_unique<QApplication>(argc, argv);
+    InitShellResources();
+    QCoreApplication::setApplicationName(QStringLiteral("Vantrel"));
+    QGuiApplication::setApplicationDisplayName(QString::fromUtf8("ヴァントレル"));
+    QGuiApplication::setWindowIcon(ProgramIcon());
+
+    // Japanese text must render whatever the locale: the dialog face everywhere.
+    InstallFontSubstitutions();
+    QApplication::setFont(DialogTemplateFont("ＭＳ Ｐゴシック", 9));
+
+    LoadStdProfileSettings();
+
+    // QApplication has taken its own options out of argv.
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i)
+        args.emplace_back(argv[i]);
+    return ProcessCommandLine(args);
+}
+
+bool CVantrelApp::ProcessCommandLine(const std::vector<std::string>& args)
+{
+    const CCommandLineInfo info = CCommandLineInfo::Parse(args);
+    m_pDocument = std::make_unique<CVantrelDoc>();
+    if (info.m_nShellCommand == CCommandLineInfo::FileNew) {
+        m_pDocument->OnNewDocument();
+    } else {
+        if (!OpenDocumentFile(info.m_strFileName)) {
+            m_nExitCode = 1;
+            return false;
+        }
+        if (info.m_nShellCommand == CCommandLineInfo::FilePrint) {
+            // The print switch starts no job: nothing is marked at start, and the
+            // document names no list entry to print.
+            m_nExitCode = 0;
+            return false;
+        }
+    }
+
+    auto* view = new CVantrelView;
+    m_pMainFrame = new CMainFrame(view);
+    view->OnInitialUpdate();
+    m_pMainFrame->UpdateCommands();
+    m_pMainFrame->show();
+    return true;
+}
+
+int CVantrelApp::Run()
+{
+    m_nExitCode = QApplication::exec();
+    return m_nExitCode;
+}
+
+int CVantrelApp::ExitInstance()
+{
+    delete m_pMainFrame;
+    m_pMainFrame = nullptr;
+    if (m_bProfileLoaded)
+        SaveStdProfileSettings();
+    m_workFile.Remove();
+    m_pDocument.reset();
+    m_pPrinter.reset();
+    m_pOwnApp.reset();
+    return m_nExitCode;
+}
+
+CVantrelView* CVantrelApp::View() const
+{
+    return m_pMainFrame ? m_pMainFrame->View() : nullptr;
+}
+
+bool CVantrelApp::OnCmdMsg(unsigned nID, CCmdUI* pCmdUI)
+{
+    void (CVantrelApp::*handler)() = nullptr;
+    switch (nID) {
+    case ID_APP_ABOUT:
+        handler = &CVantrelApp::OnAppAbout;
+        break;
+    case ID_FILE_NEW:
+        handler = &CVantrelApp::OnFileNew;
+        break;
+    case ID_FILE_OPEN:
+        handler = &CVantrelApp::OnFileOpen;
+        break;
+    case ID_FILE_PRINT_SETUP:
+        handler = &CVantrelApp::OnFilePrintSetup;
+        break;
+    case ID_APP_EXIT:
+        handler = &CVantrelApp::OnAppExit;
+        break;
+    default:
+        return false;
+    }
+    if (pCmdUI)
+        pCmdUI->Enable(true);
+    else
+        (this->*handler)();
+    return true;
+}
+
+void CVantrelApp::OnAppAbout()
+{
+    CAboutDlg dlg(m_pMainFrame);
+    dlg.exec();
+}
+
+void CVantrelApp::OnFileNew()
+{
+    if (!m_pDocument)
+        return;
+    m_pDocument->OnNewDocument();
+    if (CVantrelView* view = View())
+        view->OnInitialUpdate();
+}
+
+void CVantrelApp::OnFileOpen()
+{
+    const QString chosen = QFileDialog::getOpenFileName(m_pMainFrame, QString(), QString(),
+                                                        QString::fromUtf8("すべてのﾌｧｲﾙ (*)"));
+    if (chosen.isEmpty())
+        return;
+    if (!OpenDocumentFile(QFile::encodeName(chosen).toStdString()))
+        return;
+    if (CVantrelView* view = View())
+        view->OnInitialUpdate();
+}
+
+bool CVantrelApp::OpenDocumentFile(const std::string& path)
+{
+    if (!m_pDocument)
+        m_pDocument = std::make_unique<CVantrelDoc>();
+    if (!m_pDocument->OnOpenDocument(path)) {
+        AfxMessageBox(OpenFailedMessage(path));
+        return false;
+    }
+    AddToRecentFileList(path);
+    return true;
+}
+
+void CVantrelApp::OnFilePrintSetup()
+{
+    QPrintDialog dlg(&Printer(), m_pMainFrame);
+    dlg.setWindowTitle(QString::fromUtf8("プリンタの設定"));
+    // Only the printer and its settings are chosen here; pages come from the list.
+    dlg.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dlg.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dlg.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    dlg.exec();
+}
+
+void CVantrelApp::OnAppExit()
+{
+    if (m_pMainFrame)
+        m_pMainFrame->close();
+}
+
+QPrinter& CVantrelApp::Printer()
+{
+    if (!m_pPrinter)
+        m_pPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_pPrinter;
+}
+
+std::string CVantrelApp::GetProfileString(const std::string& section, const std::string& entry,
+                                          const std::string& def)
+{
+    QSettings settings(QStringLiteral("Kovalmeret"), QStringLiteral("Vantrel"));
+    if (settings.status() != QSettings::NoError)
+        return def;
+    const QVariant value = settings.value(Key(section, entry));
+    if (!value.isValid())
+        return def;
+    // Names that are not UTF-8 are kept as their bytes.
+    if (value.typeId() == QMetaType::QByteArray) {
+        const QByteArray bytes = value.toByteArray();
+        return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+    }
+    if (!value.canConvert<QString>())
+        return def;
+    return value.toString().toStdString();
+}
+
+bool CVantrelApp::WriteProfileString(const std::string& section, const std::string& entry,
+                                     const std::string& value)
+{
+    QSettings settings(QStringLiteral("Kovalmeret"), QStringLiteral("Vantrel"));
+    if (IsValidUtf8(value))
+        settings.setValue(Key(section, entry), QString::fromStdString(value));
+    else
+        settings.setValue(Key(section, entry), QByteArray(value.data(), static_cast<qsizetype>(value.size())));
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
+int CVantrelApp::GetProfileInt(const std::string& section, const std::string& entry, int def)
+{
+    const std::string text = GetProfileString(section, entry, std::string());
+    bool ok = false;
+    const int value = QString::fromStdString(text).trimmed().toInt(&ok);
+    return ok ? value : def;
+}
+
+bool CVantrelApp::WriteProfileInt(const std::string& section, const std::string& entry, int value)
+{
+    return WriteProfileString(section, entry, std::to_string(value));
+}
+
+void CVantrelApp::AddToRecentFileList(const std::string& path)
+{
+    std::error_code ec;
+    std::string full = path;
+    const std::filesystem::path abs = std::filesystem::absolute(path, ec);
+    if (!ec)
+        full = abs.lexically_normal().string();
+    m_aRecentFiles.erase(std::remove(m_aRecentFiles.begin(), m_aRecentFiles.end(), full),
+                         m_aRecentFiles.end());
+    m_aRecentFiles.insert(m_aRecentFiles.begin(), full);
+    if (m_aRecentFiles.size() > kMaxRecent)
+        m_aRecentFiles.resize(kMaxRecent);
+}
+
+void CVantrelApp::LoadStdProfileSettings()
+{
+    m_aRecentFiles.clear();
+    for (int i = 1; i <= kMaxRecent; ++i) {
+        const std::string name = GetProfileString(kRecentSection, "File" + std::to_string(i));
+        if (!name.empty())
+            m_aRecentFiles.push_back(name);
+    }
+    m_nNumPreviewPages = GetProfileInt(kPreviewSection, kPreviewEntry, 0);
+    m_bProfileLoaded = true;
+}
+
+void CVantrelApp::SaveStdProfileSettings()
+{
+    {
+        QSettings settings(QStringLiteral("Kovalmeret"), QStringLiteral("Vantrel"));
+        settings.remove(QString::fromUtf8(kRecentSection));
+    }
+    for (size_t i = 0; i < m_aRecentFiles.size(); ++i)
+        WriteProfileString(kRecentSection, "File" + std::to_string(i + 1), m_aRecentFiles[i]);
+    // As the framework does: the preview count is written only when it is set.
+    if (m_nNumPreviewPages != 0)
+        WriteProfileInt(kPreviewSection, kPreviewEntry, m_nNumPreviewPages);
+}
+
+void CVantrelApp::ResetTextStyle()
+{
+    m_crTextColor = 0;
+    m_strFaceName = "ＭＳ Ｐゴシック";
+    m_nAlign = 0;
+    m_bBold = 0;
+    m_bItalic = 0;
+}

@@ -1,0 +1,112 @@
+#pragma once
+
+#include "app/cdc.h"
+#include "app/cmd_target.h"
+#include "printing/work_file.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class QApplication;
+class QPrinter;
+class CMainFrame;
+class CVantrelDoc;
+class CVantrelView;
+
+// The application object: start and end of the program, the settings profile, the
+// document template (document, frame, view) and the pending text style of DrawFitText.
+// Its constructor makes no Qt object: theApp exists before main().
+class CVantrelApp : public CCmdTarget {
+public:
+    CVantrelApp();
+    ~CVantrelApp() override;
+    CVantrelApp(const CVantrelApp&) = delete;
+    CVantrelApp& operator=(const CVantrelApp&) = delete;
+
+    // Creates the QApplication (unless one exists), the settings, the document, frame
+    // and view, and acts on the command line. False: the program ends at once (a file
+    // that cannot be opened, the print switch); ExitInstance then gives the exit code.
+    bool InitInstance(int& argc, char** argv);
+    // Saves the framework's profile values, removes the work file with its folder,
+    // closes the window; returns the exit code.
+    int ExitInstance();
+    // Runs the event loop; its result becomes ExitInstance's exit code.
+    int Run();
+
+    bool OnCmdMsg(unsigned nID, CCmdUI* pCmdUI) override;
+    void OnAppAbout();
+    void OnFileNew();
+    void OnFileOpen();
+    void OnFilePrintSetup();
+    void OnAppExit();
+
+    // Opens a document by name, as the command line and the open dialog do: the file
+    // must be readable; only its name is kept and it enters the recent-file list.
+    bool OpenDocumentFile(const std::string& path);
+
+    // The settings profile, QSettings("Kovalmeret", "Vantrel"). A damaged or
+    // unreadable store reads as empty: every default is returned.
+    std::string GetProfileString(const std::string& section, const std::string& entry,
+                                 const std::string& def = std::string());
+    bool WriteProfileString(const std::string& section, const std::string& entry,
+                            const std::string& value);
+    int GetProfileInt(const std::string& section, const std::string& entry, int def);
+    bool WriteProfileInt(const std::string& section, const std::string& entry, int value);
+
+    // The recent-file list (4 names, newest first), kept and saved though not shown.
+    const std::vector<std::string>& RecentFiles() const { return m_aRecentFiles; }
+    void AddToRecentFileList(const std::string& path);
+    int m_nNumPreviewPages = 0;
+
+    // Text fitted into a rectangle in the largest cell height that fits, with the
+    // pending style below; the style is reset to its defaults on every path.
+    void DrawFitText(CDC* pDC, CRect rc, std::string text);
+    // A yellow dotted outline: odd running coordinates only.
+    void DrawDottedFrame(CDC* pDC, CRect rc);
+
+    CWorkFile& WorkFile() { return m_workFile; }
+    // The printer that direct printing uses: the one chosen with the printer set-up
+    // command, else the system default. Made on first use.
+    QPrinter& Printer();
+
+    CMainFrame* MainFrame() const { return m_pMainFrame; }
+    CVantrelDoc* Document() const { return m_pDocument.get(); }
+    CVantrelView* View() const;
+
+    // The pending text style of the next DrawFitText.
+    COLORREF m_crTextColor = 0;
+    std::string m_strFaceName = "ＭＳ Ｐゴシック";
+    int m_nAlign = 0;   // 0 centre, 1 left, other right
+    int m_bBold = 0;    // 1 = bold
+    int m_bItalic = 0;  // 1 = italic
+
+private:
+    void ResetTextStyle();
+    void LoadStdProfileSettings();
+    void SaveStdProfileSettings();
+    bool ProcessCommandLine(const std::vector<std::string>& args);
+
+    std::unique_ptr<QApplication> m_pOwnApp;
+    std::unique_ptr<CVantrelDoc> m_pDocument;
+    CMainFrame* m_pMainFrame = nullptr;  // deletes itself on close
+    std::unique_ptr<QPrinter> m_pPrinter;
+    CWorkFile m_workFile;
+    std::vector<std::string> m_aRecentFiles;
+    int m_nExitCode = 0;
+    bool m_bProfileLoaded = false;
+};
+
+extern CVantrelApp theApp;
+// Registers the shell's resources (icons, toolbar); InitInstance does it, tests too.
+void InitShellResources();
+CVantrelApp* AfxGetApp();
+
+// What the command line asks for: the framework's rules (a document name, the print
+// switches "/p" "-p" "/pt" "-pt"); nothing of the program's own.
+struct CCommandLineInfo {
+    enum Shell { FileNew, FileOpen, FilePrint };
+    Shell m_nShellCommand = FileNew;
+    std::string m_strFileName;
+    static CCommandLineInfo Parse(const std::vector<std::string>& args);
+};

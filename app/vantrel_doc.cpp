@@ -1,0 +1,77 @@
+#include "app/vantrel_doc.h"
+
+#include "app/command_ids.h"
+#include "app/main_frame.h"
+#include "app/message_box.h"
+#include "app/vantrel_app.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QString>
+
+#include <filesystem>
+#include <fstream>
+
+bool CVantrelDoc::OnNewDocument()
+{
+    m_strPathName.clear();
+    return true;
+}
+
+bool CVantrelDoc::OnOpenDocument(const std::string& path)
+{
+    std::error_code ec;
+    if (path.empty() || std::filesystem::is_directory(path, ec))
+        return false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    m_strPathName = path;
+    return true;
+}
+
+bool CVantrelDoc::OnSaveDocument(const std::string& path)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out)
+        return false;
+    out.close();
+    if (!out)
+        return false;
+    m_strPathName = path;
+    return true;
+}
+
+std::string CVantrelDoc::GetTitle() const
+{
+    if (m_strPathName.empty())
+        return "無題";
+    return std::filesystem::path(m_strPathName).filename().string();
+}
+
+bool CVantrelDoc::OnCmdMsg(unsigned nID, CCmdUI* pCmdUI)
+{
+    if (nID != ID_FILE_SAVE)
+        return false;
+    if (pCmdUI)
+        pCmdUI->Enable(true);
+    else
+        OnFileSave();
+    return true;
+}
+
+void CVantrelDoc::OnFileSave()
+{
+    // Saving writes nothing, so saving straight to the name an opened file gave the
+    // document would empty that file. Always ask; the dialog confirms an overwrite.
+    const QString suggested = QString::fromUtf8(m_strPathName.empty() ? "Vantre" : m_strPathName.c_str());
+    const QString chosen = QFileDialog::getSaveFileName(AfxGetApp()->MainFrame(), QString(), suggested);
+    if (chosen.isEmpty())
+        return;
+    const std::string path = QFile::encodeName(chosen).toStdString();
+    if (!OnSaveDocument(path)) {
+        AfxMessageBox("ﾌｧｲﾙ [" + path + "] に保存できませんでした。");
+        return;
+    }
+    AfxGetApp()->AddToRecentFileList(path);
+}
