@@ -15,8 +15,24 @@
 
 #if defined(_WIN32)
 #include <io.h>
+#define VANTREL_OPEN _open
+#define VANTREL_READ _read
+#define VANTREL_CLOSE _close
+#define VANTREL_FSTAT _fstat64
+using FileStat = struct _stat64;
+#ifndef S_ISREG
+#define S_ISREG(m) (((m) & _S_IFMT) == _S_IFREG)
+#endif
+#ifndef S_ISDIR
+#define S_ISDIR(m) (((m) & _S_IFMT) == _S_IFDIR)
+#endif
 #else
 #include <unistd.h>
+#define VANTREL_OPEN ::open
+#define VANTREL_READ ::read
+#define VANTREL_CLOSE ::close
+#define VANTREL_FSTAT ::fstat
+using FileStat = struct stat;
 #endif
 
 #ifndef O_BINARY
@@ -95,7 +111,7 @@ public:
     ~CSourceFile()
     {
         if (m_fd >= 0) {
-            ::close(m_fd);
+            VANTREL_CLOSE(m_fd);
         }
     }
 
@@ -105,12 +121,12 @@ public:
         if (path.find('\0') != std::string::npos) {
             return ENOENT;
         }
-        m_fd = ::open(path.c_str(), O_RDONLY | O_BINARY | O_CLOEXEC | O_NONBLOCK);
+        m_fd = VANTREL_OPEN(path.c_str(), O_RDONLY | O_BINARY | O_CLOEXEC | O_NONBLOCK);
         if (m_fd < 0) {
             return errno != 0 ? errno : ENOENT;
         }
-        struct stat st {};
-        if (::fstat(m_fd, &st) != 0) {
+        FileStat st {};
+        if (VANTREL_FSTAT(m_fd, &st) != 0) {
             return errno != 0 ? errno : EIO;
         }
         if (!S_ISREG(st.st_mode)) {
@@ -126,7 +142,7 @@ public:
     {
         std::size_t got = 0;
         while (got < size && !m_bEnd) {
-            const auto r = ::read(m_fd, buffer + got, static_cast<unsigned>(size - got));
+            const auto r = VANTREL_READ(m_fd, buffer + got, static_cast<unsigned>(size - got));
             if (r > 0) {
                 got += static_cast<std::size_t>(r);
             } else if (r < 0 && errno == EINTR) {

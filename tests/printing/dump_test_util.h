@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -90,7 +91,9 @@ inline std::string DumpText(const std::string& source, const std::string& work, 
 
 // The dump as the original wrote it: one byte at a time, every line through a formatted
 // write with the pending line written when the next begins. An independent oracle.
-inline std::string ReferenceDump(const std::string& path, const std::string& bytes, int preview = 0)
+// measured: the length taken at the start, when the file then changed to hold bytes.
+inline std::string ReferenceDump(const std::string& path, const std::string& bytes, int preview = 0,
+                                 long long measured = -1)
 {
     std::string file;
     auto write = [&file](const std::string& text) {
@@ -102,7 +105,8 @@ inline std::string ReferenceDump(const std::string& path, const std::string& byt
         }
         file += "\r\n";
     };
-    const long long n = static_cast<long long>(bytes.size());
+    const long long n = measured >= 0 ? measured : static_cast<long long>(bytes.size());
+    const long long end = std::min(n, static_cast<long long>(bytes.size()));
     if (n == 0) {
         return file;
     }
@@ -111,7 +115,7 @@ inline std::string ReferenceDump(const std::string& path, const std::string& byt
     int column = 0, lineInPage = 0, lineInGroup = 0;
     long long page = 1;
     char buf[128];
-    for (long long offset = 0; offset < n; ++offset) {
+    for (long long offset = 0; offset < end; ++offset) {
         if (column == 0) {
             if (lineInPage == 0) {
                 if (preview != 0 && page > 5) {

@@ -212,6 +212,35 @@ TEST(DumpWriter, CancelAtPageThreeKeepsWhatCameBefore)
     EXPECT_EQ(r.status, DumpStatus::Cancelled);
 }
 
+// The length is measured once: a file that shrinks meanwhile ends early, one that grows
+// is dumped up to that length; the headers keep the measured length either way.
+TEST(DumpWriter, FileChangingDuringTheDump)
+{
+    TempDir dir;
+    constexpr std::size_t kSize = 1300000;
+    constexpr std::size_t kReadAhead = 2560 * 410;  // the writer's first read, before any pump
+    const std::string bytes = PatternBytes(kSize);
+    for (const std::size_t sizeAfter : {std::size_t{1100077}, kSize + 5000, std::size_t{1000}}) {
+        WriteBytes(dir / "f", bytes);
+        const std::string after = sizeAfter <= kSize ? bytes.substr(0, sizeAfter)
+                                                     : bytes + PatternBytes(sizeAfter - kSize, 9);
+        DumpHooks hooks;
+        bool changed = false;
+        hooks.pump = [&] {
+            if (!changed) {
+                WriteBytes(dir / "f", after);
+                changed = true;
+            }
+        };
+        DumpResult r;
+        const std::string text = DumpText(dir / "f", dir / "WkFile.txt", 0, hooks, &r);
+        EXPECT_EQ(r.status, DumpStatus::Done);
+        EXPECT_EQ(r.length, static_cast<std::int64_t>(kSize));
+        const std::string seen = bytes.substr(0, std::min(kSize, std::max(sizeAfter, kReadAhead)));
+        EXPECT_EQ(text, ReferenceDump(dir / "f", seen, 0, kSize)) << sizeAfter;
+    }
+}
+
 TEST(DumpWriter, PumpOncePerPageWritten)
 {
     TempDir dir;
