@@ -813,7 +813,9 @@ void CListCtrlEx::OnFocusChange()
 void CListCtrlEx::RedrawSelectedRows()
 {
     const bool bAllSelected = !(m_dwStyle & LVS_SHOWSELALWAYS);
-    for (int nItem = GetTopIndex(); nItem < GetItemCount() && nItem <= GetTopIndex() + GetCountPerPage(); ++nItem) {
+    QRegion rgn;
+    const int nLast = std::min(GetItemCount() - 1, GetTopIndex() + GetCountPerPage());
+    for (int nItem = GetTopIndex(); nItem <= nLast; ++nItem) {
         const unsigned nState = GetItemState(nItem, LVIS_FOCUSED | LVIS_SELECTED);
         if (!((nState & LVIS_FOCUSED) || (bAllSelected && (nState & LVIS_SELECTED))))
             continue;
@@ -821,9 +823,11 @@ void CListCtrlEx::RedrawSelectedRows()
         GetItemRect(nItem, &rcBounds, LVIR_BOUNDS);
         GetItemRect(nItem, &rcLabel, LVIR_LABEL);
         rcBounds.left = rcLabel.left;
-        viewport()->update(QRect(rcBounds.left, rcBounds.top, rcBounds.Width(), rcBounds.Height()));
+        rgn += QRect(rcBounds.left, rcBounds.top, rcBounds.Width(), rcBounds.Height());
     }
-    viewport()->repaint();
+    // At once, not at the next idle moment: the focus change is visible immediately.
+    if (!rgn.isEmpty())
+        viewport()->repaint(rgn);
 }
 
 void CListCtrlEx::focusInEvent(QFocusEvent* event)

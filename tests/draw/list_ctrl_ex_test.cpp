@@ -391,6 +391,72 @@ TEST_F(ListCtrlExTest, MouseAndKeysSelectAndFocusRows)
     EXPECT_EQ(selected(), std::vector<int>({0}));
 }
 
+// Records the regions painted, to tell an immediate repaint from the default one that
+// comes later from the event loop.
+class RecordingList : public L {
+public:
+    std::vector<QRegion> painted;
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        painted.push_back(event->region());
+        L::paintEvent(event);
+    }
+};
+
+TEST(ListCtrlExFocus, FullRowSelectionRepaintsSelectedRowsAtOnceOnFocusChange)
+{
+    struct Case {
+        bool fullRow;
+        unsigned style;
+        std::vector<int> rows;  // repainted at once, in order
+    } cases[] = {
+        {false, L::LVS_REPORT, {}},
+        {true, L::LVS_REPORT, {1, 3}},
+        {true, L::LVS_REPORT | L::LVS_SHOWSELALWAYS, {3}},  // only the focused row
+        {true, 0, {}},                                        // not in report mode
+    };
+    for (const Case& c : cases) {
+        RecordingList list;
+        list.resize(400, 200);
+        list.ModifyStyle(L::LVS_TYPEMASK | L::LVS_SHOWSELALWAYS, c.style);
+        list.InsertColumn(0, "a", L::LVCFMT_LEFT, 100);
+        for (int i = 0; i < 5; ++i)
+            list.InsertItem(i, "row");
+        list.SetItemState(1, L::LVIS_SELECTED, L::LVIS_SELECTED);
+        list.SetItemState(3, L::LVIS_SELECTED | L::LVIS_FOCUSED, L::LVIS_SELECTED | L::LVIS_FOCUSED);
+        list.SetFullRowSel(c.fullRow);
+        list.show();
+        list.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+        list.clearFocus();  // an activated window hands focus to its first widget
+        QApplication::processEvents();
+
+        for (const bool in : {true, false}) {
+            list.painted.clear();
+            if (in)
+                list.setFocus();
+            else
+                list.clearFocus();
+            ASSERT_EQ(list.hasFocus(), in);
+            QRegion expected;
+            for (const int nItem : c.rows) {
+                CRect rc, rcLabel;
+                list.GetItemRect(nItem, &rc, L::LVIR_BOUNDS);
+                list.GetItemRect(nItem, &rcLabel, L::LVIR_LABEL);
+                expected += QRect(rcLabel.left, rc.top, rc.right - rcLabel.left, rc.Height());
+            }
+            if (c.rows.empty()) {
+                EXPECT_TRUE(list.painted.empty()) << c.fullRow << " " << c.style;
+            } else {
+                ASSERT_EQ(list.painted.size(), 1u) << c.fullRow << " " << c.style;
+                EXPECT_EQ(list.painted[0], expected);
+            }
+        }
+    }
+}
+
 TEST_F(ListCtrlExTest, ColoursSizeAndPaintWidening)
 {
     EXPECT_EQ(L().m_clrTextBk, GetSysColor(COLOR_WINDOW));
