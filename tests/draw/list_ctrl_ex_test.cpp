@@ -25,6 +25,16 @@ bool IsBlueInk(COLORREF c)
     return GetBValue(c) > 200 && GetRValue(c) < 80 && GetGValue(c) < 80;
 }
 
+template <class Pred>
+bool AnyPixel(const QImage& img, const CRect& rc, Pred pred)
+{
+    for (int x = rc.left; x < rc.right; ++x)
+        for (int y = rc.top; y < rc.bottom; ++y)
+            if (pred(PixelAt(img, x, y)))
+                return true;
+    return false;
+}
+
 // Leftmost and rightmost columns in [x0, x1) of rows [y0, y1) whose colour differs from bk.
 std::pair<int, int> InkSpan(const QImage& img, int x0, int x1, int y0, int y1, COLORREF bk)
 {
@@ -184,17 +194,10 @@ TEST_F(ListCtrlExTest, HighlightDependsOnFocusShowSelAlwaysAndDropHighlight)
         list.SetItemState(1, c.state, L::LVIS_SELECTED | L::LVIS_DROPHILITED);
         const QImage img = Render();
         const CRect rc = Rect(1);
-        bool blue = false, highlightInRow = false;
-        for (int x = rc.left; x < rc.right; ++x) {
-            for (int y = rc.top; y < rc.bottom; ++y) {
-                blue = blue || IsBlueInk(PixelAt(img, x, y));
-                highlightInRow = highlightInRow || PixelAt(img, x, y) == clrHi;
-            }
-        }
         const COLORREF bk = PixelAt(img, Rect(1, L::LVIR_LABEL).left + 1, rc.top + 1);
         EXPECT_EQ(bk, c.highlighted ? clrHi : list.m_clrTextBk) << c.focus << c.showSelAlways << c.state;
-        EXPECT_EQ(blue, !c.highlighted);
-        EXPECT_EQ(highlightInRow, c.highlighted);
+        EXPECT_EQ(AnyPixel(img, rc, IsBlueInk), !c.highlighted);
+        EXPECT_EQ(AnyPixel(img, rc, [&](COLORREF px) { return px == clrHi; }), c.highlighted);
     }
 }
 
@@ -463,13 +466,7 @@ TEST_F(ListCtrlExTest, ColoursSizeAndPaintWidening)
     list.SetTextColor(RGB(1, 2, 3));
     EXPECT_EQ(list.m_clrText, RGB(1, 2, 3));
     // Unhighlighted text stays blue whatever the text colour says.
-    const QImage img = Render();
-    bool blue = false;
-    const CRect rc = Rect(0);
-    for (int x = rc.left; x < rc.right && !blue; ++x)
-        for (int y = rc.top; y < rc.bottom && !blue; ++y)
-            blue = IsBlueInk(PixelAt(img, x, y));
-    EXPECT_TRUE(blue);
+    EXPECT_TRUE(AnyPixel(Render(), Rect(0), IsBlueInk));
 
     list.resize(380, 220);
     QApplication::processEvents();
