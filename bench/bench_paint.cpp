@@ -19,7 +19,8 @@ namespace {
 
 constexpr int kEntries = 100000;
 
-void FillView(CVantrelView& view)
+// marks: 0 none, 7 every seventh entry, 1 every entry (after select all).
+void FillView(CVantrelView& view, int marks)
 {
     view.m_strFolder = "/home/user/dumps";
     view.m_aFiles.clear();
@@ -31,7 +32,7 @@ void FillView(CVantrelView& view)
         e.strName = name;
         e.lSize = 1000LL * i + 17;
         e.nPages = PageCount(e.lSize);
-        e.nMark = i % 7 == 0 ? 1 : 0;
+        e.nMark = marks != 0 && i % marks == 0 ? 1 : 0;
         e.nPrinted = i % 5 == 0 ? 1 : 0;
         view.m_aFiles.push_back(std::move(e));
     }
@@ -47,7 +48,7 @@ void BM_PaintList(benchmark::State& state)
     CVantrelView view;
     view.resize(cx, cy);
     view.OnInitialUpdate();
-    FillView(view);
+    FillView(view, static_cast<int>(state.range(2)));
     QImage target(cx, cy, QImage::Format_RGB32);
     for (auto _ : state) {
         view.render(&target);
@@ -55,7 +56,13 @@ void BM_PaintList(benchmark::State& state)
     }
     state.counters["rows"] = view.m_nVisibleRows;
 }
-BENCHMARK(BM_PaintList)->Args({575, 360})->Args({1280, 1000})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PaintList)
+    ->ArgNames({"cx", "cy", "marks"})
+    ->Args({575, 360, 7})
+    ->Args({1280, 1000, 0})
+    ->Args({1280, 1000, 7})
+    ->Args({1280, 1000, 1})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
