@@ -42,20 +42,26 @@ void CVantrelView::paintEvent(QPaintEvent* event)
     if (update.isEmpty())
         return;
     // The whole view is drawn into an image of the update rectangle and copied in one
-    // blit: nothing on screen is ever erased first, so nothing flickers.
+    // blit: nothing on screen is ever erased first, so nothing flickers. The image is
+    // kept between paints; a fresh one per paint costs page faults at every size.
     const qreal dpr = devicePixelRatioF();
-    QImage image(update.size() * dpr, QImage::Format_RGB32);
-    image.setDevicePixelRatio(dpr);
+    const QSize pixels = update.size() * dpr;
+    if (m_imgBuffer.width() < pixels.width() || m_imgBuffer.height() < pixels.height() ||
+        m_imgBuffer.devicePixelRatio() != dpr) {
+        m_imgBuffer = QImage(pixels, QImage::Format_RGB32);
+        m_imgBuffer.setDevicePixelRatio(dpr);
+    }
     {
-        QPainter painter(&image);
+        QPainter painter(&m_imgBuffer);
+        painter.setClipRect(QRect(QPoint(0, 0), update.size()));
         CDC dc(&painter);
-        dc.FillSolidRect(0, 0, update.width(), update.height(), GetSysColor(COLOR_WINDOW));
+        // No fill in the window colour first: OnDraw's own first step covers every pixel.
         dc.SetViewportOrg(-update.left(), -update.top());
         OnDraw(&dc);
         dc.SetViewportOrg(0, 0);
     }
     QPainter screen(this);
-    screen.drawImage(update.topLeft(), image);
+    screen.drawImage(update.topLeft(), m_imgBuffer, QRectF(QPointF(0, 0), QSizeF(pixels)));
 }
 
 void CVantrelView::OnDraw(CDC* pDC)
@@ -155,9 +161,8 @@ void CVantrelView::DrawListRows(CDC* pDC)
         if (marked) {
             pDC->FillSolidRect(CRect{10, y, R, yb}, GetSysColor(COLOR_HIGHLIGHT));
             AfxGetApp()->DrawDottedFrame(pDC, CRect{10, y, R, yb});
-        } else {
-            pDC->FillSolidRect(CRect{10, y, R, yb}, RGB(255, 255, 255));
         }
+        // An unmarked row stays on the white the rows area was just filled with.
         if (e.nPrinted != 0)
             FitText(pDC, CRect{g.PrintedLeft(), y, R, yb}, "●", ALIGN_CENTER,
                     marked ? onMark : RGB(0, 0, 255));
@@ -183,13 +188,18 @@ void CVantrelView::DrawColumnRules(CDC* pDC)
 {
     const ListGeometry g = Geometry();
     const int xs[] = {g.NameLeft(), g.SizeLeft(), g.PagesLeft(), g.PrintedLeft()};
-    const int bottom = g.HeadingTop() + m_nRowHeight * (m_nVisibleRows + 1);
-    for (int y = g.HeadingTop(); y < bottom; ++y) {
-        if (y % 2 == 0)
-            continue;
-        for (int x : xs) {
-            pDC->MoveTo(x, y);
-            pDC->LineTo(x, y + 1);
-        }
-    }
+    const int top = g.HeadingTop();
+    const int bottom = top + m_nRowHeight * (m_nVisibleRows + 1);
+    // One dot on every odd pixel row, in the default black pen. Drawn as one batch of
+    // points: a tall window has thousands of them.
+    m_aRulePoints.clear();
+    for (int y = top | 1; y < bottom; y += 2)
+        for (int x : xs)
+            m_aRulePoints.emplace_back(x, y);
+    QPainter* painter = pDC->Painter();
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing, false);
+    painter->setPen(QPen(ToQColor(RGB(0, 0, 0)), 0));
+    painter->drawPoints(m_aRulePoints.data(), static_cast<int>(m_aRulePoints.size()));
+    painter->restore();
 }

@@ -5,11 +5,13 @@
 #include "filelist/file_list_model.h"
 #include "filelist/list_layout.h"
 
+#include <QImage>
 #include <QPoint>
 #include <QWidget>
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class QScrollBar;
 
@@ -114,4 +116,8 @@ private:
     bool m_bPressArmed = false;
     unsigned long m_ulLastPress = 0;
     QPoint m_ptLastPress;
+
+    // Kept between paints: the off-screen image and the dots of the column rules.
+    QImage m_imgBuffer;
+    std::vector<QPoint> m_aRulePoints;
 };

@@ -28,10 +28,9 @@ namespace {
 
 fs::path TestTmp()
 {
-    const char* base = std::getenv("VANTREL_TEST_TMP");
-    fs::path dir = (base != nullptr ? fs::path(base) : fs::temp_directory_path()) / "vantrel-view-test";
-    fs::create_directories(dir);
-    return dir;
+    // Made by the test main for this process.
+    const char* dir = std::getenv("VANTREL_VIEW_TEST_DIR");
+    return dir != nullptr ? fs::path(dir) : fs::temp_directory_path();
 }
 
 // Counts the paints the view receives.
