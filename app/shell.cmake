@@ -20,4 +20,6 @@ if(VANTREL_GUI)
     ${CMAKE_CURRENT_LIST_DIR}/about_dlg.cpp
   )
 
+  add_executable(vantrel ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
+  target_link_libraries(vantrel PRIVATE vantrel_shell)
 endif()
