@@ -1,6 +1,7 @@
 #include "filelist/vantrel_view.h"
 
 #include "app/command_ids.h"
+#include "app/main_frame.h"
 #include "app/message_box.h"
 #include "app/vantrel_app.h"
 #include "filelist/list_marking.h"
@@ -586,4 +587,23 @@ TEST_F(ViewTest, SavesScreenshotsWhenAsked)
     view->OnVScroll(SB_THUMBTRACK, 3);
     Flush();
     Grab().save(QString::fromStdString(base + "marked.png"));
+
+    // The window as the user sees it, for the read-me.
+    auto* framed = new CVantrelView;
+    CMainFrame frame(framed);
+    framed->OnInitialUpdate();
+    framed->m_strFolder = "/home/user/データ";
+    for (int i = 0; i < 30; ++i)
+        framed->AddFileEntry("sample" + std::to_string(10 + i) + (i % 3 ? ".bin" : ".txt"),
+                             static_cast<std::int64_t>(i) * 37311 + 211);
+    framed->m_aFiles[1].nPrinted = 1;
+    framed->m_aFiles[2].nPrinted = 1;
+    framed->m_aFiles[4].nMark = 1;
+    framed->m_aFiles[5].nMark = 1;
+    framed->UpdateScrollBar();
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    frame.UpdateCommands();
+    Flush();
+    frame.grab().save(QString::fromStdString(base + "frame.png"));
 }
