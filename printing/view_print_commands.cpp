@@ -1,5 +1,13 @@
 #include "filelist/vantrel_view.h"
+#include "printing/view_printing.h"
 
-// The printing work fills these in.
-void CVantrelView::OnPrintDump() {}
-void CVantrelView::OnPreviewDump() {}
+// The commands hand over to the view's printing, which keeps the chain's own state.
+void CVantrelView::OnPrintDump()
+{
+    CViewPrinting::Of(this).OnPrintDump();
+}
+
+void CVantrelView::OnPreviewDump()
+{
+    CViewPrinting::Of(this).OnPreviewDump();
+}

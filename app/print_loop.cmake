@@ -1,0 +1,9 @@
+if(VANTREL_GUI)
+  target_sources(vantrel_shell PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/print_loop.h
+    ${CMAKE_CURRENT_LIST_DIR}/print_loop.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/print_status_dlg.h
+    ${CMAKE_CURRENT_LIST_DIR}/print_status_dlg.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/print_preview.h
+    ${CMAKE_CURRENT_LIST_DIR}/print_preview.cpp)
+endif()

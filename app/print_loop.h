@@ -1,0 +1,112 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <memory>
+
+class CDC;
+class QPrinter;
+class QWidget;
+
+// A maximum page nobody set: the loop then runs only while OnPrint asks for more.
+inline constexpr std::int64_t kUnknownMaxPage = std::numeric_limits<std::int64_t>::max();
+
+// How a job ended, known before OnEndPrinting runs.
+enum class PrintOutcome {
+    None,  // the preview, or the job is still running
+    Printed,  // handed to the printer whole
+    Cancelled,  // nothing reached the printer
+    Failed,  // could not start or not be handed over; nothing reached the printer
+};
+
+// What the print loop and the preview tell the view's printing hooks. Page numbers are
+// 64-bit: a large file prints whole.
+struct CPrintInfo {
+    void SetMinPage(std::int64_t n) { m_nMinPage = n; }
+    void SetMaxPage(std::int64_t n) { m_nMaxPage = n; }
+    std::int64_t GetMinPage() const { return m_nMinPage; }
+    std::int64_t GetMaxPage() const { return m_nMaxPage; }
+    // The pages the loop runs: from/to clamped into min/max.
+    std::int64_t GetFromPage() const;
+    std::int64_t GetToPage() const;
+
+    std::int64_t m_nMinPage = 1;
+    std::int64_t m_nMaxPage = kUnknownMaxPage;
+    std::int64_t m_nFromPage = 1;
+    std::int64_t m_nToPage = kUnknownMaxPage;
+    std::int64_t m_nCurPage = 1;
+    bool m_bPreview = false;
+    bool m_bDirect = false;
+    bool m_bContinuePrinting = true;
+    PrintOutcome m_nOutcome = PrintOutcome::None;
+    // The printer of the job: the application's current one unless the hooks name
+    // another before DoPreparePrinting; never owned.
+    QPrinter* m_pPrinter = nullptr;
+};
+
+// The hooks a view gives the print loop and the preview.
+class CPrintHooks {
+public:
+    virtual ~CPrintHooks() = default;
+    virtual bool OnPreparePrinting(CPrintInfo* pInfo) = 0;
+    virtual void OnBeginPrinting(CDC* pDC, CPrintInfo* pInfo);
+    // Continues before every page unless the maximum page is unknown (then only page 1).
+    virtual void OnPrepareDC(CDC* pDC, CPrintInfo* pInfo);
+    virtual void OnPrint(CDC* pDC, CPrintInfo* pInfo) = 0;
+    // After every job that got past OnPreparePrinting, also a cancelled or failed one.
+    // pDC is null: the job's drawing has ended by then.
+    virtual void OnEndPrinting(CDC* pDC, CPrintInfo* pInfo);
+    // The job's name in the spooler and the status window.
+    virtual QString DocumentTitle() const;
+    // Owner of the status window, the printer dialog and the messages.
+    virtual QWidget* PrintParent() const { return nullptr; }
+};
+
+// Chooses the job's printer: with m_bDirect (or in preview) the application's current
+// printer (or the one m_pPrinter names); the printer dialog only when no printer can be set up at all. False when the
+// user cancels that dialog.
+bool DoPreparePrinting(CPrintInfo* pInfo, QWidget* parent);
+
+// The print command: prepare, render every page into a temporary PDF at the printer's
+// resolution, and hand it to the printer only when the job is complete. A cancelled job
+// reaches no printer.
+void RunPrintLoop(CPrintHooks& hooks);
+
+// Where a finished job goes.
+class CPrintSpooler {
+public:
+    virtual ~CPrintSpooler() = default;
+    // Folder for the temporary PDF ("" for the system's temporary folder).
+    virtual QString TemporaryFolder() const { return {}; }
+    // Hands the complete PDF over; the file is the spooler's afterwards. False, with the
+    // reason, when the job did not get there.
+    virtual bool Submit(const QString& pdfPath, const QString& title, QString* error) = 0;
+    // The printer's name and its port, as the status window shows them.
+    virtual QString PrinterName() const = 0;
+    virtual QString PortName() const = 0;
+};
+
+// The spooler of a printer: the system's print queue (through lp, bounded in time), or
+// the file of a "print to PDF" printer.
+std::unique_ptr<CPrintSpooler> MakeSpooler(const QPrinter& printer);
+
+// Tests replace how spoolers are made and how the printer dialog answers.
+using SpoolerFactory = std::function<std::unique_ptr<CPrintSpooler>(const QPrinter&)>;
+void SetSpoolerFactory(SpoolerFactory factory);
+using PrinterDialogHook = std::function<bool(QPrinter&, QWidget*)>;
+void SetPrinterDialogHook(PrinterDialogHook hook);
+
+// Sets printer up as the PDF twin of target: its resolution, A4 portrait, origin at the
+// paper's corner. Used by the print loop, the preview and the command-line tool.
+void ConfigurePdfPrinter(QPrinter& printer, const QPrinter& target);
+void ConfigurePdfPrinter(QPrinter& printer, int resolution);
+
+// Lets the window handle waiting events; false once the application was asked to quit,
+// then the caller stops its work at once.
+bool PumpWaitingMessages();
+bool QuitRequested();
+// Forgets a quit request (tests that simulate one).
+void ClearQuitRequest();

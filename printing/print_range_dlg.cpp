@@ -1,0 +1,159 @@
+#include "printing/print_range_dlg.h"
+
+#include "app/dialog_units.h"
+#include "app/message_box.h"
+#include "printing/print_range.h"
+
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+
+namespace {
+
+// A page edit: digits only, right-aligned. The first edit selects its whole text
+// whenever it gains the focus; the second never does, not even on Tab.
+class CPageEdit : public QLineEdit {
+public:
+    CPageEdit(bool selectOnFocus, QWidget* parent) : QLineEdit(parent), m_bSelectOnFocus(selectOnFocus)
+    {
+        setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), this));
+    }
+
+protected:
+    void focusInEvent(QFocusEvent* event) override
+    {
+        QLineEdit::focusInEvent(event);
+        if (m_bSelectOnFocus)
+            selectAll();
+        else if (hasSelectedText())
+            deselect();
+    }
+
+private:
+    bool m_bSelectOnFocus;
+};
+
+QString Text(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+}  // namespace
+
+CPrintRangeDlg::CPrintRangeDlg(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+{
+    setWindowTitle(Text("印刷範囲の選択"));
+    setFont(DialogTemplateFont("ＭＳ Ｐゴシック", 9));
+    const QFont& f = font();
+    setFixedSize(DialogUnitsToPixels(f, 0, 0, 211, 109).size());
+
+    // Template order is the stacking and tab order: the group box lies under its buttons.
+    m_pTotal = new QGroupBox(this);
+    m_pTotal->setGeometry(DialogUnitsToPixels(f, 7, 7, 197, 75));
+    m_pAll = new QRadioButton(Text("全ページ印刷"), this);
+    m_pAll->setGeometry(DialogUnitsToPixels(f, 18, 22, 66, 10));
+    m_pAll->setFocusPolicy(Qt::ClickFocus);
+    m_pRange = new QRadioButton(Text("範囲で印刷"), this);
+    m_pRange->setGeometry(DialogUnitsToPixels(f, 18, 41, 66, 10));
+    m_pRange->setFocusPolicy(Qt::ClickFocus);
+    m_pFrom = new CPageEdit(true, this);
+    m_pFrom->setGeometry(DialogUnitsToPixels(f, 41, 54, 22, 14));
+    auto* fromLabel = new QLabel(Text("ページから"), this);
+    fromLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    fromLabel->setGeometry(DialogUnitsToPixels(f, 67, 55, 34, 12));
+    m_pTo = new CPageEdit(false, this);
+    m_pTo->setGeometry(DialogUnitsToPixels(f, 104, 54, 22, 14));
+    auto* toLabel = new QLabel(Text("ページまで印刷"), this);
+    toLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    toLabel->setGeometry(DialogUnitsToPixels(f, 130, 56, 58, 12));
+    m_pOK = new QPushButton(Text("印刷"), this);
+    m_pOK->setGeometry(DialogUnitsToPixels(f, 82, 88, 50, 14));
+    m_pOK->setDefault(true);
+    m_pOK->setAutoDefault(true);
+    m_pCancel = new QPushButton(Text("印刷しない"), this);
+    m_pCancel->setGeometry(DialogUnitsToPixels(f, 140, 88, 64, 14));
+    m_pCancel->setAutoDefault(false);
+
+    m_pTotal->setProperty("id", int(IDC_TOTAL));
+    m_pAll->setProperty("id", int(IDC_ALL_PAGES));
+    m_pRange->setProperty("id", int(IDC_RANGE_PAGES));
+    m_pFrom->setProperty("id", int(IDC_FROM));
+    m_pTo->setProperty("id", int(IDC_TO));
+    m_pOK->setProperty("id", 1);
+    m_pCancel->setProperty("id", 2);
+
+    connect(m_pAll, &QRadioButton::clicked, this, &CPrintRangeDlg::OnAllPages);
+    connect(m_pRange, &QRadioButton::clicked, this, &CPrintRangeDlg::OnRangePages);
+    connect(m_pOK, &QPushButton::clicked, this, &CPrintRangeDlg::OnOK);
+    connect(m_pCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+QWidget* CPrintRangeDlg::Control(int id) const
+{
+    for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        if (child->property("id").toInt() == id)
+            return child;
+    return nullptr;
+}
+
+int CPrintRangeDlg::DoModal()
+{
+    OnInitDialog();
+    return exec() == QDialog::Accepted ? 1 : 2;
+}
+
+void CPrintRangeDlg::OnInitDialog()
+{
+    m_pAll->setChecked(true);
+    // As many digits as the total has, at least 4: every page of a large file can be typed.
+    const int digits = RangeEditDigits(m_nTotalPages);
+    m_pFrom->setMaxLength(digits);
+    m_pTo->setMaxLength(digits);
+    m_pTotal->setTitle(QString::fromUtf8("全 %1 ページ").arg(m_nTotalPages));
+    m_pFrom->setText(QString::number(m_nFrom));
+    m_pTo->setText(QString::number(m_nTotalPages));
+    m_pFrom->setEnabled(false);
+    m_pTo->setEnabled(false);
+    m_pOK->setFocus();
+}
+
+void CPrintRangeDlg::OnAllPages()
+{
+    if (m_pAll->isChecked()) {
+        m_pFrom->setEnabled(false);
+        m_pTo->setEnabled(false);
+    }
+}
+
+void CPrintRangeDlg::OnRangePages()
+{
+    if (m_pRange->isChecked()) {
+        m_pFrom->setEnabled(true);
+        m_pTo->setEnabled(true);
+        m_pFrom->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void CPrintRangeDlg::accept()
+{
+    OnOK();
+}
+
+void CPrintRangeDlg::OnOK()
+{
+    const PageRangeCheck check = CheckPageRange(m_pAll->isChecked(), m_pFrom->text().toStdString(),
+                                                m_pTo->text().toStdString(), m_nTotalPages);
+    if (!check.ok) {
+        AfxMessageBox(check.message, MB_OK);
+        return;
+    }
+    m_nFrom = check.from;
+    m_nTo = check.to;
+    QDialog::accept();
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "app/print_loop.h"
+#include "app/print_preview.h"
+#include "printing/dump_pages.h"
+
+#include <QEvent>
+#include <QObject>
+#include <QPointer>
+
+#include <string>
+#include <vector>
+
+class CDC;
+class CVantrelView;
+class QPrinter;
+
+// "MsgContinuePrt": posted to the view when a job ended, so that the next marked file's
+// job starts from the main loop, after the previous one is completely done.
+extern const QEvent::Type g_nMsgContinuePrt;
+
+// Printer pixels for a length on paper: vertical resolution x millimetres / 25.4, unrounded.
+double MmToPixels(CDC* pDC, double mm);
+// Draws one dump page (header first) at its fixed millimetre positions in "ＭＳ 明朝".
+void DrawDumpPage(CDC* pDC, const std::vector<std::string>& lines);
+
+// The view's printing: the print and preview commands, the chain of one job per marked
+// file, and the hooks the print loop and the preview call. Lives as a child of the view
+// and reads and writes the view's printing members.
+class CViewPrinting : public QObject, public CPrintHooks {
+    Q_OBJECT
+
+public:
+    // The view's own instance, made on first use.
+    static CViewPrinting& Of(CVantrelView* view);
+    explicit CViewPrinting(CVantrelView* view);
+    ~CViewPrinting() override;
+
+    void OnPrintDump();
+    void OnPreviewDump();
+    // The next marked file after the one just printed; ends the chain when none is left.
+    void OnContinuePrt();
+    // Direct print (the print switch): the framework's loop without the program's
+    // command, so no file was chosen and nothing is printed.
+    void OnFilePrintDirect();
+
+    bool OnPreparePrinting(CPrintInfo* pInfo) override;
+    void OnBeginPrinting(CDC* pDC, CPrintInfo* pInfo) override;
+    void OnPrint(CDC* pDC, CPrintInfo* pInfo) override;
+    void OnEndPrinting(CDC* pDC, CPrintInfo* pInfo) override;
+    QString DocumentTitle() const override;
+    QWidget* PrintParent() const override;
+
+    CPrintPreview* Preview() const { return m_pPreview.data(); }
+    // Where the dumps go; the application's work file unless set (tests, benchmarks).
+    void SetWorkFile(const std::string& path) { m_strWorkFile = path; }
+    std::string WorkFile() const;
+    // The printer of the jobs; the application's current printer unless set.
+    void SetPrinter(QPrinter* printer) { m_pPrinter = printer; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    enum class DumpOutcome { Written, Cancelled, SourceFailed, WorkFileFailed, Gone };
+    // Chooses the entry and writes its dump into the work file; preview is 0 or 5.
+    DumpOutcome DumpEntry(int index, int preview);
+    // After a dump: start the job, go on with the next file, or end the chain.
+    void PrintEntry(int index);
+    void EndChain();
+    void PostContinue();
+
+    CVantrelView* m_pView;
+    std::string m_strWorkFile;
+    QPrinter* m_pPrinter = nullptr;
+    DumpGeometry m_geometry;
+    bool m_bDumpReady = false;  // the work file holds the dump of m_nPrintIndex
+    bool m_bJobEnded = false;  // OnEndPrinting ran for the current job
+    QPointer<CPrintPreview> m_pPreview;
+};

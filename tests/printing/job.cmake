@@ -1,0 +1,12 @@
+if(VANTREL_GUI)
+  find_package(Qt6 REQUIRED COMPONENTS Test)
+  add_executable(vantrel_print_job_tests
+    ${CMAKE_CURRENT_LIST_DIR}/print_test_main.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/print_range_dlg_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/view_printing_test.cpp)
+  target_include_directories(vantrel_print_job_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(vantrel_print_job_tests PRIVATE vantrel_shell GTest::gtest Qt6::Test)
+  gtest_discover_tests(vantrel_print_job_tests DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS shell
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VANTREL_TEST_TMP=${CMAKE_CURRENT_BINARY_DIR}/tmp")
+endif()

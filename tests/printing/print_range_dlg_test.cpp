@@ -1,0 +1,174 @@
+#include "app/dialog_units.h"
+#include "app/message_box.h"
+#include "printing/print_range_dlg.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class PrintRangeDlgTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetMessageBoxHook([this](const std::string& text, unsigned) {
+            m_messages.push_back(text);
+            return IDOK;
+        });
+        m_dlg.m_nTotalPages = 12;
+        m_dlg.OnInitDialog();
+        m_dlg.show();
+    }
+    void TearDown() override { SetMessageBoxHook({}); }
+
+    QRadioButton* Radio(int id) { return qobject_cast<QRadioButton*>(m_dlg.Control(id)); }
+    QPushButton* Button(int id) { return qobject_cast<QPushButton*>(m_dlg.Control(id)); }
+
+    CPrintRangeDlg m_dlg;
+    std::vector<std::string> m_messages;
+};
+
+TEST_F(PrintRangeDlgTest, TemplateTextsAndPlaces)
+{
+    EXPECT_EQ(m_dlg.windowTitle(), QString::fromUtf8("印刷範囲の選択"));
+    const QFont font = m_dlg.font();
+    EXPECT_EQ(m_dlg.size(), DialogUnitsToPixels(font, 0, 0, 211, 109).size());
+    struct Expect {
+        int id;
+        const char* text;
+        QRect units;
+    };
+    const Expect controls[] = {
+        {CPrintRangeDlg::IDC_ALL_PAGES, "全ページ印刷", {18, 22, 66, 10}},
+        {CPrintRangeDlg::IDC_RANGE_PAGES, "範囲で印刷", {18, 41, 66, 10}},
+        {CPrintRangeDlg::IDC_FROM, "1", {41, 54, 22, 14}},
+        {CPrintRangeDlg::IDC_TO, "12", {104, 54, 22, 14}},
+        {1, "印刷", {82, 88, 50, 14}},
+        {2, "印刷しない", {140, 88, 64, 14}},
+    };
+    for (const Expect& e : controls) {
+        QWidget* w = m_dlg.Control(e.id);
+        ASSERT_NE(w, nullptr) << e.id;
+        const QRect r = e.units;
+        EXPECT_EQ(w->geometry(), DialogUnitsToPixels(font, r.x(), r.y(), r.width(), r.height())) << e.id;
+        const QString text = w->property("text").toString();
+        EXPECT_EQ(text, QString::fromUtf8(e.text)) << e.id;
+    }
+    auto* group = qobject_cast<QGroupBox*>(m_dlg.Control(CPrintRangeDlg::IDC_TOTAL));
+    ASSERT_NE(group, nullptr);
+    EXPECT_EQ(group->title(), QString::fromUtf8("全 12 ページ"));
+    EXPECT_EQ(group->geometry(), DialogUnitsToPixels(font, 7, 7, 197, 75));
+    QStringList labels;
+    for (QLabel* label : m_dlg.findChildren<QLabel*>())
+        labels << label->text();
+    EXPECT_TRUE(labels.contains(QString::fromUtf8("ページから")));
+    EXPECT_TRUE(labels.contains(QString::fromUtf8("ページまで印刷")));
+    EXPECT_TRUE(Button(1)->isDefault());
+    EXPECT_EQ(m_dlg.FromEdit()->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+}
+
+TEST_F(PrintRangeDlgTest, RadioButtonsSwitchTheEdits)
+{
+    EXPECT_TRUE(Radio(CPrintRangeDlg::IDC_ALL_PAGES)->isChecked());
+    EXPECT_FALSE(m_dlg.FromEdit()->isEnabled());
+    EXPECT_FALSE(m_dlg.ToEdit()->isEnabled());
+    QTest::mouseClick(Radio(CPrintRangeDlg::IDC_RANGE_PAGES), Qt::LeftButton);
+    EXPECT_TRUE(m_dlg.FromEdit()->isEnabled());
+    EXPECT_TRUE(m_dlg.ToEdit()->isEnabled());
+    // The first edit takes the focus with its whole text selected.
+    EXPECT_TRUE(m_dlg.FromEdit()->hasFocus());
+    EXPECT_EQ(m_dlg.FromEdit()->selectedText(), "1");
+    QTest::keyClick(m_dlg.FromEdit(), Qt::Key_Tab);
+    EXPECT_TRUE(m_dlg.ToEdit()->hasFocus());
+    EXPECT_FALSE(m_dlg.ToEdit()->hasSelectedText());
+    QTest::mouseClick(Radio(CPrintRangeDlg::IDC_ALL_PAGES), Qt::LeftButton);
+    EXPECT_FALSE(m_dlg.FromEdit()->isEnabled());
+    EXPECT_EQ(m_dlg.ToEdit()->text(), "12");
+}
+
+TEST_F(PrintRangeDlgTest, EditsTakeDigitsOnlyUpToTheTotalsWidth)
+{
+    Radio(CPrintRangeDlg::IDC_RANGE_PAGES)->click();
+    QLineEdit* edit = m_dlg.FromEdit();
+    edit->clear();
+    QTest::keyClicks(edit, "1a2-3 45");
+    EXPECT_EQ(edit->text(), "1234");  // at least 4 digits, only digits
+
+    CPrintRangeDlg big;
+    big.m_nTotalPages = 167770;  // a file past 400 MiB
+    big.OnInitDialog();
+    EXPECT_EQ(big.ToEdit()->text(), "167770");
+    EXPECT_EQ(big.ToEdit()->maxLength(), 6);
+}
+
+TEST_F(PrintRangeDlgTest, OkChecksTheRange)
+{
+    struct Case {
+        const char* from;
+        const char* to;
+        const char* message;  // "" = accepted
+        std::int64_t wantFrom, wantTo;
+    };
+    const Case cases[] = {
+        {"3", "5", "", 3, 5},
+        {"12", "12", "", 12, 12},
+        {"5", "3", "範囲が間違っています", 0, 0},
+        {"3", "", "範囲が間違っています", 0, 0},
+        {"0", "3", "0ページは無効です", 0, 0},
+        {"", "3", "0ページは無効です", 0, 0},
+        {"3", "13", "ページ数を超えています", 0, 0},
+    };
+    for (const Case& c : cases) {
+        CPrintRangeDlg dlg;
+        dlg.m_nTotalPages = 12;
+        dlg.OnInitDialog();
+        dlg.show();
+        qobject_cast<QRadioButton*>(dlg.Control(CPrintRangeDlg::IDC_RANGE_PAGES))->click();
+        dlg.FromEdit()->setText(c.from);
+        dlg.ToEdit()->setText(c.to);
+        m_messages.clear();
+        qobject_cast<QPushButton*>(dlg.Control(1))->click();
+        if (*c.message == '\0') {
+            EXPECT_TRUE(m_messages.empty()) << c.from << "-" << c.to;
+            EXPECT_EQ(dlg.result(), QDialog::Accepted);
+            EXPECT_EQ(dlg.m_nFrom, c.wantFrom);
+            EXPECT_EQ(dlg.m_nTo, c.wantTo);
+        } else {
+            EXPECT_EQ(m_messages, std::vector<std::string>{c.message}) << c.from << "-" << c.to;
+            EXPECT_TRUE(dlg.isVisible());  // stays open with the edits as they were
+            EXPECT_EQ(dlg.ToEdit()->text(), QString(c.to));
+        }
+    }
+}
+
+TEST_F(PrintRangeDlgTest, AllPagesIgnoresTheTypedRange)
+{
+    Radio(CPrintRangeDlg::IDC_RANGE_PAGES)->click();
+    m_dlg.FromEdit()->setText("9");
+    m_dlg.ToEdit()->setText("3");
+    Radio(CPrintRangeDlg::IDC_ALL_PAGES)->click();
+    Button(1)->click();
+    EXPECT_TRUE(m_messages.empty());
+    EXPECT_EQ(m_dlg.m_nFrom, 1);
+    EXPECT_EQ(m_dlg.m_nTo, 12);
+}
+
+TEST_F(PrintRangeDlgTest, DoModalAnswersOkAndCancel)
+{
+    CPrintRangeDlg dlg;
+    dlg.m_nTotalPages = 4;
+    QTimer::singleShot(0, [&dlg] { QTest::keyClick(&dlg, Qt::Key_Return); });
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(dlg.m_nTo, 4);
+    QTimer::singleShot(0, [&dlg] { QTest::keyClick(&dlg, Qt::Key_Escape); });
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+}
+
+}  // namespace

@@ -1,0 +1,123 @@
+#pragma once
+
+#include "app/print_loop.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace printtest {
+
+// Takes every finished job as the numbered file jobN.pdf in a folder, as a printer would
+// take it: only whole jobs arrive.
+struct JobRecorder {
+    std::filesystem::path folder;
+    std::vector<std::string> titles;
+    bool failSubmit = false;
+
+    std::string Job(int n) const { return (folder / ("job" + std::to_string(n) + ".pdf")).string(); }
+    int Count() const { return static_cast<int>(titles.size()); }
+};
+
+class CRecordingSpooler : public CPrintSpooler {
+public:
+    explicit CRecordingSpooler(JobRecorder* recorder) : m_pRecorder(recorder) {}
+    QString TemporaryFolder() const override { return QString::fromStdString(m_pRecorder->folder.string()); }
+    bool Submit(const QString& pdfPath, const QString& title, QString* error) override
+    {
+        if (m_pRecorder->failSubmit) {
+            QFile::remove(pdfPath);
+            *error = "lp: scheduler is not running";
+            return false;
+        }
+        const QString job = QString::fromStdString(m_pRecorder->Job(m_pRecorder->Count()));
+        m_pRecorder->titles.push_back(title.toStdString());
+        return QFile::rename(pdfPath, job);
+    }
+    QString PrinterName() const override { return "recorder"; }
+    QString PortName() const override { return "jobs"; }
+
+private:
+    JobRecorder* m_pRecorder;
+};
+
+// Spoolers made while it lives go to the recorder.
+class RecordJobs {
+public:
+    explicit RecordJobs(JobRecorder* recorder)
+    {
+        SetSpoolerFactory([recorder](const QPrinter&) { return std::make_unique<CRecordingSpooler>(recorder); });
+    }
+    ~RecordJobs() { SetSpoolerFactory({}); }
+};
+
+inline QString Run(const QString& program, const QStringList& args, int* exitCode = nullptr)
+{
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(30000);
+    if (exitCode != nullptr)
+        *exitCode = p.exitCode();
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+inline int PdfPages(const std::string& pdf)
+{
+    const QString info = Run("pdfinfo", {QString::fromStdString(pdf)});
+    for (const QString& line : info.split('\n'))
+        if (line.startsWith("Pages:"))
+            return line.mid(6).trimmed().toInt();
+    return -1;
+}
+
+// Text of one page, lines as laid out.
+inline QString PdfText(const std::string& pdf, int page)
+{
+    return Run("pdftotext", {"-layout", "-f", QString::number(page), "-l", QString::number(page),
+                             QString::fromStdString(pdf), "-"});
+}
+
+// A word pdftotext found on a page, in points from the page's top-left corner.
+struct Word {
+    QString text;
+    double xMin = 0, yMin = 0, xMax = 0, yMax = 0;
+};
+
+inline std::vector<Word> PdfWords(const std::string& pdf, int page)
+{
+    const QString html = Run("pdftotext", {"-bbox", "-f", QString::number(page), "-l", QString::number(page),
+                                           QString::fromStdString(pdf), "-"});
+    std::vector<Word> words;
+    const auto attr = [](const QString& line, const QString& name) {
+        const int at = line.indexOf(name + "=\"");
+        return at < 0 ? 0.0 : line.mid(at + name.size() + 2).section('"', 0, 0).toDouble();
+    };
+    for (const QString& line : html.split('\n')) {
+        if (!line.trimmed().startsWith("<word"))
+            continue;
+        Word w;
+        w.xMin = attr(line, "xMin");
+        w.yMin = attr(line, "yMin");
+        w.xMax = attr(line, "xMax");
+        w.yMax = attr(line, "yMax");
+        w.text = line.section('>', 1).section('<', 0, 0);
+        words.push_back(w);
+    }
+    return words;
+}
+
+inline QString PdfFonts(const std::string& pdf)
+{
+    return Run("pdffonts", {QString::fromStdString(pdf)});
+}
+
+}  // namespace printtest

@@ -1,0 +1,336 @@
+// The print and preview commands on a real view: one job per marked file, ranges,
+// cancelling, failures, and the pages as they come out of the printer (a PDF here).
+
+#include "app/message_box.h"
+#include "app/print_preview.h"
+#include "filelist/vantrel_view.h"
+#include "printing/dump_test_util.h"
+#include "printing/print_range_dlg.h"
+#include "printing/print_test_util.h"
+#include "printing/view_printing.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+using dumptest::TempDir;
+using printtest::JobRecorder;
+
+namespace {
+
+constexpr int kDpi = 600;
+
+class ViewPrintingTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_folder = m_tmp / "files";
+        std::filesystem::create_directories(m_folder);
+        m_jobs.folder = m_tmp.Path() / "jobs";
+        std::filesystem::create_directories(m_jobs.folder);
+        ConfigurePdfPrinter(m_printer, kDpi);
+        m_printer.setOutputFileName(QString::fromStdString(m_tmp / "unused.pdf"));
+        m_view.m_strFolder = m_folder;
+        m_printing = &CViewPrinting::Of(&m_view);
+        m_printing->SetWorkFile(m_tmp / "WkFile.txt");
+        m_printing->SetPrinter(&m_printer);
+        SetMessageBoxHook([this](const std::string& text, unsigned) {
+            m_messages.push_back(text);
+            return m_answer;
+        });
+    }
+    void TearDown() override { SetMessageBoxHook({}); }
+
+    // Files of the given sizes, listed and marked.
+    void AddFiles(const std::vector<std::pair<std::string, std::size_t>>& files)
+    {
+        for (const auto& [name, size] : files)
+            dumptest::WriteBytes(m_folder + "/" + name, dumptest::PatternBytes(size));
+        m_view.ListFolder();
+        for (FileEntry& e : m_view.m_aFiles)
+            e.nMark = 1;
+    }
+
+    // Runs a command and the posted continuations until the chain has ended.
+    void RunChain(const std::function<void()>& command)
+    {
+        command();
+        for (int i = 0; i < 100 && m_view.m_bPrinting; ++i)
+            QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(m_view.m_bPrinting);
+    }
+
+    // Answers the range dialog once it is up.
+    void AnswerRange(const QString& from, const QString& to, bool cancel = false,
+                     std::function<void()> after = {})
+    {
+        QTimer::singleShot(0, [=] {
+            auto* dlg = qobject_cast<CPrintRangeDlg*>(QApplication::activeModalWidget());
+            ASSERT_NE(dlg, nullptr);
+            if (cancel) {
+                dlg->reject();
+            } else {
+                if (!from.isEmpty()) {
+                    dlg->findChildren<QRadioButton*>()[1]->click();
+                    dlg->FromEdit()->setText(from);
+                    dlg->ToEdit()->setText(to);
+                }
+                qobject_cast<QPushButton*>(dlg->Control(1))->click();
+            }
+            if (after)
+                after();
+        });
+    }
+
+    TempDir m_tmp;
+    std::string m_folder;
+    JobRecorder m_jobs;
+    QPrinter m_printer{QPrinter::HighResolution};
+    CVantrelView m_view;
+    CViewPrinting* m_printing = nullptr;
+    std::vector<std::string> m_messages;
+    int m_answer = IDOK;
+};
+
+int Trunc(double mm)
+{
+    return static_cast<int>(kDpi * mm * 0.03937007874015748);
+}
+
+double PixelsToPoints(int px)
+{
+    return px * 72.0 / kDpi;
+}
+
+TEST_F(ViewPrintingTest, ThreeMarkedFilesGiveThreeJobsEachFromPageOne)
+{
+    AddFiles({{"a.bin", 6000}, {"b.bin", 100}, {"c.bin", 2561}});
+    printtest::RecordJobs record(&m_jobs);
+    RunChain([this] { m_printing->OnPrintDump(); });
+
+    ASSERT_EQ(m_messages, std::vector<std::string>{"印刷を行いますか？"});
+    ASSERT_EQ(m_jobs.Count(), 3);
+    const int pages[] = {3, 1, 2};
+    const char* names[] = {"a.bin", "b.bin", "c.bin"};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(printtest::PdfPages(m_jobs.Job(i)), pages[i]);
+        const QString first = printtest::PdfText(m_jobs.Job(i), 1);
+        EXPECT_TRUE(first.contains(QString("Page : 1 / %1").arg(pages[i]))) << first.toStdString();
+        EXPECT_TRUE(first.contains(QString::fromStdString(m_folder + "/" + names[i])));
+        EXPECT_EQ(m_view.m_aFiles[i].nPrinted, 1);
+        EXPECT_EQ(m_jobs.titles[i], "無題");
+    }
+}
+
+TEST_F(ViewPrintingTest, ConfirmationCancelledPrintsNothing)
+{
+    AddFiles({{"a.bin", 10}, {"b.bin", 10}});
+    printtest::RecordJobs record(&m_jobs);
+    m_answer = IDCANCEL;
+    RunChain([this] { m_printing->OnPrintDump(); });
+    EXPECT_EQ(m_jobs.Count(), 0);
+    EXPECT_FALSE(std::filesystem::exists(m_tmp / "WkFile.txt"));
+    EXPECT_EQ(m_view.m_aFiles[0].nPrinted + m_view.m_aFiles[1].nPrinted, 0);
+}
+
+TEST_F(ViewPrintingTest, RangeThreeToFiveOfTwelvePrintsExactlyThose)
+{
+    AddFiles({{"twelve.bin", 12 * 2560}});
+    printtest::RecordJobs record(&m_jobs);
+    AnswerRange("3", "5");
+    RunChain([this] { m_printing->OnPrintDump(); });
+
+    ASSERT_EQ(m_jobs.Count(), 1);
+    ASSERT_EQ(printtest::PdfPages(m_jobs.Job(0)), 3);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(printtest::PdfText(m_jobs.Job(0), i + 1).contains(QString("Page : %1 / 12").arg(i + 3)));
+    EXPECT_EQ(m_view.m_aFiles[0].nPrinted, 1);
+    // The whole dump was written, not just the range.
+    EXPECT_NE(dumptest::ReadAll(m_tmp / "WkFile.txt").find("Page : 12 / 12"), std::string::npos);
+}
+
+TEST_F(ViewPrintingTest, RangeDialogCancelledWritesNothing)
+{
+    AddFiles({{"one.bin", 5000}});
+    printtest::RecordJobs record(&m_jobs);
+    AnswerRange({}, {}, true);
+    RunChain([this] { m_printing->OnPrintDump(); });
+    EXPECT_EQ(m_jobs.Count(), 0);
+    EXPECT_FALSE(std::filesystem::exists(m_tmp / "WkFile.txt"));
+}
+
+TEST_F(ViewPrintingTest, EscapeDuringTheDumpStartsNoJob)
+{
+    AddFiles({{"long.bin", 40 * 2560}});
+    printtest::RecordJobs record(&m_jobs);
+    // The key arrives while the dump pumps the queue at its first page.
+    AnswerRange({}, {}, false, [this] {
+        QTimer::singleShot(0, [this] { QTest::keyClick(&m_view, Qt::Key_Escape); });
+    });
+    RunChain([this] { m_printing->OnPrintDump(); });
+    EXPECT_EQ(m_jobs.Count(), 0);
+    EXPECT_EQ(m_view.m_aFiles[0].nPrinted, 0);
+    EXPECT_EQ(m_view.m_bCancelPrint, 0);
+}
+
+TEST_F(ViewPrintingTest, VanishedFileGetsNoJobAndTheChainGoesOn)
+{
+    AddFiles({{"a.bin", 3000}, {"b.bin", 3000}, {"c.bin", 10}});
+    std::filesystem::remove(m_folder + "/b.bin");
+    printtest::RecordJobs record(&m_jobs);
+    RunChain([this] { m_printing->OnPrintDump(); });
+
+    ASSERT_EQ(m_messages.size(), 2u);
+    EXPECT_EQ(m_messages[1], "ファイルオープン失敗[" + m_folder + "/b.bin]");
+    ASSERT_EQ(m_jobs.Count(), 2);
+    EXPECT_TRUE(printtest::PdfText(m_jobs.Job(0), 1).contains("a.bin"));
+    EXPECT_TRUE(printtest::PdfText(m_jobs.Job(1), 1).contains("c.bin"));
+    EXPECT_EQ(m_view.m_aFiles[0].nPrinted, 1);
+    EXPECT_EQ(m_view.m_aFiles[1].nPrinted, 0);
+    EXPECT_EQ(m_view.m_aFiles[2].nPrinted, 1);
+}
+
+TEST_F(ViewPrintingTest, UnwritableWorkFileIsNamedAndNothingIsFlagged)
+{
+    AddFiles({{"a.bin", 10}, {"b.bin", 10}});
+    const std::string work = m_tmp / "no-such-folder/WkFile.txt";
+    m_printing->SetWorkFile(work);
+    printtest::RecordJobs record(&m_jobs);
+    RunChain([this] { m_printing->OnPrintDump(); });
+    ASSERT_EQ(m_messages.size(), 2u);
+    EXPECT_NE(m_messages[1].find(work), std::string::npos);
+    EXPECT_EQ(m_jobs.Count(), 0);
+    EXPECT_EQ(m_view.m_aFiles[0].nPrinted + m_view.m_aFiles[1].nPrinted, 0);
+}
+
+TEST_F(ViewPrintingTest, FailedHandOverIsSaidAndLeavesTheFileUnprinted)
+{
+    AddFiles({{"a.bin", 10}, {"b.bin", 10}});
+    m_jobs.failSubmit = true;
+    printtest::RecordJobs record(&m_jobs);
+    RunChain([this] { m_printing->OnPrintDump(); });
+    ASSERT_EQ(m_messages.size(), 3u);
+    EXPECT_EQ(m_messages[1].rfind("印刷を開始できませんでした。", 0), 0u);
+    EXPECT_EQ(m_view.m_aFiles[0].nPrinted + m_view.m_aFiles[1].nPrinted, 0);
+}
+
+TEST_F(ViewPrintingTest, PrintSwitchPrintsNothing)
+{
+    AddFiles({{"a.bin", 10}});
+    printtest::RecordJobs record(&m_jobs);
+    m_view.m_nPrintIndex = 7;  // no entry there
+    m_printing->OnFilePrintDirect();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_jobs.Count(), 0);
+    EXPECT_EQ(m_view.m_aFiles[0].nPrinted, 0);
+    EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(ViewPrintingTest, EmptyFileIsOneBlankPageAndCountsPrinted)
+{
+    AddFiles({{"empty.bin", 0}});
+    printtest::RecordJobs record(&m_jobs);
+    AnswerRange({}, {});
+    RunChain([this] { m_printing->OnPrintDump(); });
+    ASSERT_EQ(m_jobs.Count(), 1);
+    EXPECT_EQ(printtest::PdfPages(m_jobs.Job(0)), 1);
+    EXPECT_TRUE(printtest::PdfText(m_jobs.Job(0), 1).trimmed().isEmpty());
+    EXPECT_EQ(m_view.m_aFiles[0].nPrinted, 1);
+}
+
+TEST_F(ViewPrintingTest, PagesMissingFromAShrunkFileComeOutBlank)
+{
+    AddFiles({{"shrinks.bin", 3 * 2560}});
+    dumptest::WriteBytes(m_folder + "/shrinks.bin", dumptest::PatternBytes(100));
+    printtest::RecordJobs record(&m_jobs);
+    AnswerRange({}, {});
+    RunChain([this] { m_printing->OnPrintDump(); });
+    ASSERT_EQ(m_jobs.Count(), 1);
+    ASSERT_EQ(printtest::PdfPages(m_jobs.Job(0)), 3);
+    EXPECT_TRUE(printtest::PdfText(m_jobs.Job(0), 1).contains("Page : 1 / 1"));
+    EXPECT_TRUE(printtest::PdfText(m_jobs.Job(0), 2).trimmed().isEmpty());
+    EXPECT_TRUE(printtest::PdfText(m_jobs.Job(0), 3).trimmed().isEmpty());
+}
+
+// The page layout on paper: x 15 mm, first line 8 mm, pitch 3 mm (truncated to printer
+// pixels), 88 lines a full page, the Mincho face.
+TEST_F(ViewPrintingTest, PagePositionsFontAndLineCount)
+{
+    AddFiles({{"full.bin", 2 * 2560}});
+    printtest::RecordJobs record(&m_jobs);
+    AnswerRange({}, {});
+    RunChain([this] { m_printing->OnPrintDump(); });
+    ASSERT_EQ(m_jobs.Count(), 1);
+
+    const std::vector<printtest::Word> words = printtest::PdfWords(m_jobs.Job(0), 2);
+    ASSERT_FALSE(words.empty());
+    const double pixel = 72.0 / kDpi;
+    const int x = Trunc(15), y0 = Trunc(8), h = Trunc(3);
+    // Line tops: the header's, then every text line at y0 + i * h.
+    std::vector<double> lineTops;
+    double headerTop = -1;
+    for (const printtest::Word& w : words) {
+        if (w.text == "Name")
+            headerTop = w.yMin;
+        if (std::abs(w.xMin - PixelsToPoints(x)) <= pixel &&
+            (lineTops.empty() || std::abs(lineTops.back() - w.yMin) > pixel))
+            lineTops.push_back(w.yMin);
+    }
+    ASSERT_GE(headerTop, 0);
+    EXPECT_EQ(words.front().text, "Name");
+    EXPECT_NEAR(words.front().xMin, PixelsToPoints(x), pixel);
+    // Header, column header and 80 dump lines start at the left margin.
+    ASSERT_EQ(lineTops.size(), 82u);
+    // pdftotext puts the top of a word at its font's ascent above the baseline, which
+    // is where the cell's top is: the same offset for every line.
+    const double offset = headerTop - PixelsToPoints(y0);
+    EXPECT_NEAR(offset, 0.0, 0.5);
+    std::vector<int> wanted;
+    wanted.push_back(y0);
+    wanted.push_back(y0 + 2 * h);
+    for (int group = 0; group < 5; ++group)
+        for (int line = 0; line < 16; ++line)
+            wanted.push_back(y0 + (4 + group * 17 + line) * h);
+    for (std::size_t i = 0; i < wanted.size(); ++i)
+        EXPECT_NEAR(lineTops[i] - offset, PixelsToPoints(wanted[i]), pixel) << "line " << i;
+    // The last dump line is line 87 of the page.
+    EXPECT_EQ(wanted.back(), y0 + 87 * h);
+    const QString text = printtest::PdfText(m_jobs.Job(0), 2);
+    EXPECT_TRUE(text.contains(QString::fromStdString("Name : " + m_folder + "/full.bin  Length : 00001400(5120)  Page : 2 / 2")));
+    EXPECT_TRUE(printtest::PdfFonts(m_jobs.Job(0)).contains("IPAMincho"));
+}
+
+TEST_F(ViewPrintingTest, PreviewShowsAtMostFivePagesAndFlagsNothing)
+{
+    AddFiles({{"twelve.bin", 12 * 2560}});
+    QMainWindow frame;
+    frame.setCentralWidget(&m_view);
+    frame.resize(800, 600);
+    frame.show();
+    m_printing->OnPreviewDump();
+    CPrintPreview* preview = m_printing->Preview();
+    ASSERT_NE(preview, nullptr);
+    EXPECT_EQ(frame.centralWidget(), preview);
+    EXPECT_EQ(preview->PageCount(), 5);
+    EXPECT_FALSE(m_view.m_bPrinting);
+    // Only the preview's five pages were written.
+    EXPECT_EQ(dumptest::ReadAll(m_tmp / "WkFile.txt").find("Page : 6 / 12"), std::string::npos);
+    preview->Close();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(frame.centralWidget(), &m_view);
+    EXPECT_EQ(m_view.m_aFiles[0].nPrinted, 0);
+    frame.takeCentralWidget();
+}
+
+}  // namespace
