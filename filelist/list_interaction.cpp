@@ -2,12 +2,10 @@
 #include "filelist/vantrel_view.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QStyle>
-#include <QStyleHints>
 #include <QWheelEvent>
 
 ListGeometry CVantrelView::Geometry() const
@@ -139,18 +137,7 @@ void CVantrelView::mousePressEvent(QMouseEvent* event)
     QWidget::mousePressEvent(event);
     if (event->button() != Qt::LeftButton)
         return;
-    // The second press of a double click is a double click, not a click: it does not act.
     const QPoint pos = event->position().toPoint();
-    const ulong interval = static_cast<ulong>(QGuiApplication::styleHints()->mouseDoubleClickInterval());
-    const bool second = m_bPressArmed && event->timestamp() - m_ulLastPress < interval &&
-                        (pos - m_ptLastPress).manhattanLength() <=
-                            QGuiApplication::styleHints()->mouseDoubleClickDistance();
-    m_bPressArmed = !second;
-    m_ulLastPress = event->timestamp();
-    m_ptLastPress = pos;
-    if (second)
-        return;
-
     unsigned flags = 0;
     if (event->modifiers() & Qt::ControlModifier)
         flags |= MK_CONTROL;
@@ -161,9 +148,8 @@ void CVantrelView::mousePressEvent(QMouseEvent* event)
 
 void CVantrelView::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    // Not a second click: QWidget's default would hand it to mousePressEvent. The
-    // next press starts afresh, as a third quick click does.
-    m_bPressArmed = false;
+    // The second click of a double click does not act: QWidget's default would hand
+    // it to mousePressEvent as another click.
     event->accept();
 }
 

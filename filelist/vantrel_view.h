@@ -6,7 +6,6 @@
 #include "filelist/list_layout.h"
 
 #include <QImage>
-#include <QPoint>
 #include <QWidget>
 
 #include <cstdint>
@@ -111,11 +110,6 @@ private:
     void OnScrollAction(int action);
     // After a new listing: top row 0, scroll bar, whole view repainted.
     void ListingChanged();
-
-    // The last left press, to tell the second press of a double click.
-    bool m_bPressArmed = false;
-    unsigned long m_ulLastPress = 0;
-    QPoint m_ptLastPress;
 
     // Kept between paints: the off-screen image and the dots of the column rules.
     QImage m_imgBuffer;
