@@ -290,7 +290,7 @@ DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, int prev
         ++result.pagesWritten;
     }
 
-    if (!out.WriteRaw(outBuf.get(), used)) {
+    if (!out.WriteRaw(outBuf.get(), used) || !out.Flush()) {
         return fail(DumpStatus::WriteFailed);
     }
     return result;

@@ -63,7 +63,7 @@ bool CTextFileWriter::Attach(std::FILE* stream)
 void CTextFileWriter::Close()
 {
     if (m_bOpen == 1 && m_pFile != nullptr) {
-        Flush();
+        FlushBuffer();
         // A full disk often shows only when the stream's own buffer goes out.
         errno = 0;
         if (std::fflush(m_pFile) != 0) {
@@ -101,7 +101,7 @@ bool CTextFileWriter::WriteString(const char* text)
         p = lf + 1;
     }
     if (m_buffer.size() >= kBufferSize) {
-        Flush();
+        FlushBuffer();
     }
     return !Failed();
 }
@@ -115,7 +115,7 @@ bool CTextFileWriter::WriteRaw(const char* data, std::size_t size)
         return true;
     }
     if (m_buffer.size() + size > kBufferSize) {
-        Flush();
+        FlushBuffer();
         if (Failed()) {
             return false;
         }
@@ -134,12 +134,21 @@ bool CTextFileWriter::Writable()
     return m_bOpen == 1 && m_pFile != nullptr && !Failed();
 }
 
-void CTextFileWriter::Flush()
+void CTextFileWriter::FlushBuffer()
 {
     if (!m_buffer.empty()) {
         WriteOut(m_buffer.data(), m_buffer.size());
         m_buffer.clear();
     }
+}
+
+bool CTextFileWriter::Flush()
+{
+    FlushBuffer();
+    if (m_pFile != nullptr && !Failed() && std::fflush(m_pFile) != 0) {
+        SetError(LastError());
+    }
+    return !Failed();
 }
 
 void CTextFileWriter::WriteOut(const char* data, std::size_t size)

@@ -26,6 +26,10 @@ public:
     // Bytes already in file form (line ends as CR LF), for bulk writers.
     bool WriteRaw(const char* data, std::size_t size);
 
+    // Hands everything written so far to the system; false when that failed
+    // (a full disk shows here, not only at Close).
+    bool Flush();
+
     bool Failed() const { return m_nError != 0; }
     int ErrorCode() const { return m_nError; }  // errno of the first failure, 0 if none
 
@@ -33,7 +37,7 @@ public:
 
 private:
     bool Writable();
-    void Flush();
+    void FlushBuffer();
     void WriteOut(const char* data, std::size_t size);
     void SetError(int error);
 
