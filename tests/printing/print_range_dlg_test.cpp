@@ -25,6 +25,8 @@ protected:
         m_dlg.m_nTotalPages = 12;
         m_dlg.OnInitDialog();
         m_dlg.show();
+        m_dlg.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&m_dlg));
     }
     void TearDown() override { SetMessageBoxHook({}); }
 
