@@ -134,9 +134,11 @@ void CVantrelView::resizeEvent(QResizeEvent* event)
 
 void CVantrelView::mousePressEvent(QMouseEvent* event)
 {
-    QWidget::mousePressEvent(event);
-    if (event->button() != Qt::LeftButton)
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
         return;
+    }
+    event->accept();
     const QPoint pos = event->position().toPoint();
     unsigned flags = 0;
     if (event->modifiers() & Qt::ControlModifier)
