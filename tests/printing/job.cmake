@@ -9,4 +9,14 @@ if(VANTREL_GUI)
   gtest_discover_tests(vantrel_print_job_tests DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS shell
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VANTREL_TEST_TMP=${CMAKE_CURRENT_BINARY_DIR}/tmp")
+
+  # A real scheduler: a private cupsd with a cups-pdf queue; skipped where none can run.
+  add_executable(vantrel_cups_print_tests
+    ${CMAKE_CURRENT_LIST_DIR}/print_test_main.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/cups_print_test.cpp)
+  target_include_directories(vantrel_cups_print_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(vantrel_cups_print_tests PRIVATE vantrel_shell GTest::gtest Qt6::Test)
+  gtest_discover_tests(vantrel_cups_print_tests DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS shell TIMEOUT 180
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VANTREL_TEST_TMP=${CMAKE_CURRENT_BINARY_DIR}/tmp")
 endif()

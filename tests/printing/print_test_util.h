@@ -3,6 +3,7 @@
 #include "app/print_loop.h"
 
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -113,6 +114,31 @@ inline std::vector<Word> PdfWords(const std::string& pdf, int page)
         words.push_back(w);
     }
     return words;
+}
+
+// One page rendered in grey at dpi.
+inline QImage PdfPageImage(const std::string& pdf, int page, int dpi)
+{
+    const QString base = QString::fromStdString(pdf) + ".page";
+    Run("pdftoppm", {"-gray", "-r", QString::number(dpi), "-f", QString::number(page), "-l", QString::number(page),
+                     "-singlefile", QString::fromStdString(pdf), base});
+    QImage image(base + ".pgm");
+    QFile::remove(base + ".pgm");
+    return image.convertToFormat(QImage::Format_Grayscale8);
+}
+
+// Mean grey difference (0..255) of two pages seen from afar: glyph hinting and
+// smoothing vanish, a missing or displaced line does not.
+inline double ImageDifference(const QImage& a, const QImage& b)
+{
+    const QSize coarse(a.width() / 4, a.height() / 4);
+    const QImage ca = a.scaled(coarse, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage cb = b.scaled(coarse, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    double sum = 0;
+    for (int y = 0; y < coarse.height(); ++y)
+        for (int x = 0; x < coarse.width(); ++x)
+            sum += std::abs(qGray(ca.pixel(x, y)) - qGray(cb.pixel(x, y)));
+    return sum / (static_cast<double>(coarse.width()) * coarse.height());
 }
 
 inline QString PdfFonts(const std::string& pdf)

@@ -1,0 +1,221 @@
+// Printing through a real CUPS scheduler: a private cupsd on its own socket with a
+// cups-pdf queue, the print command, and the PDF that comes out of the queue.
+// Skipped, with the reason, where such a scheduler cannot run.
+
+#include "app/message_box.h"
+#include "filelist/vantrel_view.h"
+#include "printing/dump_test_util.h"
+#include "printing/print_test_util.h"
+#include "printing/view_printing.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+#include <QPrinter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextStream>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <pwd.h>
+#include <set>
+#include <unistd.h>
+
+namespace {
+
+const char* const kBackend = "/usr/lib/cups/backend/cups-pdf";
+const char* const kPpd = "/usr/share/ppd/cups-pdf/CUPS-PDF_noopt.ppd";
+const char* const kQueue = "vantrel-test";
+
+void WriteText(const QString& path, const QString& text)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text.toUtf8());
+}
+
+// Where cups-pdf puts a job of the current user: "Out" of its configuration.
+QString CupsPdfOutFolder()
+{
+    QString out = "${HOME}/PDF";
+    QFile conf("/etc/cups/cups-pdf.conf");
+    if (conf.open(QIODevice::ReadOnly)) {
+        QTextStream in(&conf);
+        while (!in.atEnd()) {
+            const QString line = in.readLine().trimmed();
+            if (line.startsWith("Out "))
+                out = line.mid(4).trimmed();
+        }
+    }
+    const passwd* pw = ::getpwuid(::getuid());
+    return out.replace("${HOME}", pw != nullptr ? QString::fromLocal8Bit(pw->pw_dir) : QDir::homePath());
+}
+
+std::set<QString> Pdfs(const QString& folder)
+{
+    std::set<QString> files;
+    for (const QFileInfo& fi : QDir(folder).entryInfoList({"*.pdf"}, QDir::Files))
+        files.insert(fi.absoluteFilePath());
+    return files;
+}
+
+class CupsPrintTest : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        SetMessageBoxHook({});
+        SetPrinterDialogHook({});
+        if (m_cupsd.state() != QProcess::NotRunning) {
+            m_cupsd.terminate();
+            if (!m_cupsd.waitForFinished(5000))
+                m_cupsd.kill();
+            m_cupsd.waitForFinished(2000);
+        }
+        for (const QString& f : m_outputs)
+            QFile::remove(f);
+        qunsetenv("CUPS_SERVER");
+    }
+
+    // Empty: the scheduler runs with the queue; otherwise why it cannot.
+    QString StartScheduler()
+    {
+        if (::access(kBackend, X_OK) != 0 || !QFile::exists(kPpd))
+            return "the cups-pdf backend cannot run for this user";
+        const QString root = m_dir.path();
+        for (const char* sub : {"etc", "spool", "cache", "state", "tmp", "log"})
+            QDir(root).mkpath(sub);
+        // Filters run as the scheduler's own user: they must reach the folder and its tmp.
+        const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                          QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+        QFile::setPermissions(root, open);
+        QFile::setPermissions(root + "/tmp", open | QFile::WriteGroup | QFile::WriteOther);
+        m_socket = root + "/cups.sock";
+        WriteText(root + "/etc/cupsd.conf", "Listen " + m_socket +
+                                                "\nLogLevel warn\nWebInterface No\nBrowsing No\n"
+                                                "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n");
+        WriteText(root + "/etc/cups-files.conf",
+                  "ServerRoot " + root + "/etc\nRequestRoot " + root + "/spool\nCacheDir " + root +
+                      "/cache\nStateDir " + root + "/state\nTempDir " + root + "/tmp\nAccessLog " + root +
+                      "/log/access_log\nErrorLog " + root + "/log/error_log\nPageLog " + root +
+                      "/log/page_log\nServerBin /usr/lib/cups\nDataDir /usr/share/cups\n");
+        m_cupsd.setProcessChannelMode(QProcess::MergedChannels);
+        m_cupsd.start("cupsd", {"-f", "-c", root + "/etc/cupsd.conf", "-s", root + "/etc/cups-files.conf"});
+        if (!m_cupsd.waitForStarted(5000))
+            return "cupsd does not start: " + m_cupsd.errorString();
+        QElapsedTimer timer;
+        timer.start();
+        while (!QFile::exists(m_socket) && timer.elapsed() < 10000 && m_cupsd.state() == QProcess::Running)
+            QTest::qWait(50);
+        if (!QFile::exists(m_socket))
+            return "cupsd made no socket: " + QString::fromLocal8Bit(m_cupsd.readAll());
+        qputenv("CUPS_SERVER", m_socket.toLocal8Bit());
+        int rc = -1;
+        printtest::Run("lpadmin", {"-p", kQueue, "-E", "-v", "cups-pdf:/", "-P", kPpd}, &rc);
+        if (rc != 0)
+            return "lpadmin cannot add the cups-pdf queue";
+        return {};
+    }
+
+    QTemporaryDir m_dir{QDir::tempPath() + "/vcupsXXXXXX"};
+    QProcess m_cupsd;
+    QString m_socket;
+    std::vector<QString> m_outputs;
+};
+
+TEST_F(CupsPrintTest, DumpComesOutOfARealQueue)
+{
+    ASSERT_TRUE(m_dir.isValid());
+    const QString why = StartScheduler();
+    if (!why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+
+    const QString outFolder = CupsPdfOutFolder();
+    const std::set<QString> before = Pdfs(outFolder);
+
+    const std::string folder = m_dir.path().toStdString() + "/files";
+    std::filesystem::create_directories(folder);
+    dumptest::WriteBytes(folder + "/sample.bin", dumptest::PatternBytes(3000));
+
+    CVantrelView view;
+    view.m_strFolder = folder;
+    view.ListFolder();
+    ASSERT_EQ(view.m_aFiles.size(), 1u);
+    view.m_aFiles[0].nMark = 1;
+    QPrinter queue(QPrinter::HighResolution);
+    queue.setPrinterName(kQueue);
+    CViewPrinting& printing = CViewPrinting::Of(&view);
+    printing.SetWorkFile(m_dir.path().toStdString() + "/WkFile.txt");
+    printing.SetPrinter(&queue);
+    std::vector<std::string> messages;
+    SetMessageBoxHook([&](const std::string& text, unsigned) {
+        messages.push_back(text);
+        return IDOK;
+    });
+    SetPrinterDialogHook([](QPrinter&, QWidget*) {
+        ADD_FAILURE() << "the queue was not found: the printer dialog was asked for";
+        return false;
+    });
+    // All pages in the range dialog.
+    QTimer::singleShot(0, [] {
+        if (QWidget* dlg = QApplication::activeModalWidget())
+            QTest::keyClick(dlg, Qt::Key_Return);
+    });
+
+    printing.OnPrintDump();
+    for (int i = 0; i < 100 && view.m_bPrinting; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_TRUE(messages.empty()) << messages.front();
+    EXPECT_EQ(view.m_aFiles[0].nPrinted, 1);
+
+    // The queue writes its PDF when the scheduler gets to it.
+    QString out;
+    QElapsedTimer timer;
+    timer.start();
+    while (out.isEmpty() && timer.elapsed() < 60000) {
+        for (const QString& f : Pdfs(outFolder))
+            if (!before.count(f) && printtest::PdfPages(f.toStdString()) > 0)
+                out = f;
+        QTest::qWait(200);
+    }
+    ASSERT_FALSE(out.isEmpty()) << "error log:\n"
+                                << dumptest::ReadAll(m_dir.path().toStdString() + "/log/error_log");
+    m_outputs.push_back(out);
+    ASSERT_EQ(printtest::PdfPages(out.toStdString()), 2);
+
+    // The queue's PDF went through PostScript, which loses the text layer; its pages must
+    // look like the same job drawn into a PDF of our own.
+    printtest::JobRecorder jobs;
+    jobs.folder = m_dir.path().toStdString();
+    {
+        printtest::RecordJobs record(&jobs);
+        QTimer::singleShot(0, [] {
+            if (QWidget* dlg = QApplication::activeModalWidget())
+                QTest::keyClick(dlg, Qt::Key_Return);
+        });
+        printing.OnPrintDump();
+        for (int i = 0; i < 100 && view.m_bPrinting; ++i)
+            QCoreApplication::processEvents();
+    }
+    ASSERT_EQ(jobs.Count(), 1);
+    for (int page = 1; page <= 2; ++page) {
+        const QImage printed = printtest::PdfPageImage(out.toStdString(), page, 50);
+        const QImage expected = printtest::PdfPageImage(jobs.Job(0), page, 50);
+        ASSERT_FALSE(expected.isNull());
+        ASSERT_EQ(printed.size(), expected.size());
+        const double same = printtest::ImageDifference(printed, expected);
+        EXPECT_LT(same, 4.0) << "page " << page;
+        // The same page moved down by half a line (1.5 mm) is clearly further off.
+        QImage moved(expected.size(), QImage::Format_Grayscale8);
+        moved.fill(Qt::white);
+        QPainter(&moved).drawImage(0, 3, expected);
+        EXPECT_GT(printtest::ImageDifference(printed, moved), 2 * same) << "page " << page << " " << same;
+    }
+}
+
+}  // namespace
