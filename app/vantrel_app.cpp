@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <map>
 
 // The resources live in the static shell library: make sure they are linked in.
 void InitShellResources()
@@ -50,6 +51,18 @@ std::string OpenFailedMessage(const std::string& path)
     return "ﾄﾞｷｭﾒﾝﾄを開くことができませんでした。\n" + path;
 }
 
+// Qt reports a damaged or unreadable store only to the first QSettings that reads
+// the file; later ones share its parsed cache and say all is well. So the verdict is
+// kept per file until a write has put the file back in order.
+bool& StoreDamaged(const QSettings& settings)
+{
+    static std::map<QString, bool> damaged;
+    bool& bad = damaged[settings.fileName()];
+    if (settings.status() != QSettings::NoError)
+        bad = true;
+    return bad;
+}
+
 bool IsValidUtf8(const std::string& s)
 {
     const QByteArray bytes(s.data(), static_cast<qsizetype>(s.size()));
@@ -74,12 +87,7 @@ CCommandLineInfo CCommandLineInfo::Parse(const std::vector<std::string>& args)
 {
     CCommandLineInfo info;
     bool bPrint = false;
-    int nSkip = 0;  // parameters of "/pt": printer, driver, port
     for (const std::string& arg : args) {
-        if (nSkip > 0) {
-            --nSkip;
-            continue;
-        }
         std::string flag;
         if (arg.size() > 1 && (arg[0] == '-' || arg[0] == '/')) {
             flag = arg.substr(1);
@@ -95,16 +103,13 @@ CCommandLineInfo CCommandLineInfo::Parse(const std::vector<std::string>& args)
                                                             [&](const char* s) { return flag == s; }) !=
                                                    std::end(kSwitches));
         if (isSwitch) {
-            if (flag == "p") {
+            // "/pt" names printer, driver and port after the file: never used here.
+            if (flag == "p" || flag == "pt")
                 bPrint = true;
-            } else if (flag == "pt") {
-                bPrint = true;
-                nSkip = 3;
-            }
             continue;
         }
         if (info.m_strFileName.empty())
-            info.m_strFileName = arg;
+            info.m_strFileName = arg;  // later parameters: the "/pt" printer, driver, port
     }
     if (bPrint)
         info.m_nShellCommand = FilePrint;
@@ -283,7 +288,7 @@ std::string CVantrelApp::GetProfileString(const std::string& section, const std:
                                           const std::string& def)
 {
     QSettings settings(QStringLiteral("Kovalmeret"), QStringLiteral("Vantrel"));
-    if (settings.status() != QSettings::NoError)
+    if (StoreDamaged(settings))
         return def;
     const QVariant value = settings.value(Key(section, entry));
     if (!value.isValid())
@@ -306,8 +311,13 @@ bool CVantrelApp::WriteProfileString(const std::string& section, const std::stri
         settings.setValue(Key(section, entry), QString::fromStdString(value));
     else
         settings.setValue(Key(section, entry), QByteArray(value.data(), static_cast<qsizetype>(value.size())));
+    bool& damaged = StoreDamaged(settings);
     settings.sync();
-    return settings.status() == QSettings::NoError;
+    if (settings.status() != QSettings::NoError)
+        return false;
+    // The file has been written whole from what could be read: usable again.
+    damaged = false;
+    return true;
 }
 
 int CVantrelApp::GetProfileInt(const std::string& section, const std::string& entry, int def)

@@ -1,0 +1,309 @@
+#include "app/dialog_units.h"
+#include "app/main_frame.h"
+#include "app/message_box.h"
+#include "app/vantrel_app.h"
+#include "app/vantrel_doc.h"
+#include "app/wait_cursor.h"
+#include "filelist/vantrel_view.h"
+#include "tests/app/test_support.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+namespace {
+
+// Runs InitInstance with these arguments, as main() would.
+bool Init(std::vector<std::string> args)
+{
+    static std::vector<std::string> storage;
+    static std::vector<char*> argv;
+    storage = std::move(args);
+    storage.insert(storage.begin(), "vantrel");
+    argv.clear();
+    for (std::string& s : storage)
+        argv.push_back(s.data());
+    argv.push_back(nullptr);
+    static int argc;
+    argc = static_cast<int>(storage.size());
+    return theApp.InitInstance(argc, argv.data());
+}
+
+struct Recorded {
+    std::vector<std::string> texts;
+    std::vector<unsigned> flags;
+};
+
+class HookGuard {
+public:
+    explicit HookGuard(Recorded& rec, int answer = IDOK)
+    {
+        SetMessageBoxHook([&rec, answer](const std::string& text, unsigned flags) {
+            rec.texts.push_back(text);
+            rec.flags.push_back(flags);
+            return answer;
+        });
+    }
+    ~HookGuard() { SetMessageBoxHook({}); }
+};
+
+void Touch(const std::string& path)
+{
+    std::ofstream(path) << "x";
+}
+
+}  // namespace
+
+TEST(CommandLine, FrameworkRules)
+{
+    using C = CCommandLineInfo;
+    struct Case {
+        std::vector<std::string> args;
+        C::Shell shell;
+        std::string file;
+    };
+    const Case cases[] = {
+        {{}, C::FileNew, ""},
+        {{"a.txt"}, C::FileOpen, "a.txt"},
+        {{"/home/u/a.txt"}, C::FileOpen, "/home/u/a.txt"},
+        {{"/p", "a.txt"}, C::FilePrint, "a.txt"},
+        {{"-P", "a.txt"}, C::FilePrint, "a.txt"},
+        {{"a.txt", "/p"}, C::FilePrint, "a.txt"},
+        {{"/pt", "a.txt", "printer", "driver", "port"}, C::FilePrint, "a.txt"},
+        {{"/pt", "printer", "driver", "port", "a.txt"}, C::FilePrint, "printer"},
+        {{"-dde"}, C::FileNew, ""},
+        {{"-x", "b"}, C::FileOpen, "b"},
+        {{"/p"}, C::FilePrint, ""},
+    };
+    for (const Case& c : cases) {
+        const C info = C::Parse(c.args);
+        EXPECT_EQ(info.m_nShellCommand, c.shell) << (c.args.empty() ? "" : c.args[0]);
+        EXPECT_EQ(info.m_strFileName, c.file) << (c.args.empty() ? "" : c.args[0]);
+    }
+}
+
+TEST(Profile, RoundTripAndDefaults)
+{
+    ScopedSettings settings;
+    CVantrelApp* app = AfxGetApp();
+    EXPECT_EQ(app->GetProfileString("Path", "Path", "none"), "none");
+    EXPECT_TRUE(app->WriteProfileString("Path", "Path", "/data/ダンプ"));
+    EXPECT_EQ(app->GetProfileString("Path", "Path", ""), "/data/ダンプ");
+    // Bytes that are not UTF-8 come back as they went in.
+    const std::string raw = "/data/\x83\x5f\x83\x93\x83\x76";
+    EXPECT_TRUE(app->WriteProfileString("Path", "Path", raw));
+    EXPECT_EQ(app->GetProfileString("Path", "Path", ""), raw);
+    EXPECT_TRUE(app->WriteProfileInt("Settings", "PreviewPages", 2));
+    EXPECT_EQ(app->GetProfileInt("Settings", "PreviewPages", 0), 2);
+    EXPECT_EQ(app->GetProfileInt("Settings", "Missing", 7), 7);
+    EXPECT_TRUE(QFile::exists(settings.ConfFile()));
+}
+
+TEST(Profile, DamagedStoreReadsAsEmpty)
+{
+    ScopedSettings settings;
+    QDir().mkpath(settings.Dir() + QStringLiteral("/Kovalmeret"));
+    {
+        QFile f(settings.ConfFile());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[Path]\nPath=/somewhere\n[Recent File List\n\x01\xff\xfe=\n[[[\n");
+    }
+    EXPECT_EQ(AfxGetApp()->GetProfileString("Path", "Path", ""), "");
+
+    ASSERT_TRUE(Init({}));
+    ASSERT_NE(theApp.View(), nullptr);
+    EXPECT_EQ(theApp.View()->m_strFolder, "");
+    EXPECT_TRUE(theApp.View()->m_aFiles.empty());
+    EXPECT_TRUE(theApp.RecentFiles().empty());
+    EXPECT_EQ(theApp.ExitInstance(), 0);
+    // A write puts the file in order again.
+    EXPECT_TRUE(AfxGetApp()->WriteProfileString("Path", "Path", "/chosen"));
+    EXPECT_EQ(AfxGetApp()->GetProfileString("Path", "Path", ""), "/chosen");
+}
+
+TEST(Start, NoArgumentShowsOneFrame)
+{
+    ScopedSettings settings;
+    ASSERT_TRUE(Init({}));
+    CMainFrame* frame = theApp.MainFrame();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_EQ(frame->windowTitle(), QString::fromUtf8("ヴァントレル"));
+    EXPECT_EQ(frame->findChild<QStatusBar*>(), nullptr);
+    EXPECT_EQ(frame->frameGeometry().size(), QSize(575, 420));
+    EXPECT_EQ(frame->centralWidget(), theApp.View());
+    EXPECT_EQ(theApp.Document()->GetTitle(), "無題");
+    EXPECT_FALSE(frame->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(frame->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_EQ(frame->minimumSize(), frame->maximumSize());
+
+    // The work file and its private folder go at exit, whatever is in them.
+    const std::string work = theApp.WorkFile().Path();
+    ASSERT_FALSE(work.empty());
+    Touch(work);
+    const auto folder = std::filesystem::path(work).parent_path();
+    EXPECT_EQ(theApp.ExitInstance(), 0);
+    EXPECT_FALSE(std::filesystem::exists(folder));
+    EXPECT_EQ(theApp.MainFrame(), nullptr);
+}
+
+TEST(Start, MissingFileEndsWithAMessageAndNoWindow)
+{
+    ScopedSettings settings;
+    Recorded rec;
+    HookGuard hook(rec);
+    const std::string missing = settings.File("no-such-file.bin");
+    EXPECT_FALSE(Init({missing}));
+    ASSERT_EQ(rec.texts.size(), 1u);
+    EXPECT_NE(rec.texts[0].find(missing), std::string::npos);
+    EXPECT_EQ(theApp.MainFrame(), nullptr);
+    EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty() ||
+                std::none_of(QApplication::topLevelWidgets().begin(), QApplication::topLevelWidgets().end(),
+                             [](QWidget* w) { return w->isVisible(); }));
+    EXPECT_NE(theApp.ExitInstance(), 0);
+}
+
+TEST(Start, FileArgumentOpensByNameAndEntersTheRecentList)
+{
+    ScopedSettings settings;
+    const std::string file = settings.File("doc.bin");
+    Touch(file);
+    ASSERT_TRUE(Init({file}));
+    EXPECT_EQ(theApp.Document()->GetPathName(), file);
+    EXPECT_EQ(theApp.Document()->GetTitle(), "doc.bin");
+    EXPECT_EQ(theApp.MainFrame()->windowTitle(), QString::fromUtf8("ヴァントレル"));
+    ASSERT_FALSE(theApp.RecentFiles().empty());
+    EXPECT_EQ(theApp.RecentFiles()[0], file);
+    EXPECT_EQ(theApp.ExitInstance(), 0);
+    EXPECT_EQ(QSettings("Kovalmeret", "Vantrel").value("Recent File List/File1").toString().toStdString(), file);
+    // The document reads nothing and writes nothing.
+    std::ifstream in(file);
+    std::string content;
+    in >> content;
+    EXPECT_EQ(content, "x");
+}
+
+TEST(Start, PrintSwitchPrintsNothingAndEnds)
+{
+    ScopedSettings settings;
+    const std::string file = settings.File("doc.bin");
+    Touch(file);
+    Recorded rec;
+    HookGuard hook(rec);
+    EXPECT_FALSE(Init({"/p", file}));
+    EXPECT_TRUE(rec.texts.empty());
+    EXPECT_EQ(theApp.MainFrame(), nullptr);
+    EXPECT_EQ(theApp.ExitInstance(), 0);
+
+    EXPECT_FALSE(Init({"-p", settings.File("missing.bin")}));
+    EXPECT_EQ(rec.texts.size(), 1u);
+    EXPECT_NE(theApp.ExitInstance(), 0);
+}
+
+TEST(Start, RecentListAndPreviewPagesSurviveARun)
+{
+    ScopedSettings settings;
+    {
+        QSettings s("Kovalmeret", "Vantrel");
+        for (int i = 1; i <= 4; ++i)
+            s.setValue(QStringLiteral("Recent File List/File%1").arg(i), QStringLiteral("/old/%1").arg(i));
+        s.setValue("Settings/PreviewPages", 3);
+    }
+    ASSERT_TRUE(Init({}));
+    ASSERT_EQ(theApp.RecentFiles(), (std::vector<std::string>{"/old/1", "/old/2", "/old/3", "/old/4"}));
+    EXPECT_EQ(theApp.m_nNumPreviewPages, 3);
+    const std::string file = settings.File("new.bin");
+    Touch(file);
+    ASSERT_TRUE(theApp.OpenDocumentFile(file));
+    EXPECT_EQ(theApp.ExitInstance(), 0);
+    QSettings s("Kovalmeret", "Vantrel");
+    EXPECT_EQ(s.value("Recent File List/File1").toString().toStdString(), file);
+    EXPECT_EQ(s.value("Recent File List/File2").toString(), QStringLiteral("/old/1"));
+    EXPECT_EQ(s.value("Recent File List/File4").toString(), QStringLiteral("/old/3"));
+    EXPECT_FALSE(s.contains("Recent File List/File5"));
+    EXPECT_EQ(s.value("Settings/PreviewPages").toInt(), 3);
+}
+
+TEST(MessageBox, HookSeesTheExclamationAddedAndAnswers)
+{
+    Recorded rec;
+    {
+        HookGuard hook(rec, IDCANCEL);
+        EXPECT_EQ(AfxMessageBox("印刷を行いますか？", MB_OKCANCEL), IDCANCEL);
+        AfxMessageBox("info", MB_OK | MB_ICONINFORMATION);
+        AfxMessageBox("retry", MB_RETRYCANCEL);
+    }
+    ASSERT_EQ(rec.flags.size(), 3u);
+    EXPECT_EQ(rec.flags[0], MB_OKCANCEL | MB_ICONEXCLAMATION);
+    EXPECT_EQ(rec.flags[1], MB_OK | MB_ICONINFORMATION);
+    EXPECT_EQ(rec.flags[2], MB_RETRYCANCEL);
+    EXPECT_EQ(rec.texts[0], "印刷を行いますか？");
+}
+
+TEST(MessageBox, RealBoxHasTheCaptionJapaneseButtonsAndIcon)
+{
+    QString title;
+    QStringList buttons;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        title = box->windowTitle();
+        icon = box->icon();
+        for (QAbstractButton* b : box->buttons())
+            buttons << b->text();
+        for (QAbstractButton* b : box->buttons())
+            if (b->text() == QString::fromUtf8("ｷｬﾝｾﾙ"))
+                b->click();
+    });
+    EXPECT_EQ(AfxMessageBox("text", MB_OKCANCEL), IDCANCEL);
+    EXPECT_EQ(title, QStringLiteral("Vantrel"));
+    EXPECT_EQ(icon, QMessageBox::Warning);
+    buttons.sort();
+    EXPECT_EQ(buttons, (QStringList{QStringLiteral("OK"), QString::fromUtf8("ｷｬﾝｾﾙ")}));
+
+    QTimer::singleShot(0, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            for (QAbstractButton* b : box->buttons())
+                if (b->text() == QString::fromUtf8("いいえ(&N)"))
+                    b->click();
+    });
+    EXPECT_EQ(AfxMessageBox("q", MB_YESNO | MB_ICONQUESTION), IDNO);
+}
+
+TEST(WaitCursor, NestsAndIgnoresUnbalancedEnds)
+{
+    EndWaitCursor();
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    BeginWaitCursor();
+    {
+        CWaitCursor inner;
+        ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    }
+    EXPECT_NE(QGuiApplication::overrideCursor(), nullptr);
+    EndWaitCursor();
+    EndWaitCursor();
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+TEST(DialogUnits, NinePointGothicAndEdgeMapping)
+{
+    const QFont font = DialogTemplateFont("ＭＳ Ｐゴシック", 9);
+    EXPECT_EQ(font.pixelSize(), 12);
+    ASSERT_EQ(DialogBaseUnits(font), QSize(7, 13));
+    // x * 7 / 4 and y * 13 / 8 per edge, rounded half away from zero.
+    EXPECT_EQ(DialogUnitsToPixels(font, 0, 0, 166, 77), QRect(0, 0, 291, 125));
+    EXPECT_EQ(DialogUnitsToPixels(font, 67, 56, 32, 14), QRect(117, 91, 56, 23));
+    EXPECT_EQ(DialogUnitsToPixels(font, 1, 1, 1, 1), QRect(2, 2, 2, 1));
+}
