@@ -119,6 +119,12 @@ TEST_F(PrintLoopTest, CancelButtonLetsNothingReachThePrinter)
         for (QWidget* w : QApplication::topLevelWidgets())
             if (auto* status = qobject_cast<CPrintStatusDlg*>(w)) {
                 EXPECT_EQ(status->PageLabel()->text(), QString::fromUtf8("ﾍﾟｰｼﾞ 2"));
+                QStringList lines;
+                for (QLabel* label : status->findChildren<QLabel*>())
+                    lines << label->text();
+                EXPECT_EQ(lines, QStringList({QString::fromUtf8("印刷中"), QString::fromUtf8("無題"),
+                                              QString::fromUtf8("を"), "recorder",
+                                              QString::fromUtf8("jobs へ出力中"), QString::fromUtf8("ﾍﾟｰｼﾞ 2")}));
                 EXPECT_EQ(status->CancelButton()->text(), QString::fromUtf8("ｷｬﾝｾﾙ"));
                 status->CancelButton()->click();
             }

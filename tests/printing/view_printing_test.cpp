@@ -189,6 +189,23 @@ TEST_F(ViewPrintingTest, EscapeDuringTheDumpStartsNoJob)
     EXPECT_EQ(m_view.m_bCancelPrint, 0);
 }
 
+TEST_F(ViewPrintingTest, QuitDuringTheDumpEndsItAtOnce)
+{
+    AddFiles({{"long.bin", 40 * 2560}});
+    printtest::RecordJobs record(&m_jobs);
+    AnswerRange({}, {}, false, [] {
+        QTimer::singleShot(0, [] { QCoreApplication::postEvent(qApp, new QEvent(QEvent::Quit)); });
+    });
+    m_printing->OnPrintDump();
+    const bool quit = QuitRequested();
+    ClearQuitRequest();
+    EXPECT_TRUE(quit);
+    EXPECT_EQ(m_jobs.Count(), 0);
+    EXPECT_EQ(m_view.m_aFiles[0].nPrinted, 0);
+    // Stopped at the page start after the quit arrived, not at the end of the file.
+    EXPECT_EQ(dumptest::ReadAll(m_tmp / "WkFile.txt").find("Page : 3 / 40"), std::string::npos);
+}
+
 TEST_F(ViewPrintingTest, VanishedFileGetsNoJobAndTheChainGoesOn)
 {
     AddFiles({{"a.bin", 3000}, {"b.bin", 3000}, {"c.bin", 10}});
