@@ -17,6 +17,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryFile>
 
 #include <algorithm>
@@ -35,6 +36,12 @@ PrinterDialogHook& DialogHook()
 {
     static PrinterDialogHook hook;
     return hook;
+}
+
+SchedulerProbe& Probe()
+{
+    static SchedulerProbe probe;
+    return probe;
 }
 
 // Sees the quit request however it comes (the window closed, the exit command), so
@@ -142,6 +149,24 @@ bool CanSetUp(const QPrinter& printer)
            !QPrinterInfo::printerInfo(printer.printerName()).isNull();
 }
 
+// Why no queue can be reached when the scheduler does not run; "" when it runs or
+// nobody can tell.
+QString SchedulerDown()
+{
+    QProcess lpstat;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LC_ALL", "C");  // its answer is read, not only shown
+    lpstat.setProcessEnvironment(env);
+    lpstat.start("lpstat", {"-r"});
+    if (!lpstat.waitForStarted(kSpoolStartMs) || !lpstat.waitForFinished(kSpoolStartMs)) {
+        lpstat.kill();
+        lpstat.waitForFinished(1000);
+        return {};
+    }
+    const QString answer = QString::fromLocal8Bit(lpstat.readAllStandardOutput()).trimmed();
+    return answer.contains("not running") ? answer : QString();
+}
+
 void ShowStartFailed(const QString& reason)
 {
     std::string text = "印刷を開始できませんでした。";
@@ -186,6 +211,11 @@ void SetPrinterDialogHook(PrinterDialogHook hook)
     DialogHook() = std::move(hook);
 }
 
+void SetSchedulerProbe(SchedulerProbe probe)
+{
+    Probe() = std::move(probe);
+}
+
 std::unique_ptr<CPrintSpooler> MakeSpooler(const QPrinter& printer)
 {
     if (Factory())
@@ -216,6 +246,12 @@ bool DoPreparePrinting(CPrintInfo* pInfo, QWidget* parent)
     QPrinter& printer = *pInfo->m_pPrinter;
     if ((pInfo->m_bDirect || pInfo->m_bPreview) && CanSetUp(printer))
         return true;
+    // With the scheduler down no queue can be reached: say so rather than offer a dialog
+    // without printers. (A file printer can still be chosen with the printer set-up.)
+    if (const QString down = Probe() ? Probe()() : SchedulerDown(); !down.isEmpty()) {
+        ShowStartFailed(down);
+        return false;
+    }
     if (DialogHook())
         return DialogHook()(printer, parent) && CanSetUp(printer);
     QPrintDialog dialog(&printer, parent);

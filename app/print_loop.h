@@ -66,8 +66,8 @@ public:
 };
 
 // Chooses the job's printer: with m_bDirect (or in preview) the application's current
-// printer (or the one m_pPrinter names); the printer dialog only when no printer can be set up at all. False when the
-// user cancels that dialog.
+// printer (or the one m_pPrinter names); when no printer can be set up at all, a message
+// if the scheduler is down, else the printer dialog. False when no printer was chosen.
 bool DoPreparePrinting(CPrintInfo* pInfo, QWidget* parent);
 
 // The print command: prepare, render every page into a temporary PDF at the printer's
@@ -98,6 +98,9 @@ using SpoolerFactory = std::function<std::unique_ptr<CPrintSpooler>(const QPrint
 void SetSpoolerFactory(SpoolerFactory factory);
 using PrinterDialogHook = std::function<bool(QPrinter&, QWidget*)>;
 void SetPrinterDialogHook(PrinterDialogHook hook);
+// Says why the scheduler cannot be reached ("" when it runs); lpstat -r unless replaced.
+using SchedulerProbe = std::function<QString()>;
+void SetSchedulerProbe(SchedulerProbe probe);
 
 // Sets printer up as the PDF twin of target: its resolution, A4 portrait, origin at the
 // paper's corner. Used by the print loop, the preview and the command-line tool.

@@ -75,6 +75,7 @@ protected:
     {
         SetMessageBoxHook({});
         SetPrinterDialogHook({});
+        SetSchedulerProbe({});
     }
 
     TempDir m_tmp;
@@ -178,6 +179,7 @@ TEST_F(PrintLoopTest, NoPrinterAtAllAsksAndCancellingEndsWithoutAJob)
     QPrinter none(QPrinter::HighResolution);
     none.setOutputFormat(QPrinter::PdfFormat);  // nothing to print to
     m_hooks.printer = &none;
+    SetSchedulerProbe([] { return QString(); });  // a scheduler with no queue
     int asked = 0;
     SetPrinterDialogHook([&](QPrinter&, QWidget*) {
         ++asked;
@@ -216,6 +218,24 @@ TEST_F(PrintLoopTest, MissingSpoolerIsAMessageNotAHang)
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(QFile::exists(pdf));
     qunsetenv("CUPS_SERVER");
+}
+
+TEST_F(PrintLoopTest, SchedulerDownIsSaidWithoutADialog)
+{
+    // lpstat asks a scheduler that does not run.
+    qputenv("CUPS_SERVER", QByteArray::fromStdString(m_tmp / "no-cupsd.sock"));
+    QPrinter none(QPrinter::HighResolution);
+    none.setOutputFormat(QPrinter::PdfFormat);
+    m_hooks.printer = &none;
+    SetPrinterDialogHook([](QPrinter&, QWidget*) {
+        ADD_FAILURE() << "no dialog without a scheduler";
+        return false;
+    });
+    RunPrintLoop(m_hooks);
+    qunsetenv("CUPS_SERVER");
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0], "印刷を開始できませんでした。\nscheduler is not running");
+    EXPECT_EQ(m_hooks.calls, std::vector<std::string>{"prepare"});
 }
 
 TEST(PrintInfoTest, FromAndToAreClampedIntoMinAndMax)
