@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +25,7 @@ struct JobRecorder {
     std::filesystem::path folder;
     std::vector<std::string> titles;
     bool failSubmit = false;
+    std::function<void()> onSubmit;  // runs as each job arrives
 
     std::string Job(int n) const { return (folder / ("job" + std::to_string(n) + ".pdf")).string(); }
     int Count() const { return static_cast<int>(titles.size()); }
@@ -35,6 +37,8 @@ public:
     QString TemporaryFolder() const override { return QString::fromStdString(m_pRecorder->folder.string()); }
     bool Submit(const QString& pdfPath, const QString& title, QString* error) override
     {
+        if (m_pRecorder->onSubmit)
+            m_pRecorder->onSubmit();
         if (m_pRecorder->failSubmit) {
             QFile::remove(pdfPath);
             *error = "lp: scheduler is not running";

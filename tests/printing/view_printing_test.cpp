@@ -1,6 +1,8 @@
 // The print and preview commands on a real view: one job per marked file, ranges,
 // cancelling, failures, and the pages as they come out of the printer (a PDF here).
 
+#include "app/command_ids.h"
+#include "app/main_frame.h"
 #include "app/message_box.h"
 #include "app/print_preview.h"
 #include "filelist/vantrel_view.h"
@@ -332,6 +334,63 @@ TEST_F(ViewPrintingTest, PagePositionsFontAndLineCount)
     EXPECT_TRUE(text.contains(QString::fromStdString("Name : " + m_folder + "/full.bin Length : 00001400(5120) Page : 2 / 2")))
         << text.toStdString();
     EXPECT_TRUE(printtest::PdfFonts(m_jobs.Job(0)).contains("IPAMincho"));
+}
+
+// The user's road: Ctrl+P in the frame; print and preview stay disabled while jobs run.
+TEST_F(ViewPrintingTest, CtrlPInTheFramePrintsWithCommandsDisabledMeanwhile)
+{
+    auto* view = new CVantrelView;
+    CMainFrame frame(view);
+    view->m_strFolder = m_folder;
+    dumptest::WriteBytes(m_folder + "/a.bin", dumptest::PatternBytes(3000));
+    dumptest::WriteBytes(m_folder + "/b.bin", dumptest::PatternBytes(10));
+    view->ListFolder();
+    for (FileEntry& e : view->m_aFiles)
+        e.nMark = 1;
+    CViewPrinting& printing = CViewPrinting::Of(view);
+    printing.SetWorkFile(m_tmp / "WkFile.txt");
+    printing.SetPrinter(&m_printer);
+    frame.show();
+    QApplication::setActiveWindow(&frame);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    frame.UpdateCommands();
+    ASSERT_TRUE(frame.IsCommandEnabled(ID_FILE_PRINT));
+
+    std::vector<bool> enabledDuringJobs;
+    m_jobs.onSubmit = [&] {
+        enabledDuringJobs.push_back(frame.IsCommandEnabled(ID_FILE_PRINT) ||
+                                    frame.IsCommandEnabled(ID_FILE_PRINT_PREVIEW));
+    };
+    printtest::RecordJobs record(&m_jobs);
+    QTest::keyClick(&frame, Qt::Key_P, Qt::ControlModifier);
+    for (int i = 0; i < 100 && view->m_bPrinting; ++i)
+        QCoreApplication::processEvents();
+
+    EXPECT_EQ(m_messages, std::vector<std::string>{"印刷を行いますか？"});
+    EXPECT_EQ(m_jobs.Count(), 2);
+    EXPECT_EQ(enabledDuringJobs, (std::vector<bool>{false, false}));
+    EXPECT_EQ(view->m_aFiles[0].nPrinted + view->m_aFiles[1].nPrinted, 2);
+    EXPECT_TRUE(frame.IsCommandEnabled(ID_FILE_PRINT));
+}
+
+TEST_F(ViewPrintingTest, PreviewPrintButtonRunsThePrintCommand)
+{
+    AddFiles({{"three.bin", 3 * 2560}});
+    QMainWindow frame;
+    frame.setCentralWidget(&m_view);
+    frame.show();
+    printtest::RecordJobs record(&m_jobs);
+    m_printing->OnPreviewDump();
+    ASSERT_NE(m_printing->Preview(), nullptr);
+    AnswerRange("2", "3");
+    m_printing->Preview()->Button(CPrintPreview::ID_PREVIEW_PRINT)->click();
+    for (int i = 0; i < 100 && m_view.m_bPrinting; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(frame.centralWidget(), &m_view);
+    ASSERT_EQ(m_jobs.Count(), 1);
+    EXPECT_EQ(printtest::PdfPages(m_jobs.Job(0)), 2);
+    EXPECT_EQ(m_view.m_aFiles[0].nPrinted, 1);
+    frame.takeCentralWidget();
 }
 
 TEST_F(ViewPrintingTest, PreviewShowsAtMostFivePagesAndFlagsNothing)
