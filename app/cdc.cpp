@@ -6,8 +6,10 @@
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPalette>
+#include <QPolygon>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <map>
 #include <tuple>
@@ -271,6 +273,29 @@ bool CDC::LineTo(int x, int y)
 void CDC::SetPixel(int x, int y, COLORREF color)
 {
     FillPixels(x, y, 1, 1, color);
+}
+
+void CDC::SetPixels(const std::vector<CPoint>& points, COLORREF color)
+{
+    const QTransform& t = m_pPainter->transform();
+    const bool wholePixels = t.type() <= QTransform::TxTranslate && t.dx() == std::floor(t.dx()) &&
+                             t.dy() == std::floor(t.dy());
+    if (!wholePixels) {
+        // Scaled: each pixel is a unit square in logical units.
+        for (const CPoint& p : points)
+            FillPixels(p.x, p.y, 1, 1, color);
+        return;
+    }
+    // Aliased cosmetic points cover exactly their pixel; one call instead of a
+    // fill per pixel keeps a row's dotted frame cheap.
+    QPolygon polygon;
+    polygon.reserve(static_cast<qsizetype>(points.size()));
+    for (const CPoint& p : points)
+        polygon << QPoint(p.x, p.y);
+    QPen pen(ToQColor(color), 0);
+    pen.setCosmetic(true);
+    m_pPainter->setPen(pen);
+    m_pPainter->drawPoints(polygon);
 }
 
 void CDC::FillSolidRect(int x, int y, int cx, int cy, COLORREF color)

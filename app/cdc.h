@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QPainter;
 class QPaintDevice;
@@ -137,6 +138,8 @@ public:
     CPoint MoveTo(int x, int y);
     bool LineTo(int x, int y);
     void SetPixel(int x, int y, COLORREF color);
+    // The same pixels as SetPixel on each point, in one painter call where it can.
+    void SetPixels(const std::vector<CPoint>& points, COLORREF color);
     // Like the classic call, this leaves color as the background colour.
     void FillSolidRect(int x, int y, int cx, int cy, COLORREF color);
     void FillSolidRect(const CRect& rc, COLORREF color);

@@ -1,7 +1,10 @@
 #include "app/vantrel_app.h"
 
-// DrawDottedFrame: yellow dots where the running coordinate is odd, so neighbouring
-// rows' frames interleave rather than merge.
+#include <vector>
+
+// DrawDottedFrame: yellow dots where the running coordinate is odd. Each dot is the
+// one pixel a move to (x, y) and a line to the next pixel paint; they are set in one
+// batch because a wide highlighted row has hundreds of them.
 void CVantrelApp::DrawDottedFrame(CDC* pDC, CRect rc)
 {
     const int nOldMode = pDC->SetBkMode(TRANSPARENT);
@@ -9,21 +12,26 @@ void CVantrelApp::DrawDottedFrame(CDC* pDC, CRect rc)
     CPen* pOldPen = pDC->SelectObject(&pen);
 
     const int R1 = rc.right - 1;
+    std::vector<CPoint> dots;
     for (int x = rc.left; x < R1; ++x) {
         if (x % 2 != 0) {
-            pDC->MoveTo(x, rc.top);
-            pDC->LineTo(x + 1, rc.top);
-            pDC->MoveTo(x, rc.bottom);
-            pDC->LineTo(x + 1, rc.bottom);
+            dots.push_back(CPoint{x, rc.top});
+            dots.push_back(CPoint{x, rc.bottom});
         }
     }
     for (int y = rc.top; y < rc.bottom; ++y) {
         if (y % 2 != 0) {
-            pDC->MoveTo(rc.left, y);
-            pDC->LineTo(rc.left, y + 1);
-            pDC->MoveTo(R1, y);
-            pDC->LineTo(R1, y + 1);
+            dots.push_back(CPoint{rc.left, y});
+            dots.push_back(CPoint{R1, y});
         }
+    }
+    pDC->SetPixels(dots, pen.Color());
+    // The current position ends where the last line of the pixel-by-pixel drawing
+    // would leave it: one past the last dot along its side.
+    if (!dots.empty()) {
+        const CPoint last = dots.back();
+        const bool side = last.x == R1 && last.y != rc.bottom;
+        pDC->MoveTo(side ? last.x : last.x + 1, side ? last.y + 1 : last.y);
     }
 
     pDC->SelectObject(pOldPen);

@@ -11,6 +11,7 @@
 
 #include <set>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -111,6 +112,32 @@ TEST(CdcViewport, OriginTranslatesDrawing)
     }
     EXPECT_EQ(img.pixel(11, 22), qRgb(0, 0, 255));
     EXPECT_EQ(img.pixel(1, 2), qRgb(0, 255, 0));
+}
+
+TEST(CdcPixels, BatchMatchesSinglePixelsAlsoWhenScaled)
+{
+    const std::vector<CPoint> points = {{0, 0}, {3, 1}, {5, 7}, {9, 9}};
+    for (qreal scale : {1.0, 2.0}) {
+        QImage batch = Canvas();
+        QImage single = Canvas();
+        {
+            QPainter p(&batch);
+            p.scale(scale, scale);
+            CDC dc(&p);
+            dc.SetViewportOrg(1, 2);
+            dc.SetPixels(points, RGB(0, 128, 0));
+        }
+        {
+            QPainter p(&single);
+            p.scale(scale, scale);
+            CDC dc(&p);
+            dc.SetViewportOrg(1, 2);
+            for (const CPoint& pt : points)
+                dc.SetPixel(pt.x, pt.y, RGB(0, 128, 0));
+        }
+        EXPECT_TRUE(batch == single) << scale;
+        EXPECT_EQ(NonWhite(batch).size(), points.size() * static_cast<size_t>(scale * scale)) << scale;
+    }
 }
 
 TEST(CdcFont, SubstitutesUseTheIpaFaces)

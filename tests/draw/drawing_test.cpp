@@ -54,6 +54,9 @@ TEST(DottedFrame, OddCoordinatesAndStateRestored)
     const QImage img = Draw(20, 20, [&](CDC& dc) {
         dc.SelectObject(&mine);
         AfxGetApp()->DrawDottedFrame(&dc, CRect{3, 4, 8, 9});
+        // Left where the last one-pixel line, (7, 7) to (7, 8), ends.
+        EXPECT_EQ(dc.MoveTo(0, 0).x, 7);
+        EXPECT_EQ(dc.MoveTo(0, 0).y, 0);
         EXPECT_EQ(dc.SelectObject(static_cast<CPen*>(nullptr)), &mine);
         EXPECT_EQ(dc.GetBkMode(), OPAQUE);
     });
