@@ -131,6 +131,18 @@ TEST(Profile, DamagedStoreReadsAsEmpty)
     EXPECT_EQ(AfxGetApp()->GetProfileString("Path", "Path", ""), "/chosen");
 }
 
+TEST(Profile, UnreadableStoreStartsWithNoFolder)
+{
+    ScopedSettings settings;
+    // A folder where the file should be: neither readable nor writable as a file.
+    ASSERT_TRUE(QDir().mkpath(settings.ConfFile()));
+    EXPECT_EQ(AfxGetApp()->GetProfileString("Path", "Path", "def"), "def");
+    EXPECT_FALSE(AfxGetApp()->WriteProfileString("Path", "Path", "/x"));
+    ASSERT_TRUE(Init({}));
+    EXPECT_EQ(theApp.View()->m_strFolder, "");
+    EXPECT_EQ(theApp.ExitInstance(), 0);
+}
+
 TEST(Start, NoArgumentShowsOneFrame)
 {
     ScopedSettings settings;
