@@ -95,7 +95,12 @@ CMainFrame::CMainFrame(CVantrelView* view)
     UpdateCommands();
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame()
+{
+    // While the preview stands in its place the view has no parent: it is still ours.
+    if (m_pView && m_pView->parent() == nullptr)
+        delete m_pView;
+}
 
 void CMainFrame::CreateActions()
 {

@@ -22,4 +22,6 @@ if(VANTREL_GUI)
 
   add_executable(vantrel ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
   target_link_libraries(vantrel PRIVATE vantrel_shell)
+  include(GNUInstallDirs)
+  install(TARGETS vantrel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
