@@ -1,5 +1,8 @@
 // vantrel-dump: the program's dump text and CSV listing without the window.
 
+#if defined(VANTREL_DUMP_PDF)
+#include "cli/dump_pdf.h"
+#endif
 #include "filelist/csv_export.h"
 #include "filelist/file_list_model.h"
 #include "printing/dump_writer.h"
@@ -22,7 +25,7 @@ namespace {
 enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
 
 // One mode per option; a new mode adds a row here and a Run function below.
-enum class Mode { Dump, Preview, Csv, Help };
+enum class Mode { Dump, Preview, Csv, Pdf, Help };
 
 struct ModeOption {
     std::string_view name;
@@ -40,6 +43,10 @@ struct Arguments {
     Mode mode = Mode::Dump;
     bool modeGiven = false;
     std::vector<std::string> operands;
+    std::string pdfOut;  // --pdf OUT
+    bool pagesGiven = false;  // --pages A-B
+    long long fromPage = 0;
+    long long toPage = 0;
 };
 
 constexpr char kUsage[] =
@@ -47,6 +54,9 @@ constexpr char kUsage[] =
     "  vantrel-dump FILE...            ダンプを標準出力へ (dump text of each file to stdout)\n"
     "  vantrel-dump --preview FILE...  先頭 5 ページまで (the first 5 pages only)\n"
     "  vantrel-dump --csv FOLDER       フォルダ一覧の CSV (the folder's list as CSV, code page 932)\n"
+    "  vantrel-dump --pdf OUT.pdf [--pages A-B] FILE...\n"
+    "                                  印刷されるページを PDF へ (the printed pages, each file from\n"
+    "                                  its page 1, into one PDF; --pages takes one file)\n"
     "  vantrel-dump --help             この説明 (this help)\n"
     "Output is byte for byte what the program writes: CR LF line ends.\n"
     "Exit status: 0 done, 1 a file or folder could not be read or output failed, 2 usage error.\n";
@@ -63,6 +73,21 @@ int UsageError(const std::string& message)
     return kExitUsage;
 }
 
+// "A-B" with decimal page numbers.
+bool ParsePages(const std::string& value, Arguments& args)
+{
+    const std::size_t dash = value.find('-');
+    if (dash == std::string::npos || dash == 0 || dash + 1 == value.size() ||
+        value.find_first_not_of("0123456789-") != std::string::npos || value.find('-', dash + 1) != std::string::npos ||
+        dash > 18 || value.size() - dash - 1 > 18) {
+        return false;
+    }
+    args.fromPage = std::stoll(value.substr(0, dash));
+    args.toPage = std::stoll(value.substr(dash + 1));
+    args.pagesGiven = true;
+    return true;
+}
+
 // Fills args; returns -1 when all is well, else the exit code of a usage error.
 int ParseArguments(int argc, char** argv, Arguments& args)
 {
@@ -75,6 +100,26 @@ int ParseArguments(int argc, char** argv, Arguments& args)
         }
         if (arg == "--") {
             optionsEnd = true;
+            continue;
+        }
+        // The two options that take a value.
+        if (arg == "--pdf" || arg == "--pages") {
+            if (i + 1 >= argc) {
+                return UsageError(std::string(arg) + " には値が要ります (needs a value)");
+            }
+            const std::string value = argv[++i];
+            if (arg == "--pages") {
+                if (!ParsePages(value, args)) {
+                    return UsageError("--pages は A-B の形で指定します (takes A-B): " + value);
+                }
+                continue;
+            }
+            if (args.modeGiven && args.mode != Mode::Pdf) {
+                return UsageError("オプションは一つだけ指定できます (only one mode): --pdf");
+            }
+            args.pdfOut = value;
+            args.mode = Mode::Pdf;
+            args.modeGiven = true;
             continue;
         }
         const ModeOption* found = nullptr;
@@ -100,6 +145,12 @@ int ParseArguments(int argc, char** argv, Arguments& args)
     }
     if (args.mode == Mode::Csv && args.operands.size() != 1) {
         return UsageError("--csv にはフォルダを一つだけ指定します (--csv takes exactly one folder)");
+    }
+    if (args.pagesGiven && args.mode != Mode::Pdf) {
+        return UsageError("--pages は --pdf と使います (--pages goes with --pdf)");
+    }
+    if (args.pagesGiven && args.operands.size() != 1) {
+        return UsageError("--pages にはファイルを一つだけ指定します (--pages takes exactly one file)");
     }
     return -1;
 }
@@ -157,6 +208,14 @@ int main(int argc, char** argv)
         return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
     }
 
+    if (args.mode == Mode::Pdf) {
+#if defined(VANTREL_DUMP_PDF)
+        return WriteDumpPdf(args.pdfOut, args.operands, args.fromPage, args.toPage, argc, argv);
+#else
+        return UsageError("この版は PDF を書けません (built without the Qt parts: no PDF output)");
+#endif
+    }
+
 #if defined(_WIN32)
     _setmode(_fileno(stdout), _O_BINARY);  // the CR LF are already there
 #endif
@@ -171,6 +230,7 @@ int main(int argc, char** argv)
     case Mode::Csv:
         code = RunCsv(args, out);
         break;
+    case Mode::Pdf:
     case Mode::Help:
         break;
     }
