@@ -2,7 +2,7 @@
 # Sourced, not run.
 
 VANTREL_PACKAGES=(
-  cmake ninja-build g++ clang pkg-config
+  cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   qt6-base-dev libgl-dev
   fonts-ipafont
   googletest libgtest-dev libbenchmark-dev
