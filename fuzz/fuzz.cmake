@@ -10,6 +10,8 @@ set(VANTREL_FUZZ_FLAGS -fsanitize=fuzzer,address,undefined -fno-sanitize-recover
 # The core gets coverage and sanitizers too, or the fuzzer would run blind inside it.
 target_compile_options(vantrel_core PRIVATE -fsanitize=fuzzer-no-link,address,undefined
     -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+# Anything else linking the instrumented core (vantrel-dump) needs the sanitizer runtimes.
+target_link_options(vantrel_core INTERFACE -fsanitize=address,undefined)
 
 foreach(target fuzz_text_reader fuzz_join_path fuzz_name_order fuzz_dump_writer)
   add_executable(${target} ${CMAKE_CURRENT_LIST_DIR}/${target}.cpp)
