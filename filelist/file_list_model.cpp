@@ -197,6 +197,21 @@ void CFileListModel::RestorePrinted()
         if (printed.count(e.strName) != 0) e.nPrinted = 1;
 }
 
+void CFileListModel::MarkPrinted(const std::string& folder, const std::string& name)
+{
+    if (folder == m_strFolder) {
+        for (FileEntry& e : m_aFiles) {
+            if (e.strName == name) {
+                e.nPrinted = 1;
+                return;
+            }
+        }
+    }
+    for (const PrintedFile& p : m_aPrinted)
+        if (p.strFolder == folder && p.strName == name) return;
+    m_aPrinted.push_back(PrintedFile{folder, name});
+}
+
 std::int64_t CFileListModel::MarkedPages() const
 {
     std::int64_t total = 0;

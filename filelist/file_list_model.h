@@ -26,6 +26,9 @@ public:
     void RememberPrinted(const std::string& oldFolder);
     // Sets nPrinted of every entry that the memory holds for m_strFolder.
     void RestorePrinted();
+    // Flags a printed file by its folder and name: on the list when the list shows it,
+    // else in the memory, so that the flag is back when its folder is listed again.
+    void MarkPrinted(const std::string& folder, const std::string& name);
 
     std::int64_t MarkedPages() const;  // sum of nPages over marked entries
     int MarkedCount() const;

@@ -159,6 +159,37 @@ TEST(FileListModel, PrintedFlagsSurviveAChangeOfFolder)
     EXPECT_EQ(model.m_aPrinted.size(), 2u);  // one memory entry per folder and name
 }
 
+TEST(FileListModel, PrintedFlagGoesByNameToTheListOrToItsFolderMemory)
+{
+    TempFolder a("mark_a");
+    TempFolder b("mark_b");
+    for (const char* n : {"x.bin", "y.bin"}) MakeFile(a.Path() / n, 1);
+    MakeFile(b.Path() / "x.bin", 1);
+
+    CFileListModel model;
+    model.m_strFolder = a.Str();
+    model.ListFolder();
+    model.MarkPrinted(a.Str(), "y.bin");
+    EXPECT_EQ(model.m_aFiles[0].nPrinted, 0);
+    EXPECT_EQ(model.m_aFiles[1].nPrinted, 1);
+    EXPECT_TRUE(model.m_aPrinted.empty());
+
+    // Another folder is shown: the flag waits in the memory of its own folder.
+    model.RememberPrinted(a.Str());
+    model.m_strFolder = b.Str();
+    model.ListFolder();
+    model.MarkPrinted(a.Str(), "x.bin");
+    model.MarkPrinted(a.Str(), "x.bin");
+    EXPECT_EQ(model.m_aFiles[0].nPrinted, 0);  // b's x.bin was not printed
+    EXPECT_EQ(model.m_aPrinted.size(), 2u);
+
+    model.m_strFolder = a.Str();
+    model.ListFolder();
+    model.RestorePrinted();
+    EXPECT_EQ(model.m_aFiles[0].nPrinted, 1);
+    EXPECT_EQ(model.m_aFiles[1].nPrinted, 1);
+}
+
 TEST(FileListModel, MarkQueries)
 {
     CFileListModel model;
