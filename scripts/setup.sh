@@ -6,7 +6,7 @@ VANTREL_PACKAGES=(
   qt6-base-dev libgl-dev
   fonts-ipafont
   googletest libgtest-dev libbenchmark-dev
-  poppler-utils cups printer-driver-cups-pdf
+  poppler-utils cups printer-driver-cups-pdf ghostscript
 )
 
 vantrel_say() { printf '== %s\n' "$*"; }

@@ -9,5 +9,5 @@ if(VANTREL_GUI)
   target_link_libraries(vantrel_app_tests PRIVATE vantrel_shell GTest::gtest Qt6::Test)
   gtest_discover_tests(vantrel_app_tests DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS shell
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VANTREL_TEST_TMP=${CMAKE_CURRENT_BINARY_DIR}/tmp")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VANTREL_TEST_TMP=${CMAKE_CURRENT_BINARY_DIR}/tmp;${VANTREL_TEST_HOME_ENV}")
 endif()

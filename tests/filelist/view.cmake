@@ -10,5 +10,5 @@ if(VANTREL_GUI)
   target_link_libraries(vantrel_view_tests PRIVATE vantrel_shell GTest::gtest Qt6::Test)
   gtest_discover_tests(vantrel_view_tests DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS shell
-    ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${VANTREL_TEST_HOME_ENV}")
 endif()

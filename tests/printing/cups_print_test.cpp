@@ -1,5 +1,6 @@
 // Printing through a real CUPS scheduler: a private cupsd on its own socket with a
-// cups-pdf queue, the print command, and the PDF that comes out of the queue.
+// PostScript queue whose backend writes into the test's folder, the print command, and
+// the pages that come out of the queue.
 // Skipped, with the reason, where such a scheduler cannot run.
 
 #include "app/message_box.h"
@@ -16,22 +17,18 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextStream>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <pwd.h>
-#include <set>
-#include <unistd.h>
-
 namespace {
 
-const char* const kBackend = "/usr/lib/cups/backend/cups-pdf";
 const char* const kPpd = "/usr/share/ppd/cups-pdf/CUPS-PDF_noopt.ppd";
 const char* const kQueue = "vantrel-test";
+const char* const kCupsBin = "/usr/lib/cups";
 
 void WriteText(const QString& path, const QString& text)
 {
@@ -40,29 +37,15 @@ void WriteText(const QString& path, const QString& text)
     f.write(text.toUtf8());
 }
 
-// Where cups-pdf puts a job of the current user: "Out" of its configuration.
-QString CupsPdfOutFolder()
+// A backend of the test's own: every job, as the scheduler's filters made it, goes into
+// the test's folder, never to a user's. Written with the folder's name in it.
+QString CaptureBackend(const QString& outFolder)
 {
-    QString out = "${HOME}/PDF";
-    QFile conf("/etc/cups/cups-pdf.conf");
-    if (conf.open(QIODevice::ReadOnly)) {
-        QTextStream in(&conf);
-        while (!in.atEnd()) {
-            const QString line = in.readLine().trimmed();
-            if (line.startsWith("Out "))
-                out = line.mid(4).trimmed();
-        }
-    }
-    const passwd* pw = ::getpwuid(::getuid());
-    return out.replace("${HOME}", pw != nullptr ? QString::fromLocal8Bit(pw->pw_dir) : QDir::homePath());
-}
-
-std::set<QString> Pdfs(const QString& folder)
-{
-    std::set<QString> files;
-    for (const QFileInfo& fi : QDir(folder).entryInfoList({"*.pdf"}, QDir::Files))
-        files.insert(fi.absoluteFilePath());
-    return files;
+    return "#!/bin/sh\n"
+           "[ $# -eq 0 ] && { echo 'file vantrel-capture \"Unknown\" \"Vantrel test capture\"'; exit 0; }\n"
+           "out='" + outFolder + "'/job-$1\n"
+           "if [ $# -ge 6 ]; then cat \"$6\" > \"$out.part\"; else cat > \"$out.part\"; fi || exit 1\n"
+           "mv \"$out.part\" \"$out.ps\"\n";
 }
 
 class CupsPrintTest : public ::testing::Test {
@@ -77,19 +60,26 @@ protected:
                 m_cupsd.kill();
             m_cupsd.waitForFinished(2000);
         }
-        for (const QString& f : m_outputs)
-            QFile::remove(f);
         qunsetenv("CUPS_SERVER");
     }
 
     // Empty: the scheduler runs with the queue; otherwise why it cannot.
     QString StartScheduler()
     {
-        if (::access(kBackend, X_OK) != 0 || !QFile::exists(kPpd))
-            return "the cups-pdf backend cannot run for this user";
+        const QString cupsd = QStandardPaths::findExecutable("cupsd", {"/usr/sbin", "/sbin"});
+        if (!QFile::exists(kPpd) || cupsd.isEmpty())
+            return "no cupsd or no PostScript printer description";
         const QString root = m_dir.path();
-        for (const char* sub : {"etc", "spool", "cache", "state", "tmp", "log"})
+        for (const char* sub : {"etc", "spool", "cache", "state", "tmp", "log", "bin/backend", "out"})
             QDir(root).mkpath(sub);
+        // The system's filters and helpers, and the capture backend as the only backend.
+        for (const char* sub : {"filter", "daemon", "cgi-bin", "monitor", "notifier", "driver"})
+            QFile::link(QString(kCupsBin) + "/" + sub, root + "/bin/" + sub);
+        m_out = root + "/out";
+        const QString backend = root + "/bin/backend/vantrel-capture";
+        WriteText(backend, CaptureBackend(m_out));
+        // Only its owner runs it: as root, the scheduler then runs it as root too.
+        QFile::setPermissions(backend, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         // Filters run as the scheduler's own user: they must reach the folder and its tmp.
         const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
                           QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
@@ -103,9 +93,9 @@ protected:
                   "ServerRoot " + root + "/etc\nRequestRoot " + root + "/spool\nCacheDir " + root +
                       "/cache\nStateDir " + root + "/state\nTempDir " + root + "/tmp\nAccessLog " + root +
                       "/log/access_log\nErrorLog " + root + "/log/error_log\nPageLog " + root +
-                      "/log/page_log\nServerBin /usr/lib/cups\nDataDir /usr/share/cups\n");
+                      "/log/page_log\nServerBin " + root + "/bin\nDataDir /usr/share/cups\n");
         m_cupsd.setProcessChannelMode(QProcess::MergedChannels);
-        m_cupsd.start("cupsd", {"-f", "-c", root + "/etc/cupsd.conf", "-s", root + "/etc/cups-files.conf"});
+        m_cupsd.start(cupsd, {"-f", "-c", root + "/etc/cupsd.conf", "-s", root + "/etc/cups-files.conf"});
         if (!m_cupsd.waitForStarted(5000))
             return "cupsd does not start: " + m_cupsd.errorString();
         QElapsedTimer timer;
@@ -116,16 +106,16 @@ protected:
             return "cupsd made no socket: " + QString::fromLocal8Bit(m_cupsd.readAll());
         qputenv("CUPS_SERVER", m_socket.toLocal8Bit());
         int rc = -1;
-        printtest::Run("lpadmin", {"-p", kQueue, "-E", "-v", "cups-pdf:/", "-P", kPpd}, &rc);
+        printtest::Run("lpadmin", {"-p", kQueue, "-E", "-v", "vantrel-capture:/", "-P", kPpd}, &rc);
         if (rc != 0)
-            return "lpadmin cannot add the cups-pdf queue";
+            return "lpadmin cannot add the queue";
         return {};
     }
 
     QTemporaryDir m_dir{QDir::tempPath() + "/vcupsXXXXXX"};
     QProcess m_cupsd;
     QString m_socket;
-    std::vector<QString> m_outputs;
+    QString m_out;
 };
 
 TEST_F(CupsPrintTest, DumpComesOutOfARealQueue)
@@ -134,9 +124,6 @@ TEST_F(CupsPrintTest, DumpComesOutOfARealQueue)
     const QString why = StartScheduler();
     if (!why.isEmpty())
         GTEST_SKIP() << why.toStdString();
-
-    const QString outFolder = CupsPdfOutFolder();
-    const std::set<QString> before = Pdfs(outFolder);
 
     const std::string folder = m_dir.path().toStdString() + "/files";
     std::filesystem::create_directories(folder);
@@ -173,22 +160,27 @@ TEST_F(CupsPrintTest, DumpComesOutOfARealQueue)
     EXPECT_TRUE(messages.empty()) << messages.front();
     EXPECT_EQ(view.m_aFiles[0].nPrinted, 1);
 
-    // The queue writes its PDF when the scheduler gets to it.
-    QString out;
+    // The backend gets the job when the scheduler has run it through its filters.
+    QString captured;
     QElapsedTimer timer;
     timer.start();
-    while (out.isEmpty() && timer.elapsed() < 60000) {
-        for (const QString& f : Pdfs(outFolder))
-            if (!before.count(f) && printtest::PdfPages(f.toStdString()) > 0)
-                out = f;
-        QTest::qWait(200);
+    while (captured.isEmpty() && timer.elapsed() < 60000) {
+        const QStringList jobs = QDir(m_out).entryList({"*.ps"}, QDir::Files);
+        if (!jobs.isEmpty())
+            captured = m_out + "/" + jobs.front();
+        else
+            QTest::qWait(200);
     }
-    ASSERT_FALSE(out.isEmpty()) << "error log:\n"
-                                << dumptest::ReadAll(m_dir.path().toStdString() + "/log/error_log");
-    m_outputs.push_back(out);
+    ASSERT_FALSE(captured.isEmpty()) << "error log:\n"
+                                     << dumptest::ReadAll(m_dir.path().toStdString() + "/log/error_log");
+    // As a PostScript printer would print it: into a PDF of its pages.
+    const QString out = m_dir.path() + "/queue.pdf";
+    int rc = -1;
+    printtest::Run("ps2pdf", {captured, out}, &rc);
+    ASSERT_EQ(rc, 0);
     ASSERT_EQ(printtest::PdfPages(out.toStdString()), 2);
 
-    // The queue's PDF went through PostScript, which loses the text layer; its pages must
+    // The queue's job went through PostScript, which loses the text layer; its pages must
     // look like the same job drawn into a PDF of our own.
     printtest::JobRecorder jobs;
     jobs.folder = m_dir.path().toStdString();

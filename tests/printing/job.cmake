@@ -12,7 +12,7 @@ if(VANTREL_GUI)
   target_link_libraries(vantrel_print_job_tests PRIVATE vantrel_shell GTest::gtest Qt6::Test)
   gtest_discover_tests(vantrel_print_job_tests DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS shell
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VANTREL_TEST_TMP=${CMAKE_CURRENT_BINARY_DIR}/tmp")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VANTREL_TEST_TMP=${CMAKE_CURRENT_BINARY_DIR}/tmp;${VANTREL_TEST_HOME_ENV}")
 
   # A real scheduler: a private cupsd with a cups-pdf queue; skipped where none can run.
   add_executable(vantrel_cups_print_tests
@@ -22,5 +22,5 @@ if(VANTREL_GUI)
   target_link_libraries(vantrel_cups_print_tests PRIVATE vantrel_shell GTest::gtest Qt6::Test)
   gtest_discover_tests(vantrel_cups_print_tests DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS shell TIMEOUT 180
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VANTREL_TEST_TMP=${CMAKE_CURRENT_BINARY_DIR}/tmp")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VANTREL_TEST_TMP=${CMAKE_CURRENT_BINARY_DIR}/tmp;${VANTREL_TEST_HOME_ENV}")
 endif()
