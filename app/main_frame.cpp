@@ -185,6 +185,13 @@ bool CMainFrame::OnCmdMsg(unsigned, CCmdUI*)
 
 bool CMainFrame::Route(unsigned nID, CCmdUI* pCmdUI)
 {
+    // While the preview stands in the view's place only its own buttons and keys act:
+    // the frame's commands (and their shortcuts) are all disabled.
+    if (m_pView != nullptr && centralWidget() != m_pView) {
+        if (pCmdUI != nullptr)
+            pCmdUI->Enable(false);
+        return true;
+    }
     CVantrelApp* app = AfxGetApp();
     CCmdTarget* targets[] = {m_pView, app->Document(), app, this};
     for (CCmdTarget* target : targets)

@@ -116,7 +116,7 @@ private:
 // "Print to PDF file": the finished job takes the output file's place in one step.
 class CPdfFileSpooler : public CPrintSpooler {
 public:
-    explicit CPdfFileSpooler(const QPrinter& printer) : m_output(printer.outputFileName()) {}
+    explicit CPdfFileSpooler(QString output) : m_output(std::move(output)) {}
 
     QString TemporaryFolder() const override { return QFileInfo(m_output).absolutePath(); }
 
@@ -135,6 +135,7 @@ public:
 
     QString PrinterName() const override { return QString::fromUtf8("PDF"); }
     QString PortName() const override { return m_output; }
+    QString OutputFile() const override { return m_output; }
 
 private:
     QString m_output;
@@ -167,15 +168,17 @@ QString SchedulerDown()
     return answer.contains("not running") ? answer : QString();
 }
 
-void ShowStartFailed(const QString& reason)
+}  // namespace
+
+void ShowStartFailed(const QString& reason, const std::string& jobFile)
 {
     std::string text = "印刷を開始できませんでした。";
     if (!reason.isEmpty())
         text += "\n" + reason.toStdString();
+    if (!jobFile.empty())
+        text += "\nファイル: " + jobFile;
     AfxMessageBox(text, MB_OK);
 }
-
-}  // namespace
 
 std::int64_t CPrintInfo::GetFromPage() const
 {
@@ -216,12 +219,13 @@ void SetSchedulerProbe(SchedulerProbe probe)
     Probe() = std::move(probe);
 }
 
-std::unique_ptr<CPrintSpooler> MakeSpooler(const QPrinter& printer)
+std::unique_ptr<CPrintSpooler> MakeSpooler(const QPrinter& printer, const std::string& outputFile)
 {
     if (Factory())
         return Factory()(printer);
     if (printer.outputFormat() == QPrinter::PdfFormat)
-        return std::make_unique<CPdfFileSpooler>(printer);
+        return std::make_unique<CPdfFileSpooler>(outputFile.empty() ? printer.outputFileName()
+                                                                    : QFile::decodeName(QByteArray::fromStdString(outputFile)));
     return std::make_unique<CQueueSpooler>(printer);
 }
 
@@ -249,7 +253,7 @@ bool DoPreparePrinting(CPrintInfo* pInfo, QWidget* parent)
     // With the scheduler down no queue can be reached: say so rather than offer a dialog
     // without printers. (A file printer can still be chosen with the printer set-up.)
     if (const QString down = Probe() ? Probe()() : SchedulerDown(); !down.isEmpty()) {
-        ShowStartFailed(down);
+        ShowStartFailed(down, pInfo->m_strJobFile);
         return false;
     }
     if (DialogHook())
@@ -286,7 +290,7 @@ void RunPrintLoop(CPrintHooks& hooks)
 
     QWidget* parent = hooks.PrintParent();
     const QString title = hooks.DocumentTitle();
-    std::unique_ptr<CPrintSpooler> spooler = MakeSpooler(*info.m_pPrinter);
+    std::unique_ptr<CPrintSpooler> spooler = MakeSpooler(*info.m_pPrinter, info.m_strOutputFile);
 
     // The job is drawn into a file of our own first: cancelling it then only means not
     // handing that file over, whereas a spool job cannot be called back once begun.
@@ -299,7 +303,13 @@ void RunPrintLoop(CPrintHooks& hooks)
     job.setDocName(title);
     job.setCreator("Vantrel");
     QPainter painter;
+    QString error;
     bool started = file.open();
+    if (!started) {
+        // Beside a file printer's output: the message names that output.
+        const QString where = spooler->OutputFile().isEmpty() ? folder : spooler->OutputFile();
+        error = QString::fromUtf8("%1: %2").arg(where, file.errorString());
+    }
     if (started) {
         file.close();
         job.setOutputFileName(file.fileName());
@@ -308,7 +318,7 @@ void RunPrintLoop(CPrintHooks& hooks)
     if (!started) {
         info.m_nOutcome = PrintOutcome::Failed;
         hooks.OnEndPrinting(nullptr, &info);
-        ShowStartFailed(QString());
+        ShowStartFailed(error, info.m_strJobFile);
         return;
     }
 
@@ -340,7 +350,6 @@ void RunPrintLoop(CPrintHooks& hooks)
     const bool written = painter.end();
 
     // The temporary file goes unless the spooler takes it: a cancelled job reaches no printer.
-    QString error;
     if (aborted) {
         info.m_nOutcome = PrintOutcome::Cancelled;
     } else if (!written) {
@@ -352,5 +361,5 @@ void RunPrintLoop(CPrintHooks& hooks)
     }
     hooks.OnEndPrinting(nullptr, &info);
     if (info.m_nOutcome == PrintOutcome::Failed)
-        ShowStartFailed(error);
+        ShowStartFailed(error, info.m_strJobFile);
 }

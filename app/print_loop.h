@@ -6,6 +6,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <string>
 
 class CDC;
 class QPrinter;
@@ -42,6 +43,11 @@ struct CPrintInfo {
     bool m_bDirect = false;
     bool m_bContinuePrinting = true;
     PrintOutcome m_nOutcome = PrintOutcome::None;
+    // The file the job prints, named in a failure message ("" names none).
+    std::string m_strJobFile;
+    // For a printer that writes a file: where this job goes ("" for the printer's own
+    // file name). Several jobs of one chain never share a file.
+    std::string m_strOutputFile;
     // The printer of the job: the application's current one unless the hooks name
     // another before DoPreparePrinting; never owned.
     QPrinter* m_pPrinter = nullptr;
@@ -70,6 +76,9 @@ public:
 // if the scheduler is down, else the printer dialog. False when no printer was chosen.
 bool DoPreparePrinting(CPrintInfo* pInfo, QWidget* parent);
 
+// "印刷を開始できませんでした。", the reason on its second line, then the file the job prints.
+void ShowStartFailed(const QString& reason, const std::string& jobFile);
+
 // The print command: prepare, render every page into a temporary PDF at the printer's
 // resolution, and hand it to the printer only when the job is complete. A cancelled job
 // reaches no printer.
@@ -87,11 +96,13 @@ public:
     // The printer's name and its port, as the status window shows them.
     virtual QString PrinterName() const = 0;
     virtual QString PortName() const = 0;
+    // The file the job becomes, for a printer that writes one ("" for a queue).
+    virtual QString OutputFile() const { return {}; }
 };
 
 // The spooler of a printer: the system's print queue (through lp, bounded in time), or
-// the file of a "print to PDF" printer.
-std::unique_ptr<CPrintSpooler> MakeSpooler(const QPrinter& printer);
+// the file of a "print to PDF" printer (outputFile, when given, instead of the printer's).
+std::unique_ptr<CPrintSpooler> MakeSpooler(const QPrinter& printer, const std::string& outputFile = {});
 
 // Tests replace how spoolers are made and how the printer dialog answers.
 using SpoolerFactory = std::function<std::unique_ptr<CPrintSpooler>(const QPrinter&)>;

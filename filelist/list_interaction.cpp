@@ -100,7 +100,8 @@ void CVantrelView::OnSize(int cx, int cy)
 
 void CVantrelView::OnLButtonDown(unsigned nFlags, CPoint point)
 {
-    if (m_aFiles.empty())
+    // The marks stay as the print command found them until its jobs have ended.
+    if (m_aFiles.empty() || m_bPrinting)
         return;
     if (!m_rcList.PtInRect(point))
         return;
@@ -114,6 +115,9 @@ void CVantrelView::OnLButtonDown(unsigned nFlags, CPoint point)
 
 void CVantrelView::OnKeyDown(unsigned nChar)
 {
+    // While printing, Escape and the page keys still act; the arrows would move the mark.
+    if (m_bPrinting && (nChar == VK_UP || nChar == VK_DOWN))
+        return;
     const KeyOutcome out = ApplyKey(m_aFiles, m_nTopRow, m_nVisibleRows, nChar);
     if (out.cancelPrint)
         m_bCancelPrint = 1;

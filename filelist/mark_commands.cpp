@@ -27,10 +27,10 @@ void CVantrelView::OnSelectNone()
 
 void CVantrelView::OnUpdatePrintDump(CCmdUI* pCmdUI)
 {
-    pCmdUI->Enable(!m_bPrinting && MarkedCount() >= 1);
+    pCmdUI->Enable(MarkedCount() >= 1);
 }
 
 void CVantrelView::OnUpdatePreviewDump(CCmdUI* pCmdUI)
 {
-    pCmdUI->Enable(!m_bPrinting && MarkedCount() == 1);
+    pCmdUI->Enable(MarkedCount() == 1);
 }

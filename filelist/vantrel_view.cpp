@@ -5,6 +5,9 @@
 
 #include <QFile>
 #include <QFileDialog>
+
+#include <algorithm>
+#include <iterator>
 #include <QScrollBar>
 #include <QString>
 
@@ -26,6 +29,13 @@ constexpr ViewCommand kCommands[] = {
     {ID_FILE_SAVE_CSV, &CVantrelView::OnUpdateFileSaveCsv, &CVantrelView::OnFileSaveCsv},
 };
 
+// Commands that change the list, the marks, the document or the printer: none may run
+// while jobs are under way, whoever handles them.
+constexpr unsigned kLockedWhilePrinting[] = {
+    ID_SELECT_FOLDER, ID_SELECT_ALL, ID_SELECT_NONE, ID_FILE_NEW, ID_FILE_OPEN,
+    ID_FILE_SAVE, ID_FILE_PRINT_SETUP, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW,
+};
+
 }  // namespace
 
 CVantrelView::CVantrelView(QWidget* parent) : QWidget(parent)
@@ -40,6 +50,14 @@ CVantrelView::~CVantrelView() = default;
 
 bool CVantrelView::OnCmdMsg(unsigned nID, CCmdUI* pCmdUI)
 {
+    // The view comes first in the routing: it answers for the document's and the
+    // application's commands too while it prints.
+    if (m_bPrinting && std::find(std::begin(kLockedWhilePrinting), std::end(kLockedWhilePrinting), nID) !=
+                           std::end(kLockedWhilePrinting)) {
+        if (pCmdUI != nullptr)
+            pCmdUI->Enable(false);
+        return true;
+    }
     for (const ViewCommand& c : kCommands) {
         if (c.nID != nID)
             continue;

@@ -29,7 +29,9 @@ public:
     void OnInitialUpdate();
     bool OnCmdMsg(unsigned nID, CCmdUI* pCmdUI) override;
 
-    // While a dump is written or a job runs: print and preview are disabled.
+    // From the print command until its last job has ended (and while the preview's dump
+    // is written): every command that changes the list, the marks or the document is
+    // disabled, with print and preview, and clicks and arrow keys mark nothing.
     void SetPrinting(bool on);
 
     // Folder choice and listing.
@@ -81,7 +83,6 @@ public:
     int m_cxScrollShown = 0;
     int m_nNoticeHeight = 30;
     int m_nInfoHeight = 42;
-    int m_nPrintIndex = -1;  // no entry until a print or preview command chooses one
     int m_bCancelPrint = 0;
     std::int64_t m_nFromPage = 0;
     std::int64_t m_nToPage = 0;

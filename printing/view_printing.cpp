@@ -16,8 +16,12 @@
 #include "textfile/text_file_writer.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QPrinter>
 
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 const QEvent::Type g_nMsgContinuePrt = static_cast<QEvent::Type>(QEvent::registerEventType());
 
@@ -26,11 +30,6 @@ namespace {
 constexpr double kLeftMm = 15.0;
 constexpr double kTopMm = 8.0;
 constexpr double kPitchMm = 3.0;
-
-bool ValidIndex(const CVantrelView* view, int index)
-{
-    return index >= 0 && static_cast<std::size_t>(index) < view->m_aFiles.size();
-}
 
 }  // namespace
 
@@ -111,14 +110,22 @@ void CViewPrinting::PostContinue()
 
 void CViewPrinting::EndChain()
 {
+    m_aJobs.clear();
+    m_nJob = 0;
+    m_bDumpReady = false;
     m_pView->SetPrinting(false);
 }
 
-CViewPrinting::DumpOutcome CViewPrinting::DumpEntry(int index, int preview)
+const PrintJobFile* CViewPrinting::CurrentJob() const
+{
+    return m_nJob < m_aJobs.size() ? &m_aJobs[m_nJob] : nullptr;
+}
+
+CViewPrinting::DumpOutcome CViewPrinting::DumpJob(int preview)
 {
     CVantrelView* view = m_pView;
-    view->m_nPrintIndex = index;
-    view->m_strPrintPath = JoinPath(view->m_strFolder, view->m_aFiles[static_cast<std::size_t>(index)].strName);
+    const PrintJobFile& job = m_aJobs[m_nJob];
+    view->m_strPrintPath = job.strPath;
     m_bDumpReady = false;
 
     const std::string workFile = WorkFile();
@@ -139,7 +146,7 @@ CViewPrinting::DumpOutcome CViewPrinting::DumpEntry(int index, int preview)
     DumpResult result;
     {
         CWaitCursor wait;
-        result = WriteDumpFile(view->m_strPrintPath, out, preview, hooks);
+        result = WriteDumpFile(job.strPath, out, preview, hooks);
         out.Close();
     }
     if (guard.isNull())
@@ -150,7 +157,7 @@ CViewPrinting::DumpOutcome CViewPrinting::DumpEntry(int index, int preview)
     case DumpStatus::Cancelled:
         return QuitRequested() ? DumpOutcome::Gone : DumpOutcome::Cancelled;
     case DumpStatus::SourceOpenFailed:
-        AfxMessageBox(FileOpenFailedMessage(view->m_strPrintPath), MB_OK);
+        AfxMessageBox(FileOpenFailedMessage(job.strPath), MB_OK);
         return DumpOutcome::SourceFailed;
     case DumpStatus::WriteFailed:
         AfxMessageBox("ワークファイル書き込み失敗[" + workFile + "]", MB_OK);
@@ -158,17 +165,17 @@ CViewPrinting::DumpOutcome CViewPrinting::DumpEntry(int index, int preview)
     case DumpStatus::Done:
         break;
     }
-    m_geometry.path = view->m_strPrintPath;
+    m_geometry.path = job.strPath;
     m_geometry.length = result.length;
     m_geometry.pageTotal = result.pageTotal;
     m_bDumpReady = true;
     return DumpOutcome::Written;
 }
 
-void CViewPrinting::PrintEntry(int index)
+void CViewPrinting::PrintJob()
 {
     QPointer<CViewPrinting> guard(this);
-    switch (DumpEntry(index, 0)) {
+    switch (DumpJob(0)) {
     case DumpOutcome::Gone:
         return;
     case DumpOutcome::Cancelled:
@@ -179,17 +186,22 @@ void CViewPrinting::PrintEntry(int index)
         EndChain();
         return;
     case DumpOutcome::SourceFailed:
-        // No job under this file's name; the next marked file still gets its turn.
+        // No job under this file's name; the next file still gets its turn.
         PostContinue();
         return;
     case DumpOutcome::Written:
         break;
     }
+    m_bJobEnded = false;
+    m_bSkipJob = false;
     RunPrintLoop(*this);
     if (guard.isNull())
         return;
-    // A job that never got past OnPreparePrinting posts nothing: the chain ends here.
-    if (!m_bJobEnded)
+    // The next file follows from the main loop, once this job and its messages are
+    // done; a job that never got past OnPreparePrinting (no printer) ends the chain.
+    if (m_bJobEnded || m_bSkipJob)
+        PostContinue();
+    else
         EndChain();
 }
 
@@ -205,10 +217,11 @@ void CViewPrinting::OnPrintDump()
     view->m_nFromPage = 0;
     view->m_nToPage = 0;
 
-    const int marked = view->MarkedCount();
-    if (marked == 1) {
+    // The files are fixed now: nothing done to the list while the jobs run changes them.
+    std::vector<PrintJobFile> jobs = MarkedJobFiles(*view);
+    if (jobs.size() == 1) {
         CPrintRangeDlg dlg;
-        dlg.m_nTotalPages = view->m_aFiles[static_cast<std::size_t>(view->LastMarked())].nPages;
+        dlg.m_nTotalPages = jobs.front().nPages;
         if (dlg.DoModal() != IDOK)
             return;
         view->m_nFromPage = dlg.m_nFrom;
@@ -216,12 +229,13 @@ void CViewPrinting::OnPrintDump()
     } else if (AfxMessageBox("印刷を行いますか？", MB_OKCANCEL) == IDCANCEL) {
         return;
     }
-
-    const int first = view->FirstMarked();
-    if (first < 0)
+    if (jobs.empty())
         return;  // nothing chosen: the job would have nothing to print
+    m_aJobs = std::move(jobs);
+    m_nJob = 0;
+    m_aOutputs.clear();
     view->SetPrinting(true);
-    PrintEntry(first);
+    PrintJob();
 }
 
 void CViewPrinting::OnContinuePrt()
@@ -235,13 +249,11 @@ void CViewPrinting::OnContinuePrt()
         return;
     }
     view->m_strPrintPath.clear();
-    const int next = view->NextMarkedAfter(view->m_nPrintIndex);
-    if (next < 0) {
+    if (++m_nJob >= m_aJobs.size()) {
         EndChain();
         return;
     }
-    view->SetPrinting(true);
-    PrintEntry(next);
+    PrintJob();
 }
 
 void CViewPrinting::OnPreviewDump()
@@ -254,12 +266,15 @@ void CViewPrinting::OnPreviewDump()
     view->m_nToPage = 0;
     view->m_strPrintPath.clear();
 
-    const int first = view->FirstMarked();
-    if (first < 0)
+    std::vector<PrintJobFile> jobs = MarkedJobFiles(*view);
+    if (jobs.empty())
         return;
+    jobs.resize(1);
+    m_aJobs = std::move(jobs);
+    m_nJob = 0;
     QPointer<CViewPrinting> guard(this);
     view->SetPrinting(true);
-    const DumpOutcome outcome = DumpEntry(first, kPreviewPages);
+    const DumpOutcome outcome = DumpJob(kPreviewPages);
     if (guard.isNull() || outcome == DumpOutcome::Gone)
         return;
     view->SetPrinting(false);
@@ -275,6 +290,11 @@ void CViewPrinting::OnPreviewDump()
         else
             view->OnCmdMsg(ID_FILE_PRINT, nullptr);
     });
+    if (m_pPreview == nullptr)
+        return;
+    // While the preview stands in the view's place only its own commands act.
+    connect(m_pPreview, &CPrintPreview::closed, view, &CVantrelView::commandStateChanged);
+    emit view->commandStateChanged();
 }
 
 void CViewPrinting::OnFilePrintDirect()
@@ -289,20 +309,48 @@ bool CViewPrinting::OnPreparePrinting(CPrintInfo* pInfo)
     CVantrelView* view = m_pView;
     m_bJobEnded = false;
     // Only a file that a command chose and dumped is printed; nothing outside the list.
-    if (!m_bDumpReady || !ValidIndex(view, view->m_nPrintIndex))
+    const PrintJobFile* job = CurrentJob();
+    if (!m_bDumpReady || job == nullptr)
         return false;
     if (view->m_nFromPage != 0 || view->m_nToPage != 0) {
         pInfo->SetMinPage(view->m_nFromPage);
         pInfo->SetMaxPage(view->m_nToPage);
     } else {
-        std::int64_t pages = view->m_aFiles[static_cast<std::size_t>(view->m_nPrintIndex)].nPages;
+        std::int64_t pages = job->nPages;
         if (pInfo->m_bPreview && pages > kPreviewPages)
             pages = kPreviewPages;
         pInfo->SetMaxPage(pages);
     }
     pInfo->m_bDirect = true;
     pInfo->m_pPrinter = m_pPrinter;
-    return DoPreparePrinting(pInfo, PrintParent());
+    pInfo->m_strJobFile = job->strPath.empty() ? job->strName : job->strPath;
+    if (!DoPreparePrinting(pInfo, PrintParent()))
+        return false;
+    if (pInfo->m_bPreview || pInfo->m_pPrinter->outputFormat() != QPrinter::PdfFormat)
+        return true;
+    pInfo->m_strOutputFile = JobOutputFile(QFile::encodeName(pInfo->m_pPrinter->outputFileName()).toStdString(),
+                                           job->strName, m_aJobs.size());
+    if (WrittenByThisChain(pInfo->m_strOutputFile)) {
+        // Two names that one file system takes as one file (case, say): the later job
+        // would replace the earlier one's output.
+        ShowStartFailed(QString::fromUtf8("出力ファイル[%1]は同じ印刷の別のファイルの出力と重なります")
+                            .arg(QString::fromStdString(pInfo->m_strOutputFile)),
+                        pInfo->m_strJobFile);
+        m_bSkipJob = true;
+        return false;
+    }
+    return true;
+}
+
+bool CViewPrinting::WrittenByThisChain(const std::string& output) const
+{
+    std::error_code ec;
+    if (!std::filesystem::exists(output, ec))
+        return false;
+    for (const std::string& done : m_aOutputs)
+        if (std::filesystem::equivalent(done, output, ec))
+            return true;
+    return false;
 }
 
 void CViewPrinting::OnBeginPrinting(CDC*, CPrintInfo*) {}
@@ -335,10 +383,12 @@ void CViewPrinting::OnEndPrinting(CDC*, CPrintInfo* pInfo)
         view->InvalidateRect(nullptr);
     }
     // Only a job that reached the printer counts as printed; a cancelled or failed one
-    // left nothing on paper.
-    if (pInfo->m_nOutcome == PrintOutcome::Printed && ValidIndex(view, view->m_nPrintIndex)) {
-        view->m_aFiles[static_cast<std::size_t>(view->m_nPrintIndex)].nPrinted = 1;
+    // left nothing on paper. The flag goes by name: the list may show another folder.
+    const PrintJobFile* job = CurrentJob();
+    if (pInfo->m_nOutcome == PrintOutcome::Printed && job != nullptr) {
+        view->MarkPrinted(job->strFolder, job->strName);
+        if (!pInfo->m_strOutputFile.empty())
+            m_aOutputs.push_back(pInfo->m_strOutputFile);
         view->InvalidateRect(nullptr);
     }
-    PostContinue();
 }

@@ -3,6 +3,7 @@
 #include "app/print_loop.h"
 #include "app/print_preview.h"
 #include "printing/dump_pages.h"
+#include "printing/print_jobs.h"
 
 #include <QEvent>
 #include <QObject>
@@ -63,18 +64,26 @@ protected:
 
 private:
     enum class DumpOutcome { Written, Cancelled, SourceFailed, WorkFileFailed, Gone };
-    // Chooses the entry and writes its dump into the work file; preview is 0 or 5.
-    DumpOutcome DumpEntry(int index, int preview);
-    // After a dump: start the job, go on with the next file, or end the chain.
-    void PrintEntry(int index);
+    // The file of the current job, null when none.
+    const PrintJobFile* CurrentJob() const;
+    // Writes the current job's dump into the work file; preview is 0 or 5.
+    DumpOutcome DumpJob(int preview);
+    // Dumps and prints the current job, then goes on with the next or ends the chain.
+    void PrintJob();
     void EndChain();
     void PostContinue();
+    // True when output is a file that an earlier job of this chain wrote.
+    bool WrittenByThisChain(const std::string& output) const;
 
     CVantrelView* m_pView;
     std::string m_strWorkFile;
     QPrinter* m_pPrinter = nullptr;
     DumpGeometry m_geometry;
-    bool m_bDumpReady = false;  // the work file holds the dump of m_nPrintIndex
+    std::vector<PrintJobFile> m_aJobs;  // fixed when the command started
+    std::size_t m_nJob = 0;  // the current job in m_aJobs
+    std::vector<std::string> m_aOutputs;  // files this chain's jobs wrote
+    bool m_bDumpReady = false;  // the work file holds the current job's dump
     bool m_bJobEnded = false;  // OnEndPrinting ran for the current job
+    bool m_bSkipJob = false;  // the job was refused, the chain goes on
     QPointer<CPrintPreview> m_pPreview;
 };

@@ -160,7 +160,9 @@ TEST_F(PrintLoopTest, FailedStartEndsTheJobThenSaysSo)
     EXPECT_TRUE(m_hooks.pages.empty());
     EXPECT_EQ(m_hooks.calls, (std::vector<std::string>{"prepare", "end"}));
     EXPECT_EQ(m_hooks.outcome, PrintOutcome::Failed);
-    EXPECT_EQ(m_messages, std::vector<std::string>{"印刷を開始できませんでした。"});
+    // The reason names the folder the job could not be drawn into.
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].rfind("印刷を開始できませんでした。\n" + (m_tmp / "missing") + ": ", 0), 0u) << m_messages[0];
 }
 
 TEST_F(PrintLoopTest, PdfFilePrinterGetsTheWholeJobInOneStep)

@@ -5,13 +5,18 @@
 #include "app/main_frame.h"
 #include "app/message_box.h"
 #include "app/print_preview.h"
+#include "app/test_support.h"
+#include "app/vantrel_app.h"
+#include "filelist/list_marking.h"
 #include "filelist/vantrel_view.h"
 #include "printing/dump_test_util.h"
 #include "printing/print_range_dlg.h"
 #include "printing/print_test_util.h"
 #include "printing/view_printing.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPrinter>
@@ -253,7 +258,6 @@ TEST_F(ViewPrintingTest, PrintSwitchPrintsNothing)
 {
     AddFiles({{"a.bin", 10}});
     printtest::RecordJobs record(&m_jobs);
-    m_view.m_nPrintIndex = 7;  // no entry there
     m_printing->OnFilePrintDirect();
     QCoreApplication::processEvents();
     EXPECT_EQ(m_jobs.Count(), 0);
@@ -413,6 +417,288 @@ TEST_F(ViewPrintingTest, PreviewShowsAtMostFivePagesAndFlagsNothing)
     EXPECT_EQ(frame.centralWidget(), &m_view);
     EXPECT_EQ(m_view.m_aFiles[0].nPrinted, 0);
     frame.takeCentralWidget();
+}
+
+// The whole program started on a folder, as a user meets it: settings, frame and view,
+// the jobs going to the recorder. ExitInstance on the way out.
+class ProgramPrintingTest : public ViewPrintingTest {
+protected:
+    void TearDown() override
+    {
+        if (m_bStarted)
+            theApp.ExitInstance();
+        ViewPrintingTest::TearDown();
+    }
+
+    CVantrelView* Start()
+    {
+        AfxGetApp()->WriteProfileString("Path", "Path", m_folder);
+        static int argc = 1;
+        static char name[] = "vantrel";
+        static char* argv[] = {name, nullptr};
+        EXPECT_TRUE(theApp.InitInstance(argc, argv));
+        m_bStarted = true;
+        CVantrelView* view = theApp.View();
+        CViewPrinting& printing = CViewPrinting::Of(view);
+        printing.SetWorkFile(m_tmp / "WkFile.txt");
+        printing.SetPrinter(&m_printer);
+        CMainFrame* frame = theApp.MainFrame();
+        QApplication::setActiveWindow(frame);
+        EXPECT_TRUE(QTest::qWaitForWindowActive(frame));
+        return view;
+    }
+
+    // Runs act once, at a page start well inside the first dump.
+    void DuringTheFirstDump(std::function<void()> act)
+    {
+        auto* timer = new QTimer(qApp);
+        timer->setInterval(0);
+        QObject::connect(timer, &QTimer::timeout, [this, timer, act] {
+            if (dumptest::ReadAll(m_tmp / "WkFile.txt").find("Page : 5 / ") == std::string::npos)
+                return;
+            timer->stop();
+            timer->deleteLater();
+            act();
+        });
+        timer->start();
+    }
+
+    ScopedSettings m_settings;
+    bool m_bStarted = false;
+};
+
+// Whatever is tried in the middle of a dump of several marked files, every job prints its
+// whole original file and exactly the printed files are flagged.
+TEST_F(ProgramPrintingTest, CommandsThatChangeTheListDoNothingWhileJobsRun)
+{
+    const std::string other = m_tmp / "other";
+    std::filesystem::create_directories(other);
+    dumptest::WriteBytes(other + "/first.bin", dumptest::PatternBytes(10));
+    dumptest::WriteBytes(m_folder + "/big1.bin", dumptest::PatternBytes(40 * 2560));
+    dumptest::WriteBytes(m_folder + "/big2.bin", dumptest::PatternBytes(3 * 2560));
+    dumptest::WriteBytes(m_folder + "/rest.bin", dumptest::PatternBytes(10));
+
+    // A dialog the command opens is answered with the other folder (and its file).
+    const auto answerDialog = [other] {
+        QTimer::singleShot(0, [other] {
+            if (auto* dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                dlg->setDirectory(QString::fromStdString(other));
+                dlg->selectFile(QString::fromStdString(other + "/first.bin"));
+                static_cast<QDialog*>(dlg)->accept();
+            }
+        });
+    };
+    struct Attempt {
+        const char* what;
+        std::function<void(CMainFrame&, CVantrelView&)> act;
+    };
+    const auto trigger = [](unsigned id) {
+        return [id](CMainFrame& frame, CVantrelView&) { frame.Action(id)->trigger(); };
+    };
+    const auto keys = [](Qt::Key key) {
+        return [key](CMainFrame& frame, CVantrelView&) { QTest::keyClick(&frame, key, Qt::ControlModifier); };
+    };
+    const Attempt attempts[] = {
+        {"folder command", trigger(ID_SELECT_FOLDER)},
+        {"Ctrl+N", keys(Qt::Key_N)},
+        {"Ctrl+O", keys(Qt::Key_O)},
+        {"unmark all", trigger(ID_SELECT_NONE)},
+        {"printer set-up", trigger(ID_FILE_PRINT_SETUP)},
+        {"click on the last row", [](CMainFrame&, CVantrelView& view) {
+             view.OnLButtonDown(0, CPoint{view.m_rcList.left + 20, view.m_rcList.top + 2 * view.m_nRowHeight + 2});
+         }},
+        {"Down key", [](CMainFrame&, CVantrelView& view) { view.OnKeyDown(VK_DOWN); }},
+    };
+    for (const Attempt& attempt : attempts) {
+        SCOPED_TRACE(attempt.what);
+        CVantrelView* view = Start();
+        ASSERT_EQ(view->m_aFiles.size(), 3u);
+        view->m_aFiles[0].nMark = 1;  // big1.bin
+        view->m_aFiles[1].nMark = 1;  // big2.bin
+        CMainFrame& frame = *theApp.MainFrame();
+        frame.UpdateCommands();
+        std::vector<unsigned> enabledMeanwhile;
+        DuringTheFirstDump([&] {
+            for (unsigned id : {ID_SELECT_FOLDER, ID_SELECT_ALL, ID_SELECT_NONE, ID_FILE_NEW, ID_FILE_OPEN,
+                                ID_FILE_SAVE, ID_FILE_PRINT_SETUP, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW})
+                if (frame.Action(id)->isEnabled())
+                    enabledMeanwhile.push_back(id);
+            answerDialog();
+            attempt.act(frame, *view);
+        });
+        m_jobs.titles.clear();
+        std::filesystem::remove_all(m_jobs.folder);
+        std::filesystem::create_directories(m_jobs.folder);
+        printtest::RecordJobs record(&m_jobs);
+        QTest::keyClick(&frame, Qt::Key_P, Qt::ControlModifier);
+        for (int i = 0; i < 200 && view->m_bPrinting; ++i)
+            QCoreApplication::processEvents();
+
+        EXPECT_TRUE(enabledMeanwhile.empty()) << enabledMeanwhile.front();
+        EXPECT_EQ(view->m_strFolder, m_folder);
+        ASSERT_EQ(m_jobs.Count(), 2);
+        EXPECT_EQ(printtest::PdfPages(m_jobs.Job(0)), 40);
+        EXPECT_TRUE(printtest::PdfText(m_jobs.Job(0), 40).contains(QString::fromStdString(m_folder + "/big1.bin")));
+        EXPECT_EQ(printtest::PdfPages(m_jobs.Job(1)), 3);
+        EXPECT_TRUE(printtest::PdfText(m_jobs.Job(1), 1).contains(QString::fromStdString(m_folder + "/big2.bin")));
+        ASSERT_EQ(view->m_aFiles.size(), 3u);
+        EXPECT_EQ(view->m_aFiles[0].nPrinted, 1);
+        EXPECT_EQ(view->m_aFiles[1].nPrinted, 1);
+        EXPECT_EQ(view->m_aFiles[2].nPrinted, 0);
+        EXPECT_EQ(view->m_aFiles[2].nMark, 0);
+        // Once the chain has ended, everything is back.
+        EXPECT_TRUE(frame.Action(ID_SELECT_FOLDER)->isEnabled());
+        EXPECT_TRUE(frame.Action(ID_FILE_PRINT)->isEnabled());
+        theApp.ExitInstance();
+        m_bStarted = false;
+    }
+}
+
+// While the preview stands in the view's place, the frame's keys do nothing; its own act.
+TEST_F(ProgramPrintingTest, PreviewLeavesOnlyItsOwnKeys)
+{
+    const std::string other = m_tmp / "other";
+    std::filesystem::create_directories(other);
+    dumptest::WriteBytes(m_folder + "/seven.bin", dumptest::PatternBytes(7 * 2560));
+    dumptest::WriteBytes(m_folder + "/two.bin", dumptest::PatternBytes(2 * 2560));
+    CVantrelView* view = Start();
+    AfxGetApp()->WriteProfileString("Path", "Path", other);  // what Ctrl+N would list
+    view->m_aFiles[0].nMark = 1;  // seven.bin
+    CMainFrame& frame = *theApp.MainFrame();
+    ASSERT_TRUE(frame.ExecuteCommand(ID_FILE_PRINT_PREVIEW));
+    CPrintPreview* preview = CViewPrinting::Of(view).Preview();
+    ASSERT_NE(preview, nullptr);
+    ASSERT_EQ(frame.centralWidget(), preview);
+
+    for (const auto& [id, action] : frame.Actions())
+        EXPECT_FALSE(action->isEnabled()) << id;
+    QTest::keyClick(&frame, Qt::Key_N, Qt::ControlModifier);
+    QTest::keyClick(&frame, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&frame, Qt::Key_P, Qt::ControlModifier);
+    QTest::keyClick(&frame, Qt::Key_PageDown);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(preview->CurrentPage(), 2);
+    EXPECT_EQ(view->m_strFolder, m_folder);
+    EXPECT_EQ(view->m_aFiles.size(), 2u);
+    EXPECT_EQ(view->MarkedCount(), 1);
+    EXPECT_EQ(m_messages.size(), 0u);  // Ctrl+P did not ask for anything
+
+    printtest::RecordJobs record(&m_jobs);
+    AnswerRange({}, {});
+    preview->Button(CPrintPreview::ID_PREVIEW_PRINT)->click();
+    for (int i = 0; i < 100 && view->m_bPrinting; ++i)
+        QCoreApplication::processEvents();
+    ASSERT_EQ(m_jobs.Count(), 1);
+    EXPECT_EQ(printtest::PdfPages(m_jobs.Job(0)), 7);
+    EXPECT_EQ(view->m_aFiles[0].nPrinted, 1);
+    EXPECT_TRUE(frame.Action(ID_FILE_NEW)->isEnabled());
+}
+
+// Should the list show another folder while jobs run, the printed files are still the
+// ones flagged, by name, in the memory of their own folder.
+TEST_F(ViewPrintingTest, PrintedFlagsFollowTheFilesWhenTheListChanges)
+{
+    AddFiles({{"a.bin", 3000}, {"b.bin", 6000}});
+    const std::string other = m_tmp / "other";
+    std::filesystem::create_directories(other);
+    dumptest::WriteBytes(other + "/a.bin", dumptest::PatternBytes(10));
+    dumptest::WriteBytes(other + "/z.bin", dumptest::PatternBytes(10));
+    m_jobs.onSubmit = [&] {
+        if (m_jobs.Count() != 0 || m_view.m_strFolder == other)
+            return;
+        m_view.RememberPrinted(m_view.m_strFolder);
+        m_view.m_strFolder = other;
+        m_view.ListFolder();
+    };
+    printtest::RecordJobs record(&m_jobs);
+    RunChain([this] { m_printing->OnPrintDump(); });
+
+    ASSERT_EQ(m_jobs.Count(), 2);
+    EXPECT_TRUE(printtest::PdfText(m_jobs.Job(1), 1).contains(QString::fromStdString(m_folder + "/b.bin")));
+    EXPECT_EQ(printtest::PdfPages(m_jobs.Job(1)), 3);
+    EXPECT_EQ(m_view.m_aFiles[0].nPrinted + m_view.m_aFiles[1].nPrinted, 0);  // other's a.bin and z.bin
+    m_view.RememberPrinted(other);
+    m_view.m_strFolder = m_folder;
+    m_view.ListFolder();
+    m_view.RestorePrinted();
+    EXPECT_EQ(m_view.m_aFiles[0].nPrinted, 1);
+    EXPECT_EQ(m_view.m_aFiles[1].nPrinted, 1);
+}
+
+// A printer that writes a PDF file: one job writes the chosen file, several write one
+// file each beside it, none replacing another.
+TEST_F(ViewPrintingTest, EachJobOfAChainWritesItsOwnPdfFile)
+{
+    AddFiles({{"a.bin", 6000}, {"b.log", 100}, {"c.dat", 2561}});
+    const std::string out = m_tmp / "out.pdf";
+    m_printer.setOutputFileName(QString::fromStdString(out));
+    RunChain([this] { m_printing->OnPrintDump(); });
+
+    EXPECT_FALSE(std::filesystem::exists(out));
+    const char* names[] = {"a.bin", "b.log", "c.dat"};
+    const int pages[] = {3, 1, 2};
+    for (int i = 0; i < 3; ++i) {
+        const std::string file = m_tmp / (std::string("out_") + names[i] + ".pdf");
+        ASSERT_TRUE(std::filesystem::exists(file)) << file;
+        EXPECT_EQ(printtest::PdfPages(file), pages[i]);
+        EXPECT_TRUE(printtest::PdfText(file, 1).contains(QString::fromStdString(m_folder + "/" + names[i])));
+        EXPECT_EQ(m_view.m_aFiles[i].nPrinted, 1);
+    }
+
+    for (FileEntry& e : m_view.m_aFiles)
+        e.nMark = 0;
+    m_view.m_aFiles[1].nMark = 1;
+    AnswerRange({}, {});
+    RunChain([this] { m_printing->OnPrintDump(); });
+    ASSERT_TRUE(std::filesystem::exists(out));
+    EXPECT_TRUE(printtest::PdfText(out, 1).contains(QString::fromStdString(m_folder + "/b.log")));
+    EXPECT_EQ(m_messages.size(), 1u);
+}
+
+TEST_F(ViewPrintingTest, OutputThatCannotBeWrittenIsNamedAndNotFlagged)
+{
+    AddFiles({{"a.bin", 10}, {"b.bin", 10}});
+    const std::string out = m_tmp / "missing/out.pdf";
+    m_printer.setOutputFileName(QString::fromStdString(out));
+    RunChain([this] { m_printing->OnPrintDump(); });
+    ASSERT_EQ(m_messages.size(), 3u);
+    for (int i = 0; i < 2; ++i) {
+        const std::string& text = m_messages[1 + i];
+        const std::string name = i == 0 ? "a.bin" : "b.bin";
+        EXPECT_EQ(text.rfind("印刷を開始できませんでした。\n" + m_tmp / ("missing/out_" + name + ".pdf"), 0), 0u)
+            << text;
+        EXPECT_NE(text.find("ファイル: " + m_folder + "/" + name), std::string::npos) << text;
+        EXPECT_EQ(m_view.m_aFiles[i].nPrinted, 0);
+    }
+}
+
+// A refused job's message is closed before the next job starts: a message box runs an
+// event loop, and the chain must not go on inside it.
+TEST_F(ViewPrintingTest, FailedJobsSayOneMessageAtATime)
+{
+    AddFiles({{"a.bin", 10}, {"b.bin", 10}, {"c.bin", 10}});
+    m_jobs.failSubmit = true;
+    int submits = 0;
+    m_jobs.onSubmit = [&submits] { ++submits; };
+    std::vector<int> startedInsideABox;
+    SetMessageBoxHook([&](const std::string& text, unsigned) {
+        m_messages.push_back(text);
+        const int before = submits;
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();
+        startedInsideABox.push_back(submits - before);
+        return IDOK;
+    });
+    printtest::RecordJobs record(&m_jobs);
+    RunChain([this] { m_printing->OnPrintDump(); });
+
+    EXPECT_EQ(submits, 3);
+    ASSERT_EQ(m_messages.size(), 4u);  // the confirmation, then one per file
+    EXPECT_EQ(startedInsideABox, (std::vector<int>{0, 0, 0, 0}));
+    const char* names[] = {"a.bin", "b.bin", "c.bin"};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(m_messages[1 + i], "印刷を開始できませんでした。\nlp: scheduler is not running\nファイル: " +
+                                         m_folder + "/" + names[i]);
 }
 
 }  // namespace
