@@ -111,15 +111,36 @@ std::uint64_t PageHeaderOffset(const DumpGeometry& geometry, std::int64_t page)
     return kFirstLine + layout.FullPagesBytes(layout.fullPages) + layout.ShortPageBytes();
 }
 
+std::uint64_t DumpTextSize(const DumpGeometry& geometry, std::int64_t first, std::int64_t last)
+{
+    if (geometry.length <= 0) {
+        return 0;  // an empty file writes nothing, not even the first line
+    }
+    const std::int64_t total = PageCount(geometry.length);
+    if (first < 1) {
+        first = 1;
+    }
+    if (last > total) {
+        last = total;
+    }
+    if (first > last) {
+        return kFirstLine;
+    }
+    return kFirstLine + PageHeaderOffset(geometry, last + 1) - PageHeaderOffset(geometry, first);
+}
+
 bool ReadDumpPage(const std::string& workFile, const DumpGeometry& geometry, std::int64_t page,
                   std::vector<std::string>& lines)
 {
     lines.clear();
-    if (geometry.length <= 0 || page < 1 || page > PageCount(geometry.length)) {
+    const std::int64_t firstPage = geometry.firstPage < 1 ? 1 : geometry.firstPage;
+    if (geometry.length <= 0 || page < firstPage || page > PageCount(geometry.length)) {
         return false;
     }
-    const std::uint64_t begin = PageHeaderOffset(geometry, page);
-    const std::uint64_t end = PageHeaderOffset(geometry, page + 1);
+    // The work file starts with the empty first line, then page firstPage.
+    const std::uint64_t skipped = PageHeaderOffset(geometry, firstPage) - kFirstLine;
+    const std::uint64_t begin = PageHeaderOffset(geometry, page) - skipped;
+    const std::uint64_t end = PageHeaderOffset(geometry, page + 1) - skipped;
 
     // The page is there only when its own header is: a preview, a cancelled dump or a
     // file that shrank leaves the later ones out.

@@ -1,6 +1,7 @@
 #include "printing/dump_writer.h"
 
 #include "filelist/file_entry.h"
+#include "printing/dump_pages.h"
 #include "printing/dump_text.h"
 #include "textfile/text_file_writer.h"
 
@@ -136,8 +137,17 @@ public:
         return 0;
     }
 
-    // Reads until size bytes are in or the file ends; a read error ends it like the
-    // end of the file, as a short read always did.
+    // Where reading starts: the first byte of the first page asked for.
+    bool SeekTo(std::int64_t offset)
+    {
+#if defined(_WIN32)
+        return _lseeki64(m_fd, offset, SEEK_SET) == offset;
+#else
+        return ::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
+#endif
+    }
+
+    // Reads until size bytes are in, the file ends or a read fails (Error() then says why).
     std::size_t Read(unsigned char* buffer, std::size_t size)
     {
         std::size_t got = 0;
@@ -148,15 +158,18 @@ public:
             } else if (r < 0 && errno == EINTR) {
                 continue;
             } else {
+                m_nError = r < 0 ? errno : 0;
                 m_bEnd = true;
             }
         }
         return got;
     }
+    int Error() const { return m_nError; }
 
 private:
     int m_fd = -1;
     bool m_bEnd = false;
+    int m_nError = 0;
 };
 
 }  // namespace
@@ -176,7 +189,22 @@ std::string FileOpenFailedMessage(const std::string& path)
     return "ファイルオープン失敗[" + path + "]";
 }
 
+std::string FileReadFailedMessage(const std::string& path)
+{
+    return "ファイル読み込み失敗[" + path + "]";
+}
+
 DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, int preview,
+                         const DumpHooks& hooks)
+{
+    DumpPages pages;
+    if (preview != 0) {
+        pages.last = kPreviewPages;
+    }
+    return WriteDumpFile(path, out, pages, hooks);
+}
+
+DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, DumpPages pages,
                          const DumpHooks& hooks)
 {
     DumpResult result;
@@ -191,8 +219,22 @@ DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, int prev
     if (length <= 0) {
         return result;  // an empty file leaves the output empty, first line included
     }
-    const std::int64_t lastPage =
-        preview != 0 && result.pageTotal > kPreviewPages ? kPreviewPages : result.pageTotal;
+    const std::int64_t firstPage = pages.first < 1 ? 1 : pages.first;
+    const std::int64_t lastPage = pages.last < result.pageTotal ? pages.last : result.pageTotal;
+    // The bytes of the pages asked for, from the first one's first byte.
+    const std::int64_t start = firstPage <= lastPage ? (firstPage - 1) * kBytesPerPage : length;
+    const std::int64_t end = lastPage * kBytesPerPage < length ? lastPage * kBytesPerPage : length;
+    // The text's size is known from the length: the room it needs is checked first.
+    result.textSize = DumpTextSize(DumpGeometry{path, length, result.pageTotal}, firstPage, lastPage);
+    if (hooks.available >= 0 && result.textSize > static_cast<std::uint64_t>(hooks.available)) {
+        result.status = DumpStatus::NoRoom;
+        return result;
+    }
+    if (start < end && start > 0 && !source.SeekTo(start)) {
+        result.status = DumpStatus::ReadFailed;
+        result.error = errno;
+        return result;
+    }
 
     // The header's fixed parts; only the page number changes from page to page.
     const std::string header = dumptext::ToFileText(DumpPageHeader(path, length, 0, 0));
@@ -209,8 +251,8 @@ DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, int prev
     std::size_t pendingStart = 0;  // where the last line written so far begins
     std::size_t inPos = 0;
     std::size_t inEnd = 0;
-    std::uint64_t remaining = static_cast<std::uint64_t>(length);
-    std::uint64_t offset = 0;
+    std::uint64_t remaining = start < end ? static_cast<std::uint64_t>(end - start) : 0;
+    std::uint64_t offset = static_cast<std::uint64_t>(start);
 
     outBuf[used++] = '\r';  // the empty first line
     outBuf[used++] = '\n';
@@ -223,7 +265,7 @@ DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, int prev
         return result;
     };
 
-    for (std::int64_t page = 1;; ++page) {
+    for (std::int64_t page = firstPage;; ++page) {
         // Keep whole pages in the read buffer; carry a partial one to the front.
         if (inEnd - inPos < static_cast<std::size_t>(kBytesPerPage) && remaining > 0) {
             std::memmove(inBuf.get(), inBuf.get() + inPos, inEnd - inPos);
@@ -234,8 +276,15 @@ DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, int prev
                 want = static_cast<std::size_t>(remaining);
             }
             const std::size_t got = source.Read(inBuf.get() + inEnd, want);
+            if (got < want) {
+                // The file shrank or could not be read: what it held is not what the
+                // headers say, so nothing of it may pass for its dump.
+                result.status = DumpStatus::ReadFailed;
+                result.error = source.Error();
+                return result;
+            }
             inEnd += got;
-            remaining = got < want ? 0 : remaining - got;
+            remaining -= got;
         }
         if (inPos == inEnd || page > lastPage) {
             break;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <string>
 
 class CTextFileWriter;
@@ -13,13 +14,23 @@ inline constexpr int kPreviewPages = 5;
 struct DumpHooks {
     std::function<void()> pump;
     std::function<bool()> cancelRequested;
+    // Bytes the output may take, -1 for no limit: a dump that needs more writes nothing.
+    std::int64_t available = -1;
 };
 
 enum class DumpStatus {
     Done,
     SourceOpenFailed,  // "ファイルオープン失敗[%s]"; nothing written
+    ReadFailed,  // "ファイル読み込み失敗[%s]": a read error, or the file ended early
+    NoRoom,  // the text needs more than DumpHooks::available; nothing written
     WriteFailed,  // the output could not be written
     Cancelled,  // stopped at a page start; what came before stays written
+};
+
+// The pages a dump writes: first..last, last cut to the file's page total.
+struct DumpPages {
+    std::int64_t first = 1;
+    std::int64_t last = std::numeric_limits<std::int64_t>::max();
 };
 
 struct DumpResult {
@@ -27,14 +38,19 @@ struct DumpResult {
     std::int64_t length = 0;  // measured at the start
     std::int64_t pageTotal = 0;  // from that length
     std::int64_t pagesWritten = 0;
+    std::uint64_t textSize = 0;  // bytes of the text of the pages asked for
     int error = 0;  // errno of a failure
 };
 
 // Writes the dump text of the file at path: an empty first line, then per page its
 // header (naming path), an empty line, the column header and groups of 16 dump lines.
-// With preview nonzero only the first kPreviewPages pages are written. Reads the
-// length measured at the start and no further; a file that shrinks is dumped as far as
-// it could be read. Memory stays constant whatever the file size.
+// Only the pages asked for are written, the source read from the first one's first
+// byte; the text of a page is the same as in a whole dump. Reads the length measured
+// at the start and no further; fewer bytes than that (a file that shrank) or a read
+// error is a failure. Memory stays constant whatever the file size.
+DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, DumpPages pages,
+                         const DumpHooks& hooks = {});
+// With preview nonzero only the first kPreviewPages pages, else all.
 DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, int preview,
                          const DumpHooks& hooks = {});
 
@@ -44,3 +60,5 @@ std::string DumpPageHeader(const std::string& path, std::int64_t length, std::in
 
 // "ファイルオープン失敗[path]"
 std::string FileOpenFailedMessage(const std::string& path);
+// "ファイル読み込み失敗[path]"
+std::string FileReadFailedMessage(const std::string& path);

@@ -159,6 +159,10 @@ CViewPrinting::DumpOutcome CViewPrinting::DumpJob(int preview)
     case DumpStatus::SourceOpenFailed:
         AfxMessageBox(FileOpenFailedMessage(job.strPath), MB_OK);
         return DumpOutcome::SourceFailed;
+    case DumpStatus::ReadFailed:
+        AfxMessageBox(FileReadFailedMessage(job.strPath), MB_OK);
+        return DumpOutcome::SourceFailed;
+    case DumpStatus::NoRoom:
     case DumpStatus::WriteFailed:
         AfxMessageBox("ワークファイル書き込み失敗[" + workFile + "]", MB_OK);
         return DumpOutcome::WorkFileFailed;

@@ -2,6 +2,7 @@
 
 #include "filelist/file_entry.h"
 #include "printing/dump_test_util.h"
+#include "printing/dump_text.h"
 #include "printing/dump_writer.h"
 
 #include <gtest/gtest.h>
@@ -73,6 +74,60 @@ TEST(DumpPages, EveryPageEqualsASequentialScan)
             EXPECT_FALSE(ReadDumpPage(dir / "WkFile.txt", g, 0, lines));
         }
     }
+}
+
+// A work file of a range holds its pages where the lookup finds them, and no others.
+TEST(DumpPages, PagesOfARangeWorkFile)
+{
+    TempDir dir;
+    const std::size_t size = 12 * 2560 + 33;
+    WriteBytes(dir / "p.bin", PatternBytes(size));
+    DumpText(dir / "p.bin", dir / "whole.txt");
+    CTextFileWriter out;
+    ASSERT_TRUE(out.Open(dir / "WkFile.txt"));
+    ASSERT_EQ(WriteDumpFile(dir / "p.bin", out, DumpPages{4, 13}).status, DumpStatus::Done);
+    out.Close();
+    DumpGeometry g = Geometry(dir / "p.bin", static_cast<std::int64_t>(size));
+    g.firstPage = 4;
+    for (std::int64_t page = 1; page <= 14; ++page) {
+        std::vector<std::string> lines;
+        const bool found = ReadDumpPage(dir / "WkFile.txt", g, page, lines);
+        EXPECT_EQ(found, page >= 4 && page <= 13) << page;
+        if (found) {
+            EXPECT_EQ(lines, ScanPage(dir / "whole.txt", page)) << page;
+        }
+    }
+}
+
+// Sizes of dumps too large to write in a test: the exact size against a page-by-page
+// sum, across the point where offsets grow a ninth digit (4 GiB).
+TEST(DumpPages, TextSizeOfHugeFiles)
+{
+    const std::string path = "/data/huge.bin";
+    for (const std::int64_t length : {std::int64_t{1} << 30, (std::int64_t{1} << 32) + 2561,
+                                      (std::int64_t{1} << 36) + 100}) {
+        const DumpGeometry g{path, length, PageCount(length)};
+        const std::int64_t last = g.pageTotal;
+        const std::int64_t from = last - 3000;
+        std::uint64_t sum = 2;  // the empty first line
+        for (std::int64_t page = from; page <= last; ++page) {
+            sum += DumpTextSize(g, page, page) - 2;
+        }
+        EXPECT_EQ(DumpTextSize(g, from, last), sum) << length;
+        // A page in the middle: header, empty line, column header, 5 group breaks and
+        // 80 lines of 106 characters plus the offset's digits past 8, each with CR LF.
+        const std::int64_t page = last - 2;
+        const std::string header = DumpPageHeader(path, length, page, g.pageTotal);
+        const std::uint64_t offsetDigits = static_cast<std::uint64_t>(
+            dumptext::OffsetDigits(static_cast<std::uint64_t>(page - 1) * 2560));
+        EXPECT_EQ(DumpTextSize(g, page, page), 2 + header.size() + 2 + 2 + 108 + 5 * 2 + 80 * (100 + offsetDigits))
+            << length;
+    }
+    // The 1 GiB file's dump is about 3.5 times its size.
+    const std::int64_t gib = std::int64_t{1} << 30;
+    const double ratio = static_cast<double>(DumpTextSize(DumpGeometry{path, gib, PageCount(gib)}, 1, PageCount(gib))) / gib;
+    EXPECT_GT(ratio, 3.4);
+    EXPECT_LT(ratio, 3.5);
 }
 
 TEST(DumpPages, PagesTheWorkFileDoesNotHold)

@@ -212,15 +212,16 @@ TEST(DumpWriter, CancelAtPageThreeKeepsWhatCameBefore)
     EXPECT_EQ(r.status, DumpStatus::Cancelled);
 }
 
-// The length is measured once: a file that shrinks meanwhile ends early, one that grows
-// is dumped up to that length; the headers keep the measured length either way.
+// The length is measured once: a file that grows meanwhile is dumped up to that length;
+// one that shrinks, early or late, is a failure, since what it still holds is not what
+// the headers say.
 TEST(DumpWriter, FileChangingDuringTheDump)
 {
     TempDir dir;
     constexpr std::size_t kSize = 1300000;
-    constexpr std::size_t kReadAhead = 2560 * 410;  // the writer's first read, before any pump
     const std::string bytes = PatternBytes(kSize);
-    for (const std::size_t sizeAfter : {std::size_t{1100077}, kSize + 5000, std::size_t{1000}}) {
+    // Within the first read, which comes before any pump; after it; and growing.
+    for (const std::size_t sizeAfter : {std::size_t{1000}, std::size_t{1100077}, kSize + 5000}) {
         WriteBytes(dir / "f", bytes);
         const std::string after = sizeAfter <= kSize ? bytes.substr(0, sizeAfter)
                                                      : bytes + PatternBytes(sizeAfter - kSize, 9);
@@ -234,10 +235,86 @@ TEST(DumpWriter, FileChangingDuringTheDump)
         };
         DumpResult r;
         const std::string text = DumpText(dir / "f", dir / "WkFile.txt", 0, hooks, &r);
-        EXPECT_EQ(r.status, DumpStatus::Done);
         EXPECT_EQ(r.length, static_cast<std::int64_t>(kSize));
-        const std::string seen = bytes.substr(0, std::min(kSize, std::max(sizeAfter, kReadAhead)));
-        EXPECT_EQ(text, ReferenceDump(dir / "f", seen, 0, kSize)) << sizeAfter;
+        if (sizeAfter < kSize) {
+            EXPECT_EQ(r.status, DumpStatus::ReadFailed) << sizeAfter;
+            EXPECT_EQ(FileReadFailedMessage("/d/f"), "ファイル読み込み失敗[/d/f]");
+        } else {
+            EXPECT_EQ(r.status, DumpStatus::Done);
+            EXPECT_TRUE(text == ReferenceDump(dir / "f", bytes, 0, kSize));
+        }
+    }
+}
+
+// A range is written as the same pages of a whole dump, after the empty first line,
+// and its size is known before it is written.
+TEST(DumpWriter, RangesAreTheirPagesOfTheWholeDumpWithAKnownSize)
+{
+    TempDir dir;
+    const std::size_t size = 12 * 2560 + 700;
+    const std::string bytes = PatternBytes(size);
+    WriteBytes(dir / "r.bin", bytes);
+    const std::string whole = ReferenceDump(dir / "r.bin", bytes);
+    const DumpGeometry g{dir / "r.bin", static_cast<std::int64_t>(size), 13};
+    const auto pageAt = [&](std::int64_t page) {
+        return page > 13 ? whole.size() : static_cast<std::size_t>(PageHeaderOffset(g, page));
+    };
+    const struct {
+        std::int64_t first, last;
+    } ranges[] = {{1, 13}, {3, 5}, {13, 13}, {12, 99}, {1, 1}, {7, 6}, {14, 20}};
+    for (const auto& range : ranges) {
+        CTextFileWriter out;
+        ASSERT_TRUE(out.Open(dir / "WkFile.txt"));
+        const DumpResult r = WriteDumpFile(dir / "r.bin", out, DumpPages{range.first, range.last});
+        out.Close();
+        ASSERT_EQ(r.status, DumpStatus::Done);
+        const std::string text = ReadAll(dir / "WkFile.txt");
+        const std::size_t from = pageAt(range.first);
+        const std::size_t to = range.first > range.last ? from : pageAt(std::min<std::int64_t>(range.last, 13) + 1);
+        EXPECT_TRUE(text == "\r\n" + whole.substr(from, to > from ? to - from : 0)) << range.first << "-" << range.last;
+        EXPECT_EQ(r.textSize, text.size()) << range.first << "-" << range.last;
+        EXPECT_EQ(DumpTextSize(g, range.first, range.last), text.size());
+    }
+}
+
+TEST(DumpWriter, TextSizeIsExactForEverySize)
+{
+    TempDir dir;
+    for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{31}, std::size_t{32}, std::size_t{33},
+                                   std::size_t{511}, std::size_t{512}, std::size_t{513}, std::size_t{2559},
+                                   std::size_t{2560}, std::size_t{2561}, std::size_t{9 * 2560 + 17},
+                                   std::size_t{10 * 2560}, std::size_t{99 * 2560 + 2559}}) {
+        WriteBytes(dir / "s", PatternBytes(size));
+        DumpResult r;
+        const std::string text = DumpText(dir / "s", dir / "WkFile.txt", 0, {}, &r);
+        EXPECT_EQ(DumpTextSize(DumpGeometry{dir / "s", static_cast<std::int64_t>(size), PageCount(size)}, 1,
+                               PageCount(size)),
+                  text.size())
+            << size;
+        EXPECT_EQ(r.textSize, text.size()) << size;
+    }
+}
+
+// Too little room: the dump says so before it writes a byte.
+TEST(DumpWriter, NoRoomWritesNothing)
+{
+    TempDir dir;
+    WriteBytes(dir / "n.bin", PatternBytes(3 * 2560));
+    const std::uint64_t needed = DumpTextSize(DumpGeometry{dir / "n.bin", 3 * 2560, 3}, 1, 3);
+    for (const std::int64_t available : {std::int64_t{0}, static_cast<std::int64_t>(needed) - 1,
+                                         static_cast<std::int64_t>(needed)}) {
+        DumpHooks hooks;
+        hooks.available = available;
+        DumpResult r;
+        const std::string text = DumpText(dir / "n.bin", dir / "WkFile.txt", 0, hooks, &r);
+        EXPECT_EQ(r.textSize, needed);
+        if (available < static_cast<std::int64_t>(needed)) {
+            EXPECT_EQ(r.status, DumpStatus::NoRoom) << available;
+            EXPECT_TRUE(text.empty()) << available;
+        } else {
+            EXPECT_EQ(r.status, DumpStatus::Done);
+            EXPECT_EQ(text.size(), needed);
+        }
     }
 }
 
