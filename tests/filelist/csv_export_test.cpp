@@ -79,6 +79,17 @@ TEST(CsvExport, ReplacesAnExistingFileAndKeepsItsPermissions)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.Path()), {}), 1);  // no temporary left
 }
 
+// The temporary file beside the target has a short name of its own: a valid name near
+// the system's limit saves.
+TEST(CsvExport, LongFileNameSaves)
+{
+    TempFolder tmp("csv_long");
+    const auto path = tmp.Path() / (std::string(246, 'l') + ".csv");
+    std::string error;
+    ASSERT_TRUE(SaveListAsCsv(path.string(), "/d", {}, &error)) << error;
+    EXPECT_EQ(Contents(path), Head("/d", "0", "0"));
+}
+
 TEST(CsvExport, FailureLeavesTheOldFileAndNamesIt)
 {
     TempFolder tmp("csv_fail");
