@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <system_error>
 #else
+#include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -74,6 +75,10 @@ bool ReadFolder(const std::string& folder, FoundFiles& found)
     DIR* dir = opendir(folder.c_str());
     if (dir == nullptr) return false;
     const int fd = dirfd(dir);
+    // A folder that can be read but not searched names its entries and refuses to say
+    // anything about them: that is a folder we cannot read, not an empty one.
+    std::size_t examined = 0;
+    std::size_t refused = 0;
     while (const dirent* e = readdir(dir)) {
         // Only regular files, so printing can never block on a fifo or a device.
         // A link or an unknown type needs the stat to tell.
@@ -85,12 +90,16 @@ bool ReadFolder(const std::string& folder, FoundFiles& found)
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
             continue;
         struct stat st;
-        if (fstatat(fd, name, &st, 0) != 0) continue;  // vanished, or a dangling link
+        if (fstatat(fd, name, &st, 0) != 0) {
+            if (errno != ENOENT) ++refused;  // ENOENT: vanished, or a dangling link
+            continue;
+        }
+        ++examined;
         if (!S_ISREG(st.st_mode)) continue;
         found.Add(name, std::char_traits<char>::length(name), static_cast<std::int64_t>(st.st_size));
     }
     closedir(dir);
-    return true;
+    return examined != 0 || refused == 0;
 }
 
 #endif

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -157,6 +158,45 @@ TEST(FileListModel, PrintedFlagsSurviveAChangeOfFolder)
     choose(a.Str());
     choose(a.Str());
     EXPECT_EQ(model.m_aPrinted.size(), 2u);  // one memory entry per folder and name
+}
+
+// A folder that can be read but not searched names its entries and refuses to tell their
+// sizes: it is a folder the program cannot read, not an empty one.
+TEST(FileListModel, FolderThatCannotBeSearchedIsUnreadable)
+{
+    TempFolder tmp("unsearchable");
+    const auto folder = tmp.Path() / "f";
+    std::filesystem::create_directory(folder);
+    MakeFile(folder / "a.bin", 10);
+    MakeFile(folder / "b.bin", 20);
+    std::filesystem::create_directory(folder / "sub");
+    // Root may search any folder: the scan then runs as another user, in a child process.
+    const bool root = ::geteuid() == 0;
+    const auto scan = [&](mode_t mode) {
+        ::chmod(folder.c_str(), mode);
+        int result = -1;
+        if (!root) {
+            CFileListModel model;
+            model.m_strFolder = folder.string();
+            result = model.ListFolder() ? static_cast<int>(model.m_aFiles.size()) : 100;
+        } else {
+            const pid_t child = ::fork();
+            if (child == 0) {
+                if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(99);
+                CFileListModel model;
+                model.m_strFolder = folder.string();
+                ::_exit(model.ListFolder() ? static_cast<int>(model.m_aFiles.size()) : 100);
+            }
+            int status = 0;
+            ::waitpid(child, &status, 0);
+            result = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        ::chmod(folder.c_str(), 0755);
+        return result;
+    };
+    // Read without search: unreadable. Read and search: both files.
+    EXPECT_EQ(scan(root ? 0704 : 0500 & ~0100), 100);
+    EXPECT_EQ(scan(root ? 0705 : 0500), 2);
 }
 
 TEST(FileListModel, PrintedFlagGoesByNameToTheListOrToItsFolderMemory)
