@@ -4,6 +4,7 @@
 #include "app/message_box.h"
 #include "app/print_status_dlg.h"
 #include "app/vantrel_app.h"
+#include "textfile/output_file.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -12,6 +13,7 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -36,6 +38,11 @@ PrinterDialogHook& DialogHook()
 {
     static PrinterDialogHook hook;
     return hook;
+}
+
+QString ErrorText(int err)
+{
+    return QString::fromStdString(std::generic_category().message(err));
 }
 
 SchedulerProbe& Probe()
@@ -113,21 +120,38 @@ private:
     int m_copies;
 };
 
-// "Print to PDF file": the finished job takes the output file's place in one step.
+// "Print to PDF file": the finished job takes the output file's place in one step, by
+// the rules of every output: only a regular file the user may write is replaced, a
+// link's target is written and the link kept, the result has the mode the umask gives.
 class CPdfFileSpooler : public CPrintSpooler {
 public:
     explicit CPdfFileSpooler(QString output) : m_output(std::move(output)) {}
 
-    QString TemporaryFolder() const override { return QFileInfo(m_output).absolutePath(); }
+    bool Ready(QString* error) const override
+    {
+        OutputTarget target;
+        if (const int err = CheckOutputTarget(Bytes(m_output), &target); err != 0) {
+            *error = Reason(err);
+            return false;
+        }
+        return true;
+    }
+
+    // Beside the file really written (a link's target), so that the rename stays in
+    // one file system.
+    QString TemporaryFolder() const override
+    {
+        OutputTarget target;
+        const QString file = CheckOutputTarget(Bytes(m_output), &target) == 0
+                                 ? QFile::decodeName(QByteArray::fromStdString(target.path))
+                                 : m_output;
+        return QFileInfo(file).absolutePath();
+    }
 
     bool Submit(const QString& pdfPath, const QString&, QString* error) override
     {
-        std::error_code ec;
-        std::filesystem::rename(QFile::encodeName(pdfPath).toStdString(),
-                                QFile::encodeName(m_output).toStdString(), ec);
-        if (ec) {
-            QFile::remove(pdfPath);
-            *error = QString::fromUtf8("%1: %2").arg(m_output, QString::fromLocal8Bit(ec.message().c_str()));
+        if (const int err = PlaceOutput(Bytes(pdfPath), Bytes(m_output)); err != 0) {
+            *error = Reason(err);
             return false;
         }
         return true;
@@ -138,6 +162,9 @@ public:
     QString OutputFile() const override { return m_output; }
 
 private:
+    static std::string Bytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
+    QString Reason(int err) const { return QString::fromUtf8("%1: %2").arg(m_output, ErrorText(err)); }
+
     QString m_output;
 };
 
@@ -237,6 +264,12 @@ void ConfigurePdfPrinter(QPrinter& printer, int resolution)
     printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
 }
 
+void ConfigurePdfWriter(QPdfWriter& writer, int resolution)
+{
+    writer.setResolution(resolution);
+    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+}
+
 void ConfigurePdfPrinter(QPrinter& printer, const QPrinter& target)
 {
     ConfigurePdfPrinter(printer, target.resolution());
@@ -268,6 +301,13 @@ bool QuitRequested()
     return QCoreApplication::closingDown() || (watch != nullptr && watch->m_bQuit);
 }
 
+void RequestQuit()
+{
+    if (CQuitWatch* watch = QuitWatch())
+        watch->m_bQuit = true;
+    QCoreApplication::exit(0);
+}
+
 void ClearQuitRequest()
 {
     if (CQuitWatch* watch = QuitWatch())
@@ -294,6 +334,13 @@ void RunPrintLoop(CPrintHooks& hooks)
 
     // The job is drawn into a file of our own first: cancelling it then only means not
     // handing that file over, whereas a spool job cannot be called back once begun.
+    QString error;
+    if (!spooler->Ready(&error)) {
+        info.m_nOutcome = PrintOutcome::Failed;
+        hooks.OnEndPrinting(nullptr, &info);
+        ShowStartFailed(error, info.m_strJobFile);
+        return;
+    }
     QString folder = spooler->TemporaryFolder();
     if (folder.isEmpty())
         folder = QDir::tempPath();
@@ -303,7 +350,6 @@ void RunPrintLoop(CPrintHooks& hooks)
     job.setDocName(title);
     job.setCreator("Vantrel");
     QPainter painter;
-    QString error;
     bool started = file.open();
     if (!started) {
         // Beside a file printer's output: the message names that output.
@@ -347,13 +393,17 @@ void RunPrintLoop(CPrintHooks& hooks)
         if (!aborted && (!PumpWaitingMessages() || status.Cancelled()))
             aborted = true;
     }
-    const bool written = painter.end();
+    // Qt's PDF writer says all went well although its writes failed (a full disk): the
+    // file itself must show that it is whole before it goes anywhere.
+    const bool written = painter.end() && PdfComplete(QFile::encodeName(file.fileName()).toStdString());
 
     // The temporary file goes unless the spooler takes it: a cancelled job reaches no printer.
     if (aborted) {
         info.m_nOutcome = PrintOutcome::Cancelled;
     } else if (!written) {
         info.m_nOutcome = PrintOutcome::Failed;
+        const QString where = spooler->OutputFile().isEmpty() ? file.fileName() : spooler->OutputFile();
+        error = QString::fromUtf8("%1: PDFを最後まで書き込めませんでした").arg(where);
     } else {
         file.setAutoRemove(false);
         info.m_nOutcome = spooler->Submit(file.fileName(), title, &error) ? PrintOutcome::Printed

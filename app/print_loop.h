@@ -9,6 +9,7 @@
 #include <string>
 
 class CDC;
+class QPdfWriter;
 class QPrinter;
 class QWidget;
 
@@ -88,6 +89,12 @@ void RunPrintLoop(CPrintHooks& hooks);
 class CPrintSpooler {
 public:
     virtual ~CPrintSpooler() = default;
+    // False, with the reason, when the job could not get there (checked before it is drawn).
+    virtual bool Ready(QString* error) const
+    {
+        (void)error;
+        return true;
+    }
     // Folder for the temporary PDF ("" for the system's temporary folder).
     virtual QString TemporaryFolder() const { return {}; }
     // Hands the complete PDF over; the file is the spooler's afterwards. False, with the
@@ -117,10 +124,15 @@ void SetSchedulerProbe(SchedulerProbe probe);
 // paper's corner. Used by the print loop, the preview and the command-line tool.
 void ConfigurePdfPrinter(QPrinter& printer, const QPrinter& target);
 void ConfigurePdfPrinter(QPrinter& printer, int resolution);
+// The same pages for a PDF written to a device of our own (a file opened by its bytes).
+void ConfigurePdfWriter(QPdfWriter& writer, int resolution);
 
 // Lets the window handle waiting events; false once the application was asked to quit,
 // then the caller stops its work at once.
 bool PumpWaitingMessages();
 bool QuitRequested();
+// Asks the application to quit, as closing its window does: every event loop running
+// ends, and work running inside a pump ends at its next check.
+void RequestQuit();
 // Forgets a quit request (tests that simulate one).
 void ClearQuitRequest();

@@ -18,6 +18,8 @@ if(VANTREL_GUI)
     ${CMAKE_CURRENT_LIST_DIR}/main_frame.cpp
     ${CMAKE_CURRENT_LIST_DIR}/about_dlg.h
     ${CMAKE_CURRENT_LIST_DIR}/about_dlg.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/exit_signals.h
+    ${CMAKE_CURRENT_LIST_DIR}/exit_signals.cpp
   )
 
   add_executable(vantrel ${CMAKE_CURRENT_LIST_DIR}/main.cpp)

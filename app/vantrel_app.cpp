@@ -3,8 +3,10 @@
 #include "app/about_dlg.h"
 #include "app/command_ids.h"
 #include "app/dialog_units.h"
+#include "app/exit_signals.h"
 #include "app/main_frame.h"
 #include "app/message_box.h"
+#include "app/print_loop.h"
 #include "app/vantrel_doc.h"
 #include "filelist/vantrel_view.h"
 
@@ -134,6 +136,17 @@ bool CVantrelApp::InitInstance(int& argc, char** argv)
 
     LoadStdProfileSettings();
 
+    // A logout or kill closes the window as the user would: the work running then ends
+    // at its next page start, the settings are saved and the work folder removed.
+    m_nExitSignal = 0;
+    m_pExitSignals = std::make_unique<CExitSignals>([this](int signo) {
+        m_nExitSignal = signo;
+        if (m_pMainFrame != nullptr)
+            m_pMainFrame->close();
+        // Also ends the loop of a dialog that is open, and a dump inside a pump.
+        RequestQuit();
+    });
+
     // QApplication has taken its own options out of argv.
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i)
@@ -181,10 +194,11 @@ int CVantrelApp::ExitInstance()
     if (m_bProfileLoaded)
         SaveStdProfileSettings();
     m_workFile.Remove();
+    m_pExitSignals.reset();
     m_pDocument.reset();
     m_pPrinter.reset();
     m_pOwnApp.reset();
-    return m_nExitCode;
+    return m_nExitSignal != 0 ? 128 + m_nExitSignal : m_nExitCode;
 }
 
 CVantrelView* CVantrelApp::View() const

@@ -10,6 +10,7 @@
 
 class QApplication;
 class QPrinter;
+class CExitSignals;
 class CMainFrame;
 class CVantrelDoc;
 class CVantrelView;
@@ -29,7 +30,8 @@ public:
     // that cannot be opened, the print switch); ExitInstance then gives the exit code.
     bool InitInstance(int& argc, char** argv);
     // Saves the framework's profile values, removes the work file with its folder,
-    // closes the window; returns the exit code.
+    // closes the window; returns the exit code (128 + the signal after SIGTERM, SIGINT
+    // or SIGHUP, which end the program as a close does).
     int ExitInstance();
     // Runs the event loop; its result becomes ExitInstance's exit code.
     int Run();
@@ -91,6 +93,8 @@ private:
     std::unique_ptr<CVantrelDoc> m_pDocument;
     CMainFrame* m_pMainFrame = nullptr;  // deletes itself on close
     std::unique_ptr<QPrinter> m_pPrinter;
+    std::unique_ptr<CExitSignals> m_pExitSignals;
+    int m_nExitSignal = 0;  // the signal that ended the program, 0 for none
     CWorkFile m_workFile;
     std::vector<std::string> m_aRecentFiles;
     int m_nExitCode = 0;

@@ -12,6 +12,12 @@
 #include <filesystem>
 #include <fstream>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 bool CVantrelDoc::OnNewDocument()
 {
     m_strPathName.clear();
@@ -20,12 +26,27 @@ bool CVantrelDoc::OnNewDocument()
 
 bool CVantrelDoc::OnOpenDocument(const std::string& path)
 {
-    std::error_code ec;
-    if (path.empty() || std::filesystem::is_directory(path, ec))
+    if (path.empty() || path.find('\0') != std::string::npos)
         return false;
-    std::ifstream in(path, std::ios::binary);
+#ifdef _WIN32
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(std::filesystem::path(std::u8string(path.begin(), path.end())), ec))
+        return false;
+    std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
     if (!in)
         return false;
+#else
+    // Without blocking: opening a fifo for reading would wait for a writer forever.
+    // Only a regular file is a document; nothing is read from it.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    ::close(fd);
+    if (!regular)
+        return false;
+#endif
     m_strPathName = path;
     return true;
 }

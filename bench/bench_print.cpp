@@ -10,6 +10,7 @@
 #include "printing/dump_pages.h"
 #include "printing/dump_writer.h"
 #include "printing/view_printing.h"
+#include "printing/work_file.h"
 #include "textfile/text_file_writer.h"
 
 #include <QApplication>
@@ -80,7 +81,8 @@ void BM_PreviewOf100MiB(benchmark::State& state)
     view->m_aFiles[0].nMark = 1;
     CViewPrinting& printing = CViewPrinting::Of(view);
     printing.SetPrinter(&printer);
-    printing.SetWorkFile((BenchFolder() / "WkFile-preview.txt").string());
+    CWorkFile work(BenchFolder().string());
+    printing.SetWorkFile(&work);
 
     for (auto _ : state) {
         printing.OnPreviewDump();

@@ -2,24 +2,23 @@
 
 #include "app/cdc.h"
 #include "app/print_loop.h"
+#include "cli/exit_cleanup.h"
 #include "printing/dump_pages.h"
 #include "printing/dump_writer.h"
 #include "printing/print_range.h"
 #include "printing/view_printing.h"
 #include "printing/work_file.h"
+#include "textfile/output_file.h"
 #include "textfile/text_file_writer.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <QGuiApplication>
 #include <QPainter>
-#include <QPrinter>
-#include <QTemporaryFile>
+#include <QPdfWriter>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <system_error>
 
@@ -33,6 +32,11 @@ void Error(const std::string& message)
     std::fprintf(stderr, "vantrel-dump: %s\n", message.c_str());
 }
 
+std::string Reason(int err)
+{
+    return std::generic_category().message(err);
+}
+
 // Qt's own notes about the platform are noise on a command line; its errors are not.
 void QtMessages(QtMsgType type, const QMessageLogContext&, const QString& text)
 {
@@ -40,39 +44,63 @@ void QtMessages(QtMsgType type, const QMessageLogContext&, const QString& text)
         std::fprintf(stderr, "vantrel-dump: %s\n", text.toLocal8Bit().constData());
 }
 
+// The file name as the target's last part, for the PDF's title.
+QString TitleOf(const std::string& out)
+{
+    const std::size_t slash = out.rfind('/');
+    return QString::fromLocal8Bit(out.substr(slash == std::string::npos ? 0 : slash + 1).c_str());
+}
+
 }  // namespace
 
-int WriteDumpPdf(const std::string& out, const std::vector<std::string>& files, std::int64_t from,
+int WriteDumpPdf(const std::string& out, const std::vector<std::string>& files, bool rangeGiven, std::int64_t from,
                  std::int64_t to, int argc, char** argv)
 {
+    // A kill, a Ctrl+C or a closed terminal leaves no work file and no partial PDF.
+    exitcleanup::Install();
     // No display is needed: fonts and painting work on the offscreen platform.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(QtMessages);
     QGuiApplication app(argc, argv);
     InstallFontSubstitutions();
 
-    CWorkFile workFile;
-    const std::string work = workFile.Path();
-    if (work.empty()) {
-        Error("ワークファイルを作れません (cannot make the work file)");
+    CWorkFile work;
+    std::string workPath;
+    {
+        exitcleanup::Hold hold;
+        workPath = work.Prepare();
+        exitcleanup::AddFolder(work.Folder());
+        exitcleanup::AddFile(workPath);
+    }
+    if (workPath.empty()) {
+        Error(WorkFileFailedMessage(work.Where()) + " (cannot make the work file)");
         return 1;
     }
 
-    // Written beside the target and put in its place only when complete.
-    const QString target = QString::fromLocal8Bit(out.c_str());
-    QTemporaryFile pdf(QFileInfo(target).absolutePath() + "/.vantrel-dump-XXXXXX.pdf");
-    if (!pdf.open()) {
-        Error("出力を作れません[" + out + "] (cannot create output): " + pdf.errorString().toStdString());
+    // Written beside the target under a name of its own, and put in its place only when
+    // complete and checked. The path stays bytes: the folder's name need not be UTF-8.
+    COutputFile pdf;
+    int err = 0;
+    {
+        exitcleanup::Hold hold;
+        err = pdf.Begin(out);
+        exitcleanup::AddFile(pdf.TempPath());
+    }
+    if (err != 0) {
+        Error("出力を作れません[" + out + "] (cannot create output): " + Reason(err));
         return 1;
     }
-    pdf.close();
-    QPrinter printer(QPrinter::HighResolution);
-    ConfigurePdfPrinter(printer, kPdfResolution);
-    printer.setOutputFileName(pdf.fileName());
-    printer.setCreator("vantrel-dump");
-    printer.setDocName(QFileInfo(target).fileName());
+    QFile device;
+    if (!device.open(pdf.Fd(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
+        Error("出力を作れません[" + out + "] (cannot create output)");
+        return 1;
+    }
+    QPdfWriter writer(&device);
+    ConfigurePdfWriter(writer, kPdfResolution);
+    writer.setCreator("vantrel-dump");
+    writer.setTitle(TitleOf(out));
     QPainter painter;
-    if (!painter.begin(&printer)) {
+    if (!painter.begin(&writer)) {
         Error("出力を作れません[" + out + "] (cannot create output)");
         return 1;
     }
@@ -81,33 +109,48 @@ int WriteDumpPdf(const std::string& out, const std::vector<std::string>& files, 
     bool firstPage = true;
     bool abandon = false;
     {
-        CDC dc(&painter, &printer);
+        CDC dc(&painter, &writer);
         std::vector<std::string> lines;
         for (const std::string& path : files) {
-            CTextFileWriter writer;
-            if (!writer.Open(work)) {
-                Error("ワークファイル書き込み失敗[" + work + "]");
+            // Only the pages that are printed are written.
+            const DumpPages pages = rangeGiven ? DumpPages{from, to} : DumpPages{};
+            CTextFileWriter text;
+            work.Prepare();
+            if (const int werr = work.Create(text); werr != 0) {
+                Error(WorkFileFailedMessage(workPath) + ": " + Reason(werr));
                 code = 1;
                 abandon = true;
                 break;
             }
-            const DumpResult result = WriteDumpFile(path, writer, 0);
-            writer.Close();
-            if (result.status == DumpStatus::SourceOpenFailed) {
+            DumpHooks hooks;
+            hooks.available = work.FreeBytes();
+            const DumpResult result = WriteDumpFile(path, text, pages, hooks);
+            text.Close();
+            if (result.status == DumpStatus::SourceOpenFailed || result.status == DumpStatus::ReadFailed) {
                 // No pages under its name; the other files still come out.
-                Error(FileOpenFailedMessage(path) + ": " + std::strerror(result.error));
+                const std::string what = result.status == DumpStatus::SourceOpenFailed
+                                             ? FileOpenFailedMessage(path)
+                                             : FileReadFailedMessage(path);
+                Error(what + (result.error != 0 ? ": " + Reason(result.error) : std::string()));
+                work.RemoveFile();
                 code = 1;
                 continue;
             }
-            if (result.status != DumpStatus::Done || writer.Failed()) {
-                Error("ワークファイル書き込み失敗[" + work + "]");
+            if (result.status == DumpStatus::NoRoom) {
+                Error(NoRoomMessage(workPath, result.textSize, static_cast<std::uint64_t>(hooks.available)));
+                code = 1;
+                abandon = true;
+                break;
+            }
+            if (result.status != DumpStatus::Done || text.Failed()) {
+                Error(WorkFileFailedMessage(workPath) + ": " + Reason(text.ErrorCode() != 0 ? text.ErrorCode() : EIO));
                 code = 1;
                 abandon = true;
                 break;
             }
             std::int64_t first = 1;
             std::int64_t last = result.pageTotal;
-            if (from != 0 || to != 0) {
+            if (rangeGiven) {
                 const PageRangeCheck check = CheckPageRange(false, std::to_string(from), std::to_string(to),
                                                             result.pageTotal);
                 if (!check.ok) {
@@ -120,32 +163,36 @@ int WriteDumpPdf(const std::string& out, const std::vector<std::string>& files, 
                 first = from;
                 last = to;
             }
-            const DumpGeometry geometry{path, result.length, result.pageTotal};
+            DumpGeometry geometry{path, result.length, result.pageTotal, first};
             for (std::int64_t page = first; page <= last; ++page) {
                 if (!firstPage)
-                    printer.newPage();
+                    writer.newPage();
                 firstPage = false;
                 // A page the dump does not hold (an empty file) comes out blank, as on paper.
-                if (ReadDumpPage(work, geometry, page, lines))
+                if (ReadDumpPage(workPath, geometry, page, lines))
                     DrawDumpPage(&dc, lines);
             }
+            work.RemoveFile();
         }
     }
+    // Qt's PDF writer reports success although its writes failed (a full disk): the file
+    // itself must show it is whole before it replaces anything.
     const bool ended = painter.end();
-    // A range out of bounds, a work file that failed or no page at all: an earlier file
-    // of that name stays as it was.
+    device.close();
+    work.Remove();
+    // A range out of bounds, a dump that failed or no page at all: an earlier file of
+    // that name stays as it was.
     if (abandon || firstPage)
         return code;
-    if (!ended) {
+    if (!ended || device.error() != QFileDevice::NoError || !PdfComplete(pdf.TempPath())) {
         Error("出力の書き込みに失敗しました[" + out + "] (cannot write output)");
         return 1;
     }
-    std::error_code ec;
-    std::filesystem::rename(QFile::encodeName(pdf.fileName()).toStdString(), out, ec);
-    if (ec) {
-        Error("出力の書き込みに失敗しました[" + out + "] (cannot write output): " + ec.message());
+    const std::string temp = pdf.TempPath();
+    if (const int cerr = pdf.Commit(); cerr != 0) {
+        Error("出力の書き込みに失敗しました[" + out + "] (cannot write output): " + Reason(cerr));
         return 1;
     }
-    pdf.setAutoRemove(false);
+    exitcleanup::Forget(temp);
     return code;
 }

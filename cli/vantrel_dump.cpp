@@ -215,7 +215,7 @@ int main(int argc, char** argv)
 
     if (args.mode == Mode::Pdf) {
 #if defined(VANTREL_DUMP_PDF)
-        return WriteDumpPdf(args.pdfOut, args.operands, args.fromPage, args.toPage, argc, argv);
+        return WriteDumpPdf(args.pdfOut, args.operands, args.pagesGiven, args.fromPage, args.toPage, argc, argv);
 #else
         return UsageError("この版は PDF を書けません (built without the Qt parts: no PDF output)");
 #endif

@@ -10,7 +10,6 @@
 #include "app/wait_cursor.h"
 #include "draw/join_path.h"
 #include "filelist/vantrel_view.h"
-#include "printing/dump_writer.h"
 #include "printing/print_range_dlg.h"
 #include "printing/work_file.h"
 #include "textfile/text_file_writer.h"
@@ -76,11 +75,9 @@ CViewPrinting::~CViewPrinting()
         delete m_pPreview.data();
 }
 
-std::string CViewPrinting::WorkFile() const
+CWorkFile& CViewPrinting::WorkFile() const
 {
-    if (!m_strWorkFile.empty())
-        return m_strWorkFile;
-    return AfxGetApp()->WorkFile().Path();
+    return m_pWorkFile != nullptr ? *m_pWorkFile : AfxGetApp()->WorkFile();
 }
 
 QString CViewPrinting::DocumentTitle() const
@@ -121,17 +118,19 @@ const PrintJobFile* CViewPrinting::CurrentJob() const
     return m_nJob < m_aJobs.size() ? &m_aJobs[m_nJob] : nullptr;
 }
 
-CViewPrinting::DumpOutcome CViewPrinting::DumpJob(int preview)
+CViewPrinting::DumpOutcome CViewPrinting::DumpJob(DumpPages pages)
 {
     CVantrelView* view = m_pView;
     const PrintJobFile& job = m_aJobs[m_nJob];
     view->m_strPrintPath = job.strPath;
     m_bDumpReady = false;
 
-    const std::string workFile = WorkFile();
+    // The private folder is checked (and made anew if need be) before every dump.
+    CWorkFile& work = WorkFile();
+    const std::string workFile = work.Prepare();
     CTextFileWriter out;
-    if (workFile.empty() || !out.Open(workFile)) {
-        AfxMessageBox("ワークファイル書き込み失敗[" + workFile + "]", MB_OK);
+    if (workFile.empty() || work.Create(out) != 0) {
+        AfxMessageBox(WorkFileFailedMessage(work.Where()), MB_OK);
         return DumpOutcome::WorkFileFailed;
     }
 
@@ -143,28 +142,33 @@ CViewPrinting::DumpOutcome CViewPrinting::DumpJob(int preview)
     hooks.cancelRequested = [guard] {
         return guard.isNull() || QuitRequested() || guard->m_pView->m_bCancelPrint == 1;
     };
+    hooks.available = work.FreeBytes();
     DumpResult result;
     {
         CWaitCursor wait;
-        result = WriteDumpFile(job.strPath, out, preview, hooks);
+        result = WriteDumpFile(job.strPath, out, pages, hooks);
         out.Close();
     }
     if (guard.isNull())
         return DumpOutcome::Gone;
     if (result.status == DumpStatus::Done && out.Failed())
         result.status = DumpStatus::WriteFailed;
+    if (result.status != DumpStatus::Done)
+        work.RemoveFile();  // nothing of a failed or cancelled dump stays behind
     switch (result.status) {
     case DumpStatus::Cancelled:
         return QuitRequested() ? DumpOutcome::Gone : DumpOutcome::Cancelled;
     case DumpStatus::SourceOpenFailed:
         AfxMessageBox(FileOpenFailedMessage(job.strPath), MB_OK);
-        return DumpOutcome::SourceFailed;
+        return DumpOutcome::FileFailed;
     case DumpStatus::ReadFailed:
         AfxMessageBox(FileReadFailedMessage(job.strPath), MB_OK);
-        return DumpOutcome::SourceFailed;
+        return DumpOutcome::FileFailed;
     case DumpStatus::NoRoom:
+        AfxMessageBox(NoRoomMessage(workFile, result.textSize, static_cast<std::uint64_t>(hooks.available)), MB_OK);
+        return DumpOutcome::FileFailed;
     case DumpStatus::WriteFailed:
-        AfxMessageBox("ワークファイル書き込み失敗[" + workFile + "]", MB_OK);
+        AfxMessageBox(WorkFileFailedMessage(workFile), MB_OK);
         return DumpOutcome::WorkFileFailed;
     case DumpStatus::Done:
         break;
@@ -172,6 +176,7 @@ CViewPrinting::DumpOutcome CViewPrinting::DumpJob(int preview)
     m_geometry.path = job.strPath;
     m_geometry.length = result.length;
     m_geometry.pageTotal = result.pageTotal;
+    m_geometry.firstPage = pages.first;
     m_bDumpReady = true;
     return DumpOutcome::Written;
 }
@@ -179,7 +184,12 @@ CViewPrinting::DumpOutcome CViewPrinting::DumpJob(int preview)
 void CViewPrinting::PrintJob()
 {
     QPointer<CViewPrinting> guard(this);
-    switch (DumpJob(0)) {
+    // Only the pages the job prints are written: a range, or the pages the list counted.
+    CVantrelView* view = m_pView;
+    DumpPages pages{1, m_aJobs[m_nJob].nPages};
+    if (view->m_nFromPage != 0 || view->m_nToPage != 0)
+        pages = DumpPages{view->m_nFromPage, view->m_nToPage};
+    switch (DumpJob(pages)) {
     case DumpOutcome::Gone:
         return;
     case DumpOutcome::Cancelled:
@@ -189,7 +199,7 @@ void CViewPrinting::PrintJob()
     case DumpOutcome::WorkFileFailed:
         EndChain();
         return;
-    case DumpOutcome::SourceFailed:
+    case DumpOutcome::FileFailed:
         // No job under this file's name; the next file still gets its turn.
         PostContinue();
         return;
@@ -201,6 +211,9 @@ void CViewPrinting::PrintJob()
     RunPrintLoop(*this);
     if (guard.isNull())
         return;
+    // The job has its own copy of the pages now, or never will.
+    m_bDumpReady = false;
+    WorkFile().RemoveFile();
     // The next file follows from the main loop, once this job and its messages are
     // done; a job that never got past OnPreparePrinting (no printer) ends the chain.
     if (m_bJobEnded || m_bSkipJob)
@@ -278,7 +291,7 @@ void CViewPrinting::OnPreviewDump()
     m_nJob = 0;
     QPointer<CViewPrinting> guard(this);
     view->SetPrinting(true);
-    const DumpOutcome outcome = DumpJob(kPreviewPages);
+    const DumpOutcome outcome = DumpJob(DumpPages{1, kPreviewPages});
     if (guard.isNull() || outcome == DumpOutcome::Gone)
         return;
     view->SetPrinting(false);
@@ -366,7 +379,7 @@ void CViewPrinting::OnPrint(CDC* pDC, CPrintInfo* pInfo)
         return;
     std::vector<std::string> lines;
     // The lookup seeks straight to the page: page 10,000 costs what page 1 costs.
-    if (!ReadDumpPage(WorkFile(), m_geometry, pInfo->m_nCurPage, lines))
+    if (!ReadDumpPage(WorkFile().Path(), m_geometry, pInfo->m_nCurPage, lines))
         return;  // the dump has no such page: a blank page
     if (view->m_bCancelPrint == 1) {
         view->m_bCancelPrint = 0;
@@ -379,8 +392,12 @@ void CViewPrinting::OnPrint(CDC* pDC, CPrintInfo* pInfo)
 void CViewPrinting::OnEndPrinting(CDC*, CPrintInfo* pInfo)
 {
     CVantrelView* view = m_pView;
-    if (pInfo->m_bPreview)
+    if (pInfo->m_bPreview) {
+        // The preview has closed: its pages are not needed any more.
+        m_bDumpReady = false;
+        WorkFile().RemoveFile();
         return;
+    }
     m_bJobEnded = true;
     if (view->m_bCancelPrint == 1) {
         view->m_bCancelPrint = 0;

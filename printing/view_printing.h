@@ -3,6 +3,7 @@
 #include "app/print_loop.h"
 #include "app/print_preview.h"
 #include "printing/dump_pages.h"
+#include "printing/dump_writer.h"
 #include "printing/print_jobs.h"
 
 #include <QEvent>
@@ -14,6 +15,7 @@
 
 class CDC;
 class CVantrelView;
+class CWorkFile;
 class QPrinter;
 
 // "MsgContinuePrt": posted to the view when a job ended, so that the next marked file's
@@ -54,8 +56,8 @@ public:
 
     CPrintPreview* Preview() const { return m_pPreview.data(); }
     // Where the dumps go; the application's work file unless set (tests, benchmarks).
-    void SetWorkFile(const std::string& path) { m_strWorkFile = path; }
-    std::string WorkFile() const;
+    void SetWorkFile(CWorkFile* workFile) { m_pWorkFile = workFile; }
+    CWorkFile& WorkFile() const;
     // The printer of the jobs; the application's current printer unless set.
     void SetPrinter(QPrinter* printer) { m_pPrinter = printer; }
 
@@ -63,11 +65,17 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    enum class DumpOutcome { Written, Cancelled, SourceFailed, WorkFileFailed, Gone };
+    enum class DumpOutcome {
+        Written,
+        Cancelled,
+        FileFailed,  // this file gets no job: it could not be read, or its dump has no room
+        WorkFileFailed,  // no dump can be written now: the chain ends
+        Gone,
+    };
     // The file of the current job, null when none.
     const PrintJobFile* CurrentJob() const;
-    // Writes the current job's dump into the work file; preview is 0 or 5.
-    DumpOutcome DumpJob(int preview);
+    // Writes the pages of the current job into a new work file.
+    DumpOutcome DumpJob(DumpPages pages);
     // Dumps and prints the current job, then goes on with the next or ends the chain.
     void PrintJob();
     void EndChain();
@@ -76,7 +84,7 @@ private:
     bool WrittenByThisChain(const std::string& output) const;
 
     CVantrelView* m_pView;
-    std::string m_strWorkFile;
+    CWorkFile* m_pWorkFile = nullptr;
     QPrinter* m_pPrinter = nullptr;
     DumpGeometry m_geometry;
     std::vector<PrintJobFile> m_aJobs;  // fixed when the command started

@@ -1,14 +1,22 @@
 #include "printing/work_file.h"
 
+#include "textfile/text_file_writer.h"
+
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 #include <vector>
 
 #if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
 #include <process.h>
 #include <random>
+#include <sys/stat.h>
 #else
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -17,54 +25,70 @@ namespace {
 
 constexpr char kWorkFileName[] = "WkFile.txt";
 
-std::string BaseFolder()
+// Digits grouped in threes: 3,758,096,384.
+std::string Grouped(std::uint64_t value)
 {
-#if !defined(_WIN32)
-    // The runtime folder is private to the user and cleared at logout: the better home.
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime != '\0') {
-        struct stat st {};
-        if (::stat(runtime, &st) == 0 && S_ISDIR(st.st_mode) && ::access(runtime, W_OK | X_OK) == 0) {
-            return runtime;
-        }
-    }
-#endif
-    std::error_code ec;
-    const auto temp = std::filesystem::temp_directory_path(ec);
-    return ec ? std::string("/tmp") : temp.string();
+    std::string digits = std::to_string(value);
+    for (std::size_t i = digits.size(); i > 3; i -= 3)
+        digits.insert(i - 3, 1, ',');
+    return digits;
 }
 
-// A new folder that no other process shares; "" when none can be made.
-std::string MakePrivateFolder()
-{
-    const std::string base = BaseFolder();
 #if defined(_WIN32)
+
+std::string MakePrivateFolder(const std::string& given)
+{
+    std::error_code ec;
+    const std::filesystem::path base = given.empty() ? std::filesystem::temp_directory_path(ec) : given;
+    if (ec) return {};
     std::random_device random;
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::filesystem::path folder =
-            std::filesystem::path(base) /
-            ("vantrel-" + std::to_string(_getpid()) + "-" + std::to_string(random() % 1000000));
-        std::error_code ec;
-        if (std::filesystem::create_directory(folder, ec) && !ec) {
-            return folder.string();
-        }
+            base / ("vantrel-" + std::to_string(_getpid()) + "-" + std::to_string(random() % 1000000));
+        if (std::filesystem::create_directory(folder, ec) && !ec) return folder.string();
     }
     return {};
-#else
-    std::string pattern = base;
-    if (pattern.empty() || pattern.back() != '/') {
-        pattern += '/';
-    }
-    pattern += "vantrel-XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (::mkdtemp(buffer.data()) == nullptr) {
-        return {};
-    }
-    // mkdtemp already makes it 0700; say so in case of an odd platform.
-    ::chmod(buffer.data(), 0700);
-    return buffer.data();
-#endif
 }
+
+bool FolderIsOurs(const std::string& folder)
+{
+    std::error_code ec;
+    return std::filesystem::is_directory(folder, ec);
+}
+
+#else
+
+// Where the private folder goes: $TMPDIR when set, else /var/tmp, which is on disk by
+// convention, else /tmp.
+std::vector<std::string> BaseFolders(const std::string& given)
+{
+    if (!given.empty()) return {given};
+    std::vector<std::string> bases;
+    if (const char* tmp = std::getenv("TMPDIR"); tmp != nullptr && *tmp != '\0') bases.emplace_back(tmp);
+    bases.emplace_back("/var/tmp");
+    bases.emplace_back("/tmp");
+    return bases;
+}
+
+std::string MakePrivateFolder(const std::string& given)
+{
+    for (std::string pattern : BaseFolders(given)) {
+        if (pattern.back() != '/') pattern += '/';
+        pattern += "vantrel-XXXXXX";
+        if (::mkdtemp(pattern.data()) != nullptr) return pattern;  // mode 0700
+    }
+    return {};
+}
+
+// A real folder (no link), owned by us, that nobody else may enter.
+bool FolderIsOurs(const std::string& folder)
+{
+    struct stat st {};
+    return ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & 07777) == 0700;
+}
+
+#endif
 
 }  // namespace
 
@@ -73,27 +97,92 @@ CWorkFile::~CWorkFile()
     Remove();
 }
 
-const std::string& CWorkFile::Path()
+std::string CWorkFile::Prepare()
 {
-    if (m_strPath.empty()) {
-        m_strFolder = MakePrivateFolder();
-        if (!m_strFolder.empty()) {
-            m_strPath = (std::filesystem::path(m_strFolder) / kWorkFileName).string();
-        }
+    if (m_strFolder.empty() || !FolderIsOurs(m_strFolder)) {
+        // Gone (a cleaner), or someone else's now: never used again, never removed by us.
+        m_strFolder = MakePrivateFolder(m_strBase);
+        m_strPath.clear();
+        if (m_strFolder.empty()) return {};
+        m_strPath = (std::filesystem::path(m_strFolder) / kWorkFileName).string();
     }
+    RemoveFile();
     return m_strPath;
+}
+
+int CWorkFile::Create(CTextFileWriter& out)
+{
+    errno = 0;
+#if defined(_WIN32)
+    const int fd = m_strPath.empty() ? -1
+                                     : _open(m_strPath.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
+                                             _S_IREAD | _S_IWRITE);
+    std::FILE* stream = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
+#else
+    const int fd = m_strPath.empty() ? -1
+                                     : ::open(m_strPath.c_str(),
+                                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    std::FILE* stream = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
+#endif
+    if (stream == nullptr) {
+        const int error = errno != 0 ? errno : ENOENT;
+        if (fd >= 0) {
+#if defined(_WIN32)
+            _close(fd);
+#else
+            ::close(fd);
+#endif
+        }
+        return error;
+    }
+    return out.Adopt(stream) ? 0 : EBADF;
+}
+
+std::int64_t CWorkFile::FreeBytes() const
+{
+    std::error_code ec;
+    const std::filesystem::space_info space = std::filesystem::space(m_strFolder, ec);
+    if (ec || space.available == static_cast<std::uintmax_t>(-1)) return -1;
+    return static_cast<std::int64_t>(space.available);
+}
+
+std::string CWorkFile::Where() const
+{
+    if (!m_strPath.empty()) return m_strPath;
+#if defined(_WIN32)
+    std::error_code ec;
+    const std::string base = m_strBase.empty() ? std::filesystem::temp_directory_path(ec).string() : m_strBase;
+#else
+    const std::string base = BaseFolders(m_strBase).front();
+#endif
+    return (std::filesystem::path(base) / "vantrel-XXXXXX" / kWorkFileName).string();
+}
+
+void CWorkFile::RemoveFile()
+{
+    std::error_code ec;
+    if (!m_strPath.empty() && FolderIsOurs(m_strFolder)) std::filesystem::remove(m_strPath, ec);
 }
 
 void CWorkFile::Remove()
 {
-    std::error_code ec;
-    if (!m_strPath.empty()) {
-        std::filesystem::remove(m_strPath, ec);
-    }
-    if (!m_strFolder.empty()) {
+    RemoveFile();
+    if (!m_strFolder.empty() && FolderIsOurs(m_strFolder)) {
         // Only the folder we made, and only once it is empty: never more than our own file.
+        std::error_code ec;
         std::filesystem::remove(m_strFolder, ec);
     }
     m_strPath.clear();
     m_strFolder.clear();
+}
+
+std::string NoRoomMessage(const std::string& workFile, std::uint64_t needed, std::uint64_t free)
+{
+    return "ワークファイルの空き容量が足りません[" + workFile + "]\n必要: " + Grouped(needed) +
+           " バイト\n空き: " + Grouped(free) + " バイト";
+}
+
+std::string WorkFileFailedMessage(const std::string& workFile)
+{
+    return "ワークファイル書き込み失敗[" + workFile + "]";
 }

@@ -1,24 +1,50 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <utility>
 
-// The work file "WkFile.txt", in a folder private to this process (mode 0700, under
-// $XDG_RUNTIME_DIR or the temporary folder), removed with its folder on Remove() or
-// destruction. A "WkFile.txt" of the user's own is never touched.
+class CTextFileWriter;
+
+// The work file "WkFile.txt", in a folder private to this process: made with mkdtemp
+// (mode 0700) under $TMPDIR, else /var/tmp, else /tmp (on disk, not the RAM-backed
+// runtime folder: the text is about 3.5 times the file). The folder is checked before
+// every dump and made anew when it is gone or not ours; the file is created new for
+// every dump, never through a link, and removed when its job ends; the folder goes
+// with Remove() or destruction. A "WkFile.txt" of the user's own is never touched.
 class CWorkFile {
 public:
     CWorkFile() = default;
+    // Private folders under base instead (tests, benchmarks).
+    explicit CWorkFile(std::string base) : m_strBase(std::move(base)) {}
     ~CWorkFile();
     CWorkFile(const CWorkFile&) = delete;
     CWorkFile& operator=(const CWorkFile&) = delete;
 
-    // Path of the work file; the private folder is made on first use. "" when it
-    // cannot be made.
-    const std::string& Path();
+    // Makes sure the private folder is there and ours, and that no work file is left
+    // in it; returns the work file's path, "" when no private folder can be had.
+    std::string Prepare();
+    // Creates the work file of one dump for out: a new file, never through a link.
+    // Call Prepare first. 0, or the errno.
+    int Create(CTextFileWriter& out);
+    // Bytes free where the work file goes; -1 when that cannot be told.
+    std::int64_t FreeBytes() const;
+    const std::string& Path() const { return m_strPath; }
+    // For messages: the work file, or where its folder would have been made.
+    std::string Where() const;
     const std::string& Folder() const { return m_strFolder; }
+    // The work file only: its job has ended.
+    void RemoveFile();
+    // The work file and the folder.
     void Remove();
 
 private:
+    std::string m_strBase;
     std::string m_strFolder;
     std::string m_strPath;
 };
+
+// "ワークファイルの空き容量が足りません[path]" with the bytes needed and free.
+std::string NoRoomMessage(const std::string& workFile, std::uint64_t needed, std::uint64_t free);
+// "ワークファイル書き込み失敗[path]"
+std::string WorkFileFailedMessage(const std::string& workFile);

@@ -60,6 +60,15 @@ bool CTextFileWriter::Attach(std::FILE* stream)
     return true;
 }
 
+bool CTextFileWriter::Adopt(std::FILE* stream)
+{
+    if (!Attach(stream)) {
+        return false;
+    }
+    m_bOwned = true;
+    return true;
+}
+
 void CTextFileWriter::Close()
 {
     if (m_bOpen == 1 && m_pFile != nullptr) {

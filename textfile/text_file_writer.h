@@ -17,6 +17,8 @@ public:
     bool Open(const std::string& path);
     // Writes to an already open stream (standard output) without owning it.
     bool Attach(std::FILE* stream);
+    // Writes to a stream opened elsewhere and closes it with Close().
+    bool Adopt(std::FILE* stream);
     // Flushes and closes; a failure here also sets Failed().
     virtual void Close();
 

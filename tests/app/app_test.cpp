@@ -17,8 +17,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -160,7 +167,7 @@ TEST(Start, NoArgumentShowsOneFrame)
     EXPECT_EQ(frame->minimumSize(), frame->maximumSize());
 
     // The work file and its private folder go at exit, whatever is in them.
-    const std::string work = theApp.WorkFile().Path();
+    const std::string work = theApp.WorkFile().Prepare();
     ASSERT_FALSE(work.empty());
     Touch(work);
     const auto folder = std::filesystem::path(work).parent_path();
@@ -183,6 +190,49 @@ TEST(Start, MissingFileEndsWithAMessageAndNoWindow)
                 std::none_of(QApplication::topLevelWidgets().begin(), QApplication::topLevelWidgets().end(),
                              [](QWidget* w) { return w->isVisible(); }));
     EXPECT_NE(theApp.ExitInstance(), 0);
+}
+
+// A fifo as the document (command line, print switch, Ctrl+O) is refused at once with
+// the open-failed message: opening it for reading would wait for a writer forever.
+TEST(Start, FifoAsTheDocumentIsRefusedWithoutWaiting)
+{
+    ScopedSettings settings;
+    const std::string fifo = settings.File("doc.fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Should an open wait for a writer, this one sets it free after a while and says so.
+    std::atomic<bool> done{false};
+    std::atomic<bool> freed{false};
+    std::thread writer([&] {
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        for (int i = 0; i < 100 && !done; ++i) {
+            const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                freed = true;
+                ::close(fd);
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    const std::string message = "ﾄﾞｷｭﾒﾝﾄを開くことができませんでした。\n" + fifo;
+    for (const std::vector<std::string>& args : {std::vector<std::string>{fifo}, std::vector<std::string>{"-p", fifo}}) {
+        Recorded rec;
+        HookGuard hook(rec);
+        EXPECT_FALSE(Init(args));
+        EXPECT_EQ(rec.texts, std::vector<std::string>{message});
+        EXPECT_NE(theApp.ExitInstance(), 0);
+    }
+    {
+        ASSERT_TRUE(Init({}));
+        Recorded rec;
+        HookGuard hook(rec);
+        EXPECT_FALSE(theApp.OpenDocumentFile(fifo));
+        EXPECT_EQ(rec.texts, std::vector<std::string>{message});
+        EXPECT_EQ(theApp.ExitInstance(), 0);
+    }
+    done = true;
+    writer.join();
+    EXPECT_FALSE(freed);
 }
 
 TEST(Start, FileArgumentOpensByNameAndEntersTheRecentList)

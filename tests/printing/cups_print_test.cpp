@@ -8,6 +8,7 @@
 #include "printing/dump_test_util.h"
 #include "printing/print_test_util.h"
 #include "printing/view_printing.h"
+#include "printing/work_file.h"
 
 #include <QApplication>
 #include <QDir>
@@ -137,7 +138,8 @@ TEST_F(CupsPrintTest, DumpComesOutOfARealQueue)
     QPrinter queue(QPrinter::HighResolution);
     queue.setPrinterName(kQueue);
     CViewPrinting& printing = CViewPrinting::Of(&view);
-    printing.SetWorkFile(m_dir.path().toStdString() + "/WkFile.txt");
+    CWorkFile work(m_dir.path().toStdString());
+    printing.SetWorkFile(&work);
     printing.SetPrinter(&queue);
     std::vector<std::string> messages;
     SetMessageBoxHook([&](const std::string& text, unsigned) {

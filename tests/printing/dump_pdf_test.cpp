@@ -5,19 +5,30 @@
 #include "printing/print_test_util.h"
 
 #include <QDir>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <csignal>
+#include <filesystem>
+#include <functional>
 
 using dumptest::TempDir;
 
 namespace {
 
-int RunPdf(const QStringList& args, QString* err = nullptr)
+int RunPdf(const QStringList& args, QString* err = nullptr, std::function<void()> inChild = {})
 {
     QProcess p;
+    if (inChild)
+        p.setChildProcessModifier(inChild);
     p.start(VANTREL_DUMP_EXE, args);
     p.waitForFinished(60000);
     if (err != nullptr)
@@ -101,6 +112,153 @@ TEST_F(DumpPdfTest, MissingFileIsSaidAndTheOthersStillComeOut)
     EXPECT_EQ(RunPdf({"--pdf", QString::fromStdString(Out()), m_dir.path() + "/gone.bin", a}, &err), 1);
     EXPECT_TRUE(err.contains(QString::fromUtf8("ファイルオープン失敗[") + m_dir.path() + "/gone.bin]"));
     EXPECT_EQ(printtest::PdfPages(Out()), 1);
+}
+
+// The same rules as every output: only a regular file the user may write is replaced, a
+// link's target is written and the link kept, anything else is refused; the result has
+// the mode the umask gives.
+TEST_F(DumpPdfTest, ReplacesOnlyWhatItMay)
+{
+    const QString a = File("a.bin", 3000);
+    const std::string dir = m_dir.path().toStdString();
+    dumptest::WriteBytes(dir + "/target.pdf", "old target");
+    std::filesystem::create_symlink("target.pdf", dir + "/link.pdf");
+    dumptest::WriteBytes(dir + "/readonly.pdf", "keep");
+    ::chmod((dir + "/readonly.pdf").c_str(), 0444);
+    ASSERT_EQ(::mkfifo((dir + "/fifo.pdf").c_str(), 0600), 0);
+    const auto umask027 = [] { ::umask(027); };
+    const struct {
+        std::string out;
+        int code;
+    } cases[] = {{dir + "/new.pdf", 0}, {dir + "/link.pdf", 0}, {dir + "/readonly.pdf", 1},
+                 {dir + "/fifo.pdf", 1}, {dir, 1}, {"/dev/null", 1}};
+    for (const auto& c : cases) {
+        QString err;
+        EXPECT_EQ(RunPdf({"--pdf", QString::fromStdString(c.out), a}, &err, umask027), c.code) << c.out;
+        if (c.code != 0) {
+            EXPECT_TRUE(err.contains(QString::fromStdString("[" + c.out + "]"))) << err.toStdString();
+        }
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat((dir + "/new.pdf").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir + "/link.pdf"));
+    EXPECT_EQ(printtest::PdfPages(dir + "/target.pdf"), 2);
+    EXPECT_EQ(dumptest::ReadAll(dir + "/readonly.pdf"), "keep");
+    EXPECT_TRUE(std::filesystem::is_fifo(dir + "/fifo.pdf"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 6);  // no temporary left
+}
+
+// Another user's file is not replaced, although the folder would let us. Needs root to
+// run the tool as another user.
+TEST_F(DumpPdfTest, AnotherUsersFileIsNotReplaced)
+{
+    if (::geteuid() != 0 || QStandardPaths::findExecutable("runuser").isEmpty())
+        GTEST_SKIP() << "running as another user needs root and runuser";
+    const std::string dir = m_dir.path().toStdString();
+    ::chmod(dir.c_str(), 0777);
+    const QString a = File("a.bin", 3000);
+    dumptest::WriteBytes(dir + "/theirs.pdf", "root's");
+    ::chmod((dir + "/theirs.pdf").c_str(), 0644);
+    QProcess p;
+    p.start("runuser", {"-u", "nobody", "--", VANTREL_DUMP_EXE, "--pdf", QString::fromStdString(dir + "/theirs.pdf"), a});
+    p.waitForFinished(60000);
+    EXPECT_EQ(p.exitCode(), 1) << p.readAllStandardError().toStdString();
+    EXPECT_EQ(dumptest::ReadAll(dir + "/theirs.pdf"), "root's");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 2);
+}
+
+// A full disk: Qt's PDF writer says all went well although its writes failed. The tool
+// must say it failed and leave the earlier file as it was.
+TEST_F(DumpPdfTest, FullDiskKeepsTheEarlierFile)
+{
+    const std::string dir = m_dir.path().toStdString();
+    QStringList args{"--pdf", QString::fromStdString(Out())};
+    // Many small files: each work file stays small, the PDF grows past the limit.
+    for (int i = 0; i < 40; ++i)
+        args << File("f" + std::to_string(i) + ".bin", 2000);
+    dumptest::WriteBytes(Out(), "an earlier PDF");
+    QString err;
+    const int code = RunPdf(args, &err, [] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit {};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = 48 * 1024;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    EXPECT_EQ(code, 1) << err.toStdString();
+    EXPECT_TRUE(err.contains(QString::fromStdString("[" + Out() + "]"))) << err.toStdString();
+    EXPECT_EQ(dumptest::ReadAll(Out()), "an earlier PDF");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 41);  // no temporary left
+}
+
+// Paths are bytes: a folder whose name is not UTF-8 takes the PDF like any other.
+TEST_F(DumpPdfTest, FolderNameThatIsNotUtf8)
+{
+    const QString a = File("a.bin", 100);
+    const std::string folder = m_dir.path().toStdString() + "/bad\xff\xfe";
+    std::filesystem::create_directory(folder);
+    QProcess p;
+    p.start("sh", {"-c", "exec \"$1\" --pdf \"$(printf '%s/bad\\377\\376/out.pdf' \"$2\")\" \"$3\"", "sh",
+                   VANTREL_DUMP_EXE, m_dir.path(), a});
+    p.waitForFinished(60000);
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+    // The reading tools take the name as text: they read a copy.
+    std::filesystem::copy_file(folder + "/out.pdf", Out());
+    std::filesystem::remove_all(folder);
+    EXPECT_EQ(printtest::PdfPages(Out()), 1);
+}
+
+// SIGTERM, SIGINT and SIGHUP leave neither the work folder nor the partial PDF, and end
+// the tool with 128 + the signal.
+TEST_F(DumpPdfTest, KilledRunLeavesNothingBehind)
+{
+    const std::string dir = m_dir.path().toStdString();
+    const QString big = File("big.bin", 2000 * 2560);
+    const std::string tmp = dir + "/tmp";
+    std::filesystem::create_directory(tmp);
+    for (const int signo : {SIGTERM, SIGINT, SIGHUP}) {
+        dumptest::WriteBytes(Out(), "an earlier PDF");
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TMPDIR", QString::fromStdString(tmp));
+        p.setProcessEnvironment(env);
+        p.start(VANTREL_DUMP_EXE, {"--pdf", QString::fromStdString(Out()), big});
+        ASSERT_TRUE(p.waitForStarted());
+        // Killed once its work folder and its partial PDF exist.
+        const auto partial = [&] {
+            bool temp = false;
+            for (const auto& e : std::filesystem::directory_iterator(dir))
+                temp = temp || e.path().filename().string().rfind(".vantrel-", 0) == 0;
+            bool work = false;
+            for (const auto& e : std::filesystem::directory_iterator(tmp))
+                work = work || e.path().filename().string().rfind("vantrel-", 0) == 0;
+            return temp && work;
+        };
+        for (int i = 0; i < 600 && !partial() && p.state() == QProcess::Running; ++i)
+            p.waitForFinished(50);
+        ASSERT_TRUE(partial());
+        ::kill(static_cast<pid_t>(p.processId()), signo);
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 128 + signo);
+        // (Qt may leave its own runtime folder there: not ours to remove.)
+        for (const auto& e : std::filesystem::directory_iterator(tmp))
+            EXPECT_NE(e.path().filename().string().rfind("vantrel-", 0), 0u) << signo << " " << e.path();
+        EXPECT_EQ(dumptest::ReadAll(Out()), "an earlier PDF");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 3) << signo;
+    }
+}
+
+// "--pages 0-0" is a range like any other, and page 0 does not exist.
+TEST_F(DumpPdfTest, PagesZeroToZeroIsRefused)
+{
+    const QString twelve = File("twelve.bin", 12 * 2560);
+    QString err;
+    EXPECT_EQ(RunPdf({"--pdf", QString::fromStdString(Out()), "--pages", "0-0", twelve}, &err), 2);
+    EXPECT_TRUE(err.contains(QString::fromUtf8("0ページは無効です"))) << err.toStdString();
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(Out())));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "printing/print_range_dlg.h"
 #include "printing/print_test_util.h"
 #include "printing/view_printing.h"
+#include "printing/work_file.h"
 
 #include <QAction>
 #include <QApplication>
@@ -28,8 +29,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <csignal>
+#include <cstdlib>
 #include <functional>
+#include <optional>
 
 using dumptest::TempDir;
 using printtest::JobRecorder;
@@ -51,7 +60,7 @@ protected:
         m_printer.setOutputFileName(QString::fromStdString(m_tmp / "unused.pdf"));
         m_view.m_strFolder = m_folder;
         m_printing = &CViewPrinting::Of(&m_view);
-        m_printing->SetWorkFile(m_tmp / "WkFile.txt");
+        m_printing->SetWorkFile(&m_work);
         m_printing->SetPrinter(&m_printer);
         SetMessageBoxHook([this](const std::string& text, unsigned) {
             m_messages.push_back(text);
@@ -102,7 +111,17 @@ protected:
         });
     }
 
+    // Files left in the work folders: none once a job has ended.
+    int WorkFilesLeft() const
+    {
+        int count = 0;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(m_tmp.Path()))
+            count += entry.path().filename() == "WkFile.txt" ? 1 : 0;
+        return count;
+    }
+
     TempDir m_tmp;
+    CWorkFile m_work{m_tmp.Path().string()};
     QTemporaryDir m_shortDir{QDir::tempPath() + "/vtXXXXXX"};
     std::string m_folder;
     JobRecorder m_jobs;
@@ -150,13 +169,15 @@ TEST_F(ViewPrintingTest, ConfirmationCancelledPrintsNothing)
     m_answer = IDCANCEL;
     RunChain([this] { m_printing->OnPrintDump(); });
     EXPECT_EQ(m_jobs.Count(), 0);
-    EXPECT_FALSE(std::filesystem::exists(m_tmp / "WkFile.txt"));
+    EXPECT_TRUE(m_work.Folder().empty());  // no work folder was even made
     EXPECT_EQ(m_view.m_aFiles[0].nPrinted + m_view.m_aFiles[1].nPrinted, 0);
 }
 
 TEST_F(ViewPrintingTest, RangeThreeToFiveOfTwelvePrintsExactlyThose)
 {
     AddFiles({{"twelve.bin", 12 * 2560}});
+    std::string work;
+    m_jobs.onSubmit = [&] { work = dumptest::ReadAll(m_work.Path()); };
     printtest::RecordJobs record(&m_jobs);
     AnswerRange("3", "5");
     RunChain([this] { m_printing->OnPrintDump(); });
@@ -168,8 +189,15 @@ TEST_F(ViewPrintingTest, RangeThreeToFiveOfTwelvePrintsExactlyThose)
         EXPECT_TRUE(text.simplified().contains(QString("Page : %1 / 12").arg(i + 3))) << text.toStdString();
     }
     EXPECT_EQ(m_view.m_aFiles[0].nPrinted, 1);
-    // The whole dump was written, not just the range.
-    EXPECT_NE(dumptest::ReadAll(m_tmp / "WkFile.txt").find("Page : 12 / 12"), std::string::npos);
+    // Only the range was written, the source read from page 3's first byte: the empty
+    // first line, then pages 3 to 5 as a whole dump has them.
+    const std::string path = m_folder + "/twelve.bin";
+    const std::string text = dumptest::ReferenceDump(path, dumptest::ReadAll(path));
+    const std::size_t from = text.find("Name : " + m_folder + "/twelve.bin  Length : 00007800(30720)  Page : 3 / 12");
+    const std::size_t to = text.find("Name : " + m_folder + "/twelve.bin  Length : 00007800(30720)  Page : 6 / 12");
+    ASSERT_NE(from, std::string::npos);
+    EXPECT_EQ(work, "\r\n" + text.substr(from, to - from));
+    EXPECT_EQ(WorkFilesLeft(), 0);  // and it went with its job
 }
 
 TEST_F(ViewPrintingTest, RangeDialogCancelledWritesNothing)
@@ -179,7 +207,7 @@ TEST_F(ViewPrintingTest, RangeDialogCancelledWritesNothing)
     AnswerRange({}, {}, true);
     RunChain([this] { m_printing->OnPrintDump(); });
     EXPECT_EQ(m_jobs.Count(), 0);
-    EXPECT_FALSE(std::filesystem::exists(m_tmp / "WkFile.txt"));
+    EXPECT_TRUE(m_work.Folder().empty());
 }
 
 TEST_F(ViewPrintingTest, EscapeDuringTheDumpStartsNoJob)
@@ -194,6 +222,7 @@ TEST_F(ViewPrintingTest, EscapeDuringTheDumpStartsNoJob)
     EXPECT_EQ(m_jobs.Count(), 0);
     EXPECT_EQ(m_view.m_aFiles[0].nPrinted, 0);
     EXPECT_EQ(m_view.m_bCancelPrint, 0);
+    EXPECT_EQ(WorkFilesLeft(), 0);  // the partial dump went at once
 }
 
 TEST_F(ViewPrintingTest, QuitDuringTheDumpEndsItAtOnce)
@@ -209,8 +238,8 @@ TEST_F(ViewPrintingTest, QuitDuringTheDumpEndsItAtOnce)
     EXPECT_TRUE(quit);
     EXPECT_EQ(m_jobs.Count(), 0);
     EXPECT_EQ(m_view.m_aFiles[0].nPrinted, 0);
-    // Stopped at the page start after the quit arrived, not at the end of the file.
-    EXPECT_EQ(dumptest::ReadAll(m_tmp / "WkFile.txt").find("Page : 3 / 40"), std::string::npos);
+    // Stopped at the page start after the quit arrived, and nothing of it left.
+    EXPECT_EQ(WorkFilesLeft(), 0);
 }
 
 TEST_F(ViewPrintingTest, VanishedFileGetsNoJobAndTheChainGoesOn)
@@ -233,12 +262,12 @@ TEST_F(ViewPrintingTest, VanishedFileGetsNoJobAndTheChainGoesOn)
 TEST_F(ViewPrintingTest, UnwritableWorkFileIsNamedAndNothingIsFlagged)
 {
     AddFiles({{"a.bin", 10}, {"b.bin", 10}});
-    const std::string work = m_tmp / "no-such-folder/WkFile.txt";
-    m_printing->SetWorkFile(work);
+    CWorkFile nowhere(m_tmp / "no-such-folder");
+    m_printing->SetWorkFile(&nowhere);
     printtest::RecordJobs record(&m_jobs);
     RunChain([this] { m_printing->OnPrintDump(); });
     ASSERT_EQ(m_messages.size(), 2u);
-    EXPECT_NE(m_messages[1].find(work), std::string::npos);
+    EXPECT_EQ(m_messages[1].rfind("ワークファイル書き込み失敗[" + m_tmp / "no-such-folder/", 0), 0u) << m_messages[1];
     EXPECT_EQ(m_jobs.Count(), 0);
     EXPECT_EQ(m_view.m_aFiles[0].nPrinted + m_view.m_aFiles[1].nPrinted, 0);
 }
@@ -352,7 +381,7 @@ TEST_F(ViewPrintingTest, CtrlPInTheFramePrintsWithCommandsDisabledMeanwhile)
     for (FileEntry& e : view->m_aFiles)
         e.nMark = 1;
     CViewPrinting& printing = CViewPrinting::Of(view);
-    printing.SetWorkFile(m_tmp / "WkFile.txt");
+    printing.SetWorkFile(&m_work);
     printing.SetPrinter(&m_printer);
     frame.show();
     QApplication::setActiveWindow(&frame);
@@ -410,10 +439,13 @@ TEST_F(ViewPrintingTest, PreviewShowsAtMostFivePagesAndFlagsNothing)
     EXPECT_EQ(frame.centralWidget(), preview);
     EXPECT_EQ(preview->PageCount(), 5);
     EXPECT_FALSE(m_view.m_bPrinting);
-    // Only the preview's five pages were written.
-    EXPECT_EQ(dumptest::ReadAll(m_tmp / "WkFile.txt").find("Page : 6 / 12"), std::string::npos);
+    // Only the preview's five pages were written; they go when the preview closes.
+    const std::string work = dumptest::ReadAll(m_work.Path());
+    EXPECT_NE(work.find("Page : 5 / 12"), std::string::npos);
+    EXPECT_EQ(work.find("Page : 6 / 12"), std::string::npos);
     preview->Close();
     QCoreApplication::processEvents();
+    EXPECT_EQ(WorkFilesLeft(), 0);
     EXPECT_EQ(frame.centralWidget(), &m_view);
     EXPECT_EQ(m_view.m_aFiles[0].nPrinted, 0);
     frame.takeCentralWidget();
@@ -430,7 +462,8 @@ protected:
         ViewPrintingTest::TearDown();
     }
 
-    CVantrelView* Start()
+    // ownWorkFile: the program's own work file, where it puts it; else the test's.
+    CVantrelView* Start(bool ownWorkFile = false)
     {
         AfxGetApp()->WriteProfileString("Path", "Path", m_folder);
         static int argc = 1;
@@ -440,7 +473,8 @@ protected:
         m_bStarted = true;
         CVantrelView* view = theApp.View();
         CViewPrinting& printing = CViewPrinting::Of(view);
-        printing.SetWorkFile(m_tmp / "WkFile.txt");
+        m_pWork = ownWorkFile ? &theApp.WorkFile() : &m_work;
+        printing.SetWorkFile(m_pWork);
         printing.SetPrinter(&m_printer);
         CMainFrame* frame = theApp.MainFrame();
         QApplication::setActiveWindow(frame);
@@ -454,7 +488,7 @@ protected:
         auto* timer = new QTimer(qApp);
         timer->setInterval(0);
         QObject::connect(timer, &QTimer::timeout, [this, timer, act] {
-            if (dumptest::ReadAll(m_tmp / "WkFile.txt").find("Page : 5 / ") == std::string::npos)
+            if (dumptest::ReadAll(m_pWork->Path()).find("Page : 5 / ") == std::string::npos)
                 return;
             timer->stop();
             timer->deleteLater();
@@ -463,6 +497,16 @@ protected:
         timer->start();
     }
 
+    // Ctrl+P in the frame, and the chain run to its end.
+    void PrintWithCtrlP(CVantrelView* view)
+    {
+        theApp.MainFrame()->UpdateCommands();  // the marks were set by hand
+        QTest::keyClick(theApp.MainFrame(), Qt::Key_P, Qt::ControlModifier);
+        for (int i = 0; i < 200 && view->m_bPrinting; ++i)
+            QCoreApplication::processEvents();
+    }
+
+    CWorkFile* m_pWork = &m_work;
     ScopedSettings m_settings;
     bool m_bStarted = false;
 };
@@ -552,6 +596,95 @@ TEST_F(ProgramPrintingTest, CommandsThatChangeTheListDoNothingWhileJobsRun)
         theApp.ExitInstance();
         m_bStarted = false;
     }
+}
+
+// Sets an environment variable for one test and puts the old value back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : m_name(name)
+    {
+        if (const char* old = std::getenv(name))
+            m_old = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv()
+    {
+        if (m_old)
+            ::setenv(m_name, m_old->c_str(), 1);
+        else
+            ::unsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+// A logout or kill (SIGTERM) in the middle of a dump ends the program as closing the
+// window does: the dump stops at its next page start, nothing is printed or flagged,
+// the settings are saved and the work folder goes.
+TEST_F(ProgramPrintingTest, TermSignalEndsTheProgramAsACloseDoes)
+{
+    ScopedEnv tmp("TMPDIR", m_tmp.Path().string());
+    dumptest::WriteBytes(m_folder + "/big.bin", dumptest::PatternBytes(40 * 2560));
+    dumptest::WriteBytes(m_folder + "/small.bin", dumptest::PatternBytes(10));
+    CVantrelView* view = Start(true);
+    for (FileEntry& e : view->m_aFiles)
+        e.nMark = 1;
+    theApp.m_nNumPreviewPages = 2;  // to see the settings saved at the end
+    std::string workFolder;
+    DuringTheFirstDump([&] {
+        workFolder = theApp.WorkFile().Folder();
+        ::raise(SIGTERM);
+    });
+    printtest::RecordJobs record(&m_jobs);
+    PrintWithCtrlP(view);
+
+    EXPECT_EQ(m_jobs.Count(), 0);
+    EXPECT_EQ(view->m_aFiles[0].nPrinted + view->m_aFiles[1].nPrinted, 0);
+    EXPECT_FALSE(theApp.MainFrame()->isVisible());
+    ASSERT_FALSE(workFolder.empty());
+    EXPECT_EQ(theApp.ExitInstance(), 128 + SIGTERM);
+    m_bStarted = false;
+    ClearQuitRequest();
+    EXPECT_FALSE(std::filesystem::exists(workFolder));
+    EXPECT_EQ(AfxGetApp()->GetProfileInt("Settings", "PreviewPages", 0), 2);
+}
+
+// A "WkFile.txt" of the user's own, in the current folder or the home folder, is never
+// touched by a print or by the program's end.
+TEST_F(ProgramPrintingTest, UsersOwnWkFileIsNeverTouched)
+{
+    ScopedEnv tmp("TMPDIR", m_tmp.Path().string());
+    const std::string cwd = m_tmp / "cwd";
+    std::filesystem::create_directories(cwd);
+    dumptest::WriteBytes(cwd + "/WkFile.txt", "the user's own, here");
+    const char* home = std::getenv("HOME");
+    ASSERT_NE(home, nullptr);
+    const std::string homeFile = std::string(home) + "/WkFile.txt";
+    ASSERT_FALSE(std::filesystem::exists(homeFile));
+    dumptest::WriteBytes(homeFile, "the user's own, at home");
+    const std::filesystem::path oldCwd = std::filesystem::current_path();
+    std::filesystem::current_path(cwd);
+
+    dumptest::WriteBytes(m_folder + "/a.bin", dumptest::PatternBytes(3000));
+    dumptest::WriteBytes(m_folder + "/b.bin", dumptest::PatternBytes(10));
+    CVantrelView* view = Start(true);
+    for (FileEntry& e : view->m_aFiles)
+        e.nMark = 1;
+    printtest::RecordJobs record(&m_jobs);
+    PrintWithCtrlP(view);
+    EXPECT_EQ(m_jobs.Count(), 2) << (m_messages.empty() ? "" : m_messages.back());
+    EXPECT_EQ(theApp.ExitInstance(), 0);
+    m_bStarted = false;
+
+    std::filesystem::current_path(oldCwd);
+    EXPECT_EQ(dumptest::ReadAll(cwd + "/WkFile.txt"), "the user's own, here");
+    EXPECT_EQ(dumptest::ReadAll(homeFile), "the user's own, at home");
+    std::filesystem::remove(homeFile);
+    // Nothing of the program's own is left where it worked.
+    for (const auto& entry : std::filesystem::directory_iterator(m_tmp.Path()))
+        EXPECT_EQ(entry.path().filename().string().rfind("vantrel-", 0), std::string::npos) << entry.path();
 }
 
 // While the preview stands in the view's place, the frame's keys do nothing; its own act.
@@ -669,6 +802,135 @@ TEST_F(ViewPrintingTest, OutputThatCannotBeWrittenIsNamedAndNotFlagged)
             << text;
         EXPECT_NE(text.find("ファイル: " + m_folder + "/" + name), std::string::npos) << text;
         EXPECT_EQ(m_view.m_aFiles[i].nPrinted, 0);
+    }
+}
+
+// The print-to-file printer's output follows the rules of every output: only a regular
+// file the user may write is replaced, a link's target is written and the link kept,
+// anything else is refused with a message naming it and no flag.
+TEST_F(ViewPrintingTest, PrintToFileReplacesOnlyWhatItMay)
+{
+    AddFiles({{"a.bin", 3000}});
+    const std::string dir = m_tmp / "out";
+    std::filesystem::create_directories(dir);
+    dumptest::WriteBytes(dir + "/target.pdf", "old target");
+    std::filesystem::create_symlink("target.pdf", dir + "/link.pdf");
+    dumptest::WriteBytes(dir + "/readonly.pdf", "keep");
+    ::chmod((dir + "/readonly.pdf").c_str(), 0444);
+    ASSERT_EQ(::mkfifo((dir + "/fifo.pdf").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir + "/folder.pdf");
+    const mode_t oldMask = ::umask(027);
+    const struct {
+        const char* name;
+        bool printed;
+    } cases[] = {{"new.pdf", true}, {"link.pdf", true}, {"readonly.pdf", false}, {"fifo.pdf", false},
+                 {"folder.pdf", false}, {"/dev/null", false}};
+    for (const auto& c : cases) {
+        const std::string out = c.name[0] == '/' ? std::string(c.name) : dir + "/" + c.name;
+        m_printer.setOutputFileName(QString::fromStdString(out));
+        m_view.m_aFiles[0].nPrinted = 0;
+        m_messages.clear();
+        AnswerRange({}, {});
+        RunChain([this] { m_printing->OnPrintDump(); });
+        EXPECT_EQ(m_view.m_aFiles[0].nPrinted, c.printed ? 1 : 0) << c.name;
+        if (!c.printed) {
+            ASSERT_EQ(m_messages.size(), 1u) << c.name;
+            EXPECT_EQ(m_messages[0].rfind("印刷を開始できませんでした。\n" + out + ": ", 0), 0u) << m_messages[0];
+        }
+    }
+    ::umask(oldMask);
+    EXPECT_EQ(printtest::PdfPages(dir + "/new.pdf"), 2);
+    struct stat st {};
+    ASSERT_EQ(::stat((dir + "/new.pdf").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);  // what the umask gives, not 0600
+    EXPECT_TRUE(std::filesystem::is_symlink(dir + "/link.pdf"));
+    EXPECT_EQ(printtest::PdfPages(dir + "/target.pdf"), 2);
+    EXPECT_EQ(dumptest::ReadAll(dir + "/readonly.pdf"), "keep");
+    EXPECT_TRUE(std::filesystem::is_fifo(dir + "/fifo.pdf"));
+    // Nothing but what was there and the new file: no job file left beside them.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 6);
+}
+
+// Qt's PDF writer says all went well when its writes failed (a full disk): such a job
+// is not handed over, its file is not flagged, and the earlier output stays.
+TEST_F(ViewPrintingTest, PdfThatCouldNotBeWrittenWholeIsNotHandedOver)
+{
+    // Thousands of blank pages (the file is empty now; the list counted them) make a PDF
+    // far larger than the work file, which stays empty: the limit below hits the PDF only.
+    dumptest::WriteBytes(m_folder + "/shrunk.bin", "");
+    m_view.AddFileEntry("shrunk.bin", 3000 * 2560);
+    m_view.m_aFiles[0].nMark = 1;
+    const std::string out = m_tmp / "old.pdf";
+    dumptest::WriteBytes(out, "an earlier output");
+    m_printer.setOutputFileName(QString::fromStdString(out));
+    AnswerRange({}, {});
+
+    // A disk with 64 KiB left, for this process: writes past it fail.
+    rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 64 * 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    RunChain([this] { m_printing->OnPrintDump(); });
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(m_view.m_aFiles[0].nPrinted, 0);
+    EXPECT_EQ(dumptest::ReadAll(out), "an earlier output");
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].rfind("印刷を開始できませんでした。\n" + out + ": ", 0), 0u) << m_messages[0];
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_tmp.Path()), {}), 3);  // no job file left
+}
+
+// A file that shrinks while its dump is written has no job and no flag: pages of a file
+// that is no longer there would come out blank under its name.
+TEST_F(ViewPrintingTest, FileShrinkingDuringItsDumpGetsNoJob)
+{
+    AddFiles({{"a.bin", 600 * 2560}, {"b.bin", 10}});
+    QTimer::singleShot(0, [this] { dumptest::WriteBytes(m_folder + "/a.bin", "tiny"); });
+    printtest::RecordJobs record(&m_jobs);
+    RunChain([this] { m_printing->OnPrintDump(); });
+    ASSERT_EQ(m_messages.size(), 2u);
+    EXPECT_EQ(m_messages[1], "ファイル読み込み失敗[" + m_folder + "/a.bin]");
+    ASSERT_EQ(m_jobs.Count(), 1);  // the chain goes on with the next file
+    EXPECT_TRUE(printtest::PdfText(m_jobs.Job(0), 1).contains("b.bin"));
+    EXPECT_EQ(m_view.m_aFiles[0].nPrinted, 0);
+    EXPECT_EQ(m_view.m_aFiles[1].nPrinted, 1);
+    EXPECT_EQ(WorkFilesLeft(), 0);
+}
+
+// Too little room for a dump: said before a byte is written, naming the work file and
+// the bytes; no job. Needs a small file system of its own, which only root can mount.
+TEST_F(ViewPrintingTest, NoRoomForTheWorkFileIsSaidFirst)
+{
+    const std::string small = m_tmp / "small";
+    std::filesystem::create_directories(small);
+    if (::geteuid() != 0 || ::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=256k") != 0)
+        GTEST_SKIP() << "a small file system needs root to mount";
+    struct Unmount {
+        std::string path;
+        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount{small};
+    AddFiles({{"big.bin", 100 * 1024}});
+    {
+        CWorkFile work(small);
+        m_printing->SetWorkFile(&work);
+        printtest::RecordJobs record(&m_jobs);
+        AnswerRange({}, {});
+        RunChain([this] { m_printing->OnPrintDump(); });
+        m_printing->SetWorkFile(&m_work);
+        ASSERT_EQ(m_messages.size(), 1u);
+        const std::string& text = m_messages[0];
+        EXPECT_EQ(text.rfind("ワークファイルの空き容量が足りません[" + small + "/vantrel-", 0), 0u) << text;
+        const std::uint64_t needed = DumpTextSize(DumpGeometry{m_folder + "/big.bin", 100 * 1024, 40}, 1, 40);
+        EXPECT_EQ(NoRoomMessage("w", needed, 0).substr(NoRoomMessage("w", needed, 0).find('\n')),
+                  text.substr(text.find('\n'), text.rfind('\n') - text.find('\n')) + "\n空き: 0 バイト")
+            << text;
+        EXPECT_NE(text.find("\n空き: "), std::string::npos) << text;
+        EXPECT_EQ(m_jobs.Count(), 0);
+        EXPECT_EQ(m_view.m_aFiles[0].nPrinted, 0);
+        EXPECT_TRUE(std::filesystem::is_empty(work.Folder()));
     }
 }
 
