@@ -1,0 +1,191 @@
+// A page range of a huge file: printing the last page of a 1 GiB sparse file, from the
+// print command to the PDF handed to the spooler, with the largest size the work file
+// reached, beside what the job cost when every job first dumped the whole file. And the
+// peak memory of a --pdf job at 2,000 and 20,000 pages.
+//
+//   QT_QPA_PLATFORM=offscreen build/bench/bench_range
+
+#include "app/cdc.h"
+#include "app/print_loop.h"
+#include "filelist/file_entry.h"
+#include "filelist/vantrel_view.h"
+#include "printing/dump_writer.h"
+#include "printing/print_range_dlg.h"
+#include "printing/view_printing.h"
+#include "printing/work_file.h"
+#include "textfile/text_file_writer.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::filesystem::path BenchFolder()
+{
+    static const std::filesystem::path folder = [] {
+        const char* env = std::getenv("VANTREL_BENCH_TMP");
+        std::filesystem::path base = env != nullptr && *env != '\0' ? env : std::filesystem::temp_directory_path();
+        base /= "vantrel_bench_range_" + std::to_string(::getpid());
+        std::filesystem::create_directories(base);
+        return base;
+    }();
+    return folder;
+}
+
+// A sparse file: reads cost no disk, the dump text is what it would be for any bytes.
+std::string SparseFile(const std::string& name, std::uint64_t size)
+{
+    const std::string path = (BenchFolder() / name).string();
+    std::ofstream(path, std::ios::binary).close();
+    std::filesystem::resize_file(path, size);
+    return path;
+}
+
+// Takes the finished job: notes when it arrived and how large the work file was then.
+class CTimingSpooler : public CPrintSpooler {
+public:
+    CTimingSpooler(Clock::time_point* arrived, std::uintmax_t* workSize, const CWorkFile* work)
+        : m_pArrived(arrived), m_pWorkSize(workSize), m_pWork(work)
+    {
+    }
+    bool Submit(const QString& pdfPath, const QString&, QString*) override
+    {
+        *m_pArrived = Clock::now();
+        std::error_code ec;
+        *m_pWorkSize = std::filesystem::file_size(m_pWork->Path(), ec);
+        QFile::remove(pdfPath);
+        return true;
+    }
+    QString PrinterName() const override { return "bench"; }
+    QString PortName() const override { return "bench"; }
+
+private:
+    Clock::time_point* m_pArrived;
+    std::uintmax_t* m_pWorkSize;
+    const CWorkFile* m_pWork;
+};
+
+void BM_LastPageOf1GiB(benchmark::State& state)
+{
+    const std::uint64_t size = 1ull << 30;
+    const std::string file = SparseFile("huge.bin", size);
+    const std::int64_t pages = PageCount(static_cast<std::int64_t>(size));
+    CVantrelView view;
+    view.m_strFolder = BenchFolder().string();
+    view.AddFileEntry("huge.bin", static_cast<std::int64_t>(size));
+    view.m_aFiles[0].nMark = 1;
+    QPrinter printer(QPrinter::HighResolution);
+    ConfigurePdfPrinter(printer, 600);
+    printer.setOutputFileName(QString::fromStdString((BenchFolder() / "unused.pdf").string()));
+    CWorkFile work(BenchFolder().string());
+    CViewPrinting& printing = CViewPrinting::Of(&view);
+    printing.SetPrinter(&printer);
+    printing.SetWorkFile(&work);
+    Clock::time_point arrived;
+    std::uintmax_t workSize = 0;
+    SetSpoolerFactory([&](const QPrinter&) { return std::make_unique<CTimingSpooler>(&arrived, &workSize, &work); });
+
+    for (auto _ : state) {
+        // The range dialog: the last page only.
+        QTimer::singleShot(0, [pages] {
+            auto* dlg = qobject_cast<CPrintRangeDlg*>(QApplication::activeModalWidget());
+            if (dlg == nullptr)
+                return;
+            dlg->findChildren<QRadioButton*>()[1]->click();
+            dlg->FromEdit()->setText(QString::number(pages));
+            dlg->ToEdit()->setText(QString::number(pages));
+            qobject_cast<QPushButton*>(dlg->Control(1))->click();
+        });
+        const Clock::time_point start = Clock::now();
+        printing.OnPrintDump();
+        for (int i = 0; i < 100 && view.m_bPrinting; ++i)
+            QCoreApplication::processEvents();
+        state.SetIterationTime(std::chrono::duration<double>(arrived - start).count());
+    }
+    SetSpoolerFactory({});
+    state.counters["work_file_bytes"] = static_cast<double>(workSize);
+}
+BENCHMARK(BM_LastPageOf1GiB)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// What every job did before it wrote only its pages: the whole dump first.
+void BM_WholeDumpOf1GiB(benchmark::State& state)
+{
+    const std::string file = SparseFile("huge.bin", 1ull << 30);
+    const std::string work = (BenchFolder() / "whole.txt").string();
+    for (auto _ : state) {
+        CTextFileWriter out;
+        out.Open(work);
+        const DumpResult r = WriteDumpFile(file, out, 0);
+        out.Close();
+        if (r.status != DumpStatus::Done)
+            state.SkipWithError("the whole dump failed");
+        state.counters["work_file_bytes"] = static_cast<double>(std::filesystem::file_size(work));
+        std::filesystem::remove(work);
+    }
+}
+BENCHMARK(BM_WholeDumpOf1GiB)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Peak memory of vantrel-dump --pdf for a job of pages pages, in a fresh process.
+void BM_PdfJobPeakMemory(benchmark::State& state)
+{
+    const std::int64_t pages = state.range(0);
+    const std::string file = SparseFile("pages" + std::to_string(pages) + ".bin", static_cast<std::uint64_t>(pages) * 2560);
+    const std::string out = (BenchFolder() / "job.pdf").string();
+    const std::string exe = VANTREL_DUMP_EXE;
+    for (auto _ : state) {
+        std::vector<std::string> args{exe, "--pdf", out, file};
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        pid_t pid = 0;
+        if (::posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+            state.SkipWithError("cannot start vantrel-dump");
+            break;
+        }
+        int status = 0;
+        struct rusage usage {};
+        ::wait4(pid, &status, 0, &usage);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            state.SkipWithError("vantrel-dump failed");
+        state.counters["peak_rss_MiB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+        std::filesystem::remove(out);
+    }
+}
+BENCHMARK(BM_PdfJobPeakMemory)->Arg(2000)->Arg(20000)->Unit(benchmark::kSecond)->Iterations(1);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    InstallFontSubstitutions();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::filesystem::remove_all(BenchFolder());
+    return 0;
+}
