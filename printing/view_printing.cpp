@@ -307,8 +307,12 @@ void CViewPrinting::OnPreviewDump()
         else
             view->OnCmdMsg(ID_FILE_PRINT, nullptr);
     });
-    if (m_pPreview == nullptr)
+    if (m_pPreview == nullptr) {
+        // No preview (no printer to lay it out for): its pages are not needed.
+        m_bDumpReady = false;
+        WorkFile().RemoveFile();
         return;
+    }
     // While the preview stands in the view's place only its own commands act.
     connect(m_pPreview, &CPrintPreview::closed, view, &CVantrelView::commandStateChanged);
     emit view->commandStateChanged();

@@ -426,6 +426,23 @@ TEST_F(ViewPrintingTest, PreviewPrintButtonRunsThePrintCommand)
     frame.takeCentralWidget();
 }
 
+// A preview that cannot open (no printer to lay it out for) leaves no work file.
+TEST_F(ViewPrintingTest, PreviewThatCannotOpenLeavesNothing)
+{
+    AddFiles({{"three.bin", 3 * 2560}});
+    QPrinter none(QPrinter::HighResolution);
+    none.setOutputFormat(QPrinter::PdfFormat);  // nothing to print to
+    m_printing->SetPrinter(&none);
+    SetSchedulerProbe([] { return QString("scheduler is not running"); });
+    m_printing->OnPreviewDump();
+    SetSchedulerProbe({});
+    EXPECT_EQ(m_printing->Preview(), nullptr);
+    EXPECT_EQ(m_messages, std::vector<std::string>{"印刷を開始できませんでした。\nscheduler is not running\nファイル: " +
+                                                   m_folder + "/three.bin"});
+    EXPECT_EQ(WorkFilesLeft(), 0);
+    EXPECT_FALSE(m_view.m_bPrinting);
+}
+
 TEST_F(ViewPrintingTest, PreviewShowsAtMostFivePagesAndFlagsNothing)
 {
     AddFiles({{"twelve.bin", 12 * 2560}});
