@@ -2,6 +2,7 @@
 
 #include "app/cdc.h"
 #include "app/message_box.h"
+#include "app/pdf_job_printer.h"
 #include "app/print_status_dlg.h"
 #include "app/vantrel_app.h"
 
@@ -294,7 +295,7 @@ void RunPrintLoop(CPrintHooks& hooks)
     if (folder.isEmpty())
         folder = QDir::tempPath();
     QTemporaryFile file(folder + "/.vantrel-job-XXXXXX.pdf");
-    QPrinter job(QPrinter::HighResolution);
+    CPdfJobPrinter job;
     ConfigurePdfPrinter(job, *info.m_pPrinter);
     job.setDocName(title);
     job.setCreator("Vantrel");

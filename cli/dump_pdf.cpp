@@ -1,6 +1,7 @@
 #include "cli/dump_pdf.h"
 
 #include "app/cdc.h"
+#include "app/pdf_job_printer.h"
 #include "app/print_loop.h"
 #include "printing/dump_pages.h"
 #include "printing/dump_writer.h"
@@ -66,7 +67,7 @@ int WriteDumpPdf(const std::string& out, const std::vector<std::string>& files, 
         return 1;
     }
     pdf.close();
-    QPrinter printer(QPrinter::HighResolution);
+    CPdfJobPrinter printer;
     ConfigurePdfPrinter(printer, kPdfResolution);
     printer.setOutputFileName(pdf.fileName());
     printer.setCreator("vantrel-dump");

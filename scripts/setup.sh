@@ -7,6 +7,8 @@ VANTREL_PACKAGES=(
   fonts-ipafont
   googletest libgtest-dev libbenchmark-dev
   poppler-utils cups printer-driver-cups-pdf
+  ghostscript fonts-dejavu-core fonts-urw-base35
+  enscript
 )
 
 vantrel_say() { printf '== %s\n' "$*"; }
