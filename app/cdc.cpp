@@ -1,14 +1,20 @@
 #include "app/cdc.h"
 
+#include "app/pdf_engine.h"
+
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGlyphRun>
 #include <QGuiApplication>
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPalette>
 #include <QPolygon>
+#include <QRawFont>
+#include <QTextLayout>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -187,6 +193,19 @@ QFont FontForLogFont(const CLogFont& lf, QPaintDevice* device)
     return FontCellForLogFont(lf, device).font;
 }
 
+// The glyphs of "0123456789ABCDEF" and the blank in one font on one device, with the
+// advance shaping gives each; usable only where all are the same (a fixed pitch), so the
+// glyph in column i stands i advances from the start, where shaped text puts it.
+struct CDC::HexGlyphs {
+    QFont font;
+    QPaintDevice* device = nullptr;
+    bool usable = false;
+    QRawFont rawFont;
+    std::array<quint32, 128> glyph{};
+    std::array<bool, 128> covered{};
+    qreal advance = 0;
+};
+
 CDC::CDC(QPainter* painter, QPaintDevice* attribDevice)
     : m_pPainter(painter), m_pAttrib(attribDevice ? attribDevice : painter->device())
 {
@@ -324,12 +343,77 @@ bool CDC::TextOut(int x, int y, const std::string& text)
 {
     const QString str = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     const CFontCell& cell = CurrentFont();
-    const int width = QFontMetrics(cell.font, m_pAttrib).horizontalAdvance(str);
     if (m_nBkMode == OPAQUE)
-        FillPixels(x, y, width, cell.ascent + cell.descent, m_crBk);
+        FillPixels(x, y, QFontMetrics(cell.font, m_pAttrib).horizontalAdvance(str), cell.ascent + cell.descent, m_crBk);
+    if (CPdfEngine* pdf = CPdfEngine::Of(m_pPainter)) {
+        // Shaped once, where the painter would shape it twice.
+        pdf->DrawText(QPointF(x, y + cell.ascent), str, cell.font, ToQColor(m_crText));
+        return true;
+    }
     m_pPainter->setFont(cell.font);
     m_pPainter->setPen(ToQColor(m_crText));
     m_pPainter->drawText(QPoint(x, y + cell.ascent), str);
+    return true;
+}
+
+const CDC::HexGlyphs* CDC::HexGlyphsFor(const CFontCell& cell)
+{
+    QPaintDevice* device = m_pPainter->device();
+    if (m_pHexGlyphs != nullptr && m_pHexGlyphs->device == device && m_pHexGlyphs->font == cell.font)
+        return m_pHexGlyphs->usable ? m_pHexGlyphs.get() : nullptr;
+    auto glyphs = std::make_unique<HexGlyphs>();
+    glyphs->font = cell.font;
+    glyphs->device = device;
+    // Shaped as TextOut shapes them; each character once and the first again, so that
+    // every one has an advance.
+    static const QString kChars = QStringLiteral("0123456789ABCDEF 0");
+    QTextLayout layout(kChars, cell.font, device);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    const QList<QGlyphRun> runs = layout.glyphRuns();
+    if (runs.size() == 1 && runs[0].glyphIndexes().size() == kChars.size()) {
+        const QList<quint32> indexes = runs[0].glyphIndexes();
+        const QList<QPointF> positions = runs[0].positions();
+        glyphs->rawFont = runs[0].rawFont();
+        glyphs->advance = positions[1].x() - positions[0].x();
+        glyphs->usable = glyphs->advance > 0;
+        for (qsizetype i = 0; i + 1 < kChars.size(); ++i) {
+            const auto c = static_cast<unsigned char>(kChars[i].unicode());
+            glyphs->glyph[c] = indexes[i];
+            glyphs->covered[c] = true;
+            if (positions[i + 1].x() - positions[i].x() != glyphs->advance || positions[i].y() != positions[0].y())
+                glyphs->usable = false;
+        }
+    }
+    m_pHexGlyphs = std::move(glyphs);
+    return m_pHexGlyphs->usable ? m_pHexGlyphs.get() : nullptr;
+}
+
+bool CDC::TextOutHex(int x, int y, std::string_view text)
+{
+    CPdfEngine* pdf = CPdfEngine::Of(m_pPainter);
+    if (pdf == nullptr)
+        return TextOut(x, y, std::string(text));
+    const CFontCell& cell = CurrentFont();
+    const HexGlyphs* glyphs = HexGlyphsFor(cell);
+    if (glyphs == nullptr || !std::all_of(text.begin(), text.end(), [glyphs](char c) {
+            return static_cast<unsigned char>(c) < glyphs->covered.size() && glyphs->covered[static_cast<unsigned char>(c)];
+        }))
+        return TextOut(x, y, std::string(text));
+    if (m_nBkMode == OPAQUE)
+        FillPixels(x, y, GetTextExtent(std::string(text)).cx, cell.ascent + cell.descent, m_crBk);
+    m_hexIndexes.resize(text.size());
+    m_hexPositions.resize(text.size());
+    m_hexChars.resize(text.size());
+    const qreal baseline = y + cell.ascent;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        m_hexIndexes[i] = glyphs->glyph[c];
+        m_hexPositions[i] = QPointF(x + static_cast<qreal>(i) * glyphs->advance, baseline);
+        m_hexChars[i] = c;
+    }
+    pdf->DrawGlyphs(glyphs->rawFont, m_hexIndexes, m_hexPositions, m_hexChars, ToQColor(m_crText));
     return true;
 }
 

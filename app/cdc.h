@@ -2,11 +2,13 @@
 
 #include <QFont>
 #include <QPen>
+#include <QPointF>
 #include <QTransform>
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QPainter;
@@ -144,6 +146,11 @@ public:
     void FillSolidRect(int x, int y, int cx, int cy, COLORREF color);
     void FillSolidRect(const CRect& rc, COLORREF color);
     bool TextOut(int x, int y, const std::string& text);
+    // TextOut for text of hexadecimal digits and blanks only, such as a dump line: on a
+    // job's PDF those glyphs are shaped once per font and the text goes out as one run of
+    // glyphs at the positions shaping gives them. Other text and other devices (the
+    // screen, the preview's recorded pages) take TextOut.
+    bool TextOutHex(int x, int y, std::string_view text);
     CSize GetTextExtent(const std::string& text);
     int GetDeviceCaps(int index) const;
 
@@ -164,7 +171,9 @@ public:
     const CFontCell& CurrentFont() const;
 
 private:
+    struct HexGlyphs;
     void FillPixels(int x, int y, int cx, int cy, COLORREF color);
+    const HexGlyphs* HexGlyphsFor(const CFontCell& cell);
 
     QPainter* m_pPainter;
     QPaintDevice* m_pAttrib;
@@ -176,4 +185,8 @@ private:
     COLORREF m_crText = 0;
     COLORREF m_crBk = RGB(255, 255, 255);
     QTransform m_baseTransform;
+    std::unique_ptr<HexGlyphs> m_pHexGlyphs;
+    std::vector<quint32> m_hexIndexes;
+    std::vector<QPointF> m_hexPositions;
+    std::vector<char32_t> m_hexChars;
 };

@@ -2,6 +2,7 @@
 
 #include "app/cdc.h"
 #include "app/message_box.h"
+#include "app/pdf_job_printer.h"
 #include "app/print_status_dlg.h"
 #include "app/vantrel_app.h"
 #include "textfile/output_file.h"
@@ -13,7 +14,6 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -264,12 +264,6 @@ void ConfigurePdfPrinter(QPrinter& printer, int resolution)
     printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
 }
 
-void ConfigurePdfWriter(QPdfWriter& writer, int resolution)
-{
-    writer.setResolution(resolution);
-    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
-}
-
 void ConfigurePdfPrinter(QPrinter& printer, const QPrinter& target)
 {
     ConfigurePdfPrinter(printer, target.resolution());
@@ -345,7 +339,7 @@ void RunPrintLoop(CPrintHooks& hooks)
     if (folder.isEmpty())
         folder = QDir::tempPath();
     QTemporaryFile file(folder + "/.vantrel-job-XXXXXX.pdf");
-    QPrinter job(QPrinter::HighResolution);
+    CPdfJobPrinter job;
     ConfigurePdfPrinter(job, *info.m_pPrinter);
     job.setDocName(title);
     job.setCreator("Vantrel");

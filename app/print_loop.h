@@ -9,7 +9,6 @@
 #include <string>
 
 class CDC;
-class QPdfWriter;
 class QPrinter;
 class QWidget;
 
@@ -124,8 +123,6 @@ void SetSchedulerProbe(SchedulerProbe probe);
 // paper's corner. Used by the print loop, the preview and the command-line tool.
 void ConfigurePdfPrinter(QPrinter& printer, const QPrinter& target);
 void ConfigurePdfPrinter(QPrinter& printer, int resolution);
-// The same pages for a PDF written to a device of our own (a file opened by its bytes).
-void ConfigurePdfWriter(QPdfWriter& writer, int resolution);
 
 // Lets the window handle waiting events; false once the application was asked to quit,
 // then the caller stops its work at once.

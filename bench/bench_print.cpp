@@ -1,10 +1,18 @@
 // Printing figures: opening the preview of a 100 MiB file (only its first five pages are
-// dumped and drawn), and drawing one page of a long dump, page 1 beside page 10,000.
+// dumped and drawn); drawing one page of a long dump, page 1 beside page 10,000; and a
+// whole job of 820 pages (a 2 MiB file) into a PDF beside enscript laying out the same
+// dump text on 88-line pages plus ps2pdf making a PDF of that, in the same run, with the
+// peak memory of a job at 820 and at 20,000 pages.
 //
 //   build/bench/bench_print --benchmark_filter=Preview
 //   build/bench/bench_print --benchmark_filter=DrawPage
+//   build/bench/bench_print --benchmark_filter='Job|Draw820'
+//
+// Jobs run as child processes and count the CPU seconds (user + system) they and their
+// own children used; the summary at the end gives the ratios.
 
 #include "app/cdc.h"
+#include "app/pdf_job_printer.h"
 #include "app/print_loop.h"
 #include "filelist/vantrel_view.h"
 #include "printing/dump_pages.h"
@@ -22,14 +30,25 @@
 
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
+extern char** environ;
+
 namespace {
+
+constexpr std::int64_t kJobPages = 820;  // a 2 MiB file
 
 std::filesystem::path BenchFolder()
 {
@@ -145,6 +164,211 @@ void BM_DrawPage(benchmark::State& state)
 }
 BENCHMARK(BM_DrawPage)->Arg(1)->Arg(10000)->Unit(benchmark::kMillisecond);
 
+// User plus system seconds of this process or of its waited-for children.
+double CpuSeconds(int who)
+{
+    struct rusage usage {};
+    ::getrusage(who, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+struct ChildRun {
+    bool ok = false;
+    double cpu = 0;     // seconds, the child and what it waited for
+    long peakKiB = 0;   // the child's own peak resident memory
+};
+
+ChildRun RunChild(std::vector<std::string> args)
+{
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t quiet;
+    ::posix_spawn_file_actions_init(&quiet);
+    ::posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+    const double before = CpuSeconds(RUSAGE_CHILDREN);
+    pid_t pid = 0;
+    const int spawned = ::posix_spawnp(&pid, argv[0], &quiet, nullptr, argv.data(), environ);
+    ::posix_spawn_file_actions_destroy(&quiet);
+    ChildRun run;
+    if (spawned != 0)
+        return run;
+    int status = 0;
+    struct rusage usage {};
+    ::wait4(pid, &status, 0, &usage);
+    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    run.cpu = CpuSeconds(RUSAGE_CHILDREN) - before;
+    run.peakKiB = usage.ru_maxrss;
+    return run;
+}
+
+double KiBPerPage(const std::string& pdf, std::int64_t pages)
+{
+    std::error_code ec;
+    return static_cast<double>(std::filesystem::file_size(pdf, ec)) / 1024.0 / static_cast<double>(pages);
+}
+
+// The job's file and its dump text as the text tools take it: line feeds, and the empty
+// line before the first header left out, so that every 88 lines make one printed page.
+struct JobInput {
+    std::string source;
+    std::string text;
+};
+
+const JobInput& TheJobInput()
+{
+    static const JobInput input = [] {
+        JobInput in;
+        in.source = SampleFile("job.bin", kJobPages * 2560);
+        const std::string work = (BenchFolder() / "WkFile-job.txt").string();
+        CTextFileWriter out;
+        out.Open(work);
+        WriteDumpFile(in.source, out, 0);
+        out.Close();
+        std::ifstream dump(work, std::ios::binary);
+        std::string all((std::istreambuf_iterator<char>(dump)), std::istreambuf_iterator<char>());
+        std::string text;
+        text.reserve(all.size());
+        for (char c : all.substr(all.find('\n') + 1))
+            if (c != '\r')
+                text.push_back(c);
+        in.text = (BenchFolder() / "job.txt").string();
+        std::ofstream(in.text, std::ios::binary) << text;
+        return in;
+    }();
+    return input;
+}
+
+struct JobFigures {
+    double msPerPage = 0;
+    double kibPerPage = 0;
+};
+JobFigures g_ours, g_tools;
+long g_peakKiB[2] = {0, 0};
+double g_drawMs[2] = {0, 0};
+
+void Report(benchmark::State& state, JobFigures& figures, double cpu, const std::string& pdf, std::int64_t pages)
+{
+    figures.msPerPage = cpu * 1000 / static_cast<double>(state.iterations()) / static_cast<double>(pages);
+    figures.kibPerPage = KiBPerPage(pdf, pages);
+    state.counters["cpu_ms_per_page"] = figures.msPerPage;
+    state.counters["KiB_per_page"] = figures.kibPerPage;
+}
+
+// vantrel-dump --pdf: the dump written to a work file and every page drawn by the
+// printer's page code into one PDF.
+void BM_JobVantrelDump(benchmark::State& state)
+{
+    const JobInput& input = TheJobInput();
+    const std::string pdf = (BenchFolder() / "job-vantrel.pdf").string();
+    double cpu = 0;
+    for (auto _ : state) {
+        const ChildRun run = RunChild({VANTREL_DUMP_EXE, "--pdf", pdf, input.source});
+        if (!run.ok) {
+            state.SkipWithError("vantrel-dump failed");
+            return;
+        }
+        state.SetIterationTime(run.cpu);
+        cpu += run.cpu;
+    }
+    Report(state, g_ours, cpu, pdf, kJobPages);
+}
+BENCHMARK(BM_JobVantrelDump)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// enscript laying the same dump text out on 88-line pages (small enough to keep a line
+// whole), then ps2pdf turning that into a PDF.
+void BM_JobEnscriptPs2pdf(benchmark::State& state)
+{
+    const JobInput& input = TheJobInput();
+    const std::string ps = (BenchFolder() / "job-enscript.ps").string();
+    const std::string pdf = (BenchFolder() / "job-enscript.pdf").string();
+    double cpu = 0;
+    for (auto _ : state) {
+        const ChildRun layout = RunChild({"enscript", "-q", "-B", "-L", "88", "-f", "Courier7", "-p", ps, input.text});
+        const ChildRun convert = RunChild({"ps2pdf", ps, pdf});
+        if (!layout.ok || !convert.ok) {
+            state.SkipWithError("enscript or ps2pdf failed (are they installed?)");
+            return;
+        }
+        state.SetIterationTime(layout.cpu + convert.cpu);
+        cpu += layout.cpu + convert.cpu;
+    }
+    Report(state, g_tools, cpu, pdf, kJobPages);
+}
+BENCHMARK(BM_JobEnscriptPs2pdf)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Peak memory of a whole vantrel-dump --pdf job: the same at 820 pages and at 20,000.
+void BM_JobPeakMemory(benchmark::State& state)
+{
+    const std::int64_t pages = state.range(0);
+    const std::string source = SampleFile("memory-" + std::to_string(pages) + ".bin", static_cast<std::uint64_t>(pages) * 2560);
+    const std::string pdf = (BenchFolder() / "memory.pdf").string();
+    ChildRun run;
+    for (auto _ : state) {
+        run = RunChild({VANTREL_DUMP_EXE, "--pdf", pdf, source});
+        if (!run.ok) {
+            state.SkipWithError("vantrel-dump failed");
+            return;
+        }
+        state.SetIterationTime(run.cpu);
+    }
+    g_peakKiB[pages == kJobPages ? 0 : 1] = run.peakKiB;
+    state.counters["peak_MiB"] = static_cast<double>(run.peakKiB) / 1024.0;
+    state.counters["cpu_ms_per_page"] = run.cpu * 1000 / static_cast<double>(pages);
+    state.counters["KiB_per_page"] = KiBPerPage(pdf, pages);
+    std::error_code ec;
+    std::filesystem::remove(pdf, ec);
+}
+BENCHMARK(BM_JobPeakMemory)->Arg(kJobPages)->Arg(20000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The pages as they were drawn before, for scale: every line through TextOut on Qt's own
+// PDF engine.
+void OldDrawDumpPage(CDC* pDC, const std::vector<std::string>& lines)
+{
+    const DumpPageLayout layout = DumpPageLayoutFor(pDC);
+    CFont font;
+    font.CreateFontIndirect(layout.font);
+    CFont* oldFont = pDC->SelectObject(&font);
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (!lines[i].empty())
+            pDC->TextOut(layout.x, layout.y0 + static_cast<int>(i) * layout.h, lines[i]);
+    pDC->SelectObject(oldFont);
+}
+
+// The 820 pages drawn in this process from the work file, now (0) and the old way (1).
+void BM_Draw820Pages(benchmark::State& state)
+{
+    const JobInput& input = TheJobInput();
+    const DumpGeometry geometry{input.source, kJobPages * 2560, kJobPages};
+    const std::string work = (BenchFolder() / "WkFile-job.txt").string();
+    const bool old = state.range(0) == 1;
+    std::vector<std::string> lines;
+    const double cpu = CpuSeconds(RUSAGE_SELF);
+    for (auto _ : state) {
+        std::unique_ptr<QPrinter> printer = old ? std::make_unique<QPrinter>(QPrinter::HighResolution)
+                                                : std::make_unique<CPdfJobPrinter>();
+        ConfigurePdfPrinter(*printer, 1200);
+        printer->setOutputFileName(QString::fromStdString((BenchFolder() / "draw.pdf").string()));
+        QPainter painter(printer.get());
+        {
+            CDC dc(&painter, printer.get());
+            for (std::int64_t page = 1; page <= kJobPages; ++page) {
+                if (page > 1)
+                    printer->newPage();
+                ReadDumpPage(work, geometry, page, lines);
+                old ? OldDrawDumpPage(&dc, lines) : DrawDumpPage(&dc, lines);
+            }
+        }
+        painter.end();
+    }
+    g_drawMs[old ? 1 : 0] =
+        (CpuSeconds(RUSAGE_SELF) - cpu) * 1000 / static_cast<double>(state.iterations()) / kJobPages;
+    state.counters["cpu_ms_per_page"] = g_drawMs[old ? 1 : 0];
+}
+BENCHMARK(BM_Draw820Pages)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -156,6 +380,20 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    if (g_ours.msPerPage > 0 && g_tools.msPerPage > 0) {
+        std::printf("\nCPU a printed page, %lld pages: vantrel-dump --pdf %.3f ms, enscript + ps2pdf %.3f ms, "
+                    "ratio %.2f (target at most 0.5)\n",
+                    static_cast<long long>(kJobPages), g_ours.msPerPage, g_tools.msPerPage,
+                    g_ours.msPerPage / g_tools.msPerPage);
+        std::printf("bytes a page: vantrel-dump --pdf %.2f KiB, enscript + ps2pdf %.2f KiB\n", g_ours.kibPerPage,
+                    g_tools.kibPerPage);
+    }
+    if (g_peakKiB[0] > 0 && g_peakKiB[1] > 0)
+        std::printf("peak memory of a job: %.1f MiB at %lld pages, %.1f MiB at 20000 pages\n", g_peakKiB[0] / 1024.0,
+                    static_cast<long long>(kJobPages), g_peakKiB[1] / 1024.0);
+    if (g_drawMs[0] > 0 && g_drawMs[1] > 0)
+        std::printf("drawing a page in process: %.3f ms now, %.3f ms the old way, %.1f times faster\n", g_drawMs[0],
+                    g_drawMs[1], g_drawMs[1] / g_drawMs[0]);
     std::error_code ec;
     std::filesystem::remove_all(BenchFolder(), ec);
     return 0;

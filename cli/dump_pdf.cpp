@@ -1,6 +1,7 @@
 #include "cli/dump_pdf.h"
 
 #include "app/cdc.h"
+#include "app/pdf_job_printer.h"
 #include "app/print_loop.h"
 #include "cli/exit_cleanup.h"
 #include "printing/dump_pages.h"
@@ -11,10 +12,8 @@
 #include "textfile/output_file.h"
 #include "textfile/text_file_writer.h"
 
-#include <QFile>
 #include <QGuiApplication>
 #include <QPainter>
-#include <QPdfWriter>
 
 #include <cerrno>
 #include <cstdio>
@@ -90,17 +89,14 @@ int WriteDumpPdf(const std::string& out, const std::vector<std::string>& files, 
         Error("出力を作れません[" + out + "] (cannot create output): " + Reason(err));
         return 1;
     }
-    QFile device;
-    if (!device.open(pdf.Fd(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
-        Error("出力を作れません[" + out + "] (cannot create output)");
-        return 1;
-    }
-    QPdfWriter writer(&device);
-    ConfigurePdfWriter(writer, kPdfResolution);
-    writer.setCreator("vantrel-dump");
-    writer.setTitle(TitleOf(out));
+    // The printer's own PDF pages, into the file opened by its bytes.
+    CPdfJobPrinter printer;
+    ConfigurePdfPrinter(printer, kPdfResolution);
+    printer.SetOutputHandle(pdf.Fd());
+    printer.setCreator("vantrel-dump");
+    printer.setDocName(TitleOf(out));
     QPainter painter;
-    if (!painter.begin(&writer)) {
+    if (!painter.begin(&printer)) {
         Error("出力を作れません[" + out + "] (cannot create output)");
         return 1;
     }
@@ -109,7 +105,7 @@ int WriteDumpPdf(const std::string& out, const std::vector<std::string>& files, 
     bool firstPage = true;
     bool abandon = false;
     {
-        CDC dc(&painter, &writer);
+        CDC dc(&painter, &printer);
         std::vector<std::string> lines;
         for (const std::string& path : files) {
             // Only the pages that are printed are written.
@@ -166,7 +162,7 @@ int WriteDumpPdf(const std::string& out, const std::vector<std::string>& files, 
             DumpGeometry geometry{path, result.length, result.pageTotal, first};
             for (std::int64_t page = first; page <= last; ++page) {
                 if (!firstPage)
-                    writer.newPage();
+                    printer.newPage();
                 firstPage = false;
                 // A page the dump does not hold (an empty file) comes out blank, as on paper.
                 if (ReadDumpPage(workPath, geometry, page, lines))
@@ -178,13 +174,12 @@ int WriteDumpPdf(const std::string& out, const std::vector<std::string>& files, 
     // Qt's PDF writer reports success although its writes failed (a full disk): the file
     // itself must show it is whole before it replaces anything.
     const bool ended = painter.end();
-    device.close();
     work.Remove();
     // A range out of bounds, a dump that failed or no page at all: an earlier file of
     // that name stays as it was.
     if (abandon || firstPage)
         return code;
-    if (!ended || device.error() != QFileDevice::NoError || !PdfComplete(pdf.TempPath())) {
+    if (!ended || !PdfComplete(pdf.TempPath())) {
         Error("出力の書き込みに失敗しました[" + out + "] (cannot write output)");
         return 1;
     }

@@ -37,24 +37,34 @@ double MmToPixels(CDC* pDC, double mm)
     return pDC->GetDeviceCaps(LOGPIXELSY) * mm * 0.03937007874015748;
 }
 
+DumpPageLayout DumpPageLayoutFor(CDC* pDC)
+{
+    DumpPageLayout layout;
+    layout.x = static_cast<int>(MmToPixels(pDC, kLeftMm));
+    layout.y0 = static_cast<int>(MmToPixels(pDC, kTopMm));
+    layout.h = static_cast<int>(MmToPixels(pDC, kPitchMm));
+    layout.font.lfHeight = layout.h;
+    layout.font.lfCharSet = DEFAULT_CHARSET;
+    layout.font.lfFaceName = "ＭＳ 明朝";
+    return layout;
+}
+
 void DrawDumpPage(CDC* pDC, const std::vector<std::string>& lines)
 {
-    const int x = static_cast<int>(MmToPixels(pDC, kLeftMm));
-    const int y0 = static_cast<int>(MmToPixels(pDC, kTopMm));
-    const int h = static_cast<int>(MmToPixels(pDC, kPitchMm));
-    CLogFont lf;
-    lf.lfHeight = h;
-    lf.lfCharSet = DEFAULT_CHARSET;
-    lf.lfFaceName = "ＭＳ 明朝";
+    const DumpPageLayout layout = DumpPageLayoutFor(pDC);
     CFont font;
-    font.CreateFontIndirect(lf);
+    font.CreateFontIndirect(layout.font);
     CFont* oldFont = pDC->SelectObject(&font);
-    int y = y0;
+    // Every line lies on blank paper, so the opaque box TextOut would fill under it
+    // paints nothing new.
+    const int oldMode = pDC->SetBkMode(TRANSPARENT);
+    int y = layout.y0;
     for (const std::string& line : lines) {
         if (!line.empty())
-            pDC->TextOut(x, y, line);
-        y += h;
+            pDC->TextOutHex(layout.x, y, line);
+        y += layout.h;
     }
+    pDC->SetBkMode(oldMode);
     pDC->SelectObject(oldFont);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/cdc.h"
 #include "app/print_loop.h"
 #include "app/print_preview.h"
 #include "printing/dump_pages.h"
@@ -24,6 +25,14 @@ extern const QEvent::Type g_nMsgContinuePrt;
 
 // Printer pixels for a length on paper: vertical resolution x millimetres / 25.4, unrounded.
 double MmToPixels(CDC* pDC, double mm);
+// Where a dump page's lines go in printer pixels, and their font.
+struct DumpPageLayout {
+    int x = 0;   // left edge of every line
+    int y0 = 0;  // top of the header line
+    int h = 0;   // line pitch and cell height
+    CLogFont font;
+};
+DumpPageLayout DumpPageLayoutFor(CDC* pDC);
 // Draws one dump page (header first) at its fixed millimetre positions in "ＭＳ 明朝".
 void DrawDumpPage(CDC* pDC, const std::vector<std::string>& lines);
 

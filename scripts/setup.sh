@@ -6,7 +6,9 @@ VANTREL_PACKAGES=(
   qt6-base-dev libgl-dev
   fonts-ipafont
   googletest libgtest-dev libbenchmark-dev
-  poppler-utils cups printer-driver-cups-pdf ghostscript
+  poppler-utils cups printer-driver-cups-pdf
+  ghostscript fonts-dejavu-core fonts-urw-base35
+  enscript
 )
 
 vantrel_say() { printf '== %s\n' "$*"; }

@@ -4,7 +4,8 @@ if(VANTREL_GUI)
     ${CMAKE_CURRENT_LIST_DIR}/print_test_main.cpp
     ${CMAKE_CURRENT_LIST_DIR}/print_range_dlg_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/view_printing_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/dump_pdf_test.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/dump_pdf_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/page_drawing_test.cpp)
   target_include_directories(vantrel_print_job_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   # The --pdf tests run the real program.
   add_dependencies(vantrel_print_job_tests vantrel-dump)

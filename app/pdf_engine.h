@@ -1,0 +1,146 @@
+#pragma once
+
+#include <QColor>
+#include <QFile>
+#include <QPageLayout>
+#include <QPaintEngine>
+#include <QPainterPath>
+#include <QPen>
+#include <QPrintEngine>
+#include <QPrinter>
+#include <QRawFont>
+#include <QTransform>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+class CPdfFont;
+
+// Writes what is painted on a job's printer straight into a PDF file. Text goes out as
+// strings of one-byte codes in embedded subset fonts, one font object per face for the
+// whole document, and each page's content is compressed once. (Qt's own PDF engine writes
+// a move of its own for every glyph and compresses that: drawing the pages took longer
+// than anything else in a job.) Paths and rectangles are filled in solid colours as Qt's
+// engine fills them, images are kept without loss, colours are opaque; gradients and
+// patterns the painter hands over as images.
+//
+// The settings and the metrics are those of Qt's PDF printer, kept in a printer of their
+// own, so a page has the same size and resolution as before.
+class CPdfEngine : public QPaintEngine, public QPrintEngine {
+public:
+    static constexpr QPaintEngine::Type kType = QPaintEngine::User;
+
+    CPdfEngine();
+    ~CPdfEngine() override;
+    CPdfEngine(const CPdfEngine&) = delete;
+    CPdfEngine& operator=(const CPdfEngine&) = delete;
+
+    // The engine painter paints with, or null when it paints on anything else.
+    static CPdfEngine* Of(QPainter* painter);
+    // Writes into this open file instead of the printer's output file name (a file
+    // opened by its bytes, whatever its name); the handle stays open after end().
+    void SetOutputHandle(int fd) { m_nOutputFd = fd; }
+
+    // The glyphs of font at their positions (baselines, in the painter's coordinates) in
+    // color. chars holds the character each glyph shows, 0 where unknown, for text
+    // extraction.
+    void DrawGlyphs(const QRawFont& font, std::span<const quint32> glyphs, std::span<const QPointF> positions,
+                    std::span<const char32_t> chars, const QColor& color);
+    // text shaped in font from origin on its baseline, where QPainter::drawText puts it.
+    void DrawText(const QPointF& origin, const QString& text, const QFont& font, const QColor& color);
+
+    bool begin(QPaintDevice* device) override;
+    bool end() override;
+    void updateState(const QPaintEngineState& state) override;
+    using QPaintEngine::drawPolygon;
+    using QPaintEngine::drawRects;
+    void drawPath(const QPainterPath& path) override;
+    void drawPolygon(const QPointF* points, int pointCount, PolygonDrawMode mode) override;
+    void drawRects(const QRectF* rects, int rectCount) override;
+    void drawPixmap(const QRectF& r, const QPixmap& pm, const QRectF& sr) override;
+    void drawImage(const QRectF& r, const QImage& image, const QRectF& sr, Qt::ImageConversionFlags flags) override;
+    void drawTextItem(const QPointF& p, const QTextItem& textItem) override;
+    Type type() const override { return kType; }
+
+    void setProperty(PrintEnginePropertyKey key, const QVariant& value) override;
+    QVariant property(PrintEnginePropertyKey key) const override;
+    bool newPage() override;
+    bool abort() override;
+    int metric(QPaintDevice::PaintDeviceMetric id) const override;
+    QPrinter::PrinterState printerState() const override { return m_state; }
+
+private:
+    struct FontEntry {
+        std::unique_ptr<CPdfFont> font;
+        int object = 0;
+    };
+
+    int NewObject();
+    void Write(std::string_view data);
+    void BeginObject(int object);
+    void WriteStream(int object, const std::string& dictionary, std::string_view data);
+    void StartPage();
+    void FinishPage();
+    void WriteFonts();
+    void WriteTail();
+
+    int FontIndex(const QRawFont& font);
+    void SetFill(const QColor& color);
+    bool AllClipped() const;
+    void EndText();
+    void BeginClip();
+    void EndClip();
+    void AppendPath(const QPainterPath& devicePath);
+    void FillDevicePath(const QPainterPath& devicePath, const QColor& color, Qt::FillRule rule);
+    void Paint(const QPainterPath& path, bool fill);
+    void DrawOutlines(const QRawFont& font, std::span<const quint32> glyphs, std::span<const QPointF> positions,
+                      const QColor& color);
+
+    QPrinter m_settings;  // Qt's PDF printer, for the settings and the metrics
+    QPrinter::PrinterState m_state = QPrinter::Idle;
+    QFile m_file;
+    int m_nOutputFd = -1;
+    bool m_bFailed = false;
+    std::uint64_t m_nOffset = 0;
+    std::vector<std::uint64_t> m_xref;  // by object number; 0 is the free head
+    std::vector<int> m_pages;
+    int m_nCatalog = 0;
+    int m_nPageTree = 0;
+    int m_nGraphicsState = 0;
+    int m_nEncoding = 0;
+    std::vector<FontEntry> m_fonts;
+    std::map<QByteArray, int> m_fontByFace;
+    std::vector<std::pair<QRawFont, int>> m_seenFaces;
+    QRawFont m_lastFace;
+    int m_nLastFont = -1;
+
+    // The page being drawn.
+    QPageLayout m_layout;
+    int m_nResolution = 1200;
+    std::string m_content;
+    std::vector<int> m_pageFonts;
+    std::vector<int> m_pageImages;
+    QColor m_fill;
+    double m_tc = 0;
+    bool m_bInText = false;  // a text object is open
+    int m_nTextFont = -1;
+    double m_textSize = 0;
+
+    // The painter's state.
+    QPen m_pen;
+    QBrush m_brush;
+    QTransform m_matrix;
+    bool m_bClip = false;
+    std::vector<QPainterPath> m_clips;  // in device pixels
+    QColor m_fillBeforeClip;
+    double m_tcBeforeClip = 0;
+
+    // Scratch space of DrawGlyphs.
+    std::string m_codes;
+    std::vector<double> m_gaps;
+    std::vector<char32_t> m_chars;
+};
