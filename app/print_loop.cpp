@@ -170,8 +170,10 @@ QString SchedulerDown()
 void ShowStartFailed(const QString& reason)
 {
     std::string text = "印刷を開始できませんでした。";
-    if (!reason.isEmpty())
-        text += "\n" + reason.toStdString();
+    if (!reason.isEmpty()) {
+        text += '\n';
+        text += reason.toStdString();
+    }
     AfxMessageBox(text, MB_OK);
 }
 

@@ -37,7 +37,8 @@ CliRun RunDump(const TempDir& dir, const std::vector<std::string>& args, const s
     std::string command = (inDir ? "cd " + Quote(dir.Path().string()) + " && " : std::string()) +
                           Quote(VANTREL_DUMP_EXE);
     for (const auto& arg : args) {
-        command += " " + Quote(arg);
+        command += ' ';
+        command += Quote(arg);
     }
     const std::string out = outFile.empty() ? dir / "stdout" : outFile;
     command += " >" + Quote(out) + " 2>" + Quote(dir / "stderr") + " </dev/null";
