@@ -4,6 +4,7 @@
 #include "app/message_box.h"
 #include "app/print_status_dlg.h"
 #include "app/vantrel_app.h"
+#include "textfile/error_text.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -96,7 +97,8 @@ public:
             lp.waitForFinished(1000);
             *error = QString::fromUtf8("lp: スプーラが応答しません");
         } else if (lp.exitStatus() != QProcess::NormalExit || lp.exitCode() != 0) {
-            *error = QString::fromLocal8Bit(lp.readAllStandardError()).trimmed();
+            *error = QString::fromStdString(
+                SpoolerErrorText(QString::fromLocal8Bit(lp.readAllStandardError()).toStdString()));
         } else {
             ok = true;
         }
@@ -127,7 +129,7 @@ public:
                                 QFile::encodeName(m_output).toStdString(), ec);
         if (ec) {
             QFile::remove(pdfPath);
-            *error = QString::fromUtf8("%1: %2").arg(m_output, QString::fromLocal8Bit(ec.message().c_str()));
+            *error = QString::fromUtf8("%1: %2").arg(m_output, QString::fromStdString(SystemErrorText(ec.value())));
             return false;
         }
         return true;
@@ -164,7 +166,7 @@ QString SchedulerDown()
         return {};
     }
     const QString answer = QString::fromLocal8Bit(lpstat.readAllStandardOutput()).trimmed();
-    return answer.contains("not running") ? answer : QString();
+    return answer.contains("not running") ? QString::fromStdString(SpoolerErrorText(answer.toStdString())) : QString();
 }
 
 void ShowStartFailed(const QString& reason)

@@ -1,6 +1,7 @@
 #include "filelist/csv_export.h"
 
 #include "filelist/cp932.h"
+#include "textfile/error_text.h"
 #include "textfile/text_file_writer.h"
 
 #include <cerrno>
@@ -85,7 +86,7 @@ std::string FailureMessage(const std::string& path, int err)
     std::string message = "CSVファイルを保存できませんでした[" + path + "]";
     if (err != 0) {
         message += "\n";
-        message += std::generic_category().message(err);
+        message += SystemErrorText(err);
     }
     return message;
 }
