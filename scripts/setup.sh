@@ -4,9 +4,10 @@
 VANTREL_PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   qt6-base-dev libgl-dev
-  fonts-ipafont
+  qt6-translations-l10n fonts-ipafont
   googletest libgtest-dev libbenchmark-dev
   poppler-utils cups printer-driver-cups-pdf
+  xvfb xauth x11-utils
 )
 
 vantrel_say() { printf '== %s\n' "$*"; }

@@ -374,14 +374,14 @@ TEST_F(ViewTest, FolderCommandListsSavesAndKeepsPrintedFlags)
     std::ofstream(b / "only.txt") << "1";
 
     std::string title;
-    bool dirsOnly = false;
+    bool foldersByName = false;
     QString startDir;
     auto choose = [&](const fs::path& target, bool accept) {
         QTimer::singleShot(0, [&, target, accept] {
             auto* dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             ASSERT_NE(dlg, nullptr);
             title = dlg->windowTitle().toStdString();
-            dirsOnly = dlg->testOption(QFileDialog::ShowDirsOnly);
+            foldersByName = dlg->testOption(QFileDialog::ShowDirsOnly) && dlg->viewMode() == QFileDialog::List;
             startDir = dlg->directory().absolutePath();
             if (!accept) {
                 dlg->reject();
@@ -397,7 +397,7 @@ TEST_F(ViewTest, FolderCommandListsSavesAndKeepsPrintedFlags)
 
     choose(a, true);
     EXPECT_EQ(title, "印刷対象フォルダを選択してください");
-    EXPECT_TRUE(dirsOnly);
+    EXPECT_TRUE(foldersByName);
     ASSERT_EQ(view->m_strFolder, a.string());
     EXPECT_EQ(AfxGetApp()->GetProfileString("Path", "Path", ""), a.string());
     ASSERT_EQ(view->m_aFiles.size(), 3u);

@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -171,6 +172,36 @@ TEST_F(PrintRangeDlgTest, DoModalAnswersOkAndCancel)
     EXPECT_EQ(dlg.m_nTo, 4);
     QTimer::singleShot(0, [&dlg] { QTest::keyClick(&dlg, Qt::Key_Escape); });
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+}
+
+TEST(PrintRangeDlgMessage, BelongsToTheDialogAndIsCentredOnIt)
+{
+    SetMessageBoxHook({});
+    CPrintRangeDlg dlg;
+    dlg.m_nTotalPages = 12;
+    QWidget* parent = nullptr;
+    QString title;
+    QPoint boxCentre;
+    QTimer::singleShot(0, [&] {
+        qobject_cast<QRadioButton*>(dlg.Control(CPrintRangeDlg::IDC_RANGE_PAGES))->click();
+        dlg.FromEdit()->setText("5");
+        dlg.ToEdit()->setText("3");
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            parent = box->parentWidget();
+            title = box->windowTitle();
+            boxCentre = box->frameGeometry().center();
+            box->accept();
+        });
+        qobject_cast<QPushButton*>(dlg.Control(1))->click();
+        dlg.reject();
+    });
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_EQ(parent, &dlg);
+    EXPECT_EQ(title, QStringLiteral("Vantrel"));
+    const QPoint dlgCentre = dlg.frameGeometry().center();
+    EXPECT_LE((boxCentre - dlgCentre).manhattanLength(), 4) << boxCentre.x() << "," << boxCentre.y();
 }
 
 }  // namespace
