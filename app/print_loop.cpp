@@ -2,6 +2,7 @@
 
 #include "app/cdc.h"
 #include "app/message_box.h"
+#include "app/print_setup_dlg.h"
 #include "app/print_status_dlg.h"
 #include "app/vantrel_app.h"
 #include "textfile/error_text.h"
@@ -259,6 +260,7 @@ bool DoPreparePrinting(CPrintInfo* pInfo, QWidget* parent)
     if (DialogHook())
         return DialogHook()(printer, parent) && CanSetUp(printer);
     QPrintDialog dialog(&printer, parent);
+    HideUnhonouredPrintOptions(dialog);
     return dialog.exec() == QDialog::Accepted && CanSetUp(printer);
 }
 

@@ -5,6 +5,7 @@
 #include "app/dialog_units.h"
 #include "app/main_frame.h"
 #include "app/message_box.h"
+#include "app/print_setup_dlg.h"
 #include "app/vantrel_doc.h"
 #include "filelist/vantrel_view.h"
 
@@ -14,7 +15,6 @@
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QSettings>
 #include <QTranslator>
@@ -332,12 +332,7 @@ bool CVantrelApp::OpenDocumentFile(const std::string& path)
 
 void CVantrelApp::OnFilePrintSetup()
 {
-    QPrintDialog dlg(&Printer(), m_pMainFrame);
-    dlg.setWindowTitle(QString::fromUtf8("プリンタの設定"));
-    // Only the printer and its settings are chosen here; pages come from the list.
-    dlg.setOption(QAbstractPrintDialog::PrintSelection, false);
-    dlg.setOption(QAbstractPrintDialog::PrintPageRange, false);
-    dlg.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    CPrintSetupDlg dlg(&Printer(), m_pMainFrame);
     dlg.exec();
 }
 

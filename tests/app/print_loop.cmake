@@ -2,6 +2,7 @@ if(VANTREL_GUI)
   find_package(Qt6 REQUIRED COMPONENTS Test)
   add_executable(vantrel_print_loop_tests
     ${PROJECT_SOURCE_DIR}/tests/printing/print_test_main.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/print_dialogs_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/print_loop_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/print_preview_test.cpp)
   target_include_directories(vantrel_print_loop_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
