@@ -8,6 +8,7 @@ VANTREL_PACKAGES=(
   googletest libgtest-dev libbenchmark-dev
   poppler-utils cups printer-driver-cups-pdf
   xvfb xauth x11-utils
+  dpkg-dev desktop-file-utils appstream man-db
 )
 
 vantrel_say() { printf '== %s\n' "$*"; }
