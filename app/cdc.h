@@ -140,7 +140,8 @@ public:
     CPoint MoveTo(int x, int y);
     bool LineTo(int x, int y);
     void SetPixel(int x, int y, COLORREF color);
-    // The same pixels as SetPixel on each point, in one painter call where it can.
+    // The same pixels as SetPixel on each point, in one painter call where it can; on a
+    // scaled painter or a high-density device each covers what a one-pixel line covers.
     void SetPixels(const std::vector<CPoint>& points, COLORREF color);
     // Like the classic call, this leaves color as the background colour.
     void FillSolidRect(int x, int y, int cx, int cy, COLORREF color);

@@ -73,7 +73,11 @@ int AfxMessageBox(const std::string& text, unsigned flags)
     if (Hook())
         return Hook()(text, flags);
 
-    QWidget* parent = AfxGetApp()->MainFrame();
+    // The dialog that raised the message owns it: parented to the frame, the box would
+    // bring the frame above that dialog. Qt centres a box on its parent.
+    QWidget* parent = QApplication::activeModalWidget();
+    if (parent == nullptr)
+        parent = AfxGetApp()->MainFrame();
     QMessageBox box(IconFor(flags & MB_ICONMASK), QStringLiteral("Vantrel"),
                     QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
                     QMessageBox::NoButton, parent);

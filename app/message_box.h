@@ -25,8 +25,9 @@ enum : unsigned {
 };
 enum { IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7 };
 
-// A modal box captioned "Vantrel" over the main window, with Japanese buttons and the
-// exclamation icon unless flags name another. Returns the button pressed (IDOK ...).
+// A modal box captioned "Vantrel" over the active modal dialog, else the main window,
+// with Japanese buttons and the exclamation icon unless flags name another. Returns the
+// button pressed (IDOK ...).
 int AfxMessageBox(const std::string& text, unsigned flags = MB_OK);
 
 // Tests answer message boxes without a human: while a hook is set it receives the

@@ -11,5 +11,7 @@ if(VANTREL_GUI)
     ${CMAKE_CURRENT_LIST_DIR}/print_status_dlg.h
     ${CMAKE_CURRENT_LIST_DIR}/print_status_dlg.cpp
     ${CMAKE_CURRENT_LIST_DIR}/print_preview.h
-    ${CMAKE_CURRENT_LIST_DIR}/print_preview.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/print_preview.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/print_setup_dlg.h
+    ${CMAKE_CURRENT_LIST_DIR}/print_setup_dlg.cpp)
 endif()

@@ -3,8 +3,10 @@
 #include "app/cdc.h"
 #include "app/message_box.h"
 #include "app/pdf_job_printer.h"
+#include "app/print_setup_dlg.h"
 #include "app/print_status_dlg.h"
 #include "app/vantrel_app.h"
+#include "textfile/error_text.h"
 #include "textfile/output_file.h"
 
 #include <QCoreApplication>
@@ -42,7 +44,7 @@ PrinterDialogHook& DialogHook()
 
 QString ErrorText(int err)
 {
-    return QString::fromStdString(std::generic_category().message(err));
+    return QString::fromStdString(SystemErrorText(err));
 }
 
 SchedulerProbe& Probe()
@@ -103,7 +105,8 @@ public:
             lp.waitForFinished(1000);
             *error = QString::fromUtf8("lp: スプーラが応答しません");
         } else if (lp.exitStatus() != QProcess::NormalExit || lp.exitCode() != 0) {
-            *error = QString::fromLocal8Bit(lp.readAllStandardError()).trimmed();
+            *error = QString::fromStdString(
+                SpoolerErrorText(QString::fromLocal8Bit(lp.readAllStandardError()).toStdString()));
         } else {
             ok = true;
         }
@@ -192,7 +195,7 @@ QString SchedulerDown()
         return {};
     }
     const QString answer = QString::fromLocal8Bit(lpstat.readAllStandardOutput()).trimmed();
-    return answer.contains("not running") ? answer : QString();
+    return answer.contains("not running") ? QString::fromStdString(SpoolerErrorText(answer.toStdString())) : QString();
 }
 
 }  // namespace
@@ -200,10 +203,14 @@ QString SchedulerDown()
 void ShowStartFailed(const QString& reason, const std::string& jobFile)
 {
     std::string text = "印刷を開始できませんでした。";
-    if (!reason.isEmpty())
-        text += "\n" + reason.toStdString();
-    if (!jobFile.empty())
-        text += "\nファイル: " + jobFile;
+    if (!reason.isEmpty()) {
+        text += '\n';
+        text += reason.toStdString();
+    }
+    if (!jobFile.empty()) {
+        text += "\nファイル: ";
+        text += jobFile;
+    }
     AfxMessageBox(text, MB_OK);
 }
 
@@ -286,6 +293,7 @@ bool DoPreparePrinting(CPrintInfo* pInfo, QWidget* parent)
     if (DialogHook())
         return DialogHook()(printer, parent) && CanSetUp(printer);
     QPrintDialog dialog(&printer, parent);
+    HideUnhonouredPrintOptions(dialog);
     return dialog.exec() == QDialog::Accepted && CanSetUp(printer);
 }
 

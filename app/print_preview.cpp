@@ -3,6 +3,7 @@
 #include "app/cdc.h"
 #include "app/dialog_units.h"
 #include "app/message_box.h"
+#include "app/vantrel_app.h"
 
 #include <QKeySequence>
 #include <QMainWindow>
@@ -79,6 +80,11 @@ CPrintPreview* CPrintPreview::Open(CPrintHooks& hooks, QWidget* view, std::funct
     hooks.OnBeginPrinting(nullptr, &preview->m_info);
     // Showing the preview draws its pages once.
     preview->ApplyView();
+    // One page or two, as the user left it last time ("Settings"/"PreviewPages").
+    if (AfxGetApp()->m_nNumPreviewPages == 2 && preview->PageCount() > 1) {
+        preview->m_bTwoPages = true;
+        preview->ApplyView();
+    }
     preview->setFocus();
     return preview;
 }
@@ -206,6 +212,7 @@ void CPrintPreview::ToggleTwoPages()
     if (m_nZoom != ZoomOut || PageCount() < 2)
         return;
     m_bTwoPages = !m_bTwoPages;
+    AfxGetApp()->m_nNumPreviewPages = m_bTwoPages ? 2 : 1;
     ApplyView();
 }
 

@@ -32,8 +32,9 @@ public:
     enum ZoomState { ZoomOut, ZoomMiddle, ZoomIn };
 
     // Prepares the pages through the hooks (m_bPreview set) and puts the preview in
-    // place of view in its frame. Null when the hooks declined. The hooks must outlive
-    // the preview. onPrint runs after the preview closed for its print button.
+    // place of view in its frame, showing one page or two as the application's preview
+    // setting says. Null when the hooks declined. The hooks must outlive the preview.
+    // onPrint runs after the preview closed for its print button.
     static CPrintPreview* Open(CPrintHooks& hooks, QWidget* view, std::function<void()> onPrint);
 
     ~CPrintPreview() override;
@@ -42,6 +43,7 @@ public:
     void Close();
     void NextPage();
     void PrevPage();
+    // Switches between one and two pages and keeps the choice in the preview setting.
     void ToggleTwoPages();
     void ZoomInStep();
     void ZoomOutStep();

@@ -4,13 +4,17 @@
 
 #include <QFont>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
+#include <qdrawutil.h>
 
 namespace {
 
 // The status window's own template: 133 x 95 units in 8-point "MS Sans Serif".
 constexpr int kWidth = 133;
 constexpr int kHeight = 95;
+// The modal frame around it: a raised border of two pixels and a pixel of face.
+constexpr int kFrame = 3;
 
 QString PortLine(const QString& port)
 {
@@ -21,12 +25,14 @@ QString PortLine(const QString& port)
 
 CPrintStatusDlg::CPrintStatusDlg(const QString& title, const QString& printer,
                                  const QString& port, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
 {
     setWindowModality(Qt::ApplicationModal);
     setFont(DialogTemplateFont("MS Sans Serif", 8));
+    // No caption: the window system draws nothing around it, so the modal frame's
+    // border is drawn here, outside the template's client area.
     const QRect client = DialogUnitsToPixels(font(), 0, 0, kWidth, kHeight);
-    setFixedSize(client.size());
+    setFixedSize(client.size() + QSize(2 * kFrame, 2 * kFrame));
 
     AddLine(QString::fromUtf8("印刷中"), 9);
     AddLine(title, 19)->setObjectName("title");  // 201
@@ -37,7 +43,7 @@ CPrintStatusDlg::CPrintStatusDlg(const QString& title, const QString& printer,
     m_pPage->setObjectName("page");
 
     m_pCancel = new QPushButton(QString::fromUtf8("ｷｬﾝｾﾙ"), this);
-    m_pCancel->setGeometry(DialogUnitsToPixels(font(), 46, 74, 40, 14));
+    m_pCancel->setGeometry(DialogUnitsToPixels(font(), 46, 74, 40, 14).translated(kFrame, kFrame));
     m_pCancel->setDefault(true);
     connect(m_pCancel, &QPushButton::clicked, this, [this] { m_bUserAbort = true; });
 }
@@ -46,8 +52,16 @@ QLabel* CPrintStatusDlg::AddLine(const QString& text, int y)
 {
     auto* label = new QLabel(text, this);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    label->setGeometry(DialogUnitsToPixels(font(), 0, y, kWidth, 8));
+    label->setGeometry(DialogUnitsToPixels(font(), 0, y, kWidth, 8).translated(kFrame, kFrame));
     return label;
+}
+
+void CPrintStatusDlg::paintEvent(QPaintEvent* event)
+{
+    QDialog::paintEvent(event);
+    QPainter painter(this);
+    // Light and highlight above and left, dark shadow and shadow below and right.
+    qDrawWinPanel(&painter, rect(), palette(), false);
 }
 
 void CPrintStatusDlg::SetPage(std::int64_t page)

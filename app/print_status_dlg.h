@@ -8,7 +8,8 @@ class QLabel;
 class QPushButton;
 
 // The modal status window of a running job: "印刷中", the document title, "を", the
-// printer, its port and the current page, and a cancel button.
+// printer, its port and the current page, and a cancel button, inside a modal frame's
+// border without a caption.
 class CPrintStatusDlg : public QDialog {
     Q_OBJECT
 
@@ -23,6 +24,7 @@ public:
 
 protected:
     void reject() override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     QLabel* AddLine(const QString& text, int y);

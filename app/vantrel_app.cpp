@@ -7,6 +7,7 @@
 #include "app/main_frame.h"
 #include "app/message_box.h"
 #include "app/print_loop.h"
+#include "app/print_setup_dlg.h"
 #include "app/vantrel_doc.h"
 #include "filelist/vantrel_view.h"
 
@@ -14,9 +15,11 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QIcon>
-#include <QPrintDialog>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QPrinter>
 #include <QSettings>
+#include <QTranslator>
 
 #include <algorithm>
 #include <cctype>
@@ -71,6 +74,34 @@ bool IsValidUtf8(const std::string& s)
     return QString::fromUtf8(bytes).toUtf8() == bytes;
 }
 
+// Texts of Qt's dialogs that its Japanese translation lacks: the type column of the
+// folder chooser and the file dialogs.
+class CQtGapsTranslator : public QTranslator {
+public:
+    bool isEmpty() const override { return false; }
+    QString translate(const char* context, const char* sourceText, const char* disambiguation,
+                      int n) const override
+    {
+        (void)disambiguation;
+        (void)n;
+        struct Text {
+            const char* context;
+            const char* source;
+            const char* japanese;
+        };
+        static const Text kTexts[] = {
+            {"QAbstractFileIconProvider", "Folder", "フォルダ"},
+            {"QAbstractFileIconProvider", "File", "ファイル"},
+            {"QAbstractFileIconProvider", "%1 File", "%1 ファイル"},
+            {"QAbstractFileIconProvider", "Drive", "ドライブ"},
+        };
+        for (const Text& t : kTexts)
+            if (qstrcmp(context, t.context) == 0 && qstrcmp(sourceText, t.source) == 0)
+                return QString::fromUtf8(t.japanese);
+        return {};
+    }
+};
+
 }  // namespace
 
 CVantrelApp::CVantrelApp() = default;
@@ -123,11 +154,16 @@ CCommandLineInfo CCommandLineInfo::Parse(const std::vector<std::string>& args)
 bool CVantrelApp::InitInstance(int& argc, char** argv)
 {
     m_nExitCode = 0;
+    // The desktop's own dialogs would speak the desktop's language: Qt's own ones
+    // speak Japanese below.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     if (!QCoreApplication::instance())
         m_pOwnApp = std::make_unique<QApplication>(argc, argv);
+    InstallQtTranslation(QLibraryInfo::path(QLibraryInfo::TranslationsPath));
     InitShellResources();
+    // No display name: Qt would append it to every caption but the frame's.
     QCoreApplication::setApplicationName(QStringLiteral("Vantrel"));
-    QGuiApplication::setApplicationDisplayName(QString::fromUtf8("ヴァントレル"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("vantrel"));
     QGuiApplication::setWindowIcon(ProgramIcon());
 
     // Japanese text must render whatever the locale: the dialog face everywhere.
@@ -197,8 +233,42 @@ int CVantrelApp::ExitInstance()
     m_pExitSignals.reset();
     m_pDocument.reset();
     m_pPrinter.reset();
+    RemoveQtTranslation();
     m_pOwnApp.reset();
     return m_nExitSignal != 0 ? 128 + m_nExitSignal : m_nExitCode;
+}
+
+bool CVantrelApp::InstallQtTranslation(const QString& folder)
+{
+    RemoveQtTranslation();
+    auto translator = std::make_unique<QTranslator>();
+    // The interface is Japanese whatever the locale; without the file Qt's English stays.
+    if (!translator->load(QStringLiteral("qtbase_ja"), folder))
+        return false;
+    if (!QCoreApplication::installTranslator(translator.get()))
+        return false;
+    m_pQtTranslator = std::move(translator);
+    // Installed last, asked first: only for what the translation lacks.
+    m_pQtGapsTranslator = std::make_unique<CQtGapsTranslator>();
+    QCoreApplication::installTranslator(m_pQtGapsTranslator.get());
+    // Dates, sizes and file types in Qt's dialogs follow the default locale.
+    m_previousLocale = std::make_unique<QLocale>();
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    return true;
+}
+
+void CVantrelApp::RemoveQtTranslation()
+{
+    for (const std::unique_ptr<QTranslator>* t : {&m_pQtGapsTranslator, &m_pQtTranslator}) {
+        if (*t)
+            QCoreApplication::removeTranslator(t->get());
+    }
+    m_pQtGapsTranslator.reset();
+    m_pQtTranslator.reset();
+    if (m_previousLocale) {
+        QLocale::setDefault(*m_previousLocale);
+        m_previousLocale.reset();
+    }
 }
 
 CVantrelView* CVantrelApp::View() const
@@ -276,12 +346,7 @@ bool CVantrelApp::OpenDocumentFile(const std::string& path)
 
 void CVantrelApp::OnFilePrintSetup()
 {
-    QPrintDialog dlg(&Printer(), m_pMainFrame);
-    dlg.setWindowTitle(QString::fromUtf8("プリンタの設定"));
-    // Only the printer and its settings are chosen here; pages come from the list.
-    dlg.setOption(QAbstractPrintDialog::PrintSelection, false);
-    dlg.setOption(QAbstractPrintDialog::PrintPageRange, false);
-    dlg.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    CPrintSetupDlg dlg(&Printer(), m_pMainFrame);
     dlg.exec();
 }
 

@@ -9,8 +9,11 @@
 #include <vector>
 
 class QApplication;
+class QLocale;
 class QPrinter;
 class CExitSignals;
+class QString;
+class QTranslator;
 class CMainFrame;
 class CVantrelDoc;
 class CVantrelView;
@@ -42,6 +45,12 @@ public:
     void OnFileOpen();
     void OnFilePrintSetup();
     void OnAppExit();
+
+    // Loads Qt's Japanese texts (qtbase_ja.qm) from folder for its own dialogs and
+    // buttons, with the few it lacks and a Japanese default locale, replacing any loaded
+    // before. False, and Qt's English, when the file is missing or unreadable.
+    bool InstallQtTranslation(const QString& folder);
+    void RemoveQtTranslation();
 
     // Opens a document by name, as the command line and the open dialog do: the file
     // must be readable; only its name is kept and it enters the recent-file list.
@@ -90,6 +99,9 @@ private:
     bool ProcessCommandLine(const std::vector<std::string>& args);
 
     std::unique_ptr<QApplication> m_pOwnApp;
+    std::unique_ptr<QTranslator> m_pQtTranslator;
+    std::unique_ptr<QTranslator> m_pQtGapsTranslator;
+    std::unique_ptr<QLocale> m_previousLocale;
     std::unique_ptr<CVantrelDoc> m_pDocument;
     CMainFrame* m_pMainFrame = nullptr;  // deletes itself on close
     std::unique_ptr<QPrinter> m_pPrinter;

@@ -188,16 +188,15 @@ int RunCsv(const Arguments& args, CTextFileWriter& out)
 {
     CFileListModel model;
     model.m_strFolder = args.operands.front();
-    int code = kExitOk;
     if (!model.ListFolder()) {
-        // The program lists nothing for such a folder and still saves its CSV.
+        // No CSV at all: an empty list under a redirection would pass for the folder's.
         Error("フォルダを読めません[" + model.m_strFolder + "] (cannot read folder)");
-        code = kExitFailed;
+        return kExitFailed;
     }
     if (!WriteListCsv(out, model.m_strFolder, model.m_aFiles)) {
         return OutputFailed(out);
     }
-    return code;
+    return kExitOk;
 }
 
 }  // namespace

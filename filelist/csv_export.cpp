@@ -2,10 +2,12 @@
 
 #include "filelist/cp932.h"
 #include "textfile/output_file.h"
+#include "textfile/error_text.h"
 #include "textfile/text_file_writer.h"
 
 #include <cerrno>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <system_error>
 
@@ -22,15 +24,26 @@
 namespace {
 
 // A double quote inside a field is doubled, so names holding one keep the file readable.
-std::string Quoted(const std::string& field)
+void AppendQuoted(std::string& out, const std::string& field)
 {
-    std::string out = "\"";
+    out += '"';
     for (char c : field) {
         if (c == '"') out += '"';
         out += c;
     }
     out += '"';
-    return out;
+}
+
+// One CSV line of quoted fields. Appending in place also spares GCC 12 its false
+// -Wrestrict alarm on chains of string operator+.
+std::string CsvLine(std::initializer_list<std::string> fields)
+{
+    std::string line;
+    for (const std::string& field : fields) {
+        if (!line.empty()) line += ',';
+        AppendQuoted(line, field);
+    }
+    return line;
 }
 
 std::string Decimal(std::int64_t v)
@@ -54,15 +67,14 @@ bool WriteListCsv(CTextFileWriter& writer, const std::string& folder,
     auto line = [&writer](const std::string& utf8) {
         return writer.WriteString(Utf8ToCp932(utf8));
     };
-    bool ok = line("\"フォルダ\"," + Quoted(folder));
-    ok = line("\"総Byte数\",\"" + Decimal(static_cast<std::int64_t>(totalBytes)) + "\"") && ok;
-    ok = line("\"総印刷枚数\",\"" + Decimal(static_cast<std::int64_t>(totalPages)) + "\"") && ok;
-    ok = line("\"No.\",\"ファイル名\",\"サイズ(Byte)\",\"印刷枚数\"") && ok;
+    bool ok = line(CsvLine({"フォルダ", folder}));
+    ok = line(CsvLine({"総Byte数", Decimal(static_cast<std::int64_t>(totalBytes))})) && ok;
+    ok = line(CsvLine({"総印刷枚数", Decimal(static_cast<std::int64_t>(totalPages))})) && ok;
+    ok = line(CsvLine({"No.", "ファイル名", "サイズ(Byte)", "印刷枚数"})) && ok;
     std::size_t number = 0;
     for (const FileEntry& e : files) {
         if (!ok) break;  // the writer's error is sticky; no point converting the rest
-        ok = line("\"" + std::to_string(++number) + "\"," + Quoted(e.strName) + ",\"" +
-                  Decimal(e.lSize) + "\",\"" + Decimal(e.nPages) + "\"");
+        ok = line(CsvLine({std::to_string(++number), e.strName, Decimal(e.lSize), Decimal(e.nPages)}));
     }
     return ok && !writer.Failed();
 }
@@ -74,7 +86,7 @@ std::string FailureMessage(const std::string& path, int err)
     std::string message = "CSVファイルを保存できませんでした[" + path + "]";
     if (err != 0) {
         message += "\n";
-        message += std::generic_category().message(err);
+        message += SystemErrorText(err);
     }
     return message;
 }

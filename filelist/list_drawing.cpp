@@ -195,11 +195,6 @@ void CVantrelView::DrawColumnRules(CDC* pDC)
     m_aRulePoints.clear();
     for (int y = top | 1; y < bottom; y += 2)
         for (int x : xs)
-            m_aRulePoints.emplace_back(x, y);
-    QPainter* painter = pDC->Painter();
-    painter->save();
-    painter->setRenderHint(QPainter::Antialiasing, false);
-    painter->setPen(QPen(ToQColor(RGB(0, 0, 0)), 0));
-    painter->drawPoints(m_aRulePoints.data(), static_cast<int>(m_aRulePoints.size()));
-    painter->restore();
+            m_aRulePoints.push_back(CPoint{x, y});
+    pDC->SetPixels(m_aRulePoints, RGB(0, 0, 0));
 }

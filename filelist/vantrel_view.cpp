@@ -118,9 +118,16 @@ bool CVantrelView::ChooseFolder()
 {
     // The folder's bytes go through the file-name codec both ways, so a name that is
     // not valid UTF-8 still opens.
-    const QString chosen = QFileDialog::getExistingDirectory(
-        this, QString::fromUtf8("印刷対象フォルダを選択してください"), QFile::decodeName(QByteArray::fromStdString(m_strFolder)),
-        QFileDialog::ShowDirsOnly);
+    QFileDialog dlg(this, QString::fromUtf8("印刷対象フォルダを選択してください"),
+                    QFile::decodeName(QByteArray::fromStdString(m_strFolder)));
+    dlg.setFileMode(QFileDialog::Directory);
+    dlg.setOption(QFileDialog::ShowDirsOnly);
+    // Names only, as a folder browser shows them: the detail columns would format
+    // dates and sizes in the system's locale, not in Japanese.
+    dlg.setViewMode(QFileDialog::List);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return false;
+    const QString chosen = dlg.selectedFiles().constFirst();
     if (chosen.isEmpty())
         return false;
     m_strFolder = QFile::encodeName(chosen).toStdString();

@@ -114,5 +114,5 @@ private:
 
     // Kept between paints: the off-screen image and the dots of the column rules.
     QImage m_imgBuffer;
-    std::vector<QPoint> m_aRulePoints;
+    std::vector<CPoint> m_aRulePoints;
 };

@@ -11,6 +11,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QStyle>
+
+#include <algorithm>
 
 namespace {
 
@@ -50,35 +53,25 @@ CPrintRangeDlg::CPrintRangeDlg(QWidget* parent)
 {
     setWindowTitle(Text("印刷範囲の選択"));
     setFont(DialogTemplateFont("ＭＳ Ｐゴシック", 9));
-    const QFont& f = font();
-    setFixedSize(DialogUnitsToPixels(f, 0, 0, 211, 109).size());
 
     // Template order is the stacking and tab order: the group box lies under its buttons.
     m_pTotal = new QGroupBox(this);
-    m_pTotal->setGeometry(DialogUnitsToPixels(f, 7, 7, 197, 75));
     m_pAll = new QRadioButton(Text("全ページ印刷"), this);
-    m_pAll->setGeometry(DialogUnitsToPixels(f, 18, 22, 66, 10));
     m_pAll->setFocusPolicy(Qt::ClickFocus);
     m_pRange = new QRadioButton(Text("範囲で印刷"), this);
-    m_pRange->setGeometry(DialogUnitsToPixels(f, 18, 41, 66, 10));
     m_pRange->setFocusPolicy(Qt::ClickFocus);
     m_pFrom = new CPageEdit(true, this);
-    m_pFrom->setGeometry(DialogUnitsToPixels(f, 41, 54, 22, 14));
-    auto* fromLabel = new QLabel(Text("ページから"), this);
-    fromLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    fromLabel->setGeometry(DialogUnitsToPixels(f, 67, 55, 34, 12));
+    m_pFromLabel = new QLabel(Text("ページから"), this);
+    m_pFromLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_pTo = new CPageEdit(false, this);
-    m_pTo->setGeometry(DialogUnitsToPixels(f, 104, 54, 22, 14));
-    auto* toLabel = new QLabel(Text("ページまで印刷"), this);
-    toLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    toLabel->setGeometry(DialogUnitsToPixels(f, 130, 56, 58, 12));
+    m_pToLabel = new QLabel(Text("ページまで印刷"), this);
+    m_pToLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_pOK = new QPushButton(Text("印刷"), this);
-    m_pOK->setGeometry(DialogUnitsToPixels(f, 82, 88, 50, 14));
     m_pOK->setDefault(true);
     m_pOK->setAutoDefault(true);
     m_pCancel = new QPushButton(Text("印刷しない"), this);
-    m_pCancel->setGeometry(DialogUnitsToPixels(f, 140, 88, 64, 14));
     m_pCancel->setAutoDefault(false);
+    PlaceControls(0);
 
     m_pTotal->setProperty("id", int(IDC_TOTAL));
     m_pAll->setProperty("id", int(IDC_ALL_PAGES));
@@ -92,6 +85,45 @@ CPrintRangeDlg::CPrintRangeDlg(QWidget* parent)
     connect(m_pRange, &QRadioButton::clicked, this, &CPrintRangeDlg::OnRangePages);
     connect(m_pOK, &QPushButton::clicked, this, &CPrintRangeDlg::OnOK);
     connect(m_pCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void CPrintRangeDlg::PlaceControls(int extra)
+{
+    // Dialog 130 in dialog units. Each edit is extra units wider than the template's;
+    // what stands right of an edit moves right by as much, and the group box and the
+    // dialog grow by both.
+    const QFont& f = font();
+    const auto place = [&f](QWidget* w, int x, int y, int cx, int cy) {
+        w->setGeometry(DialogUnitsToPixels(f, x, y, cx, cy));
+    };
+    setFixedSize(DialogUnitsToPixels(f, 0, 0, 211 + 2 * extra, 109).size());
+    place(m_pTotal, 7, 7, 197 + 2 * extra, 75);
+    place(m_pAll, 18, 22, 66, 10);
+    place(m_pRange, 18, 41, 66, 10);
+    place(m_pFrom, 41, 54, 22 + extra, 14);
+    place(m_pFromLabel, 67 + extra, 55, 34, 12);
+    place(m_pTo, 104 + extra, 54, 22 + extra, 14);
+    place(m_pToLabel, 130 + 2 * extra, 56, 58, 12);
+    place(m_pOK, 82 + 2 * extra, 88, 50, 14);
+    place(m_pCancel, 140 + 2 * extra, 88, 64, 14);
+}
+
+int CPrintRangeDlg::ExtraEditUnits(int digits) const
+{
+    // A line edit shows its text inside its frame, a fixed margin of 2 pixels on each
+    // side and a pixel for the cursor; more than that and it scrolls the number.
+    const QFontMetrics fm(m_pFrom->font());
+    int textWidth = 0;
+    for (char c = '0'; c <= '9'; ++c)
+        textWidth = std::max(textWidth, fm.horizontalAdvance(QString(digits, QLatin1Char(c))));
+    const int frame = m_pFrom->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, m_pFrom);
+    const int needed = textWidth + 2 * frame + 2 * 2 + 1;
+    const int have = DialogUnitsToPixels(font(), 41, 54, 22, 14).width();
+    if (needed <= have)
+        return 0;
+    // Whole dialog units, rounded up, at the dialog's horizontal base unit.
+    const int baseX = DialogBaseUnits(font()).width();
+    return ((needed - have) * 4 + baseX - 1) / baseX;
 }
 
 QWidget* CPrintRangeDlg::Control(int id) const
@@ -115,6 +147,8 @@ void CPrintRangeDlg::OnInitDialog()
     const int digits = RangeEditDigits(m_nTotalPages);
     m_pFrom->setMaxLength(digits);
     m_pTo->setMaxLength(digits);
+    // Four digits fit the template; a longer total widens the edits to show it whole.
+    PlaceControls(ExtraEditUnits(digits));
     m_pTotal->setTitle(QString::fromUtf8("全 %1 ページ").arg(m_nTotalPages));
     m_pFrom->setText(QString::number(m_nFrom));
     m_pTo->setText(QString::number(m_nTotalPages));

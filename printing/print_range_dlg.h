@@ -5,6 +5,7 @@
 #include <cstdint>
 
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -45,12 +46,18 @@ private:
     void OnAllPages();
     void OnRangePages();
     void OnOK();
+    // Places the controls of the template, the edits extra dialog units wider.
+    void PlaceControls(int extra);
+    // How many dialog units wider the edits must be to show digits digits whole.
+    int ExtraEditUnits(int digits) const;
 
     QGroupBox* m_pTotal = nullptr;
     QRadioButton* m_pAll = nullptr;
     QRadioButton* m_pRange = nullptr;
     QLineEdit* m_pFrom = nullptr;
     QLineEdit* m_pTo = nullptr;
+    QLabel* m_pFromLabel = nullptr;
+    QLabel* m_pToLabel = nullptr;
     QPushButton* m_pOK = nullptr;
     QPushButton* m_pCancel = nullptr;
 };

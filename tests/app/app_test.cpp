@@ -7,12 +7,19 @@
 #include "filelist/vantrel_view.h"
 #include "tests/app/test_support.h"
 
+#include <QAbstractFileIconProvider>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -294,6 +301,50 @@ TEST(Start, RecentListAndPreviewPagesSurviveARun)
     EXPECT_EQ(s.value("Recent File List/File4").toString(), QStringLiteral("/old/3"));
     EXPECT_FALSE(s.contains("Recent File List/File5"));
     EXPECT_EQ(s.value("Settings/PreviewPages").toInt(), 3);
+}
+
+TEST(Start, QtsOwnTextsReadInJapaneseOnACLocale)
+{
+    ScopedSettings settings;
+    // ctest runs this on a C locale: only the program asks Qt for Japanese.
+    EXPECT_EQ(QLocale::system().language(), QLocale::C);
+    const auto cancelText = [] {
+        QDialogButtonBox box(QDialogButtonBox::Cancel);
+        return box.button(QDialogButtonBox::Cancel)->text();
+    };
+    EXPECT_EQ(cancelText(), QStringLiteral("Cancel"));
+
+    ASSERT_TRUE(Init({}));
+    EXPECT_EQ(cancelText(), QString::fromUtf8("キャンセル"));
+    QDialogButtonBox yesNo(QDialogButtonBox::Yes | QDialogButtonBox::No);
+    EXPECT_EQ(yesNo.button(QDialogButtonBox::Yes)->text(), QString::fromUtf8("はい(&Y)"));
+    EXPECT_EQ(yesNo.button(QDialogButtonBox::No)->text(), QString::fromUtf8("いいえ(&N)"));
+    // Qt's own folder chooser, not the desktop's, so that it speaks Japanese too.
+    EXPECT_TRUE(QCoreApplication::testAttribute(Qt::AA_DontUseNativeDialogs));
+    QFileDialog chooser(nullptr, QString(), QDir::tempPath());
+    chooser.setFileMode(QFileDialog::Directory);
+    chooser.setOption(QFileDialog::ShowDirsOnly);
+    auto* lookIn = chooser.findChild<QLabel*>(QStringLiteral("lookInLabel"));
+    ASSERT_NE(lookIn, nullptr);
+    EXPECT_EQ(lookIn->text(), QString::fromUtf8("アドレス:"));
+    // Its type column and dates: what Qt's translation lacks, and a Japanese locale.
+    EXPECT_EQ(QAbstractFileIconProvider().type(QFileInfo(QDir::tempPath())), QString::fromUtf8("フォルダ"));
+    EXPECT_EQ(QLocale().language(), QLocale::Japanese);
+
+    // The translation goes with the program.
+    EXPECT_EQ(theApp.ExitInstance(), 0);
+    EXPECT_EQ(cancelText(), QStringLiteral("Cancel"));
+    EXPECT_EQ(QLocale().language(), QLocale::C);
+}
+
+TEST(Start, AMissingQtTranslationIsNoError)
+{
+    QTemporaryDir empty;
+    ASSERT_TRUE(empty.isValid());
+    EXPECT_FALSE(theApp.InstallQtTranslation(empty.path()));
+    QDialogButtonBox box(QDialogButtonBox::Cancel);
+    EXPECT_EQ(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Cancel"));
+    theApp.RemoveQtTranslation();
 }
 
 TEST(MessageBox, HookSeesTheExclamationAddedAndAnswers)

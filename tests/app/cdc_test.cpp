@@ -140,6 +140,36 @@ TEST(CdcPixels, BatchMatchesSinglePixelsAlsoWhenScaled)
     }
 }
 
+TEST(CdcPixels, OnAHighDensityDeviceAPixelCoversWhatALineCovers)
+{
+    // A widget's backing store at a device pixel ratio of 2: the painter's transform
+    // is the identity, the device scales.
+    QImage dots(80, 80, QImage::Format_RGB32);
+    dots.setDevicePixelRatio(2);
+    dots.fill(Qt::white);
+    QImage lines = dots;
+    const std::vector<CPoint> points = {{1, 1}, {4, 1}, {7, 9}, {20, 3}};
+    {
+        QPainter p(&dots);
+        CDC dc(&p);
+        dc.SetPixels(points, RGB(0, 0, 0));
+    }
+    {
+        QPainter p(&lines);
+        CDC dc(&p);
+        for (const CPoint& pt : points) {
+            dc.MoveTo(pt.x, pt.y);
+            dc.LineTo(pt.x + 1, pt.y);
+        }
+    }
+    EXPECT_TRUE(dots == lines);
+    EXPECT_EQ(NonWhite(dots).size(), points.size() * 4);
+    for (const CPoint& pt : points)
+        for (int dy = 0; dy < 2; ++dy)
+            for (int dx = 0; dx < 2; ++dx)
+                EXPECT_EQ(dots.pixel(2 * pt.x + dx, 2 * pt.y + dy), qRgb(0, 0, 0)) << pt.x << "," << pt.y;
+}
+
 TEST(CdcFont, SubstitutesUseTheIpaFaces)
 {
     const std::pair<const char*, const char*> faces[] = {

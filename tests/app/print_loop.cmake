@@ -3,6 +3,7 @@ if(VANTREL_GUI)
   add_executable(vantrel_print_loop_tests
     ${PROJECT_SOURCE_DIR}/tests/printing/print_test_main.cpp
     ${CMAKE_CURRENT_LIST_DIR}/pdf_engine_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/print_dialogs_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/print_loop_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/print_preview_test.cpp)
   target_include_directories(vantrel_print_loop_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)

@@ -236,7 +236,8 @@ TEST_F(PrintLoopTest, SchedulerDownIsSaidWithoutADialog)
     RunPrintLoop(m_hooks);
     qunsetenv("CUPS_SERVER");
     ASSERT_EQ(m_messages.size(), 1u);
-    EXPECT_EQ(m_messages[0], "印刷を開始できませんでした。\nscheduler is not running");
+    // lpstat's English answer reads in Japanese.
+    EXPECT_EQ(m_messages[0], "印刷を開始できませんでした。\n印刷スプーラ(CUPS)が動作していません");
     EXPECT_EQ(m_hooks.calls, std::vector<std::string>{"prepare"});
 }
 

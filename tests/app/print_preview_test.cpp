@@ -2,6 +2,7 @@
 #include "app/dialog_units.h"
 #include "app/message_box.h"
 #include "app/print_preview.h"
+#include "app/vantrel_app.h"
 
 #include <QApplication>
 #include <QMainWindow>
@@ -149,6 +150,39 @@ TEST_F(PrintPreviewTest, PagingZoomAndTwoPages)
     EXPECT_FALSE(preview->Button(CPrintPreview::ID_PREVIEW_ZOOMOUT)->isEnabled());
     EXPECT_TRUE(numPage->isEnabled());
     preview->Close();
+}
+
+TEST_F(PrintPreviewTest, OpensWithTheStoredPageCountAndStoresTheChoice)
+{
+    CVantrelApp* app = AfxGetApp();
+    const int saved = app->m_nNumPreviewPages;
+    app->m_nNumPreviewPages = 2;
+    CPrintPreview* preview = Open();
+    ASSERT_NE(preview, nullptr);
+    EXPECT_TRUE(preview->TwoPages());
+    EXPECT_EQ(preview->PreviewWidget()->viewMode(), QPrintPreviewWidget::FacingPagesView);
+    EXPECT_EQ(preview->Button(CPrintPreview::ID_PREVIEW_NUMPAGE)->text(), QString::fromUtf8("1 ﾍﾟｰｼﾞ(&O)"));
+    preview->Button(CPrintPreview::ID_PREVIEW_NUMPAGE)->click();
+    EXPECT_EQ(app->m_nNumPreviewPages, 1);
+    preview->Close();
+
+    preview = Open();
+    ASSERT_NE(preview, nullptr);
+    EXPECT_FALSE(preview->TwoPages());
+    EXPECT_EQ(preview->PreviewWidget()->viewMode(), QPrintPreviewWidget::SinglePageView);
+    preview->Button(CPrintPreview::ID_PREVIEW_NUMPAGE)->click();
+    EXPECT_EQ(app->m_nNumPreviewPages, 2);
+    preview->Close();
+
+    // A single page shows alone whatever is stored, and the setting stays.
+    m_hooks.pages = 1;
+    preview = Open();
+    ASSERT_NE(preview, nullptr);
+    EXPECT_FALSE(preview->TwoPages());
+    EXPECT_EQ(preview->Button(CPrintPreview::ID_PREVIEW_NUMPAGE)->text(), QString::fromUtf8("2 ﾍﾟｰｼﾞ(&T)"));
+    preview->Close();
+    EXPECT_EQ(app->m_nNumPreviewPages, 2);
+    app->m_nNumPreviewPages = saved;
 }
 
 TEST_F(PrintPreviewTest, PrintButtonClosesThenRunsThePrintCommand)

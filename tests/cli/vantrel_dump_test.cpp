@@ -37,7 +37,8 @@ CliRun RunDump(const TempDir& dir, const std::vector<std::string>& args, const s
     std::string command = (inDir ? "cd " + Quote(dir.Path().string()) + " && " : std::string()) +
                           Quote(VANTREL_DUMP_EXE);
     for (const auto& arg : args) {
-        command += " " + Quote(arg);
+        command += ' ';
+        command += Quote(arg);
     }
     const std::string out = outFile.empty() ? dir / "stdout" : outFile;
     command += " >" + Quote(out) + " 2>" + Quote(dir / "stderr") + " </dev/null";
@@ -143,21 +144,29 @@ TEST(VantrelDumpCli, CsvOfAFolder)
     WriteBytes(dir / "list/a.txt", "hello");
     WriteBytes(dir / "list/名前.dat", "");
 
-    for (const std::string& folder : {dir / "list", dir / "no such folder"}) {
-        CFileListModel model;
-        model.m_strFolder = folder;
-        const bool listed = model.ListFolder();
-        CTextFileWriter writer;
-        ASSERT_TRUE(writer.Open(dir / "expected.csv"));
-        ASSERT_TRUE(WriteListCsv(writer, model.m_strFolder, model.m_aFiles));
-        writer.Close();
+    CFileListModel model;
+    model.m_strFolder = dir / "list";
+    ASSERT_TRUE(model.ListFolder());
+    CTextFileWriter writer;
+    ASSERT_TRUE(writer.Open(dir / "expected.csv"));
+    ASSERT_TRUE(WriteListCsv(writer, model.m_strFolder, model.m_aFiles));
+    writer.Close();
 
+    const CliRun run = RunDump(dir, {"--csv", dir / "list"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.out, ReadAll(dir / "expected.csv"));
+    EXPECT_NE(run.out.find("\r\n"), std::string::npos);
+}
+
+TEST(VantrelDumpCli, CsvOfAFolderItCannotReadWritesNothing)
+{
+    TempDir dir;
+    WriteBytes(dir / "plain.bin", "A");
+    for (const std::string& folder : {dir / "no such folder", dir / "plain.bin"}) {
         const CliRun run = RunDump(dir, {"--csv", folder});
-        EXPECT_EQ(run.out, ReadAll(dir / "expected.csv")) << folder;
-        EXPECT_EQ(run.code, listed ? 0 : 1) << folder;
-        if (!listed) {
-            EXPECT_NE(run.err.find("[" + folder + "]"), std::string::npos) << run.err;
-        }
+        EXPECT_EQ(run.code, 1) << folder;
+        // A redirection must not be left holding a list that looks like the folder's.
+        EXPECT_EQ(run.out, "") << folder;
+        EXPECT_NE(run.err.find("フォルダを読めません[" + folder + "]"), std::string::npos) << run.err;
     }
-    EXPECT_NE(ReadAll(dir / "expected.csv").find("\r\n"), std::string::npos);
 }

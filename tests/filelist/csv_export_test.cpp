@@ -90,21 +90,25 @@ TEST(CsvExport, LongFileNameSaves)
     EXPECT_EQ(Contents(path), Head("/d", "0", "0"));
 }
 
-TEST(CsvExport, FailureLeavesTheOldFileAndNamesIt)
+TEST(CsvExport, FailureLeavesTheOldFileAndNamesItWithAJapaneseReason)
 {
     TempFolder tmp("csv_fail");
     const auto readOnly = tmp.Path() / "ro.csv";
     std::ofstream(readOnly) << "keep me";
     ASSERT_EQ(chmod(readOnly.c_str(), 0444), 0);
-    const std::string paths[] = {
-        readOnly.string(),
-        (tmp.Path() / "no such folder" / "x.csv").string(),
-        tmp.Str(),  // a folder
+    struct Case {
+        std::string path;
+        const char* reason;
     };
-    for (const std::string& path : paths) {
+    const Case cases[] = {
+        {readOnly.string(), "アクセスが許可されていません"},
+        {(tmp.Path() / "no such folder" / "x.csv").string(), "ファイルまたはフォルダが見つかりません"},
+        {tmp.Str(), "同じ名前のフォルダがあります"},
+    };
+    for (const Case& c : cases) {
         std::string error;
-        EXPECT_FALSE(SaveListAsCsv(path, "/d", {Entry("a", 1)}, &error)) << path;
-        EXPECT_EQ(error.rfind("CSVファイルを保存できませんでした[" + path + "]", 0), 0u) << error;
+        EXPECT_FALSE(SaveListAsCsv(c.path, "/d", {Entry("a", 1)}, &error)) << c.path;
+        EXPECT_EQ(error, "CSVファイルを保存できませんでした[" + c.path + "]\n" + c.reason);
     }
     EXPECT_EQ(Contents(readOnly), "keep me");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.Path()), {}), 1);

@@ -10,8 +10,11 @@ namespace {
 std::vector<FileEntry> Entries(int count)
 {
     std::vector<FileEntry> files(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i)
-        files[static_cast<size_t>(i)].strName = "f" + std::to_string(i);
+    for (int i = 0; i < count; ++i) {
+        std::string& name = files[static_cast<size_t>(i)].strName;
+        name.assign(1, 'f');
+        name += std::to_string(i);
+    }
     return files;
 }
 

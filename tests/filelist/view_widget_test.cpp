@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QImage>
+#include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -374,14 +375,14 @@ TEST_F(ViewTest, FolderCommandListsSavesAndKeepsPrintedFlags)
     std::ofstream(b / "only.txt") << "1";
 
     std::string title;
-    bool dirsOnly = false;
+    bool foldersByName = false;
     QString startDir;
     auto choose = [&](const fs::path& target, bool accept) {
         QTimer::singleShot(0, [&, target, accept] {
             auto* dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             ASSERT_NE(dlg, nullptr);
             title = dlg->windowTitle().toStdString();
-            dirsOnly = dlg->testOption(QFileDialog::ShowDirsOnly);
+            foldersByName = dlg->testOption(QFileDialog::ShowDirsOnly) && dlg->viewMode() == QFileDialog::List;
             startDir = dlg->directory().absolutePath();
             if (!accept) {
                 dlg->reject();
@@ -397,7 +398,7 @@ TEST_F(ViewTest, FolderCommandListsSavesAndKeepsPrintedFlags)
 
     choose(a, true);
     EXPECT_EQ(title, "印刷対象フォルダを選択してください");
-    EXPECT_TRUE(dirsOnly);
+    EXPECT_TRUE(foldersByName);
     ASSERT_EQ(view->m_strFolder, a.string());
     EXPECT_EQ(AfxGetApp()->GetProfileString("Path", "Path", ""), a.string());
     ASSERT_EQ(view->m_aFiles.size(), 3u);
@@ -555,6 +556,35 @@ TEST_F(ViewTest, PaintsMarkedAndPrintedRows)
         for (int yy = 49; yy < 68 && !red; ++yy)
             red = img.pixel(x, yy) == qRgb(255, 0, 0);
     EXPECT_TRUE(red);
+}
+
+TEST_F(ViewTest, DotsAreSharpAtDevicePixelRatioTwo)
+{
+    Fill(4);
+    view->m_aFiles[1].nMark = 1;
+    const QImage ratio1 = Grab();
+    // The same drawing on a device twice as dense, as a high-density screen gives it.
+    QImage ratio2(view->size() * 2, QImage::Format_RGB32);
+    ratio2.setDevicePixelRatio(2);
+    {
+        QPainter painter(&ratio2);
+        CDC dc(&painter);
+        view->OnDraw(&dc);
+    }
+    // Column rule dots, the dotted frame of the marked row and the row lines: each
+    // logical pixel is two by two device pixels of its colour, never one.
+    const int R = 565;
+    const QPoint points[] = {
+        {55, 93}, {55, 94}, {R - 270, 95}, {R - 60, 96},  // column rules
+        {11, 112}, {12, 112}, {10, 113}, {10, 114}, {564, 113},  // dotted frame
+        {100, 92 + 19},  // row line
+    };
+    for (const QPoint& p : points) {
+        const QRgb want = ratio1.pixel(p);
+        for (int dy = 0; dy < 2; ++dy)
+            for (int dx = 0; dx < 2; ++dx)
+                EXPECT_EQ(ratio2.pixel(2 * p.x() + dx, 2 * p.y() + dy), want) << p.x() << "," << p.y();
+    }
 }
 
 TEST_F(ViewTest, PartialUpdateMatchesFullPaint)

@@ -4,7 +4,9 @@
 
 #include <QGroupBox>
 #include <QLabel>
+#include <QImage>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -171,6 +173,94 @@ TEST_F(PrintRangeDlgTest, DoModalAnswersOkAndCancel)
     EXPECT_EQ(dlg.m_nTo, 4);
     QTimer::singleShot(0, [&dlg] { QTest::keyClick(&dlg, Qt::Key_Escape); });
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+}
+
+// The edit's picture with this text: a number that does not fit is scrolled, and
+// then a changed first digit does not show.
+QImage EditPicture(QLineEdit* edit, const QString& text)
+{
+    edit->setText(text);
+    return edit->grab().toImage();
+}
+
+TEST(PrintRangeDlgWidth, EditsShowTheWholeTotal)
+{
+    for (const std::int64_t total : {12LL, 9999LL, 245760LL, 9999999999LL}) {
+        CPrintRangeDlg dlg;
+        dlg.m_nTotalPages = total;
+        dlg.OnInitDialog();
+        dlg.show();
+        const QFont font = dlg.font();
+        const QString digits = QString::number(total);
+        if (digits.size() <= 4) {
+            // Four digits keep the template's layout.
+            EXPECT_EQ(dlg.size(), DialogUnitsToPixels(font, 0, 0, 211, 109).size()) << total;
+            EXPECT_EQ(dlg.FromEdit()->geometry(), DialogUnitsToPixels(font, 41, 54, 22, 14)) << total;
+            EXPECT_EQ(dlg.ToEdit()->geometry(), DialogUnitsToPixels(font, 104, 54, 22, 14)) << total;
+        }
+        for (QLineEdit* edit : {dlg.FromEdit(), dlg.ToEdit()}) {
+            const QString first = QString(digits).replace(0, 1, digits[0] == '9' ? "8" : "9");
+            const QString last = QString(digits).replace(digits.size() - 1, 1, digits.back() == '9' ? "8" : "9");
+            const QImage shown = EditPicture(edit, digits);
+            EXPECT_NE(shown, EditPicture(edit, first)) << total << ": the first digit is hidden";
+            EXPECT_NE(shown, EditPicture(edit, last)) << total << ": the last digit is hidden";
+        }
+        // Left to right without overlap, all inside the group box and the dialog.
+        QWidget* group = dlg.Control(CPrintRangeDlg::IDC_TOTAL);
+        QList<QLabel*> labels = dlg.findChildren<QLabel*>();
+        ASSERT_EQ(labels.size(), 2);
+        if (labels[0]->x() > labels[1]->x())
+            std::swap(labels[0], labels[1]);
+        const QWidget* row[] = {dlg.FromEdit(), labels[0], dlg.ToEdit(), labels[1]};
+        for (size_t i = 0; i + 1 < std::size(row); ++i)
+            EXPECT_LE(row[i]->geometry().right(), row[i + 1]->x()) << total << " item " << i;
+        EXPECT_LT(row[3]->geometry().right(), group->geometry().right()) << total;
+        EXPECT_LE(group->geometry().right(), dlg.width()) << total;
+        EXPECT_LE(dlg.Control(2)->geometry().right(), dlg.width()) << total;
+        EXPECT_GT(dlg.Control(2)->x(), dlg.Control(1)->geometry().right()) << total;
+    }
+}
+
+TEST(PrintRangeDlgWidth, TheTemplateWidthWouldHideTheFirstDigit)
+{
+    // The check above can fail: at the template's 22 units six digits do not fit.
+    CPrintRangeDlg dlg;
+    dlg.m_nTotalPages = 245760;
+    dlg.OnInitDialog();
+    dlg.show();
+    QLineEdit* edit = dlg.ToEdit();
+    edit->setFixedWidth(DialogUnitsToPixels(dlg.font(), 104, 54, 22, 14).width());
+    EXPECT_EQ(EditPicture(edit, "245760"), EditPicture(edit, "945760"));
+}
+
+TEST(PrintRangeDlgMessage, BelongsToTheDialogAndIsCentredOnIt)
+{
+    SetMessageBoxHook({});
+    CPrintRangeDlg dlg;
+    dlg.m_nTotalPages = 12;
+    QWidget* parent = nullptr;
+    QString title;
+    QPoint boxCentre;
+    QTimer::singleShot(0, [&] {
+        qobject_cast<QRadioButton*>(dlg.Control(CPrintRangeDlg::IDC_RANGE_PAGES))->click();
+        dlg.FromEdit()->setText("5");
+        dlg.ToEdit()->setText("3");
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            parent = box->parentWidget();
+            title = box->windowTitle();
+            boxCentre = box->frameGeometry().center();
+            box->accept();
+        });
+        qobject_cast<QPushButton*>(dlg.Control(1))->click();
+        dlg.reject();
+    });
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_EQ(parent, &dlg);
+    EXPECT_EQ(title, QStringLiteral("Vantrel"));
+    const QPoint dlgCentre = dlg.frameGeometry().center();
+    EXPECT_LE((boxCentre - dlgCentre).manhattanLength(), 4) << boxCentre.x() << "," << boxCentre.y();
 }
 
 }  // namespace

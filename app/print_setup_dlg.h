@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QPrintDialog>
+
+class QPrinter;
+class QWidget;
+
+// Hides what Qt's printer dialog offers but a job of ours does not honour: page ranges
+// and page sets (the pages come from the list), colour, two-sided printing, order,
+// collation and the printer's properties (every page is A4 portrait, drawn by us).
+// What stays is the printer (or a PDF file) and the number of copies.
+void HideUnhonouredPrintOptions(QPrintDialog& dlg);
+
+// The printer set-up dialog: Qt's printer dialog that chooses the printer for later
+// jobs and prints nothing, so it is confirmed with "OK" rather than "Print".
+class CPrintSetupDlg : public QPrintDialog {
+    Q_OBJECT
+
+public:
+    CPrintSetupDlg(QPrinter* printer, QWidget* parent);
+};
