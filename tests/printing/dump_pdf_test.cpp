@@ -131,7 +131,7 @@ TEST_F(DumpPdfTest, ReplacesOnlyWhatItMay)
         std::string out;
         int code;
     } cases[] = {{dir + "/new.pdf", 0}, {dir + "/link.pdf", 0}, {dir + "/readonly.pdf", 1},
-                 {dir + "/fifo.pdf", 1}, {dir, 1}, {"/dev/null", 1}};
+                 {dir + "/fifo.pdf", 1}, {dir, 1}};
     for (const auto& c : cases) {
         QString err;
         EXPECT_EQ(RunPdf({"--pdf", QString::fromStdString(c.out), a}, &err, umask027), c.code) << c.out;
@@ -147,6 +147,7 @@ TEST_F(DumpPdfTest, ReplacesOnlyWhatItMay)
     EXPECT_EQ(dumptest::ReadAll(dir + "/readonly.pdf"), "keep");
     EXPECT_TRUE(std::filesystem::is_fifo(dir + "/fifo.pdf"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 6);  // no temporary left
+    // (No system device is tried: a fault would replace it for the whole machine.)
 }
 
 // Another user's file is not replaced, although the folder would let us. Needs root to

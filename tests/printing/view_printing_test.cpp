@@ -841,9 +841,9 @@ TEST_F(ViewPrintingTest, PrintToFileReplacesOnlyWhatItMay)
         const char* name;
         bool printed;
     } cases[] = {{"new.pdf", true}, {"link.pdf", true}, {"readonly.pdf", false}, {"fifo.pdf", false},
-                 {"folder.pdf", false}, {"/dev/null", false}};
+                 {"folder.pdf", false}};
     for (const auto& c : cases) {
-        const std::string out = c.name[0] == '/' ? std::string(c.name) : dir + "/" + c.name;
+        const std::string out = dir + "/" + c.name;
         m_printer.setOutputFileName(QString::fromStdString(out));
         m_view.m_aFiles[0].nPrinted = 0;
         m_messages.clear();

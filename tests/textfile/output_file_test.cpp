@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -77,7 +80,18 @@ TEST(OutputFile, ReplacesOnlyRegularFilesTheUserMayWrite)
     };
     for (const auto& c : cases)
         EXPECT_EQ(WriteOutput((dir / c.name).string(), c.name), c.error) << c.name;
-    EXPECT_EQ(WriteOutput("/dev/null", "x"), EINVAL);
+    // A socket stands for every other special file. (Never a system device: a fault here
+    // would replace it for the whole machine.)
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr {};
+    addr.sun_family = AF_UNIX;
+    const std::string sockPath = (dir / "socket").string();
+    ASSERT_LT(sockPath.size(), sizeof addr.sun_path);
+    std::memcpy(addr.sun_path, sockPath.c_str(), sockPath.size() + 1);
+    ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0);
+    EXPECT_EQ(WriteOutput(sockPath, "x"), EINVAL);
+    ::close(sock);
+    EXPECT_TRUE(std::filesystem::is_socket(sockPath));
 
     EXPECT_EQ(Contents(dir / "new.pdf"), "new.pdf");
     EXPECT_EQ(Mode(dir / "new.pdf"), 0640u);  // as the umask gives
@@ -88,7 +102,7 @@ TEST(OutputFile, ReplacesOnlyRegularFilesTheUserMayWrite)
     EXPECT_FALSE(std::filesystem::exists(dir / "nowhere.pdf"));
     EXPECT_EQ(Contents(dir / "readonly.pdf"), "keep");
     // Nothing else: no temporary file left by any of them.
-    EXPECT_EQ(Entries(dir), 8u);
+    EXPECT_EQ(Entries(dir), 9u);
 }
 
 // A name near the system's limit still leaves room for the temporary name beside it.
