@@ -1,5 +1,7 @@
 #include "draw/join_path.h"
 
+#include "filelist/cp932.h"
+
 #include <cstddef>
 #include <utility>
 
@@ -7,11 +9,6 @@ namespace {
 
 constexpr std::size_t kWindowsBudget = 260;  // MAX_PATH without its terminating zero
 constexpr std::size_t kPosixBudget = 4096;   // PATH_MAX
-
-bool IsLeadByte(unsigned char c)
-{
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
 
 bool IsAsciiLetter(unsigned char c)
 {
@@ -39,7 +36,7 @@ public:
         const std::size_t size = part.size();
         for (std::size_t i = 0; i < size; ++i) {
             const auto c = static_cast<unsigned char>(part[i]);
-            if (IsLeadByte(c)) {
+            if (IsCp932LeadByte(c)) {
                 // The trail byte may be any value, 0x5C among them: it is never a separator.
                 if (i + 1 >= size || !Spend(2)) {
                     return false;

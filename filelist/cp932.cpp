@@ -1,12 +1,58 @@
 #include "filelist/cp932.h"
 
+#include <vector>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <iconv.h>
 
 #include <bit>
 #include <cerrno>
-#include <vector>
+#endif
 
 namespace {
+
+#if defined(_WIN32)
+
+constexpr UINT kCodePage932 = 932;
+
+// The system's own code page 932, as WideCharToMultiByte gives it. Without best fit:
+// a best fit is another character (U+00A5 would become the backslash 0x5C).
+std::vector<std::uint16_t> BuildTable()
+{
+    std::vector<std::uint16_t> table(0x10000, kNoCp932);
+    for (char32_t cp = 0; cp < 0x10000; ++cp) {
+        if (cp >= 0xD800 && cp < 0xE000) continue;
+        const wchar_t in = static_cast<wchar_t>(cp);
+        unsigned char out[4];
+        BOOL usedDefault = FALSE;
+        const int n = ::WideCharToMultiByte(kCodePage932, WC_NO_BEST_FIT_CHARS, &in, 1, reinterpret_cast<char*>(out),
+                                            sizeof out, nullptr, &usedDefault);
+        if (usedDefault) continue;
+        if (n == 1)
+            table[cp] = out[0];
+        else if (n == 2)
+            table[cp] = static_cast<std::uint16_t>(out[0] << 8 | out[1]);
+    }
+    return table;
+}
+
+void AppendUtf8(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | cp >> 6);
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | cp >> 12);
+        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+#else
 
 const char* Utf32Native()
 {
@@ -42,6 +88,8 @@ std::vector<std::uint16_t> BuildTable()
     iconv_close(cd);
     return table;
 }
+
+#endif
 
 }  // namespace
 
@@ -79,6 +127,31 @@ std::string Utf8ToCp932(const std::string& utf8)
     return out;
 }
 
+#if defined(_WIN32)
+
+std::string Cp932ToUtf8(const std::string& cp932)
+{
+    std::string out;
+    out.reserve(cp932.size() * 3 / 2);
+    const std::size_t size = cp932.size();
+    for (std::size_t i = 0; i < size;) {
+        const auto lead = static_cast<BYTE>(cp932[i]);
+        const int length = ::IsDBCSLeadByteEx(kCodePage932, lead) && i + 1 < size ? 2 : 1;
+        wchar_t wide = 0;
+        if (::MultiByteToWideChar(kCodePage932, MB_ERR_INVALID_CHARS, cp932.data() + i, length, &wide, 1) == 1) {
+            AppendUtf8(out, wide);
+            i += static_cast<std::size_t>(length);
+        } else {
+            // Not a character, or a lead byte cut short: replace one byte and go on.
+            AppendUtf8(out, 0xFFFD);
+            ++i;
+        }
+    }
+    return out;
+}
+
+#else
+
 std::string Cp932ToUtf8(const std::string& cp932)
 {
     std::string out;
@@ -104,3 +177,5 @@ std::string Cp932ToUtf8(const std::string& cp932)
     iconv_close(cd);
     return out;
 }
+
+#endif

@@ -3,7 +3,16 @@
 #include <cstdint>
 #include <string>
 
-// Code page 932 through iconv ("CP932", with the NEC and IBM extensions).
+// Code page 932 with the NEC and IBM extensions: on Windows the system's own
+// (WideCharToMultiByte and MultiByteToWideChar without best fit), elsewhere iconv's
+// "CP932". The two give the same bytes for every character both convert.
+
+// A byte that begins a double-byte character; its trail byte may be any of 0x40-0xFC,
+// the backslash's 0x5C among them.
+constexpr bool IsCp932LeadByte(unsigned char c)
+{
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
 
 // UTF-8 text as code page 932 bytes; each character code page 932 lacks, and each
 // byte that is not valid UTF-8, becomes '?'.
@@ -15,8 +24,8 @@ std::string Cp932ToUtf8(const std::string& cp932);
 // The code page 932 value of one Unicode code point: a byte, lead x 256 + trail, or -1.
 std::int32_t Cp932Value(char32_t codePoint);
 
-// iconv's code page 932 value of every BMP code point, kNoCp932 where it has none.
-// Built once, on first use, from iconv's own Unicode-to-CP932 conversion.
+// The code page 932 value of every BMP code point, kNoCp932 where it has none.
+// Built once, on first use, from the converter's own Unicode-to-CP932 conversion.
 inline constexpr std::uint16_t kNoCp932 = 0xFFFF;  // no trail byte reaches 0xFF
 const std::uint16_t* Cp932Table();
 

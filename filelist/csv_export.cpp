@@ -64,8 +64,12 @@ bool WriteListCsv(CTextFileWriter& writer, const std::string& folder,
         totalBytes += static_cast<std::uint64_t>(e.lSize);
         totalPages += static_cast<std::uint64_t>(e.nPages);
     }
-    auto line = [&writer](const std::string& utf8) {
-        return writer.WriteString(Utf8ToCp932(utf8));
+    auto line = [&writer](const std::string& text) {
+#ifdef _WIN32
+        return writer.WriteString(text);  // code page 932 already: the program's texts and the names
+#else
+        return writer.WriteString(Utf8ToCp932(text));
+#endif
     };
     bool ok = line(CsvLine({"フォルダ", folder}));
     ok = line(CsvLine({"総Byte数", Decimal(static_cast<std::int64_t>(totalBytes))})) && ok;

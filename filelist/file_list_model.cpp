@@ -7,8 +7,10 @@
 #include <unordered_set>
 
 #ifdef _WIN32
-#include <filesystem>
-#include <system_error>
+#include "textfile/ansi_names.h"
+
+#include <cwchar>
+#include <windows.h>
 #else
 #include <cerrno>
 #include <dirent.h>
@@ -34,45 +36,64 @@ struct FoundFiles {
     std::size_t NameBegin(std::size_t i) const { return i == 0 ? 0 : nameEnd[i - 1]; }
 };
 
-// The pattern's folder: everything up to and including its last separator. The
-// program only ever passes folder + "*.*", which matches every name, so the mask
-// itself is not applied.
-std::string FolderOfPattern(const std::string& pattern)
-{
 #ifdef _WIN32
-    const std::size_t pos = pattern.find_last_of("\\/");
-#else
-    const std::size_t pos = pattern.rfind('/');
-#endif
-    return pos == std::string::npos ? std::string(".") : pattern.substr(0, pos + 1);
+
+// What a link names: its size, or false for a link to a folder or to nothing.
+bool LinkedFileSize(const std::wstring& path, std::int64_t& size)
+{
+    const HANDLE h = ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info {};
+    const bool file = ::GetFileType(h) == FILE_TYPE_DISK && ::GetFileInformationByHandle(h, &info) &&
+                      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    ::CloseHandle(h);
+    size = static_cast<std::int64_t>(static_cast<std::uint64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow);
+    return file;
 }
 
-#ifdef _WIN32
-
-bool ReadFolder(const std::string& folder, FoundFiles& found)
+// The search runs on the wide names, and each name comes into the ANSI code page without
+// best fit: the ANSI search would turn a name holding U+00A5 into one holding a
+// backslash, the path of another file. A name the code page cannot hold lists with '?',
+// which opens nothing.
+bool ReadFolder(const std::string& pattern, FoundFiles& found)
 {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    fs::directory_iterator it(fs::path(std::u8string(folder.begin(), folder.end())), ec);
-    if (ec) return false;
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-        if (ec) break;
-        std::error_code ecEntry;
-        if (!it->is_regular_file(ecEntry)) continue;  // follows links
-        const std::uintmax_t size = it->file_size(ecEntry);
-        if (ecEntry) continue;
-        const std::u8string name = it->path().filename().u8string();
-        found.Add(reinterpret_cast<const char*>(name.data()), name.size(),
-                  static_cast<std::int64_t>(size));
+    WIN32_FIND_DATAW data;
+    const HANDLE search = ::FindFirstFileW(WideName(pattern).c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) {
+        // A drive's root holding nothing has not even "." to find.
+        return ::GetLastError() == ERROR_FILE_NOT_FOUND;
     }
+    const std::wstring folder = WideName(pattern.substr(0, PathNameStart(pattern)));
+    do {
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;  // "." and ".." too
+        std::int64_t size = static_cast<std::int64_t>(static_cast<std::uint64_t>(data.nFileSizeHigh) << 32 |
+                                                      data.nFileSizeLow);
+        // A link lists as the file it names, as on Linux.
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+            !LinkedFileSize(folder + data.cFileName, size))
+            continue;
+        const std::string name = AnsiName(data.cFileName, std::wcslen(data.cFileName));
+        found.Add(name.data(), name.size(), size);
+    } while (::FindNextFileW(search, &data));
+    ::FindClose(search);
     return true;
 }
 
 #else
 
-bool ReadFolder(const std::string& folder, FoundFiles& found)
+// The pattern's folder: everything up to and including its last separator. The
+// program only ever passes folder + "*.*", which matches every name, so the mask
+// itself is not applied.
+std::string FolderOfPattern(const std::string& pattern)
 {
-    DIR* dir = opendir(folder.c_str());
+    const std::size_t pos = pattern.rfind('/');
+    return pos == std::string::npos ? std::string(".") : pattern.substr(0, pos + 1);
+}
+
+bool ReadFolder(const std::string& pattern, FoundFiles& found)
+{
+    DIR* dir = opendir(FolderOfPattern(pattern).c_str());
     if (dir == nullptr) return false;
     const int fd = dirfd(dir);
     // A folder that can be read but not searched names its entries and refuses to say
@@ -142,7 +163,7 @@ bool CFileListModel::ScanFolder(const std::string& pattern)
 {
     if (pattern.empty()) return false;
     FoundFiles found;
-    if (!ReadFolder(FolderOfPattern(pattern), found)) return false;
+    if (!ReadFolder(pattern, found)) return false;
 
     const std::vector<std::uint32_t> order = SortedOrder(found);
     auto entryAt = [&](std::uint32_t i) {

@@ -1,14 +1,41 @@
 #include "filelist/format_number.h"
 
+#include "filelist/cp932.h"
+
 #include <cstdio>
+
+namespace {
+
+// The template's single-byte characters only. In UTF-8 no byte below 0x80 occurs inside
+// a multibyte character; in code page 932 (Windows) a trail byte may be 0x5C, the yen
+// sign's byte, so the pairs are stepped over.
+std::string SingleBytes(const std::string& text)
+{
+#if defined(_WIN32)
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (IsCp932LeadByte(c) && i + 1 < text.size()) {
+            out += ' ';
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+#else
+    return text;
+#endif
+}
+
+}  // namespace
 
 std::string FormatNumber(double value, const std::string& strTemplate)
 {
-    // The template is UTF-8, where bytes below 0x80 never occur inside a multibyte
-    // character, so plain byte searches cannot hit the second half of one.
-    const bool yen = strTemplate.find('\\') != std::string::npos;
-    const bool group = strTemplate.find(',') != std::string::npos;
-    const bool dash = strTemplate.find(".-") != std::string::npos;
+    const std::string marks = SingleBytes(strTemplate);
+    const bool yen = marks.find('\\') != std::string::npos;
+    const bool group = marks.find(',') != std::string::npos;
+    const bool dash = marks.find(".-") != std::string::npos;
 
     std::string result = yen ? "\\" : "";
     if (!(value < 0.0 || value > 0.0)) {  // zero, and NaN with it

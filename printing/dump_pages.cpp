@@ -3,6 +3,7 @@
 #include "filelist/file_entry.h"
 #include "printing/dump_text.h"
 #include "printing/dump_writer.h"
+#include "textfile/ansi_names.h"
 #include "textfile/text_file_reader.h"
 
 #include <cstdio>
@@ -148,7 +149,7 @@ bool ReadDumpPage(const std::string& workFile, const DumpGeometry& geometry, std
         dumptext::ToFileText(DumpPageHeader(geometry.path, geometry.length, page, geometry.pageTotal)) +
         "\r\n";
     {
-        std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(workFile.c_str(), "rb"),
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenStream(workFile, "rb"),
                                                              &std::fclose);
         if (!file || VANTREL_FSEEK(file.get(), static_cast<long long>(begin), SEEK_SET) != 0) {
             return false;

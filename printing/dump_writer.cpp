@@ -15,8 +15,9 @@
 #include <sys/types.h>
 
 #if defined(_WIN32)
+#include "textfile/ansi_names.h"
+
 #include <io.h>
-#define VANTREL_OPEN _open
 #define VANTREL_READ _read
 #define VANTREL_CLOSE _close
 #define VANTREL_FSTAT _fstat64
@@ -29,22 +30,12 @@ using FileStat = struct _stat64;
 #endif
 #else
 #include <unistd.h>
-#define VANTREL_OPEN ::open
 #define VANTREL_READ ::read
 #define VANTREL_CLOSE ::close
 #define VANTREL_FSTAT ::fstat
 using FileStat = struct stat;
 #endif
 
-#ifndef O_BINARY
-#define O_BINARY 0
-#endif
-#ifndef O_CLOEXEC
-#define O_CLOEXEC 0
-#endif
-#ifndef O_NONBLOCK
-#define O_NONBLOCK 0
-#endif
 
 namespace {
 
@@ -122,7 +113,11 @@ public:
         if (path.find('\0') != std::string::npos) {
             return ENOENT;
         }
-        m_fd = VANTREL_OPEN(path.c_str(), O_RDONLY | O_BINARY | O_CLOEXEC | O_NONBLOCK);
+#if defined(_WIN32)
+        m_fd = ::_wopen(WideName(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+#else
+        m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+#endif
         if (m_fd < 0) {
             return errno != 0 ? errno : ENOENT;
         }

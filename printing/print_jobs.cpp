@@ -1,6 +1,7 @@
 #include "printing/print_jobs.h"
 
 #include "draw/join_path.h"
+#include "textfile/ansi_names.h"
 
 std::vector<PrintJobFile> MarkedJobFiles(const CFileListModel& model)
 {
@@ -16,26 +17,15 @@ std::vector<PrintJobFile> MarkedJobFiles(const CFileListModel& model)
 
 namespace {
 
-// Where the last component of a path begins. On Windows a code page 932 trail byte may
-// be 0x5C: only a backslash that is no trail byte separates.
+// Where the last component of a path begins.
 std::size_t NameStart(const std::string& path)
 {
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        const auto c = static_cast<unsigned char>(path[i]);
 #ifdef _WIN32
-        if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
-            ++i;
-            continue;
-        }
-        if (c == '\\' || c == '/' || c == ':')
-            start = i + 1;
+    return PathNameStart(path);
 #else
-        if (c == '/')
-            start = i + 1;
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? 0 : slash + 1;
 #endif
-    }
-    return start;
 }
 
 }  // namespace

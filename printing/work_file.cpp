@@ -10,11 +10,14 @@
 #include <vector>
 
 #if defined(_WIN32)
+#include "textfile/ansi_names.h"
+
 #include <fcntl.h>
 #include <io.h>
 #include <process.h>
 #include <random>
 #include <sys/stat.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -36,24 +39,65 @@ std::string Grouped(std::uint64_t value)
 
 #if defined(_WIN32)
 
+// The user's temporary folder, which only the user may enter. A path the ANSI code page
+// cannot hold is taken in its short form, which it can.
+std::string DefaultBase()
+{
+    wchar_t buffer[MAX_PATH + 1];
+    DWORD n = ::GetTempPathW(MAX_PATH + 1, buffer);
+    if (n == 0 || n > MAX_PATH) return {};
+    std::wstring wide(buffer, n);
+    if (WideName(AnsiName(wide)) != wide) {
+        n = ::GetShortPathNameW(wide.c_str(), buffer, MAX_PATH + 1);
+        if (n == 0 || n > MAX_PATH) return {};
+        wide.assign(buffer, n);
+    }
+    // Its closing backslash goes while it is wide text, where no trail byte can look like one.
+    while (wide.size() > 3 && wide.back() == L'\\') wide.pop_back();
+    const std::string base = AnsiName(wide);
+    return WideName(base) == wide ? base : std::string();
+}
+
+std::string InFolder(const std::string& folder, const std::string& name)
+{
+    return WithSeparator(folder) + name;
+}
+
 std::string MakePrivateFolder(const std::string& given)
 {
-    std::error_code ec;
-    const std::filesystem::path base = given.empty() ? std::filesystem::temp_directory_path(ec) : given;
-    if (ec) return {};
+    const std::string base = given.empty() ? DefaultBase() : given;
+    if (base.empty()) return {};
     std::random_device random;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::filesystem::path folder =
-            base / ("vantrel-" + std::to_string(_getpid()) + "-" + std::to_string(random() % 1000000));
-        if (std::filesystem::create_directory(folder, ec) && !ec) return folder.string();
+        const std::string folder =
+            InFolder(base, "vantrel-" + std::to_string(::_getpid()) + "-" + std::to_string(random() % 1000000));
+        if (::CreateDirectoryW(WideName(folder).c_str(), nullptr)) return folder;
+        if (::GetLastError() != ERROR_ALREADY_EXISTS) return {};
     }
     return {};
 }
 
+// A real folder, not a link or junction to somewhere else.
 bool FolderIsOurs(const std::string& folder)
 {
-    std::error_code ec;
-    return std::filesystem::is_directory(folder, ec);
+    const DWORD attributes = ::GetFileAttributesW(WideName(folder).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+}
+
+void RemoveFileAt(const std::string& path)
+{
+    ::DeleteFileW(WideName(path).c_str());
+}
+
+void RemoveFolderAt(const std::string& folder)
+{
+    ::RemoveDirectoryW(WideName(folder).c_str());
+}
+
+std::string BaseForMessages(const std::string& given)
+{
+    return given.empty() ? DefaultBase() : given;
 }
 
 #else
@@ -88,6 +132,28 @@ bool FolderIsOurs(const std::string& folder)
            (st.st_mode & 07777) == 0700;
 }
 
+std::string InFolder(const std::string& folder, const std::string& name)
+{
+    return folder.empty() || folder.back() == '/' ? folder + name : folder + '/' + name;
+}
+
+void RemoveFileAt(const std::string& path)
+{
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+}
+
+void RemoveFolderAt(const std::string& folder)
+{
+    std::error_code ec;
+    std::filesystem::remove(folder, ec);
+}
+
+std::string BaseForMessages(const std::string& given)
+{
+    return BaseFolders(given).front();
+}
+
 #endif
 
 }  // namespace
@@ -104,7 +170,7 @@ std::string CWorkFile::Prepare()
         m_strFolder = MakePrivateFolder(m_strBase);
         m_strPath.clear();
         if (m_strFolder.empty()) return {};
-        m_strPath = (std::filesystem::path(m_strFolder) / kWorkFileName).string();
+        m_strPath = InFolder(m_strFolder, kWorkFileName);
     }
     RemoveFile();
     return m_strPath;
@@ -115,9 +181,10 @@ int CWorkFile::Create(CTextFileWriter& out)
     errno = 0;
 #if defined(_WIN32)
     const int fd = m_strPath.empty() ? -1
-                                     : _open(m_strPath.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
-                                             _S_IREAD | _S_IWRITE);
-    std::FILE* stream = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
+                                     : ::_wopen(WideName(m_strPath).c_str(),
+                                                _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                                                _S_IREAD | _S_IWRITE);
+    std::FILE* stream = fd >= 0 ? ::_fdopen(fd, "wb") : nullptr;
 #else
     const int fd = m_strPath.empty() ? -1
                                      : ::open(m_strPath.c_str(),
@@ -140,38 +207,34 @@ int CWorkFile::Create(CTextFileWriter& out)
 
 std::int64_t CWorkFile::FreeBytes() const
 {
+#if defined(_WIN32)
+    ULARGE_INTEGER available {};
+    if (!::GetDiskFreeSpaceExW(WideName(m_strFolder).c_str(), &available, nullptr, nullptr)) return -1;
+    return static_cast<std::int64_t>(available.QuadPart);
+#else
     std::error_code ec;
     const std::filesystem::space_info space = std::filesystem::space(m_strFolder, ec);
     if (ec || space.available == static_cast<std::uintmax_t>(-1)) return -1;
     return static_cast<std::int64_t>(space.available);
+#endif
 }
 
 std::string CWorkFile::Where() const
 {
     if (!m_strPath.empty()) return m_strPath;
-#if defined(_WIN32)
-    std::error_code ec;
-    const std::string base = m_strBase.empty() ? std::filesystem::temp_directory_path(ec).string() : m_strBase;
-#else
-    const std::string base = BaseFolders(m_strBase).front();
-#endif
-    return (std::filesystem::path(base) / "vantrel-XXXXXX" / kWorkFileName).string();
+    return InFolder(InFolder(BaseForMessages(m_strBase), "vantrel-XXXXXX"), kWorkFileName);
 }
 
 void CWorkFile::RemoveFile()
 {
-    std::error_code ec;
-    if (!m_strPath.empty() && FolderIsOurs(m_strFolder)) std::filesystem::remove(m_strPath, ec);
+    if (!m_strPath.empty() && FolderIsOurs(m_strFolder)) RemoveFileAt(m_strPath);
 }
 
 void CWorkFile::Remove()
 {
     RemoveFile();
-    if (!m_strFolder.empty() && FolderIsOurs(m_strFolder)) {
-        // Only the folder we made, and only once it is empty: never more than our own file.
-        std::error_code ec;
-        std::filesystem::remove(m_strFolder, ec);
-    }
+    // Only the folder we made, and only once it is empty: never more than our own file.
+    if (!m_strFolder.empty() && FolderIsOurs(m_strFolder)) RemoveFolderAt(m_strFolder);
     m_strPath.clear();
     m_strFolder.clear();
 }

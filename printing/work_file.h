@@ -12,6 +12,8 @@ class CTextFileWriter;
 // every dump and made anew when it is gone or not ours; the file is created new for
 // every dump, never through a link, and removed when its job ends; the folder goes
 // with Remove() or destruction. A "WkFile.txt" of the user's own is never touched.
+// On Windows the folder is made in the user's own temporary folder (GetTempPath), which
+// only the user may enter.
 class CWorkFile {
 public:
     CWorkFile() = default;

@@ -6,12 +6,13 @@
 #include <string_view>
 
 #ifdef _WIN32
+#include "textfile/ansi_names.h"
+
 #include <fcntl.h>
-#include <filesystem>
 #include <io.h>
 #include <random>
 #include <sys/stat.h>
-#include <system_error>
+#include <windows.h>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -28,15 +29,59 @@ constexpr std::size_t kPdfTail = 1024;
 
 #ifdef _WIN32
 
-std::filesystem::path U8(const std::string& s)
-{
-    return std::filesystem::path(std::u8string(s.begin(), s.end()));
-}
-
+// The folder a file goes in: "C:\\" for "C:\\a.csv", "C:" for "C:a.csv", "." for "a.csv".
 std::string FolderOf(const std::string& path)
 {
-    const std::size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
+    const std::size_t start = PathNameStart(path);
+    if (start == 0) return ".";
+    const bool keepSeparator = start == 1 || path[start - 1] == ':' || (start == 3 && path[1] == ':');
+    return path.substr(0, keepSeparator ? start : start - 1);
+}
+
+// A handle closed when it goes.
+class CHandle {
+public:
+    explicit CHandle(HANDLE h) : m_h(h) {}
+    ~CHandle()
+    {
+        if (m_h != INVALID_HANDLE_VALUE) ::CloseHandle(m_h);
+    }
+    CHandle(const CHandle&) = delete;
+    CHandle& operator=(const CHandle&) = delete;
+    HANDLE Get() const { return m_h; }
+    bool Valid() const { return m_h != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE m_h;
+};
+
+// Opens what stands at path, a link followed, to ask about it; access adds rights to try.
+HANDLE OpenExisting(const std::string& path, DWORD access)
+{
+    return ::CreateFileW(WideName(path).c_str(), FILE_READ_ATTRIBUTES | access,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// The file a link names, as the program's strings name it; "" when the code page cannot.
+std::string LinkTarget(HANDLE h)
+{
+    std::wstring final(32768, L'\0');
+    const DWORD n = ::GetFinalPathNameByHandleW(h, final.data(), static_cast<DWORD>(final.size()),
+                                                FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n == 0 || n >= final.size()) return {};
+    final.resize(n);
+    if (final.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        final = L"\\\\" + final.substr(8);
+    else if (final.rfind(L"\\\\?\\", 0) == 0)
+        final = final.substr(4);
+    std::string ansi = AnsiName(final);
+    return WideName(ansi) == final ? ansi : std::string();
+}
+
+int LastErrno()
+{
+    return ErrnoFromSystem(::GetLastError());
 }
 
 #else
@@ -77,23 +122,43 @@ void SyncFolder(const std::string& folder)
 
 #ifdef _WIN32
 
+// Windows keeps no mode bits: a replaced file's hidden and system attributes are kept,
+// and its read-only attribute refuses it, as the lack of every write bit does on Linux.
 int CheckOutputTarget(const std::string& path, OutputTarget* target)
 {
-    namespace fs = std::filesystem;
     if (path.empty()) return ENOENT;
     if (path.find('\0') != std::string::npos) return EINVAL;
-    std::error_code ec;
-    const fs::file_status status = fs::status(U8(path), ec);
     OutputTarget t;
     t.path = path;
-    t.mode = _S_IREAD | _S_IWRITE;
-    if (fs::exists(status)) {
-        if (fs::is_directory(status)) return EISDIR;
-        if (!fs::is_regular_file(status)) return EINVAL;
-        if ((status.permissions() & fs::perms::owner_write) == fs::perms::none) return EACCES;
+    t.mode = FILE_ATTRIBUTE_NORMAL;
+    const CHandle what(OpenExisting(path, 0));
+    if (!what.Valid()) {
+        const DWORD error = ::GetLastError();
+        // Nothing there, or a link to nothing: the latter names no file the user chose.
+        if (error != ERROR_FILE_NOT_FOUND || ::GetFileAttributesW(WideName(path).c_str()) != INVALID_FILE_ATTRIBUTES)
+            return ErrnoFromSystem(error);
+        const DWORD folder = ::GetFileAttributesW(WideName(FolderOf(path)).c_str());
+        if (folder == INVALID_FILE_ATTRIBUTES) return LastErrno();
+        if ((folder & FILE_ATTRIBUTE_DIRECTORY) == 0) return ENOTDIR;
+    } else {
+        // A device (NUL, CON, COM1) passes for a file by its attributes, not by its type.
+        if (::GetFileType(what.Get()) != FILE_TYPE_DISK) return EINVAL;
+        BY_HANDLE_FILE_INFORMATION info {};
+        if (!::GetFileInformationByHandle(what.Get(), &info)) return LastErrno();
+        if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return EISDIR;
+        if ((info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) return EACCES;
+        // Through a link the file it names is written and the link kept.
+        const DWORD own = ::GetFileAttributesW(WideName(path).c_str());
+        if (own != INVALID_FILE_ATTRIBUTES && (own & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+            t.path = LinkTarget(what.Get());
+            if (t.path.empty()) return EINVAL;
+        }
+        // Writing it must be allowed, and no other program may hold it shut.
+        const CHandle write(OpenExisting(t.path, FILE_WRITE_DATA));
+        if (!write.Valid()) return LastErrno();
         t.exists = true;
-    } else if (!fs::is_directory(U8(FolderOf(path)), ec)) {
-        return ENOENT;
+        t.mode = info.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+        if (t.mode == 0) t.mode = FILE_ATTRIBUTE_NORMAL;
     }
     if (target != nullptr) *target = t;
     return 0;
@@ -103,30 +168,32 @@ int PlaceOutput(const std::string& temp, const std::string& path)
 {
     OutputTarget t;
     int err = CheckOutputTarget(path, &t);
-    std::error_code ec;
-    if (err == 0) {
-        // MoveFileEx with MOVEFILE_REPLACE_EXISTING underneath.
-        std::filesystem::rename(U8(temp), U8(t.path), ec);
-        err = ec ? (ec.value() != 0 ? ec.value() : EIO) : 0;
-    }
-    if (err != 0) std::filesystem::remove(U8(temp), ec);
+    const std::wstring wideTemp = WideName(temp);
+    if (err == 0 && !::SetFileAttributesW(wideTemp.c_str(), t.mode)) err = LastErrno();
+    // One rename that replaces the target, made durable before it returns.
+    if (err == 0 && !::MoveFileExW(wideTemp.c_str(), WideName(t.path).c_str(),
+                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        err = LastErrno();
+    if (err != 0) ::DeleteFileW(wideTemp.c_str());
     return err;
 }
 
 bool PdfComplete(const std::string& path)
 {
-    const int fd = _open(path.c_str(), _O_RDONLY | _O_BINARY);
+    // Read and write: the system flushes only a file open for writing.
+    const int fd = ::_wopen(WideName(path).c_str(), _O_RDWR | _O_BINARY | _O_NOINHERIT);
     if (fd < 0) return false;
-    const long long size = _lseeki64(fd, 0, SEEK_END);
-    bool ok = size > 0 && _commit(fd) == 0;
+    const long long size = ::_lseeki64(fd, 0, SEEK_END);
+    // The data must be on the disk: a full disk may show only now.
+    bool ok = size > 0 && ::_commit(fd) == 0;
     if (ok) {
         const long long from = size > static_cast<long long>(kPdfTail) ? size - static_cast<long long>(kPdfTail) : 0;
         std::string tail(static_cast<std::size_t>(size - from), '\0');
-        ok = _lseeki64(fd, from, SEEK_SET) == from &&
-             _read(fd, tail.data(), static_cast<unsigned>(tail.size())) == static_cast<int>(tail.size()) &&
+        ok = ::_lseeki64(fd, from, SEEK_SET) == from &&
+             ::_read(fd, tail.data(), static_cast<unsigned>(tail.size())) == static_cast<int>(tail.size()) &&
              tail.find("%%EOF") != std::string::npos;
     }
-    _close(fd);
+    ::_close(fd);
     return ok;
 }
 
@@ -135,12 +202,16 @@ int COutputFile::Begin(const std::string& path)
     Abandon();
     OutputTarget t;
     if (const int err = CheckOutputTarget(path, &t); err != 0) return err;
+    // A short name, whatever the target's length: a path near the system's limit still
+    // leaves room for it.
+    const std::string folder = WithSeparator(FolderOf(t.path));
     std::random_device random;
     const char* const digits = "abcdefghijklmnopqrstuvwxyz0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = FolderOf(t.path) + "\\.vantrel-";
+        std::string name = folder + ".vantrel-";
         for (int i = 0; i < 6; ++i) name += digits[random() % 36];
-        const int fd = _open(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+        const int fd = ::_wopen(WideName(name).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                                _S_IREAD | _S_IWRITE);
         if (fd >= 0) {
             m_fd = fd;
             m_strTemp = name;
@@ -154,19 +225,19 @@ int COutputFile::Begin(const std::string& path)
 
 void COutputFile::Close()
 {
-    if (m_fd >= 0) _close(m_fd);
+    if (m_fd >= 0) ::_close(m_fd);
     m_fd = -1;
 }
 
 int COutputFile::Commit()
 {
     if (m_strTemp.empty()) return EBADF;
-    int err = m_fd >= 0 && _commit(m_fd) != 0 ? errno : 0;
+    const int err = m_fd >= 0 && ::_commit(m_fd) != 0 ? errno : 0;
     Close();
     const std::string temp = m_strTemp;
     m_strTemp.clear();
     if (err != 0) {
-        _unlink(temp.c_str());
+        ::_wunlink(WideName(temp).c_str());
         return err;
     }
     return PlaceOutput(temp, m_strPath);
@@ -175,7 +246,7 @@ int COutputFile::Commit()
 void COutputFile::Abandon()
 {
     Close();
-    if (!m_strTemp.empty()) _unlink(m_strTemp.c_str());
+    if (!m_strTemp.empty()) ::_wunlink(WideName(m_strTemp).c_str());
     m_strTemp.clear();
 }
 

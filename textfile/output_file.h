@@ -7,7 +7,9 @@
 // when complete, so a failure leaves an earlier file as it was. Only a regular file the
 // user may write is replaced; through a link, the file it names is written and the link
 // kept; a folder, fifo, device or socket is refused. A new file gets the mode the umask
-// gives; a replaced one keeps its own.
+// gives; a replaced one keeps its own. On Windows, which keeps no mode bits, a read-only
+// file is refused and so is one another program holds open; a replaced file keeps its
+// hidden and system attributes.
 
 // Where an output goes.
 struct OutputTarget {

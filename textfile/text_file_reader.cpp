@@ -1,5 +1,7 @@
 #include "textfile/text_file_reader.h"
 
+#include "textfile/ansi_names.h"
+
 #include <cstdint>
 #include <cstdlib>
 
@@ -51,7 +53,7 @@ bool CTextFileReader::Open(const std::string& path)
         Close();
     }
     m_bError = false;
-    m_pFile = std::fopen(path.c_str(), "rb");
+    m_pFile = OpenStream(path, "rb");
     if (m_pFile == nullptr) {
         return false;
     }

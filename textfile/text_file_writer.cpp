@@ -1,5 +1,7 @@
 #include "textfile/text_file_writer.h"
 
+#include "textfile/ansi_names.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -31,7 +33,7 @@ bool CTextFileWriter::Open(const std::string& path)
     m_buffer.clear();
     // Binary, with the CR LF conversion done here, so the file is the same on every platform.
     errno = 0;
-    m_pFile = std::fopen(path.c_str(), "wb");
+    m_pFile = OpenStream(path, "wb");
     if (m_pFile == nullptr) {
         m_nError = LastError();
         return false;

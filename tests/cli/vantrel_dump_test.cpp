@@ -4,8 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cstdlib>
 #include <string>
@@ -15,6 +19,26 @@ using namespace dumptest;
 
 namespace {
 
+#if defined(_WIN32)
+// cmd.exe: no argument here holds a double quote.
+std::string Quote(const std::string& text)
+{
+    return "\"" + text + "\"";
+}
+
+// The build names the program by a path of its own system (/work/... under Wine): made
+// whole on the drive the tests start on.
+std::string DumpExe()
+{
+    static const std::string exe = [] {
+        char full[MAX_PATH];
+        return std::string(::_fullpath(full, VANTREL_DUMP_EXE, sizeof full) != nullptr ? full : VANTREL_DUMP_EXE);
+    }();
+    return exe;
+}
+
+constexpr char kNoInput[] = "NUL";
+#else
 std::string Quote(const std::string& text)
 {
     std::string quoted = "'";
@@ -23,6 +47,14 @@ std::string Quote(const std::string& text)
     }
     return quoted + "'";
 }
+
+std::string DumpExe()
+{
+    return VANTREL_DUMP_EXE;
+}
+
+constexpr char kNoInput[] = "/dev/null";
+#endif
 
 struct CliRun {
     int code = -1;
@@ -34,17 +66,26 @@ struct CliRun {
 CliRun RunDump(const TempDir& dir, const std::vector<std::string>& args, const std::string& outFile = "",
                bool inDir = false)
 {
-    std::string command = (inDir ? "cd " + Quote(dir.Path().string()) + " && " : std::string()) +
-                          Quote(VANTREL_DUMP_EXE);
+#if defined(_WIN32)
+    const std::string cd = "cd /d ";
+#else
+    const std::string cd = "cd ";
+#endif
+    std::string command = (inDir ? cd + Quote(dir.Path().string()) + " && " : std::string()) + Quote(DumpExe());
     for (const auto& arg : args) {
         command += ' ';
         command += Quote(arg);
     }
     const std::string out = outFile.empty() ? dir / "stdout" : outFile;
-    command += " >" + Quote(out) + " 2>" + Quote(dir / "stderr") + " </dev/null";
-    const int status = std::system(command.c_str());
+    command += " >" + Quote(out) + " 2>" + Quote(dir / "stderr") + " <" + kNoInput;
     CliRun run;
+#if defined(_WIN32)
+    // cmd.exe /c takes the outer quotes off the whole line.
+    run.code = std::system(("\"" + command + "\"").c_str());
+#else
+    const int status = std::system(command.c_str());
     run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
     if (outFile.empty()) {
         run.out = ReadAll(out);
     }
@@ -122,6 +163,9 @@ TEST(VantrelDumpCli, UsageErrors)
 
 TEST(VantrelDumpCli, FullOutputIsAFailure)
 {
+#if defined(_WIN32)
+    GTEST_SKIP() << "Windows has no device that is always full";
+#else
     if (::access("/dev/full", W_OK) != 0) {
         GTEST_SKIP() << "no /dev/full";
     }
@@ -134,25 +178,28 @@ TEST(VantrelDumpCli, FullOutputIsAFailure)
         EXPECT_NE(run.err.find("cannot write output"), std::string::npos) << name << run.err;
     }
     EXPECT_EQ(RunDump(dir, {"--csv", dir.Path().string()}, "/dev/full").code, 1);
+#endif
 }
 
 TEST(VantrelDumpCli, CsvOfAFolder)
 {
     TempDir dir;
-    std::filesystem::create_directory(dir / "list");
-    WriteBytes(dir / "list/b.bin", PatternBytes(2561));
-    WriteBytes(dir / "list/a.txt", "hello");
-    WriteBytes(dir / "list/名前.dat", "");
+    const std::string list = dir / "list";
+    std::filesystem::create_directory(dir.Path() / "list");
+    WriteBytes(sysfiles::Join(list, "b.bin"), PatternBytes(2561));
+    WriteBytes(sysfiles::Join(list, "a.txt"), "hello");
+    WriteBytes(sysfiles::Join(list, "名前.dat"), "");
+    WriteBytes(sysfiles::Join(list, "表ソ"), "5C");
 
     CFileListModel model;
-    model.m_strFolder = dir / "list";
+    model.m_strFolder = list;
     ASSERT_TRUE(model.ListFolder());
     CTextFileWriter writer;
     ASSERT_TRUE(writer.Open(dir / "expected.csv"));
     ASSERT_TRUE(WriteListCsv(writer, model.m_strFolder, model.m_aFiles));
     writer.Close();
 
-    const CliRun run = RunDump(dir, {"--csv", dir / "list"});
+    const CliRun run = RunDump(dir, {"--csv", list});
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(run.out, ReadAll(dir / "expected.csv"));
     EXPECT_NE(run.out.find("\r\n"), std::string::npos);
@@ -170,3 +217,24 @@ TEST(VantrelDumpCli, CsvOfAFolderItCannotReadWritesNothing)
         EXPECT_NE(run.err.find("フォルダを読めません[" + folder + "]"), std::string::npos) << run.err;
     }
 }
+
+#if defined(_WIN32)
+// Windows: an argument naming a file the ANSI code page cannot hold opens nothing; the
+// runtime's own arguments would have made "x\\.bin" of "x\u00A5.bin", another file.
+TEST(VantrelDumpCli, WindowsArgumentOutsideTheCodePageOpensNothing)
+{
+    TempDir dir;
+    WriteBytes(dir / "yen", "the file asked for");
+    ASSERT_EQ(::_wrename((dir.Path() / "yen").c_str(), (dir.Path() / L"x\u00A5.bin").c_str()), 0);
+    std::filesystem::create_directory(dir.Path() / "x");
+    WriteBytes(sysfiles::Join(dir / "x", ".bin"), "another file");
+    const std::wstring command = L"\"\"" + std::filesystem::path(DumpExe()).wstring() + L"\" \"" +
+                                 (dir.Path() / L"x\u00A5.bin").wstring() + L"\" >\"" +
+                                 (dir.Path() / "stdout").wstring() + L"\" 2>\"" + (dir.Path() / "stderr").wstring() +
+                                 L"\" <NUL\"";
+    EXPECT_EQ(::_wsystem(command.c_str()), 1);
+    EXPECT_EQ(ReadAll(dir / "stdout"), "");
+    EXPECT_NE(ReadAll(dir / "stderr").find("ファイルオープン失敗[" + (dir / "x?.bin") + "]"), std::string::npos)
+        << ReadAll(dir / "stderr");
+}
+#endif

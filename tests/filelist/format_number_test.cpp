@@ -34,7 +34,8 @@ TEST(FormatNumber, Templates)
         {-1234, ",", "-1,234"},
         {-123, ",", "-123"},
         {1234.4, ",", "1,234"},
-        {12345, "\xE3\x82\xBD,", "12,345"},  // ソ: its code page 932 form ends in 0x5C, still no prefix
+        {12345, "ソ,", "12,345"},             // ソ: on Windows its trail byte is 0x5C, still no prefix
+        {12345, "表\\", "\\12345"},             // a backslash of its own after 表 (95 5C) counts
     };
     for (const auto& c : cases) EXPECT_EQ(FormatNumber(c.value, c.tmpl), c.expected) << c.value << " " << c.tmpl;
 }

@@ -7,9 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -54,8 +51,14 @@ TEST(DumpPages, OffsetsMatchARealDump)
 TEST(DumpPages, EveryPageEqualsASequentialScan)
 {
     TempDir dir;
+#if defined(_WIN32)
+    // Code page 932 names whose trail bytes are the backslash's 0x5C.
+    const std::string names[] = {"plain.bin", "表示ソフト.bin", "日本語 名前.bin"};
+#else
     // A path holding a line feed puts the header over two lines of the work file.
-    for (const std::string name : {"plain.bin", "two\nlines.bin", "日本語 名前.bin"}) {
+    const std::string names[] = {"plain.bin", "two\nlines.bin", "日本語 名前.bin"};
+#endif
+    for (const std::string& name : names) {
         for (const std::size_t size : {std::size_t{1}, std::size_t{2560}, std::size_t{2561},
                                        std::size_t{12 * 2560 + 33}}) {
             WriteBytes(dir / name, PatternBytes(size));
@@ -66,7 +69,7 @@ TEST(DumpPages, EveryPageEqualsASequentialScan)
                 ASSERT_TRUE(ReadDumpPage(dir / "WkFile.txt", g, page, lines)) << name << " " << page;
                 EXPECT_EQ(lines, ScanPage(dir / "WkFile.txt", page)) << name << " " << page;
                 EXPECT_GE(lines.size(), 5u);
-                EXPECT_LE(lines.size(), name == "plain.bin" ? 88u : 89u);
+                EXPECT_LE(lines.size(), name.find('\n') == std::string::npos ? 88u : 89u);
             }
             std::vector<std::string> lines{"stale"};
             EXPECT_FALSE(ReadDumpPage(dir / "WkFile.txt", g, g.pageTotal + 1, lines));
@@ -221,13 +224,7 @@ TEST(DumpPages, LastPageOfAFiveGiBDump)
         }
         page += "\r\n";
     }
-    {
-        const int fd = ::open((dir / "WkFile.txt").c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(::pwrite(fd, page.data(), page.size(), static_cast<off_t>(at)),
-                  static_cast<ssize_t>(page.size()));
-        ::close(fd);
-    }
+    ASSERT_TRUE(sysfiles::WriteAt(dir / "WkFile.txt", at, page));
     std::vector<std::string> lines;
     ASSERT_TRUE(ReadDumpPage(dir / "WkFile.txt", g, g.pageTotal, lines));
     ASSERT_EQ(lines.size(), 88u);

@@ -4,6 +4,7 @@
 #include "printing/dump_writer.h"
 #include "textfile/text_file_reader.h"
 #include "textfile/text_file_writer.h"
+#include "system_files.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace dumptest {
@@ -35,16 +35,16 @@ public:
                 ch = '_';
             }
         }
-        m_path /= "printing_" + tag + "_" + std::to_string(::getpid());
-        std::filesystem::remove_all(m_path);
+        m_path /= "printing_" + tag + "_" + std::to_string(sysfiles::ProcessId());
+        sysfiles::RemoveTree(m_path);
         std::filesystem::create_directories(m_path);
     }
     ~TempDir()
     {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
+        sysfiles::RemoveTree(m_path);
     }
-    std::string operator/(const std::string& name) const { return (m_path / name).string(); }
+    // A file inside, by its bytes (any name, code page 932 ones on Windows too).
+    std::string operator/(const std::string& name) const { return sysfiles::Join(m_path.string(), name); }
     const std::filesystem::path& Path() const { return m_path; }
 
 private:

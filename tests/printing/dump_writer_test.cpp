@@ -6,9 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
+#if !defined(_WIN32)
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <string>
@@ -337,6 +338,9 @@ TEST(DumpWriter, PumpOncePerPageWritten)
 
 TEST(DumpWriter, FullDeviceIsAFailure)
 {
+#if defined(_WIN32)
+    GTEST_SKIP() << "Windows has no device that is always full";
+#else
     if (::access("/dev/full", W_OK) != 0) {
         GTEST_SKIP() << "no /dev/full";
     }
@@ -350,22 +354,29 @@ TEST(DumpWriter, FullDeviceIsAFailure)
         EXPECT_EQ(r.status, DumpStatus::WriteFailed) << size;
         EXPECT_EQ(r.error, ENOSPC) << size;
     }
+#endif
 }
 
 TEST(DumpWriter, UnreadableSourcesWriteNothing)
 {
     TempDir dir;
-    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
-    std::filesystem::create_directory(dir / "folder");
-    for (const std::string name : {"fifo", "folder", "missing"}) {
+#if defined(_WIN32)
+    // A device: "NUL" in any folder opens and reads as nothing at all.
+    const std::string device = dir / "NUL";
+#else
+    // A fifo with no writer would block a plain open or read for ever.
+    const std::string device = dir / "fifo";
+    ASSERT_EQ(::mkfifo(device.c_str(), 0600), 0);
+#endif
+    std::filesystem::create_directory(dir.Path() / "folder");
+    for (const std::string& path : {device, dir / "folder", dir / "missing"}) {
         CTextFileWriter out;
         ASSERT_TRUE(out.Open(dir / "WkFile.txt"));
-        // A fifo with no writer would block a plain open or read for ever.
-        const DumpResult r = WriteDumpFile(dir / name, out, 0);
+        const DumpResult r = WriteDumpFile(path, out, 0);
         out.Close();
-        EXPECT_EQ(r.status, DumpStatus::SourceOpenFailed) << name;
-        EXPECT_NE(r.error, 0) << name;
-        EXPECT_EQ(ReadAll(dir / "WkFile.txt"), "") << name;
+        EXPECT_EQ(r.status, DumpStatus::SourceOpenFailed) << path;
+        EXPECT_NE(r.error, 0) << path;
+        EXPECT_EQ(ReadAll(dir / "WkFile.txt"), "") << path;
     }
 }
 
@@ -373,12 +384,7 @@ TEST(DumpWriter, SparseFilePastFourGiB)
 {
     TempDir dir;
     const std::int64_t size = 5LL << 30;
-    {
-        const int fd = ::open((dir / "sparse").c_str(), O_CREAT | O_WRONLY, 0600);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(::ftruncate(fd, size), 0);
-        ::close(fd);
-    }
+    ASSERT_TRUE(sysfiles::MakeSizedFile(dir / "sparse", size));
     DumpResult r;
     const std::string text = DumpText(dir / "sparse", dir / "WkFile.txt", 5, {}, &r);
     EXPECT_EQ(r.length, size);

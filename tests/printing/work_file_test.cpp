@@ -6,7 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstdlib>
@@ -20,6 +24,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
+#if !defined(_WIN32)
 // Sets an environment variable for one test and puts the old value back.
 class ScopedEnv {
 public:
@@ -43,6 +48,7 @@ private:
     const char* m_name;
     std::optional<std::string> m_old;
 };
+#endif
 
 std::string Write(CWorkFile& work, const std::string& text)
 {
@@ -56,6 +62,49 @@ std::string Write(CWorkFile& work, const std::string& text)
 }
 
 }  // namespace
+
+#if defined(_WIN32)
+
+// Windows: in the user's own temporary folder, which only the user may enter.
+TEST(WorkFile, PrivateFolderUnderTheUsersTemporaryFolder)
+{
+    char temp[MAX_PATH + 1];
+    const DWORD n = ::GetTempPathA(sizeof temp, temp);
+    ASSERT_GT(n, 0u);
+    const std::string base = std::string(temp, n) + "vantrel-";
+    EXPECT_EQ(CWorkFile().Where().rfind(base, 0), 0u) << CWorkFile().Where();
+    CWorkFile a;
+    CWorkFile b;
+    const std::string path = a.Prepare();
+    ASSERT_FALSE(path.empty());
+    EXPECT_EQ(path.rfind(base, 0), 0u) << path;
+    EXPECT_EQ(path, a.Folder() + "\\WkFile.txt");
+    EXPECT_TRUE(fs::is_directory(a.Folder()));
+    EXPECT_EQ(a.Prepare(), path);  // the same folder while it is ours
+    EXPECT_NE(b.Prepare(), path);  // two programs never share one
+    EXPECT_GT(a.FreeBytes(), 0);
+    const std::string folder = a.Folder();
+    a.Remove();
+    EXPECT_FALSE(fs::exists(folder));
+}
+
+// A base folder whose name ends in a 0x5C trail byte holds the private folder itself.
+TEST(WorkFile, BaseFolderWithATrailByte5C)
+{
+    dumptest::TempDir dir;
+    const std::string base = dir / "表";
+    ASSERT_TRUE(::CreateDirectoryA(base.c_str(), nullptr));
+    CWorkFile work(base);
+    const std::string path = work.Prepare();
+    ASSERT_EQ(path.rfind(base + "\\vantrel-", 0), 0u) << path;
+    EXPECT_EQ(Write(work, "dump"), "dump");
+    const std::string folder = work.Folder();
+    work.Remove();
+    EXPECT_EQ(::GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(::GetFileAttributesA(base.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+#else
 
 // On disk, not in the RAM-backed runtime folder: $TMPDIR, else /var/tmp.
 TEST(WorkFile, PrivateFolderUnderTmpdirNeverTheRuntimeDir)
@@ -87,6 +136,8 @@ TEST(WorkFile, PrivateFolderUnderTmpdirNeverTheRuntimeDir)
     EXPECT_GT(a.FreeBytes(), 0);
 }
 
+#endif
+
 // Each dump gets a new file; each job removes it; the folder goes at the end.
 TEST(WorkFile, NewFileEveryDumpRemovedWithItsJobAndFolderAtTheEnd)
 {
@@ -110,16 +161,22 @@ TEST(WorkFile, NewFileEveryDumpRemovedWithItsJobAndFolderAtTheEnd)
     EXPECT_TRUE(fs::is_empty(dir.Path()));
 }
 
-// The file is created new, never through a link, whatever the folder holds.
-TEST(WorkFile, NeverWrittenThroughALink)
+// The file is created new, never into a file or through a link found at its name.
+TEST(WorkFile, NeverWrittenIntoWhatStandsAtItsName)
 {
     dumptest::TempDir dir;
     dumptest::WriteBytes(dir / "victim", "precious");
     CWorkFile work(dir.Path().string());
     ASSERT_FALSE(work.Prepare().empty());
+    dumptest::WriteBytes(work.Path(), "planted");
+    EXPECT_EQ(Write(work, "dump"), "error " + std::to_string(EEXIST));
+    EXPECT_EQ(dumptest::ReadAll(work.Path()), "planted");
+#if !defined(_WIN32)  // links need a privilege to make on Windows
+    ASSERT_FALSE(work.Prepare().empty());
     fs::create_symlink(dir / "victim", work.Path());
     EXPECT_EQ(Write(work, "dump"), "error " + std::to_string(EEXIST));
     EXPECT_EQ(dumptest::ReadAll(dir / "victim"), "precious");
+#endif
 }
 
 // A folder gone (a cleaner) or not ours any more is never used: a new one is made, and
@@ -138,6 +195,17 @@ TEST(WorkFile, FolderGoneOrNotOursIsMadeAnew)
     const std::string victim = dir / "victim";
     std::vector<Planted> planted = {
         {"removed", [](const std::string& folder) { fs::remove_all(folder); }},
+        {"a file in its place",
+         [](const std::string& folder) {
+             fs::remove_all(folder);
+             dumptest::WriteBytes(folder, "a file");
+         }},
+    };
+#if defined(_WIN32)
+    std::cout << "[ NOTE     ] folders open to all and links are not tried: Windows keeps no mode bits, and "
+                 "links need a privilege\n";
+#else
+    planted.insert(planted.end(), {
         {"open to all", [](const std::string& folder) { fs::permissions(folder, fs::perms::all); }},
         {"a link to a folder",
          [&dir](const std::string& folder) {
@@ -146,7 +214,7 @@ TEST(WorkFile, FolderGoneOrNotOursIsMadeAnew)
              ::chmod((dir / "elsewhere").c_str(), 0700);
              fs::create_directory_symlink(dir / "elsewhere", folder);
          }},
-    };
+    });
     // Another user makes a folder of the same name with the work file linked to a
     // victim; only root can play that user here.
     if (::geteuid() == 0) {
@@ -161,6 +229,7 @@ TEST(WorkFile, FolderGoneOrNotOursIsMadeAnew)
     } else {
         std::cout << "[ NOTE     ] another user's folder is not tried: that needs root\n";
     }
+#endif
     for (const Planted& p : planted) {
         const std::string old = work.Folder();
         p.plant(old);

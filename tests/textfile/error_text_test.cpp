@@ -14,7 +14,9 @@ TEST(SystemErrorText, CommonCausesReadInJapanese)
     };
     const Case cases[] = {
         {ENOSPC, "ディスクの空き容量が足りません"},
+#ifdef EDQUOT  // not on Windows
         {EDQUOT, "ディスクの使用量の上限(クォータ)を超えています"},
+#endif
         {EACCES, "アクセスが許可されていません"},
         {EPERM, "アクセスが許可されていません"},
         {EROFS, "読み取り専用のファイルシステムです"},

@@ -5,16 +5,22 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
+#if defined(_WIN32)
+#include <io.h>
+#include <windows.h>
+#else
+#include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -24,24 +30,34 @@ std::string Contents(const std::filesystem::path& path)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+bool WriteFd(int fd, const std::string& text)
+{
+#if defined(_WIN32)
+    return ::_write(fd, text.data(), static_cast<unsigned>(text.size())) == static_cast<int>(text.size());
+#else
+    return ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+#endif
+}
+
 // Writes text through a COutputFile at path; 0 or the errno of the step that failed.
 int WriteOutput(const std::string& path, const std::string& text)
 {
     COutputFile out;
     if (const int err = out.Begin(path); err != 0) return err;
-    if (::write(out.Fd(), text.data(), text.size()) != static_cast<ssize_t>(text.size())) return errno;
+    if (!WriteFd(out.Fd(), text)) return errno;
     return out.Commit();
-}
-
-unsigned Mode(const std::filesystem::path& path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
 std::size_t Entries(const std::filesystem::path& folder)
 {
     return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
+}
+
+#if !defined(_WIN32)
+unsigned Mode(const std::filesystem::path& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
 class Umask {
@@ -52,72 +68,92 @@ public:
 private:
     mode_t m_old;
 };
+#endif
+
+struct TargetCase {
+    std::string name;
+    int error;
+};
 
 }  // namespace
 
-// What may be replaced, and what the result looks like.
+// What may be replaced, and what the result looks like. Linux adds links, a fifo and the
+// modes; Windows has no mode bits, and its links need a privilege to make.
 TEST(OutputFile, ReplacesOnlyRegularFilesTheUserMayWrite)
 {
     TempFolder tmp("output_rules");
     const auto& dir = tmp.Path();
+#if !defined(_WIN32)
     Umask mask(027);
+#endif
     std::ofstream(dir / "mine.pdf") << "old";
+    std::ofstream(dir / "readonly.pdf") << "keep";
+    ASSERT_TRUE(sysfiles::MakeReadOnly(tmp.File("readonly.pdf")));
+    std::filesystem::create_directory(dir / "folder");
+    std::vector<TargetCase> cases = {
+        {"new.pdf", 0}, {"mine.pdf", 0}, {"readonly.pdf", EACCES}, {"folder", EISDIR},
+        {sysfiles::Join(sysfiles::Join("no", "such"), "folder.pdf"), ENOENT},
+    };
+#if defined(_WIN32)
+    const std::size_t entries = 4;
+    // A device passes for a file by its attributes, in any folder.
+    const std::string device = "NUL";
+#else
     ::chmod((dir / "mine.pdf").c_str(), 0604);
     std::ofstream(dir / "target.pdf") << "old target";
     std::filesystem::create_symlink("target.pdf", dir / "link.pdf");
     std::filesystem::create_symlink("nowhere.pdf", dir / "dangling.pdf");
-    std::ofstream(dir / "readonly.pdf") << "keep";
-    ::chmod((dir / "readonly.pdf").c_str(), 0444);
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
-    std::filesystem::create_directory(dir / "folder");
-
-    const struct {
-        const char* name;
-        int error;
-    } cases[] = {
-        {"new.pdf", 0}, {"mine.pdf", 0}, {"link.pdf", 0}, {"dangling.pdf", ENOENT}, {"readonly.pdf", EACCES},
-        {"fifo", EINVAL}, {"folder", EISDIR}, {"no/such/folder.pdf", ENOENT},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(WriteOutput((dir / c.name).string(), c.name), c.error) << c.name;
-    // A socket stands for every other special file. (Never a system device: a fault here
-    // would replace it for the whole machine.)
+    cases.insert(cases.end(), {{"link.pdf", 0}, {"dangling.pdf", ENOENT}, {"fifo", EINVAL}});
+    // A socket of the test's own stands for a device: a fault aimed at a system device
+    // would replace it for the whole machine.
+    const std::string device = tmp.File("socket");
     const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un addr {};
     addr.sun_family = AF_UNIX;
-    const std::string sockPath = (dir / "socket").string();
-    ASSERT_LT(sockPath.size(), sizeof addr.sun_path);
-    std::memcpy(addr.sun_path, sockPath.c_str(), sockPath.size() + 1);
+    ASSERT_LT(device.size(), sizeof addr.sun_path);
+    std::memcpy(addr.sun_path, device.c_str(), device.size() + 1);
     ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0);
-    EXPECT_EQ(WriteOutput(sockPath, "x"), EINVAL);
     ::close(sock);
-    EXPECT_TRUE(std::filesystem::is_socket(sockPath));
+    const std::size_t entries = 9;
+#endif
+    for (const auto& c : cases)
+        EXPECT_EQ(WriteOutput(tmp.File(c.name), c.name), c.error) << c.name;
+    EXPECT_EQ(WriteOutput(device, "x"), EINVAL);
 
     EXPECT_EQ(Contents(dir / "new.pdf"), "new.pdf");
-    EXPECT_EQ(Mode(dir / "new.pdf"), 0640u);  // as the umask gives
     EXPECT_EQ(Contents(dir / "mine.pdf"), "mine.pdf");
+    EXPECT_EQ(Contents(dir / "readonly.pdf"), "keep");
+#if !defined(_WIN32)
+    EXPECT_EQ(Mode(dir / "new.pdf"), 0640u);  // as the umask gives
     EXPECT_EQ(Mode(dir / "mine.pdf"), 0604u);  // a replaced file keeps its mode
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.pdf"));  // the link stays
     EXPECT_EQ(Contents(dir / "target.pdf"), "link.pdf");
     EXPECT_FALSE(std::filesystem::exists(dir / "nowhere.pdf"));
-    EXPECT_EQ(Contents(dir / "readonly.pdf"), "keep");
+#endif
     // Nothing else: no temporary file left by any of them.
-    EXPECT_EQ(Entries(dir), 9u);
+    EXPECT_EQ(Entries(dir), entries);
 }
 
 // A name near the system's limit still leaves room for the temporary name beside it.
 TEST(OutputFile, LongNameAndAbandonedOutput)
 {
     TempFolder tmp("output_long");
+#if defined(_WIN32)
+    // The limit is the whole path's: MAX_PATH less its terminating zero.
+    const std::string name = std::string(MAX_PATH - 1 - tmp.File("").size() - 4, 'n') + ".pdf";
+    ASSERT_EQ(tmp.File(name).size(), static_cast<std::size_t>(MAX_PATH - 1));
+#else
     const std::string name = std::string(246, 'n') + ".pdf";  // 250 bytes
-    EXPECT_EQ(WriteOutput((tmp.Path() / name).string(), "long"), 0);
+#endif
+    EXPECT_EQ(WriteOutput(tmp.File(name), "long"), 0);
     EXPECT_EQ(Contents(tmp.Path() / name), "long");
 
     std::ofstream(tmp.Path() / "kept.pdf") << "earlier";
     {
         COutputFile out;
-        ASSERT_EQ(out.Begin((tmp.Path() / "kept.pdf").string()), 0);
-        ASSERT_EQ(::write(out.Fd(), "half", 4), 4);
+        ASSERT_EQ(out.Begin(tmp.File("kept.pdf")), 0);
+        ASSERT_TRUE(WriteFd(out.Fd(), "half"));
         EXPECT_EQ(Entries(tmp.Path()), 3u);
     }  // never committed: as if the writer failed half-way
     EXPECT_EQ(Contents(tmp.Path() / "kept.pdf"), "earlier");
@@ -138,7 +174,45 @@ TEST(OutputFile, PdfCompleteOnlyWithItsTrailer)
     };
     for (const auto& c : cases) {
         std::ofstream(tmp.Path() / "t.pdf", std::ios::binary | std::ios::trunc) << c.text;
-        EXPECT_EQ(PdfComplete((tmp.Path() / "t.pdf").string()), c.complete) << c.text.substr(0, 20);
+        EXPECT_EQ(PdfComplete(tmp.File("t.pdf")), c.complete) << c.text.substr(0, 20);
     }
-    EXPECT_FALSE(PdfComplete((tmp.Path() / "missing.pdf").string()));
+    EXPECT_FALSE(PdfComplete(tmp.File("missing.pdf")));
 }
+
+#if defined(_WIN32)
+
+// Windows: a file another program holds open (a spreadsheet showing the CSV) is not
+// replaced and keeps what it holds; a hidden file stays hidden; a folder whose name
+// ends in a 0x5C trail byte takes the temporary file, not its parent.
+TEST(OutputFile, WindowsHeldOpenHiddenAndTrailByteFolders)
+{
+    TempFolder tmp("output_windows");
+    std::ofstream(tmp.Path() / "held.csv") << "in use";
+    const HANDLE held = ::CreateFileA(tmp.File("held.csv").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(WriteOutput(tmp.File("held.csv"), "new"), EBUSY);
+    ::CloseHandle(held);
+    EXPECT_EQ(Contents(tmp.Path() / "held.csv"), "in use");
+    EXPECT_EQ(WriteOutput(tmp.File("held.csv"), "new"), 0);  // let go: replaced
+    EXPECT_EQ(Contents(tmp.Path() / "held.csv"), "new");
+
+    std::ofstream(tmp.Path() / "hidden.csv") << "old";
+    ASSERT_TRUE(::SetFileAttributesA(tmp.File("hidden.csv").c_str(), FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_EQ(WriteOutput(tmp.File("hidden.csv"), "new"), 0);
+    EXPECT_EQ(Contents(tmp.Path() / "hidden.csv"), "new");
+    EXPECT_NE(::GetFileAttributesA(tmp.File("hidden.csv").c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+
+    const std::string folder = tmp.File("表");  // 95 5C
+    ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+    COutputFile out;
+    ASSERT_EQ(out.Begin(sysfiles::Join(folder, "ソ.csv")), 0);  // 83 5C
+    EXPECT_EQ(out.TempPath().rfind(folder + "\\.vantrel-", 0), 0u) << out.TempPath();
+    ASSERT_TRUE(WriteFd(out.Fd(), "sjis"));
+    EXPECT_EQ(out.Commit(), 0);
+    EXPECT_EQ(Entries(tmp.Path()), 3u);
+    std::ifstream in(sysfiles::Join(folder, "ソ.csv"), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "sjis");
+}
+
+#endif

@@ -1,5 +1,7 @@
 #include "textfile/text_file_reader.h"
 
+#include "system_files.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -7,7 +9,6 @@
 #include <fstream>
 #include <ostream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -17,7 +18,7 @@ std::filesystem::path TempFile(const std::string& name)
     const char* env = std::getenv("VANTREL_TEST_TMP");
     std::filesystem::path dir = env != nullptr && *env != '\0' ? std::filesystem::path(env)
                                                                : std::filesystem::temp_directory_path();
-    dir /= "textfile_reader_" + std::to_string(::getpid());
+    dir /= "textfile_reader_" + std::to_string(sysfiles::ProcessId());
     std::filesystem::create_directories(dir);
     return dir / name;
 }

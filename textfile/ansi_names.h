@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+// File names as the program holds them: bytes in the system's encoding (UTF-8 on Linux;
+// on Windows the ANSI code page, 932 on a Japanese system). On Windows every call that
+// names a file goes to the system's wide function with the name read as the ANSI code
+// page reads it, and every name the system hands back comes into the ANSI code page
+// without best fit.
+
+// fopen by such a name.
+std::FILE* OpenStream(const std::string& path, const char* mode);
+
+#if defined(_WIN32)
+
+#include <cstddef>
+
+// The name as the wide functions take it: MultiByteToWideChar with CP_ACP, the reading
+// the ANSI functions themselves give it.
+std::wstring WideName(const std::string& name);
+
+// A name the system gives as wide text, in the ANSI code page without best fit: a
+// character the code page lacks becomes '?', which names no file. Best fit would make
+// another name of it (U+00A5 becomes a backslash under code page 932).
+std::string AnsiName(const wchar_t* name, std::size_t size);
+std::string AnsiName(const std::wstring& name);
+
+// Where the last component of a path begins: after its last backslash, slash or drive
+// colon that is no trail byte of a double-byte character ("\x83\x5C" is one character).
+std::size_t PathNameStart(const std::string& path);
+
+// The folder with a separator at its end, where a name can follow: added unless it ends
+// in one already (not a trail byte that happens to be 0x5C).
+std::string WithSeparator(const std::string& folder);
+
+// The errno that stands for a system error code.
+int ErrnoFromSystem(unsigned long error);
+
+#endif
