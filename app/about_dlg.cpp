@@ -1,6 +1,6 @@
 #include "app/about_dlg.h"
 
-#include "app/dialog_units.h"
+#include "framework/dialog_units.h"
 #include "app/main_frame.h"
 
 #include <QIcon>

@@ -1,6 +1,6 @@
 #include "app/main_frame.h"
 
-#include "app/command_ids.h"
+#include "framework/command_ids.h"
 #include "app/vantrel_app.h"
 #include "app/vantrel_doc.h"
 #include "filelist/vantrel_view.h"
@@ -192,7 +192,7 @@ bool CMainFrame::Route(unsigned nID, CCmdUI* pCmdUI)
             pCmdUI->Enable(false);
         return true;
     }
-    CVantrelApp* app = AfxGetApp();
+    CVantrelApp* app = &theApp;
     CCmdTarget* targets[] = {m_pView, app->Document(), app, this};
     for (CCmdTarget* target : targets)
         if (target && target->OnCmdMsg(nID, pCmdUI))

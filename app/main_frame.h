@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/cdc.h"
-#include "app/cmd_target.h"
+#include "framework/cdc.h"
+#include "framework/cmd_target.h"
 
 #include <QIcon>
 #include <QMainWindow>

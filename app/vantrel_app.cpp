@@ -1,13 +1,13 @@
 #include "app/vantrel_app.h"
 
 #include "app/about_dlg.h"
-#include "app/command_ids.h"
-#include "app/dialog_units.h"
-#include "app/exit_signals.h"
+#include "framework/command_ids.h"
+#include "framework/dialog_units.h"
+#include "framework/exit_signals.h"
 #include "app/main_frame.h"
-#include "app/message_box.h"
-#include "app/print_loop.h"
-#include "app/print_setup_dlg.h"
+#include "framework/message_box.h"
+#include "framework/print_loop.h"
+#include "framework/print_setup_dlg.h"
 #include "app/vantrel_doc.h"
 #include "filelist/vantrel_view.h"
 
@@ -34,11 +34,6 @@ void InitShellResources()
 
 CVantrelApp theApp;
 
-CVantrelApp* AfxGetApp()
-{
-    return &theApp;
-}
-
 namespace {
 
 const char* const kRecentSection = "Recent File List";
@@ -46,32 +41,9 @@ const char* const kPreviewSection = "Settings";
 const char* const kPreviewEntry = "PreviewPages";
 constexpr int kMaxRecent = 4;
 
-QString Key(const std::string& section, const std::string& entry)
-{
-    return QString::fromUtf8(section.c_str()) + QLatin1Char('/') + QString::fromUtf8(entry.c_str());
-}
-
 std::string OpenFailedMessage(const std::string& path)
 {
     return "ﾄﾞｷｭﾒﾝﾄを開くことができませんでした。\n" + path;
-}
-
-// Qt reports a damaged or unreadable store only to the first QSettings that reads
-// the file; later ones share its parsed cache and say all is well. So the verdict is
-// kept per file until a write has put the file back in order.
-bool& StoreDamaged(const QSettings& settings)
-{
-    static std::map<QString, bool> damaged;
-    bool& bad = damaged[settings.fileName()];
-    if (settings.status() != QSettings::NoError)
-        bad = true;
-    return bad;
-}
-
-bool IsValidUtf8(const std::string& s)
-{
-    const QByteArray bytes(s.data(), static_cast<qsizetype>(s.size()));
-    return QString::fromUtf8(bytes).toUtf8() == bytes;
 }
 
 // Texts of Qt's dialogs that its Japanese translation lacks: the type column of the
@@ -104,16 +76,34 @@ public:
 
 }  // namespace
 
-CVantrelApp::CVantrelApp() = default;
+CVantrelApp::CVantrelApp() : CWinApp("Vantrel")
+{
+    SetRegistryKey("Kovalmeret");
+}
 
 CVantrelApp::~CVantrelApp()
 {
     // Normally ExitInstance has cleared everything. Qt objects left at static
     // destruction would outlive their QApplication: let them go undestroyed.
     if (!QCoreApplication::instance()) {
-        (void)m_pPrinter.release();
+        ReleaseQtObjects();
         m_pMainFrame = nullptr;
     }
+}
+
+QWidget* CVantrelApp::GetMainWnd() const
+{
+    return m_pMainFrame;
+}
+
+bool CVantrelApp::SendCommand(unsigned nID)
+{
+    return m_pMainFrame != nullptr && m_pMainFrame->ExecuteCommand(nID);
+}
+
+std::string CVantrelApp::GetDocumentTitle() const
+{
+    return m_pDocument ? m_pDocument->GetTitle() : std::string("無題");
 }
 
 CCommandLineInfo CCommandLineInfo::Parse(const std::vector<std::string>& args)
@@ -229,10 +219,9 @@ int CVantrelApp::ExitInstance()
     m_pMainFrame = nullptr;
     if (m_bProfileLoaded)
         SaveStdProfileSettings();
-    m_workFile.Remove();
     m_pExitSignals.reset();
     m_pDocument.reset();
-    m_pPrinter.reset();
+    ResetPrinter();
     RemoveQtTranslation();
     m_pOwnApp.reset();
     return m_nExitSignal != 0 ? 128 + m_nExitSignal : m_nExitCode;
@@ -356,62 +345,6 @@ void CVantrelApp::OnAppExit()
         m_pMainFrame->close();
 }
 
-QPrinter& CVantrelApp::Printer()
-{
-    if (!m_pPrinter)
-        m_pPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    return *m_pPrinter;
-}
-
-std::string CVantrelApp::GetProfileString(const std::string& section, const std::string& entry,
-                                          const std::string& def)
-{
-    QSettings settings(QStringLiteral("Kovalmeret"), QStringLiteral("Vantrel"));
-    if (StoreDamaged(settings))
-        return def;
-    const QVariant value = settings.value(Key(section, entry));
-    if (!value.isValid())
-        return def;
-    // Names that are not UTF-8 are kept as their bytes.
-    if (value.typeId() == QMetaType::QByteArray) {
-        const QByteArray bytes = value.toByteArray();
-        return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
-    }
-    if (!value.canConvert<QString>())
-        return def;
-    return value.toString().toStdString();
-}
-
-bool CVantrelApp::WriteProfileString(const std::string& section, const std::string& entry,
-                                     const std::string& value)
-{
-    QSettings settings(QStringLiteral("Kovalmeret"), QStringLiteral("Vantrel"));
-    if (IsValidUtf8(value))
-        settings.setValue(Key(section, entry), QString::fromStdString(value));
-    else
-        settings.setValue(Key(section, entry), QByteArray(value.data(), static_cast<qsizetype>(value.size())));
-    bool& damaged = StoreDamaged(settings);
-    settings.sync();
-    if (settings.status() != QSettings::NoError)
-        return false;
-    // The file has been written whole from what could be read: usable again.
-    damaged = false;
-    return true;
-}
-
-int CVantrelApp::GetProfileInt(const std::string& section, const std::string& entry, int def)
-{
-    const std::string text = GetProfileString(section, entry, std::string());
-    bool ok = false;
-    const int value = QString::fromStdString(text).trimmed().toInt(&ok);
-    return ok ? value : def;
-}
-
-bool CVantrelApp::WriteProfileInt(const std::string& section, const std::string& entry, int value)
-{
-    return WriteProfileString(section, entry, std::to_string(value));
-}
-
 void CVantrelApp::AddToRecentFileList(const std::string& path)
 {
     std::error_code ec;
@@ -451,11 +384,13 @@ void CVantrelApp::SaveStdProfileSettings()
         WriteProfileInt(kPreviewSection, kPreviewEntry, m_nNumPreviewPages);
 }
 
-void CVantrelApp::ResetTextStyle()
+void CVantrelApp::DrawFitText(CDC* pDC, CRect rc, std::string text)
 {
-    m_crTextColor = 0;
-    m_strFaceName = "ＭＳ Ｐゴシック";
-    m_nAlign = 0;
-    m_bBold = 0;
-    m_bItalic = 0;
+    ::DrawFitText(pDC, rc, text, *this);
+    ResetTextStyle();
+}
+
+void CVantrelApp::DrawDottedFrame(CDC* pDC, CRect rc)
+{
+    ::DrawDottedFrame(pDC, rc);
 }

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/cdc.h"
-#include "app/cmd_target.h"
-#include "printing/work_file.h"
+#include "draw/fit_text.h"
+#include "framework/cdc.h"
+#include "framework/win_app.h"
 
 #include <memory>
 #include <string>
@@ -18,10 +18,10 @@ class CMainFrame;
 class CVantrelDoc;
 class CVantrelView;
 
-// The application object: start and end of the program, the settings profile, the
-// document template (document, frame, view) and the pending text style of DrawFitText.
-// Its constructor makes no Qt object: theApp exists before main().
-class CVantrelApp : public CCmdTarget {
+// The application object: start and end of the program, the document template
+// (document, frame, view) and the pending text style of DrawFitText. Its constructor
+// makes no Qt object: theApp exists before main().
+class CVantrelApp : public CWinApp, public CFitTextStyle {
 public:
     CVantrelApp();
     ~CVantrelApp() override;
@@ -56,44 +56,26 @@ public:
     // must be readable; only its name is kept and it enters the recent-file list.
     bool OpenDocumentFile(const std::string& path);
 
-    // The settings profile, QSettings("Kovalmeret", "Vantrel"). A damaged or
-    // unreadable store reads as empty: every default is returned.
-    std::string GetProfileString(const std::string& section, const std::string& entry,
-                                 const std::string& def = std::string());
-    bool WriteProfileString(const std::string& section, const std::string& entry,
-                            const std::string& value);
-    int GetProfileInt(const std::string& section, const std::string& entry, int def);
-    bool WriteProfileInt(const std::string& section, const std::string& entry, int value);
-
     // The recent-file list (4 names, newest first), kept and saved though not shown.
     const std::vector<std::string>& RecentFiles() const { return m_aRecentFiles; }
     void AddToRecentFileList(const std::string& path);
-    int m_nNumPreviewPages = 0;
 
     // Text fitted into a rectangle in the largest cell height that fits, with the
-    // pending style below; the style is reset to its defaults on every path.
+    // pending style (m_crTextColor, m_strFaceName, m_nAlign, m_bBold, m_bItalic); the
+    // style is reset to its defaults on every path.
     void DrawFitText(CDC* pDC, CRect rc, std::string text);
     // A yellow dotted outline: odd running coordinates only.
     void DrawDottedFrame(CDC* pDC, CRect rc);
 
-    CWorkFile& WorkFile() { return m_workFile; }
-    // The printer that direct printing uses: the one chosen with the printer set-up
-    // command, else the system default. Made on first use.
-    QPrinter& Printer();
+    QWidget* GetMainWnd() const override;
+    bool SendCommand(unsigned nID) override;
+    std::string GetDocumentTitle() const override;
 
     CMainFrame* MainFrame() const { return m_pMainFrame; }
     CVantrelDoc* Document() const { return m_pDocument.get(); }
     CVantrelView* View() const;
 
-    // The pending text style of the next DrawFitText.
-    COLORREF m_crTextColor = 0;
-    std::string m_strFaceName = "ＭＳ Ｐゴシック";
-    int m_nAlign = 0;   // 0 centre, 1 left, other right
-    int m_bBold = 0;    // 1 = bold
-    int m_bItalic = 0;  // 1 = italic
-
 private:
-    void ResetTextStyle();
     void LoadStdProfileSettings();
     void SaveStdProfileSettings();
     bool ProcessCommandLine(const std::vector<std::string>& args);
@@ -103,11 +85,9 @@ private:
     std::unique_ptr<QTranslator> m_pQtGapsTranslator;
     std::unique_ptr<QLocale> m_previousLocale;
     std::unique_ptr<CVantrelDoc> m_pDocument;
-    CMainFrame* m_pMainFrame = nullptr;  // deletes itself on close
-    std::unique_ptr<QPrinter> m_pPrinter;
+    CMainFrame* m_pMainFrame = nullptr;
     std::unique_ptr<CExitSignals> m_pExitSignals;
     int m_nExitSignal = 0;  // the signal that ended the program, 0 for none
-    CWorkFile m_workFile;
     std::vector<std::string> m_aRecentFiles;
     int m_nExitCode = 0;
     bool m_bProfileLoaded = false;
@@ -116,7 +96,6 @@ private:
 extern CVantrelApp theApp;
 // Registers the shell's resources (icons, toolbar); InitInstance does it, tests too.
 void InitShellResources();
-CVantrelApp* AfxGetApp();
 
 // What the command line asks for: the framework's rules (a document name, the print
 // switches "/p" "-p" "/pt" "-pt"); nothing of the program's own.

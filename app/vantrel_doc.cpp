@@ -1,8 +1,8 @@
 #include "app/vantrel_doc.h"
 
-#include "app/command_ids.h"
+#include "framework/command_ids.h"
 #include "app/main_frame.h"
-#include "app/message_box.h"
+#include "framework/message_box.h"
 #include "app/vantrel_app.h"
 
 #include <QFile>
@@ -86,7 +86,7 @@ void CVantrelDoc::OnFileSave()
     // Saving writes nothing, so saving straight to the name an opened file gave the
     // document would empty that file. Always ask; the dialog confirms an overwrite.
     const QString suggested = QString::fromUtf8(m_strPathName.empty() ? "Vantre" : m_strPathName.c_str());
-    const QString chosen = QFileDialog::getSaveFileName(AfxGetApp()->MainFrame(), QString(), suggested);
+    const QString chosen = QFileDialog::getSaveFileName(theApp.MainFrame(), QString(), suggested);
     if (chosen.isEmpty())
         return;
     const std::string path = QFile::encodeName(chosen).toStdString();
@@ -94,5 +94,5 @@ void CVantrelDoc::OnFileSave()
         AfxMessageBox("ﾌｧｲﾙ [" + path + "] に保存できませんでした。");
         return;
     }
-    AfxGetApp()->AddToRecentFileList(path);
+    theApp.AddToRecentFileList(path);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/cmd_target.h"
+#include "framework/cmd_target.h"
 
 #include <string>
 

@@ -6,7 +6,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen bench_paint --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
-#include "app/cdc.h"
+#include "framework/cdc.h"
 #include "app/vantrel_app.h"
 #include "filelist/vantrel_view.h"
 

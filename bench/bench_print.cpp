@@ -11,12 +11,13 @@
 // Jobs run as child processes and count the CPU seconds (user + system) they and their
 // own children used; the summary at the end gives the ratios.
 
-#include "app/cdc.h"
-#include "app/pdf_job_printer.h"
-#include "app/print_loop.h"
+#include "framework/cdc.h"
+#include "framework/pdf_job_printer.h"
+#include "framework/print_loop.h"
 #include "filelist/vantrel_view.h"
 #include "printing/dump_pages.h"
 #include "printing/dump_writer.h"
+#include "printing/dump_page_painter.h"
 #include "printing/view_printing.h"
 #include "printing/work_file.h"
 #include "textfile/text_file_writer.h"

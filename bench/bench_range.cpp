@@ -5,8 +5,8 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_range
 
-#include "app/cdc.h"
-#include "app/print_loop.h"
+#include "framework/cdc.h"
+#include "framework/print_loop.h"
 #include "filelist/file_entry.h"
 #include "filelist/vantrel_view.h"
 #include "printing/dump_writer.h"

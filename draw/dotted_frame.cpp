@@ -1,11 +1,10 @@
-#include "app/vantrel_app.h"
+#include "draw/fit_text.h"
 
 #include <vector>
 
-// DrawDottedFrame: yellow dots where the running coordinate is odd. Each dot is the
-// one pixel a move to (x, y) and a line to the next pixel paint; they are set in one
-// batch because a wide highlighted row has hundreds of them.
-void CVantrelApp::DrawDottedFrame(CDC* pDC, CRect rc)
+// Each dot is the one pixel a move to (x, y) and a line to the next pixel paint; they
+// are set in one batch because a wide highlighted row has hundreds of them.
+void DrawDottedFrame(CDC* pDC, CRect rc)
 {
     const int nOldMode = pDC->SetBkMode(TRANSPARENT);
     CPen pen(PS_SOLID, 1, RGB(255, 255, 0));

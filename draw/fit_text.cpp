@@ -1,9 +1,7 @@
-#include "app/vantrel_app.h"
+#include "draw/fit_text.h"
 
-// DrawFitText: the largest cell height from the rectangle's height minus 3 down to 2
-// at which the whole text fits the width; one font per height tried, measured on the
-// attribute device so the preview lays out as the printer does.
-void CVantrelApp::DrawFitText(CDC* pDC, CRect rc, std::string text)
+// One font per height tried, from the rectangle's height minus 3 down to 2.
+void DrawFitText(CDC* pDC, CRect rc, const std::string& text, const CFitTextStyle& style)
 {
     const int nOldMode = pDC->SetBkMode(TRANSPARENT);
     const int W = rc.Width();
@@ -11,10 +9,10 @@ void CVantrelApp::DrawFitText(CDC* pDC, CRect rc, std::string text)
 
     CLogFont lf;
     lf.lfHeight = H - 3;
-    lf.lfWeight = m_bBold == 1 ? FW_BOLD : 0;
-    lf.lfItalic = m_bItalic == 1 ? 1 : 0;
+    lf.lfWeight = style.m_bBold == 1 ? FW_BOLD : 0;
+    lf.lfItalic = style.m_bItalic == 1 ? 1 : 0;
     lf.lfCharSet = DEFAULT_CHARSET;
-    lf.lfFaceName = m_strFaceName;
+    lf.lfFaceName = style.m_strFaceName;
 
     while (lf.lfHeight > 1) {
         CFont font;
@@ -24,13 +22,13 @@ void CVantrelApp::DrawFitText(CDC* pDC, CRect rc, std::string text)
         if (ext.cx <= W) {
             const int y = rc.top + (H - ext.cy) / 2;
             int x;
-            if (m_nAlign == 0)
+            if (style.m_nAlign == 0)
                 x = rc.left + (W - ext.cx) / 2;
-            else if (m_nAlign == 1)
+            else if (style.m_nAlign == 1)
                 x = rc.left + 2;
             else
                 x = rc.right - ext.cx - 2;
-            pDC->SetTextColor(m_crTextColor);
+            pDC->SetTextColor(style.m_crTextColor);
             pDC->TextOut(x, y, text);
             pDC->SelectObject(pOldFont);
             break;
@@ -40,5 +38,4 @@ void CVantrelApp::DrawFitText(CDC* pDC, CRect rc, std::string text)
     }
 
     pDC->SetBkMode(nOldMode);
-    ResetTextStyle();
 }

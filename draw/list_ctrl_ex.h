@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/cdc.h"
+#include "framework/cdc.h"
 
 #include <QAbstractScrollArea>
 #include <QImage>

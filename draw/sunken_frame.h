@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/cdc.h"
+#include "framework/cdc.h"
 
 // A bezel of one-pixel rings around rc (outside it), so rc looks sunk into a raised
 // panel: rings 1.. outward, nBand rings of crFace (0: no band at all), dark shadow

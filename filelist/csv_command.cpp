@@ -1,6 +1,6 @@
 #include "filelist/vantrel_view.h"
 
-#include "app/message_box.h"
+#include "framework/message_box.h"
 #include "filelist/csv_export.h"
 
 #include <QFile>

@@ -27,7 +27,7 @@ CRect ToCRect(const PixelRect& r)
 void FitText(CDC* pDC, const CRect& rc, const std::string& text, int align, COLORREF color,
              bool bold = false)
 {
-    CVantrelApp* app = AfxGetApp();
+    CVantrelApp* app = &theApp;
     app->m_nAlign = align;
     app->m_crTextColor = color;
     app->m_bBold = bold ? 1 : 0;
@@ -86,7 +86,7 @@ void CVantrelView::DrawListFrame(CDC* pDC)
     const int top = g.HeadingTop();
     const int bottom = g.RowsTop();
 
-    AfxGetApp()->m_strFaceName = "ＭＳ Ｐ明朝";
+    theApp.m_strFaceName = "ＭＳ Ｐ明朝";
     FitText(pDC, ToCRect(g.NoticeRect()), kNotice, ALIGN_CENTER, RGB(0, 0, 0), true);
 
     if (!m_strFolder.empty()) {
@@ -160,7 +160,7 @@ void CVantrelView::DrawListRows(CDC* pDC)
         const int yb = y + m_nRowHeight;
         if (marked) {
             pDC->FillSolidRect(CRect{10, y, R, yb}, GetSysColor(COLOR_HIGHLIGHT));
-            AfxGetApp()->DrawDottedFrame(pDC, CRect{10, y, R, yb});
+            DrawDottedFrame(pDC, CRect{10, y, R, yb});
         }
         // An unmarked row stays on the white the rows area was just filled with.
         if (e.nPrinted != 0)

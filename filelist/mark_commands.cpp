@@ -1,6 +1,6 @@
 #include "filelist/vantrel_view.h"
 
-#include "app/wait_cursor.h"
+#include "framework/wait_cursor.h"
 
 void CVantrelView::OnUpdateSelectAll(CCmdUI* pCmdUI)
 {

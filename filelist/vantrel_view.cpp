@@ -1,7 +1,7 @@
 #include "filelist/vantrel_view.h"
 
-#include "app/command_ids.h"
-#include "app/vantrel_app.h"
+#include "framework/command_ids.h"
+#include "framework/win_app.h"
 
 #include <QFile>
 #include <QFileDialog>

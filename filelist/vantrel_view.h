@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/cdc.h"
-#include "app/cmd_target.h"
+#include "framework/cdc.h"
+#include "framework/cmd_target.h"
 #include "filelist/file_list_model.h"
 #include "filelist/list_layout.h"
 

@@ -1,7 +1,7 @@
 #include "printing/print_range_dlg.h"
 
-#include "app/dialog_units.h"
-#include "app/message_box.h"
+#include "framework/dialog_units.h"
+#include "framework/message_box.h"
 #include "printing/print_range.h"
 
 #include <QFocusEvent>

@@ -1,15 +1,14 @@
 #include "printing/view_printing.h"
 
-#include "app/cdc.h"
-#include "app/command_ids.h"
-#include "app/main_frame.h"
-#include "app/message_box.h"
-#include "app/print_preview.h"
-#include "app/vantrel_app.h"
-#include "app/vantrel_doc.h"
-#include "app/wait_cursor.h"
+#include "framework/cdc.h"
+#include "framework/command_ids.h"
+#include "framework/message_box.h"
+#include "framework/print_preview.h"
+#include "framework/win_app.h"
+#include "framework/wait_cursor.h"
 #include "draw/join_path.h"
 #include "filelist/vantrel_view.h"
+#include "printing/dump_page_painter.h"
 #include "printing/print_range_dlg.h"
 #include "printing/work_file.h"
 #include "textfile/text_file_writer.h"
@@ -23,50 +22,6 @@
 #include <system_error>
 
 const QEvent::Type g_nMsgContinuePrt = static_cast<QEvent::Type>(QEvent::registerEventType());
-
-namespace {
-
-constexpr double kLeftMm = 15.0;
-constexpr double kTopMm = 8.0;
-constexpr double kPitchMm = 3.0;
-
-}  // namespace
-
-double MmToPixels(CDC* pDC, double mm)
-{
-    return pDC->GetDeviceCaps(LOGPIXELSY) * mm * 0.03937007874015748;
-}
-
-DumpPageLayout DumpPageLayoutFor(CDC* pDC)
-{
-    DumpPageLayout layout;
-    layout.x = static_cast<int>(MmToPixels(pDC, kLeftMm));
-    layout.y0 = static_cast<int>(MmToPixels(pDC, kTopMm));
-    layout.h = static_cast<int>(MmToPixels(pDC, kPitchMm));
-    layout.font.lfHeight = layout.h;
-    layout.font.lfCharSet = DEFAULT_CHARSET;
-    layout.font.lfFaceName = "ＭＳ 明朝";
-    return layout;
-}
-
-void DrawDumpPage(CDC* pDC, const std::vector<std::string>& lines)
-{
-    const DumpPageLayout layout = DumpPageLayoutFor(pDC);
-    CFont font;
-    font.CreateFontIndirect(layout.font);
-    CFont* oldFont = pDC->SelectObject(&font);
-    // Every line lies on blank paper, so the opaque box TextOut would fill under it
-    // paints nothing new.
-    const int oldMode = pDC->SetBkMode(TRANSPARENT);
-    int y = layout.y0;
-    for (const std::string& line : lines) {
-        if (!line.empty())
-            pDC->TextOutHex(layout.x, y, line);
-        y += layout.h;
-    }
-    pDC->SetBkMode(oldMode);
-    pDC->SelectObject(oldFont);
-}
 
 CViewPrinting& CViewPrinting::Of(CVantrelView* view)
 {
@@ -85,15 +40,14 @@ CViewPrinting::~CViewPrinting()
         delete m_pPreview.data();
 }
 
-CWorkFile& CViewPrinting::WorkFile() const
+CWorkFile& CViewPrinting::WorkFile()
 {
-    return m_pWorkFile != nullptr ? *m_pWorkFile : AfxGetApp()->WorkFile();
+    return m_pWorkFile != nullptr ? *m_pWorkFile : m_workFile;
 }
 
 QString CViewPrinting::DocumentTitle() const
 {
-    const CVantrelDoc* doc = AfxGetApp()->Document();
-    return doc != nullptr ? QString::fromStdString(doc->GetTitle()) : CPrintHooks::DocumentTitle();
+    return AfxGetApp() != nullptr ? QString::fromStdString(AfxGetApp()->GetDocumentTitle()) : CPrintHooks::DocumentTitle();
 }
 
 QWidget* CViewPrinting::PrintParent() const
@@ -312,8 +266,8 @@ void CViewPrinting::OnPreviewDump()
 
     // The preview's print button sends the print command to the frame, like the menu.
     m_pPreview = CPrintPreview::Open(*this, view, [view] {
-        if (auto* frame = qobject_cast<CMainFrame*>(view->window()))
-            frame->ExecuteCommand(ID_FILE_PRINT);
+        if (AfxGetApp() != nullptr && AfxGetApp()->GetMainWnd() == view->window())
+            AfxGetApp()->SendCommand(ID_FILE_PRINT);
         else
             view->OnCmdMsg(ID_FILE_PRINT, nullptr);
     });

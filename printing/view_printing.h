@@ -1,11 +1,12 @@
 #pragma once
 
-#include "app/cdc.h"
-#include "app/print_loop.h"
-#include "app/print_preview.h"
+#include "framework/cdc.h"
+#include "framework/print_loop.h"
+#include "framework/print_preview.h"
 #include "printing/dump_pages.h"
 #include "printing/dump_writer.h"
 #include "printing/print_jobs.h"
+#include "printing/work_file.h"
 
 #include <QEvent>
 #include <QObject>
@@ -16,25 +17,11 @@
 
 class CDC;
 class CVantrelView;
-class CWorkFile;
 class QPrinter;
 
 // "MsgContinuePrt": posted to the view when a job ended, so that the next marked file's
 // job starts from the main loop, after the previous one is completely done.
 extern const QEvent::Type g_nMsgContinuePrt;
-
-// Printer pixels for a length on paper: vertical resolution x millimetres / 25.4, unrounded.
-double MmToPixels(CDC* pDC, double mm);
-// Where a dump page's lines go in printer pixels, and their font.
-struct DumpPageLayout {
-    int x = 0;   // left edge of every line
-    int y0 = 0;  // top of the header line
-    int h = 0;   // line pitch and cell height
-    CLogFont font;
-};
-DumpPageLayout DumpPageLayoutFor(CDC* pDC);
-// Draws one dump page (header first) at its fixed millimetre positions in "ＭＳ 明朝".
-void DrawDumpPage(CDC* pDC, const std::vector<std::string>& lines);
 
 // The view's printing: the print and preview commands, the chain of one job per marked
 // file, and the hooks the print loop and the preview call. Lives as a child of the view
@@ -66,7 +53,7 @@ public:
     CPrintPreview* Preview() const { return m_pPreview.data(); }
     // Where the dumps go; the application's work file unless set (tests, benchmarks).
     void SetWorkFile(CWorkFile* workFile) { m_pWorkFile = workFile; }
-    CWorkFile& WorkFile() const;
+    CWorkFile& WorkFile();
     // The printer of the jobs; the application's current printer unless set.
     void SetPrinter(QPrinter* printer) { m_pPrinter = printer; }
 
@@ -93,7 +80,8 @@ private:
     bool WrittenByThisChain(const std::string& output) const;
 
     CVantrelView* m_pView;
-    CWorkFile* m_pWorkFile = nullptr;
+    CWorkFile m_workFile;  // the view's own; its folder goes with the view
+    CWorkFile* m_pWorkFile = nullptr;  // set instead: tests, benchmarks
     QPrinter* m_pPrinter = nullptr;
     DumpGeometry m_geometry;
     std::vector<PrintJobFile> m_aJobs;  // fixed when the command started

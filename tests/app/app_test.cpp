@@ -1,10 +1,11 @@
-#include "app/dialog_units.h"
+#include "framework/dialog_units.h"
 #include "app/main_frame.h"
-#include "app/message_box.h"
+#include "framework/message_box.h"
 #include "app/vantrel_app.h"
 #include "app/vantrel_doc.h"
-#include "app/wait_cursor.h"
+#include "framework/wait_cursor.h"
 #include "filelist/vantrel_view.h"
+#include "printing/view_printing.h"
 #include "tests/app/test_support.h"
 
 #include <QAbstractFileIconProvider>
@@ -109,7 +110,7 @@ TEST(CommandLine, FrameworkRules)
 TEST(Profile, RoundTripAndDefaults)
 {
     ScopedSettings settings;
-    CVantrelApp* app = AfxGetApp();
+    CVantrelApp* app = &theApp;
     EXPECT_EQ(app->GetProfileString("Path", "Path", "none"), "none");
     EXPECT_TRUE(app->WriteProfileString("Path", "Path", "/data/ダンプ"));
     EXPECT_EQ(app->GetProfileString("Path", "Path", ""), "/data/ダンプ");
@@ -174,7 +175,7 @@ TEST(Start, NoArgumentShowsOneFrame)
     EXPECT_EQ(frame->minimumSize(), frame->maximumSize());
 
     // The work file and its private folder go at exit, whatever is in them.
-    const std::string work = theApp.WorkFile().Prepare();
+    const std::string work = CViewPrinting::Of(theApp.View()).WorkFile().Prepare();
     ASSERT_FALSE(work.empty());
     Touch(work);
     const auto folder = std::filesystem::path(work).parent_path();

@@ -3,9 +3,9 @@
 // Runs on the xcb platform under Xvfb.
 
 #include "app/about_dlg.h"
-#include "app/command_ids.h"
+#include "framework/command_ids.h"
 #include "app/main_frame.h"
-#include "app/message_box.h"
+#include "framework/message_box.h"
 #include "app/vantrel_app.h"
 #include "printing/print_range_dlg.h"
 #include "tests/app/test_support.h"

@@ -1,5 +1,5 @@
 #include "app/about_dlg.h"
-#include "app/command_ids.h"
+#include "framework/command_ids.h"
 #include "app/main_frame.h"
 #include "app/vantrel_app.h"
 #include "app/vantrel_doc.h"

@@ -63,7 +63,7 @@ struct CliRun {
 };
 
 // Runs vantrel-dump with the arguments; stdout goes to outFile unless given ("" = a file).
-CliRun RunDump(const TempDir& dir, const std::vector<std::string>& args, const std::string& outFile = "",
+CliRun RunDump(const TempFolder& dir, const std::vector<std::string>& args, const std::string& outFile = "",
                bool inDir = false)
 {
 #if defined(_WIN32)
@@ -97,7 +97,7 @@ CliRun RunDump(const TempDir& dir, const std::vector<std::string>& args, const s
 
 TEST(VantrelDumpCli, DumpsEqualTheWorkFile)
 {
-    TempDir dir;
+    TempFolder dir;
     WriteBytes(dir / "a.bin", PatternBytes(3 * 2560 + 5));
     WriteBytes(dir / "b.bin", "A");
     WriteBytes(dir / "twelve.bin", PatternBytes(12 * 2560));
@@ -123,7 +123,7 @@ TEST(VantrelDumpCli, DumpsEqualTheWorkFile)
 
 TEST(VantrelDumpCli, MissingFileAmongGoodOnes)
 {
-    TempDir dir;
+    TempFolder dir;
     WriteBytes(dir / "a.bin", "A");
     const std::string a = DumpText(dir / "a.bin", dir / "WkFile.txt");
     const CliRun run = RunDump(dir, {dir / "a.bin", dir / "missing.bin", dir / "a.bin"});
@@ -134,7 +134,7 @@ TEST(VantrelDumpCli, MissingFileAmongGoodOnes)
 
 TEST(VantrelDumpCli, UsageErrors)
 {
-    TempDir dir;
+    TempFolder dir;
     WriteBytes(dir / "a.bin", "A");
     const struct {
         std::vector<std::string> args;
@@ -169,7 +169,7 @@ TEST(VantrelDumpCli, FullOutputIsAFailure)
     if (::access("/dev/full", W_OK) != 0) {
         GTEST_SKIP() << "no /dev/full";
     }
-    TempDir dir;
+    TempFolder dir;
     WriteBytes(dir / "small", "A");
     WriteBytes(dir / "big", PatternBytes(1 << 20));
     for (const char* name : {"small", "big"}) {
@@ -183,7 +183,7 @@ TEST(VantrelDumpCli, FullOutputIsAFailure)
 
 TEST(VantrelDumpCli, CsvOfAFolder)
 {
-    TempDir dir;
+    TempFolder dir;
     const std::string list = dir / "list";
     std::filesystem::create_directory(dir.Path() / "list");
     WriteBytes(sysfiles::Join(list, "b.bin"), PatternBytes(2561));
@@ -207,7 +207,7 @@ TEST(VantrelDumpCli, CsvOfAFolder)
 
 TEST(VantrelDumpCli, CsvOfAFolderItCannotReadWritesNothing)
 {
-    TempDir dir;
+    TempFolder dir;
     WriteBytes(dir / "plain.bin", "A");
     for (const std::string& folder : {dir / "no such folder", dir / "plain.bin"}) {
         const CliRun run = RunDump(dir, {"--csv", folder});
@@ -223,7 +223,7 @@ TEST(VantrelDumpCli, CsvOfAFolderItCannotReadWritesNothing)
 // runtime's own arguments would have made "x\\.bin" of "x\u00A5.bin", another file.
 TEST(VantrelDumpCli, WindowsArgumentOutsideTheCodePageOpensNothing)
 {
-    TempDir dir;
+    TempFolder dir;
     WriteBytes(dir / "yen", "the file asked for");
     ASSERT_EQ(::_wrename((dir.Path() / "yen").c_str(), (dir.Path() / L"x\u00A5.bin").c_str()), 0);
     std::filesystem::create_directory(dir.Path() / "x");

@@ -1,4 +1,4 @@
-#include "app/cdc.h"
+#include "framework/cdc.h"
 #include "app/vantrel_app.h"
 #include "draw/sunken_frame.h"
 
@@ -40,7 +40,7 @@ QRgb Rgb(COLORREF c)
 
 TEST(DottedFrame, ExactPixels)
 {
-    const QImage img = Draw(20, 12, [](CDC& dc) { AfxGetApp()->DrawDottedFrame(&dc, CRect{0, 0, 10, 6}); });
+    const QImage img = Draw(20, 12, [](CDC& dc) { theApp.DrawDottedFrame(&dc, CRect{0, 0, 10, 6}); });
     std::set<std::pair<int, int>> expected = {{1, 0}, {3, 0}, {5, 0}, {7, 0}, {1, 6}, {3, 6}, {5, 6},
                                               {7, 6}, {0, 1}, {0, 3}, {0, 5}, {9, 1}, {9, 3}, {9, 5}};
     for (int y = 0; y < img.height(); ++y)
@@ -53,7 +53,7 @@ TEST(DottedFrame, OddCoordinatesAndStateRestored)
     CPen mine(PS_SOLID, 1, RGB(1, 2, 3));
     const QImage img = Draw(20, 20, [&](CDC& dc) {
         dc.SelectObject(&mine);
-        AfxGetApp()->DrawDottedFrame(&dc, CRect{3, 4, 8, 9});
+        theApp.DrawDottedFrame(&dc, CRect{3, 4, 8, 9});
         // Left where the last one-pixel line, (7, 7) to (7, 8), ends.
         EXPECT_EQ(dc.MoveTo(0, 0).x, 7);
         EXPECT_EQ(dc.MoveTo(0, 0).y, 0);
@@ -189,7 +189,7 @@ QImage Expected(int w, int h, const CLogFont& lf, int x, int y, COLORREF color, 
 
 void ExpectStyleReset()
 {
-    CVantrelApp* app = AfxGetApp();
+    CVantrelApp* app = &theApp;
     EXPECT_EQ(app->m_crTextColor, 0u);
     EXPECT_EQ(app->m_strFaceName, "ＭＳ Ｐゴシック");
     EXPECT_EQ(app->m_nAlign, 0);
@@ -213,10 +213,10 @@ TEST(FitText, AlignmentsPlaceTheTextAsTheFormulasSay)
     const Case cases[] = {{0, 5 + (200 - ext.cx) / 2}, {1, 5 + 2}, {2, 205 - ext.cx - 2},
                           {5, 205 - ext.cx - 2}, {-1, 205 - ext.cx - 2}};
     for (const Case& c : cases) {
-        AfxGetApp()->m_nAlign = c.align;
-        AfxGetApp()->m_crTextColor = RGB(200, 0, 0);
+        theApp.m_nAlign = c.align;
+        theApp.m_crTextColor = RGB(200, 0, 0);
         const QImage got = Draw(220, 40, [&](CDC& dc) {
-            AfxGetApp()->DrawFitText(&dc, rc, text);
+            theApp.DrawFitText(&dc, rc, text);
             EXPECT_EQ(dc.GetBkMode(), OPAQUE);
             EXPECT_EQ(dc.GetTextColor(), RGB(200, 0, 0));
         });
@@ -232,7 +232,7 @@ TEST(FitText, ShrinksToTheFirstHeightThatFits)
     const int w12 = Extent(FitFont(12), text).cx;
     ASSERT_GT(Extent(FitFont(13), text).cx, w12);
     const CRect rc{0, 0, w12, 20};
-    const QImage got = Draw(w12 + 10, 30, [&](CDC& dc) { AfxGetApp()->DrawFitText(&dc, rc, text); });
+    const QImage got = Draw(w12 + 10, 30, [&](CDC& dc) { theApp.DrawFitText(&dc, rc, text); });
     const int y = (20 - 12) / 2;
     EXPECT_TRUE(got == Expected(w12 + 10, 30, FitFont(12), 0, y, 0, text));
 }
@@ -240,19 +240,19 @@ TEST(FitText, ShrinksToTheFirstHeightThatFits)
 TEST(FitText, LowRectanglesAndTooWideTexts)
 {
     for (int h : {0, 1, 4}) {
-        AfxGetApp()->m_nAlign = 1;
-        AfxGetApp()->m_bBold = 1;
-        const QImage got = Draw(60, 20, [&](CDC& dc) { AfxGetApp()->DrawFitText(&dc, CRect{0, 0, 60, h}, "A"); });
+        theApp.m_nAlign = 1;
+        theApp.m_bBold = 1;
+        const QImage got = Draw(60, 20, [&](CDC& dc) { theApp.DrawFitText(&dc, CRect{0, 0, 60, h}, "A"); });
         EXPECT_TRUE(got == Canvas(60, 20)) << h;
         ExpectStyleReset();
     }
     // Height 5: only height 2 is tried.
-    const QImage five = Draw(60, 20, [&](CDC& dc) { AfxGetApp()->DrawFitText(&dc, CRect{0, 0, 60, 5}, "A"); });
+    const QImage five = Draw(60, 20, [&](CDC& dc) { theApp.DrawFitText(&dc, CRect{0, 0, 60, 5}, "A"); });
     EXPECT_TRUE(five == Expected(60, 20, FitFont(2), (60 - Extent(FitFont(2), "A").cx) / 2, (5 - 2) / 2, 0, "A"));
     // Wider than the rectangle even at height 2: nothing, style still reset.
-    AfxGetApp()->m_crTextColor = RGB(255, 0, 0);
+    theApp.m_crTextColor = RGB(255, 0, 0);
     const QImage wide = Draw(60, 20, [&](CDC& dc) {
-        AfxGetApp()->DrawFitText(&dc, CRect{0, 0, 3, 20}, "WWWWWWWWWWWW");
+        theApp.DrawFitText(&dc, CRect{0, 0, 3, 20}, "WWWWWWWWWWWW");
     });
     EXPECT_TRUE(wide == Canvas(60, 20));
     ExpectStyleReset();
@@ -262,7 +262,7 @@ TEST(FitText, SecondCallWithoutStyleUsesTheDefaults)
 {
     const CRect rc{0, 0, 120, 24};
     const std::string text = "印刷 Ab";
-    CVantrelApp* app = AfxGetApp();
+    CVantrelApp* app = &theApp;
     const QImage got = Draw(130, 30, [&](CDC& dc) {
         app->m_crTextColor = RGB(0, 0, 255);
         app->m_strFaceName = "ＭＳ 明朝";
@@ -282,7 +282,7 @@ TEST(FitText, OnlyOneMeansBoldOrItalic)
 {
     const CRect rc{0, 0, 150, 24};
     const std::string text = "Weight";
-    CVantrelApp* app = AfxGetApp();
+    CVantrelApp* app = &theApp;
     app->m_bBold = 2;
     app->m_bItalic = 2;
     const QImage two = Draw(160, 30, [&](CDC& dc) { app->DrawFitText(&dc, rc, text); });

@@ -1,7 +1,7 @@
 #include "filelist/csv_export.h"
 
 #include "filelist/cp932.h"
-#include "temp_folder.h"
+#include "common/temp_folder.h"
 
 #include <gtest/gtest.h>
 

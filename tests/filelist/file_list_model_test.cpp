@@ -1,6 +1,6 @@
 #include "filelist/file_list_model.h"
 
-#include "temp_folder.h"
+#include "common/temp_folder.h"
 
 #include "draw/join_path.h"
 

@@ -1,4 +1,4 @@
-#include "app/cdc.h"
+#include "framework/cdc.h"
 
 #include <QApplication>
 #include <QByteArray>

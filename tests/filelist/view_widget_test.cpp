@@ -1,8 +1,8 @@
 #include "filelist/vantrel_view.h"
 
-#include "app/command_ids.h"
+#include "framework/command_ids.h"
 #include "app/main_frame.h"
-#include "app/message_box.h"
+#include "framework/message_box.h"
 #include "app/vantrel_app.h"
 #include "filelist/list_marking.h"
 

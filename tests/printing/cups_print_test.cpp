@@ -3,7 +3,7 @@
 // the pages that come out of the queue.
 // Skipped, with the reason, where such a scheduler cannot run.
 
-#include "app/message_box.h"
+#include "framework/message_box.h"
 #include "filelist/vantrel_view.h"
 #include "printing/dump_test_util.h"
 #include "printing/print_test_util.h"

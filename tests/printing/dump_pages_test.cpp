@@ -34,7 +34,7 @@ std::vector<std::uint64_t> HeaderOffsets(const std::string& text)
 
 TEST(DumpPages, OffsetsMatchARealDump)
 {
-    TempDir dir;
+    TempFolder dir;
     // 23 full pages and a short one; the page numbers reach two digits.
     const std::size_t size = 23 * 2560 + 700;
     WriteBytes(dir / "m.bin", PatternBytes(size));
@@ -50,7 +50,7 @@ TEST(DumpPages, OffsetsMatchARealDump)
 
 TEST(DumpPages, EveryPageEqualsASequentialScan)
 {
-    TempDir dir;
+    TempFolder dir;
 #if defined(_WIN32)
     // Code page 932 names whose trail bytes are the backslash's 0x5C.
     const std::string names[] = {"plain.bin", "表示ソフト.bin", "日本語 名前.bin"};
@@ -82,7 +82,7 @@ TEST(DumpPages, EveryPageEqualsASequentialScan)
 // A work file of a range holds its pages where the lookup finds them, and no others.
 TEST(DumpPages, PagesOfARangeWorkFile)
 {
-    TempDir dir;
+    TempFolder dir;
     const std::size_t size = 12 * 2560 + 33;
     WriteBytes(dir / "p.bin", PatternBytes(size));
     DumpText(dir / "p.bin", dir / "whole.txt");
@@ -135,7 +135,7 @@ TEST(DumpPages, TextSizeOfHugeFiles)
 
 TEST(DumpPages, PagesTheWorkFileDoesNotHold)
 {
-    TempDir dir;
+    TempFolder dir;
     const std::string bytes = PatternBytes(12 * 2560);
     WriteBytes(dir / "p.bin", bytes);
     const DumpGeometry g = Geometry(dir / "p.bin", 12 * 2560);
@@ -203,7 +203,7 @@ TEST(DumpPages, OffsetsPastFourGiB)
 // The last page of a 5 GiB dump, placed where it belongs in a sparse work file.
 TEST(DumpPages, LastPageOfAFiveGiBDump)
 {
-    TempDir dir;
+    TempFolder dir;
     const std::int64_t length = 5LL << 30;
     const DumpGeometry g = Geometry(dir / "big.bin", length);
     const std::uint64_t at = PageHeaderOffset(g, g.pageTotal);

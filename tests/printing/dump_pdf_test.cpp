@@ -20,7 +20,6 @@
 #include <filesystem>
 #include <functional>
 
-using dumptest::TempDir;
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "printing/dump_writer.h"
 #include "textfile/text_file_reader.h"
 #include "textfile/text_file_writer.h"
-#include "system_files.h"
+#include "common/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -18,38 +18,6 @@
 #include <vector>
 
 namespace dumptest {
-
-// A fresh folder per test process, removed afterwards.
-class TempDir {
-public:
-    TempDir()
-    {
-        const char* env = std::getenv("VANTREL_TEST_TMP");
-        m_path = env != nullptr && *env != '\0' ? std::filesystem::path(env)
-                                                : std::filesystem::temp_directory_path();
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string tag = info != nullptr ? std::string(info->test_suite_name()) + "." + info->name()
-                                          : std::string("dump");
-        for (char& ch : tag) {
-            if (ch == '/') {
-                ch = '_';
-            }
-        }
-        m_path /= "printing_" + tag + "_" + std::to_string(sysfiles::ProcessId());
-        sysfiles::RemoveTree(m_path);
-        std::filesystem::create_directories(m_path);
-    }
-    ~TempDir()
-    {
-        sysfiles::RemoveTree(m_path);
-    }
-    // A file inside, by its bytes (any name, code page 932 ones on Windows too).
-    std::string operator/(const std::string& name) const { return sysfiles::Join(m_path.string(), name); }
-    const std::filesystem::path& Path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
 
 inline std::string ReadAll(const std::string& path)
 {

@@ -61,7 +61,7 @@ TEST(DumpWriter, PageCounts)
 
 TEST(DumpWriter, SingleByteExactly)
 {
-    TempDir dir;
+    TempFolder dir;
     WriteBytes(dir / "a.bin", "A");
     DumpResult r;
     const std::string text = DumpText(dir / "a.bin", dir / "WkFile.txt", 0, {}, &r);
@@ -76,7 +76,7 @@ TEST(DumpWriter, SingleByteExactly)
 
 TEST(DumpWriter, EmptyFileWritesNothing)
 {
-    TempDir dir;
+    TempFolder dir;
     WriteBytes(dir / "empty", "");
     DumpResult r;
     EXPECT_EQ(DumpText(dir / "empty", dir / "WkFile.txt", 0, {}, &r), "");
@@ -88,7 +88,7 @@ TEST(DumpWriter, EmptyFileWritesNothing)
 // Every size around a line, group and page edge, against the byte-at-a-time original.
 TEST(DumpWriter, MatchesReferenceAtEveryEdge)
 {
-    TempDir dir;
+    TempFolder dir;
     const std::size_t sizes[] = {1, 15, 16, 17, 31, 32, 33, 48, 511, 512, 513, 2559, 2560, 2561,
                                  2592, 5119, 5120, 5121, 30727, 1048576 + 2560 * 3 + 77};
     for (const std::size_t size : sizes) {
@@ -104,7 +104,7 @@ TEST(DumpWriter, MatchesReferenceAtEveryEdge)
 
 TEST(DumpWriter, ShortLinesAndGroups)
 {
-    TempDir dir;
+    TempFolder dir;
     const struct {
         std::size_t size;
         std::string tail;
@@ -130,7 +130,7 @@ TEST(DumpWriter, ShortLinesAndGroups)
 
 TEST(DumpWriter, FullPageAndSecondPage)
 {
-    TempDir dir;
+    TempFolder dir;
     WriteBytes(dir / "p", std::string(2560, '\0'));
     std::string text = DumpText(dir / "p", dir / "WkFile.txt");
     EXPECT_EQ(Count(text, "\r\n"), 89u);  // the empty first line and 88 page lines
@@ -148,7 +148,7 @@ TEST(DumpWriter, FullPageAndSecondPage)
 
 TEST(DumpWriter, PreviewKeepsFivePagesOfTwelve)
 {
-    TempDir dir;
+    TempFolder dir;
     WriteBytes(dir / "twelve", PatternBytes(12 * 2560));
     DumpResult r;
     const std::string text = DumpText(dir / "twelve", dir / "WkFile.txt", 5, {}, &r);
@@ -172,7 +172,7 @@ TEST(DumpWriter, HeaderAndExampleLine)
     EXPECT_EQ(FileOpenFailedMessage("/no/such"), "ファイルオープン失敗[/no/such]");
     EXPECT_EQ(FileOpenFailedMessage(""), "ファイルオープン失敗[]");
 
-    TempDir dir;
+    TempFolder dir;
     std::string bytes(0x1C0, '\0');
     for (int j = 0; j < 32; ++j) {
         bytes[0x1A0 + j] = static_cast<char>(7 * j % 256);
@@ -186,7 +186,7 @@ TEST(DumpWriter, HeaderAndExampleLine)
 
 TEST(DumpWriter, CancelAtPageThreeKeepsWhatCameBefore)
 {
-    TempDir dir;
+    TempFolder dir;
     const std::string bytes = PatternBytes(5 * 2560);
     WriteBytes(dir / "c", bytes);
     int pumps = 0;
@@ -218,7 +218,7 @@ TEST(DumpWriter, CancelAtPageThreeKeepsWhatCameBefore)
 // the headers say.
 TEST(DumpWriter, FileChangingDuringTheDump)
 {
-    TempDir dir;
+    TempFolder dir;
     constexpr std::size_t kSize = 1300000;
     const std::string bytes = PatternBytes(kSize);
     // Within the first read, which comes before any pump; after it; and growing.
@@ -251,7 +251,7 @@ TEST(DumpWriter, FileChangingDuringTheDump)
 // and its size is known before it is written.
 TEST(DumpWriter, RangesAreTheirPagesOfTheWholeDumpWithAKnownSize)
 {
-    TempDir dir;
+    TempFolder dir;
     const std::size_t size = 12 * 2560 + 700;
     const std::string bytes = PatternBytes(size);
     WriteBytes(dir / "r.bin", bytes);
@@ -280,7 +280,7 @@ TEST(DumpWriter, RangesAreTheirPagesOfTheWholeDumpWithAKnownSize)
 
 TEST(DumpWriter, TextSizeIsExactForEverySize)
 {
-    TempDir dir;
+    TempFolder dir;
     for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{31}, std::size_t{32}, std::size_t{33},
                                    std::size_t{511}, std::size_t{512}, std::size_t{513}, std::size_t{2559},
                                    std::size_t{2560}, std::size_t{2561}, std::size_t{9 * 2560 + 17},
@@ -299,7 +299,7 @@ TEST(DumpWriter, TextSizeIsExactForEverySize)
 // Too little room: the dump says so before it writes a byte.
 TEST(DumpWriter, NoRoomWritesNothing)
 {
-    TempDir dir;
+    TempFolder dir;
     WriteBytes(dir / "n.bin", PatternBytes(3 * 2560));
     const std::uint64_t needed = DumpTextSize(DumpGeometry{dir / "n.bin", 3 * 2560, 3}, 1, 3);
     for (const std::int64_t available : {std::int64_t{0}, static_cast<std::int64_t>(needed) - 1,
@@ -321,7 +321,7 @@ TEST(DumpWriter, NoRoomWritesNothing)
 
 TEST(DumpWriter, PumpOncePerPageWritten)
 {
-    TempDir dir;
+    TempFolder dir;
     const struct {
         std::size_t size;
         int preview, pumps;
@@ -344,7 +344,7 @@ TEST(DumpWriter, FullDeviceIsAFailure)
     if (::access("/dev/full", W_OK) != 0) {
         GTEST_SKIP() << "no /dev/full";
     }
-    TempDir dir;
+    TempFolder dir;
     // A small dump fits the writer's buffer: the failure must still show before the caller closes.
     for (const int size : {1 << 20, 1}) {
         WriteBytes(dir / "src", PatternBytes(size));
@@ -359,7 +359,7 @@ TEST(DumpWriter, FullDeviceIsAFailure)
 
 TEST(DumpWriter, UnreadableSourcesWriteNothing)
 {
-    TempDir dir;
+    TempFolder dir;
 #if defined(_WIN32)
     // A device: "NUL" in any folder opens and reads as nothing at all.
     const std::string device = dir / "NUL";
@@ -382,7 +382,7 @@ TEST(DumpWriter, UnreadableSourcesWriteNothing)
 
 TEST(DumpWriter, SparseFilePastFourGiB)
 {
-    TempDir dir;
+    TempFolder dir;
     const std::int64_t size = 5LL << 30;
     ASSERT_TRUE(sysfiles::MakeSizedFile(dir / "sparse", size));
     DumpResult r;

@@ -2,13 +2,13 @@
 // through TextOut, on Qt's own PDF engine. Same text, same places, the same pixels but for
 // anti-aliasing at the glyphs' edges; the preview exactly as before.
 
-#include "app/cdc.h"
-#include "app/pdf_job_printer.h"
-#include "app/print_loop.h"
+#include "framework/cdc.h"
+#include "framework/pdf_job_printer.h"
+#include "framework/print_loop.h"
 #include "printing/dump_pages.h"
 #include "printing/dump_test_util.h"
 #include "printing/print_test_util.h"
-#include "printing/view_printing.h"
+#include "printing/dump_page_painter.h"
 
 #include <QImage>
 #include <QPainter>
@@ -113,7 +113,7 @@ protected:
         return out;
     }
 
-    dumptest::TempDir m_tmp;
+    TempFolder m_tmp;
     std::string m_source;
     DumpGeometry m_geometry;
 };

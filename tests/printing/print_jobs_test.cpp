@@ -2,7 +2,7 @@
 
 #include "filelist/csv_export.h"
 #include "printing/dump_test_util.h"
-#include "system_files.h"
+#include "common/system_files.h"
 
 #include <gtest/gtest.h>
 
@@ -74,7 +74,7 @@ TEST(PrintJobs, OutputFileOfEachJob)
 // exports the names byte for byte.
 TEST(PrintJobs, WindowsTrailByte5CNamesListJoinDumpAndExport)
 {
-    dumptest::TempDir dir;
+    TempFolder dir;
     const std::string folder = dir / "表";
     ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
     const struct {

@@ -1,5 +1,5 @@
-#include "app/dialog_units.h"
-#include "app/message_box.h"
+#include "framework/dialog_units.h"
+#include "framework/message_box.h"
 #include "printing/print_range_dlg.h"
 
 #include <QGroupBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/print_loop.h"
+#include "framework/print_loop.h"
 
 #include <QFile>
 #include <QImage>

@@ -1,10 +1,10 @@
 // The print and preview commands on a real view: one job per marked file, ranges,
 // cancelling, failures, and the pages as they come out of the printer (a PDF here).
 
-#include "app/command_ids.h"
+#include "framework/command_ids.h"
 #include "app/main_frame.h"
-#include "app/message_box.h"
-#include "app/print_preview.h"
+#include "framework/message_box.h"
+#include "framework/print_preview.h"
 #include "app/test_support.h"
 #include "app/vantrel_app.h"
 #include "filelist/list_marking.h"
@@ -40,7 +40,6 @@
 #include <functional>
 #include <optional>
 
-using dumptest::TempDir;
 using printtest::JobRecorder;
 
 namespace {
@@ -120,7 +119,7 @@ protected:
         return count;
     }
 
-    TempDir m_tmp;
+    TempFolder m_tmp;
     CWorkFile m_work{m_tmp.Path().string()};
     QTemporaryDir m_shortDir{QDir::tempPath() + "/vtXXXXXX"};
     std::string m_folder;
@@ -490,8 +489,9 @@ protected:
         m_bStarted = true;
         CVantrelView* view = theApp.View();
         CViewPrinting& printing = CViewPrinting::Of(view);
-        m_pWork = ownWorkFile ? &theApp.WorkFile() : &m_work;
-        printing.SetWorkFile(m_pWork);
+        if (!ownWorkFile)
+            printing.SetWorkFile(&m_work);
+        m_pWork = &printing.WorkFile();
         printing.SetPrinter(&m_printer);
         CMainFrame* frame = theApp.MainFrame();
         QApplication::setActiveWindow(frame);
@@ -651,7 +651,7 @@ TEST_F(ProgramPrintingTest, TermSignalEndsTheProgramAsACloseDoes)
     theApp.m_nNumPreviewPages = 2;  // to see the settings saved at the end
     std::string workFolder;
     DuringTheFirstDump([&] {
-        workFolder = theApp.WorkFile().Folder();
+        workFolder = m_pWork->Folder();
         ::raise(SIGTERM);
     });
     printtest::RecordJobs record(&m_jobs);

@@ -91,7 +91,7 @@ TEST(WorkFile, PrivateFolderUnderTheUsersTemporaryFolder)
 // A base folder whose name ends in a 0x5C trail byte holds the private folder itself.
 TEST(WorkFile, BaseFolderWithATrailByte5C)
 {
-    dumptest::TempDir dir;
+    TempFolder dir;
     const std::string base = dir / "表";
     ASSERT_TRUE(::CreateDirectoryA(base.c_str(), nullptr));
     CWorkFile work(base);
@@ -109,7 +109,7 @@ TEST(WorkFile, BaseFolderWithATrailByte5C)
 // On disk, not in the RAM-backed runtime folder: $TMPDIR, else /var/tmp.
 TEST(WorkFile, PrivateFolderUnderTmpdirNeverTheRuntimeDir)
 {
-    dumptest::TempDir dir;
+    TempFolder dir;
     ScopedEnv runtime("XDG_RUNTIME_DIR", (dir.Path() / "runtime").c_str());
     fs::create_directories(dir.Path() / "runtime");
     {
@@ -141,7 +141,7 @@ TEST(WorkFile, PrivateFolderUnderTmpdirNeverTheRuntimeDir)
 // Each dump gets a new file; each job removes it; the folder goes at the end.
 TEST(WorkFile, NewFileEveryDumpRemovedWithItsJobAndFolderAtTheEnd)
 {
-    dumptest::TempDir dir;
+    TempFolder dir;
     std::string folder;
     {
         CWorkFile work(dir.Path().string());
@@ -164,7 +164,7 @@ TEST(WorkFile, NewFileEveryDumpRemovedWithItsJobAndFolderAtTheEnd)
 // The file is created new, never into a file or through a link found at its name.
 TEST(WorkFile, NeverWrittenIntoWhatStandsAtItsName)
 {
-    dumptest::TempDir dir;
+    TempFolder dir;
     dumptest::WriteBytes(dir / "victim", "precious");
     CWorkFile work(dir.Path().string());
     ASSERT_FALSE(work.Prepare().empty());
@@ -183,7 +183,7 @@ TEST(WorkFile, NeverWrittenIntoWhatStandsAtItsName)
 // what stands under the old name is left alone.
 TEST(WorkFile, FolderGoneOrNotOursIsMadeAnew)
 {
-    dumptest::TempDir dir;
+    TempFolder dir;
     dumptest::WriteBytes(dir / "victim", "precious");
     CWorkFile work(dir.Path().string());
     ASSERT_FALSE(work.Prepare().empty());

@@ -1,6 +1,6 @@
 #include "textfile/output_file.h"
 
-#include "filelist/temp_folder.h"
+#include "common/temp_folder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "textfile/text_file_reader.h"
 
-#include "system_files.h"
+#include "common/system_files.h"
 
 #include <gtest/gtest.h>
 

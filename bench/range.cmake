@@ -1,6 +1,0 @@
-if(VANTREL_GUI)
-  add_executable(bench_range ${CMAKE_CURRENT_LIST_DIR}/bench_range.cpp)
-  target_link_libraries(bench_range PRIVATE vantrel_shell benchmark::benchmark)
-  add_dependencies(bench_range vantrel-dump)
-  target_compile_definitions(bench_range PRIVATE VANTREL_DUMP_EXE="$<TARGET_FILE:vantrel-dump>")
-endif()

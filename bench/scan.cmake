@@ -1,2 +1,0 @@
-add_executable(bench_scan ${CMAKE_CURRENT_LIST_DIR}/bench_scan.cpp)
-target_link_libraries(bench_scan PRIVATE vantrel_core benchmark::benchmark)

@@ -1,0 +1,491 @@
+#include "framework/cdc.h"
+
+#include "framework/pdf_engine.h"
+
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGlyphRun>
+#include <QGuiApplication>
+#include <QPaintDevice>
+#include <QPainter>
+#include <QPalette>
+#include <QPolygon>
+#include <QRawFont>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <tuple>
+#include <vector>
+
+QColor ToQColor(COLORREF c)
+{
+    return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
+}
+
+COLORREF FromQColor(const QColor& c)
+{
+    return RGB(c.red(), c.green(), c.blue());
+}
+
+// System colours come from the application palette (active group), so the list
+// follows the desktop's theme the way the classic program followed the Windows scheme:
+//   COLOR_WINDOW        -> Base             (list background)
+//   COLOR_WINDOWTEXT    -> WindowText
+//   COLOR_HIGHLIGHT     -> Highlight        (selected row)
+//   COLOR_HIGHLIGHTTEXT -> HighlightedText
+//   COLOR_BTNFACE       -> Button           (3D face)
+//   COLOR_BTNSHADOW     -> Dark             (3D shadow)
+//   COLOR_BTNHIGHLIGHT  -> Light            (3D highlight)
+//   COLOR_3DDKSHADOW    -> Shadow           (3D dark shadow)
+// Without an application (or for an unknown index) the classic Windows defaults hold.
+COLORREF GetSysColor(int index)
+{
+    struct Entry {
+        int index;
+        QPalette::ColorRole role;
+        COLORREF fallback;
+    };
+    static const Entry kMap[] = {
+        {COLOR_WINDOW, QPalette::Base, RGB(255, 255, 255)},
+        {COLOR_WINDOWTEXT, QPalette::WindowText, RGB(0, 0, 0)},
+        {COLOR_HIGHLIGHT, QPalette::Highlight, RGB(0, 0, 128)},
+        {COLOR_HIGHLIGHTTEXT, QPalette::HighlightedText, RGB(255, 255, 255)},
+        {COLOR_BTNFACE, QPalette::Button, RGB(192, 192, 192)},
+        {COLOR_BTNSHADOW, QPalette::Dark, RGB(128, 128, 128)},
+        {COLOR_BTNHIGHLIGHT, QPalette::Light, RGB(255, 255, 255)},
+        {COLOR_3DDKSHADOW, QPalette::Shadow, RGB(0, 0, 0)},
+    };
+    for (const Entry& e : kMap) {
+        if (e.index != index)
+            continue;
+        if (!qGuiApp)
+            return e.fallback;
+        return FromQColor(QGuiApplication::palette().color(QPalette::Active, e.role));
+    }
+    return 0;
+}
+
+bool CFont::CreateFontIndirect(const CLogFont& lf)
+{
+    m_lf = lf;
+    m_bCreated = true;
+    return true;
+}
+
+bool CPen::CreatePen(int style, int width, COLORREF color)
+{
+    m_nStyle = style;
+    m_nWidth = width;
+    m_color = color;
+    return true;
+}
+
+void InstallFontSubstitutions()
+{
+    static const char* const kFaces[][2] = {
+        {"ＭＳ 明朝", "IPAMincho"},
+        {"ＭＳ Ｐ明朝", "IPAPMincho"},
+        {"ＭＳ Ｐゴシック", "IPAPGothic"},
+        {"ＭＳ ゴシック", "IPAGothic"},
+    };
+    const QStringList families = QFontDatabase::families();
+    for (const auto& face : kFaces) {
+        const QString name = QString::fromUtf8(face[0]);
+        // A system that has the real face keeps it.
+        if (families.contains(name, Qt::CaseInsensitive))
+            continue;
+        QFont::insertSubstitution(name, QString::fromUtf8(face[1]));
+    }
+}
+
+namespace {
+
+QFont BaseFont(const CLogFont& lf)
+{
+    QFont font(QString::fromUtf8(lf.lfFaceName.c_str()));
+    const int weight = lf.lfWeight <= 0 ? FW_NORMAL : std::clamp(lf.lfWeight, 100, 900);
+    font.setWeight(static_cast<QFont::Weight>(weight));
+    font.setItalic(lf.lfItalic != 0);
+    return font;
+}
+
+int DeviceDpiY(QPaintDevice* device)
+{
+    return device ? std::max(1, device->logicalDpiY()) : 96;
+}
+
+int CellHeightAt(QFont font, int pixelSize, QPaintDevice* device)
+{
+    font.setPixelSize(pixelSize);
+    QFontMetrics fm(font, device);
+    return fm.ascent() + fm.descent();
+}
+
+CFontCell MakeFontCell(const CLogFont& lf, QPaintDevice* device)
+{
+    CFontCell cell;
+    cell.font = BaseFont(lf);
+    int height = lf.lfHeight;
+    if (height < 0) {
+        cell.font.setPixelSize(-height);
+        QFontMetrics fm(cell.font, device);
+        cell.ascent = fm.ascent();
+        cell.descent = fm.descent();
+        return cell;
+    }
+    if (height == 0) {
+        // The classic default: a cell of about 12 points on the device.
+        height = std::max(1, 16 * DeviceDpiY(device) / 96);
+    }
+    // The em is a fixed share of the cell for a face: H x em / (ascent + descent).
+    // Qt rounds font sizes to whole pixels, and whole pixels skip some cells
+    // (IPAMincho: 16 at 15 px, 18 at 16 px), so take the size nearest that share
+    // whose cell fits; the cell itself is always the height asked for, split into ascent and
+    // descent in the face's proportions, so layouts built on it stay exact.
+    constexpr int kRef = 100;
+    QFont ref = cell.font;
+    ref.setPixelSize(kRef);
+    const QFontMetricsF refMetrics(ref, device);
+    const qreal refCell = std::max<qreal>(1.0, refMetrics.ascent() + refMetrics.descent());
+    int px = std::max(1, qRound(height * kRef / refCell));
+    while (px > 1 && CellHeightAt(cell.font, px, device) > height)
+        --px;
+    while (CellHeightAt(cell.font, px, device) < height && CellHeightAt(cell.font, px + 1, device) <= height)
+        ++px;
+    cell.font.setPixelSize(px);
+    QFontMetrics fm(cell.font, device);
+    if (fm.ascent() + fm.descent() == height) {
+        cell.ascent = fm.ascent();
+    } else {
+        cell.ascent = std::clamp(qRound(height * refMetrics.ascent() / refCell), 0, height);
+    }
+    cell.descent = height - cell.ascent;
+    return cell;
+}
+
+using FontKey = std::tuple<std::string, int, int, int, int, int>;
+
+}  // namespace
+
+const CFontCell& FontCellForLogFont(const CLogFont& lf, QPaintDevice* device)
+{
+    // The list paint asks for the same handful of fonts on every row; building one
+    // means several metric queries, so they are kept.
+    static std::map<FontKey, CFontCell> cache;
+    const int dpiX = device ? device->logicalDpiX() : 0;
+    const int dpiY = device ? device->logicalDpiY() : 0;
+    FontKey key{lf.lfFaceName, lf.lfHeight, lf.lfWeight <= 0 ? FW_NORMAL : lf.lfWeight,
+                lf.lfItalic != 0, dpiX, dpiY};
+    auto it = cache.find(key);
+    if (it != cache.end())
+        return it->second;
+    if (cache.size() > 4096)
+        cache.clear();
+    return cache.emplace(std::move(key), MakeFontCell(lf, device)).first->second;
+}
+
+QFont FontForLogFont(const CLogFont& lf, QPaintDevice* device)
+{
+    return FontCellForLogFont(lf, device).font;
+}
+
+// The glyphs of "0123456789ABCDEF" and the blank in one font on one device, with the
+// advance shaping gives each; usable only where all are the same (a fixed pitch), so the
+// glyph in column i stands i advances from the start, where shaped text puts it.
+struct CDC::HexGlyphs {
+    QFont font;
+    QPaintDevice* device = nullptr;
+    bool usable = false;
+    QRawFont rawFont;
+    std::array<quint32, 128> glyph{};
+    std::array<bool, 128> covered{};
+    qreal advance = 0;
+};
+
+CDC::CDC(QPainter* painter, QPaintDevice* attribDevice)
+    : m_pPainter(painter), m_pAttrib(attribDevice ? attribDevice : painter->device())
+{
+    m_pPainter->save();
+    m_pPainter->setRenderHint(QPainter::Antialiasing, false);
+    m_baseTransform = m_pPainter->transform();
+}
+
+CDC::~CDC()
+{
+    m_pPainter->restore();
+}
+
+CPoint CDC::MoveTo(int x, int y)
+{
+    const CPoint old = m_ptCurrent;
+    m_ptCurrent = CPoint{x, y};
+    return old;
+}
+
+void CDC::FillPixels(int x, int y, int cx, int cy, COLORREF color)
+{
+    if (cx <= 0 || cy <= 0)
+        return;
+    m_pPainter->fillRect(QRect(x, y, cx, cy), ToQColor(color));
+}
+
+bool CDC::LineTo(int x, int y)
+{
+    const CPoint from = m_ptCurrent;
+    m_ptCurrent = CPoint{x, y};
+    if (from.x == x && from.y == y)
+        return true;
+    const COLORREF color = m_pPen ? m_pPen->Color() : 0;
+    const int width = m_pPen ? m_pPen->Width() : 1;
+
+    if (width > 1) {
+        // Wide pens are not used by the program; a flat-capped line is close enough.
+        QPen pen(ToQColor(color), width, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+        m_pPainter->setPen(pen);
+        m_pPainter->drawLine(from.x, from.y, x, y);
+        return true;
+    }
+
+    // The end point is never painted, so lines can be chained without double pixels.
+    if (from.y == y) {
+        if (x > from.x)
+            FillPixels(from.x, y, x - from.x, 1, color);
+        else
+            FillPixels(x + 1, y, from.x - x, 1, color);
+        return true;
+    }
+    if (from.x == x) {
+        if (y > from.y)
+            FillPixels(x, from.y, 1, y - from.y, color);
+        else
+            FillPixels(x, y + 1, 1, from.y - y, color);
+        return true;
+    }
+
+    // Bresenham, stopping one step before the end point.
+    int px = from.x;
+    int py = from.y;
+    const int dx = std::abs(x - px);
+    const int dy = -std::abs(y - py);
+    const int sx = px < x ? 1 : -1;
+    const int sy = py < y ? 1 : -1;
+    int err = dx + dy;
+    while (px != x || py != y) {
+        FillPixels(px, py, 1, 1, color);
+        const int e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            px += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            py += sy;
+        }
+    }
+    return true;
+}
+
+void CDC::SetPixel(int x, int y, COLORREF color)
+{
+    FillPixels(x, y, 1, 1, color);
+}
+
+void CDC::SetPixels(const std::vector<CPoint>& points, COLORREF color)
+{
+    const QTransform& t = m_pPainter->transform();
+    // A high-density device scales too, below the painter's transform.
+    const QPaintDevice* device = m_pPainter->device();
+    const bool wholePixels = t.type() <= QTransform::TxTranslate && t.dx() == std::floor(t.dx()) &&
+                             t.dy() == std::floor(t.dy()) &&
+                             (device == nullptr || device->devicePixelRatio() == 1.0);
+    if (!wholePixels) {
+        // Scaled: each pixel is a unit square in logical units, as a line covers it.
+        for (const CPoint& p : points)
+            FillPixels(p.x, p.y, 1, 1, color);
+        return;
+    }
+    // Aliased cosmetic points cover exactly their pixel; one call instead of a
+    // fill per pixel keeps a row's dotted frame cheap.
+    QPolygon polygon;
+    polygon.reserve(static_cast<qsizetype>(points.size()));
+    for (const CPoint& p : points)
+        polygon << QPoint(p.x, p.y);
+    QPen pen(ToQColor(color), 0);
+    pen.setCosmetic(true);
+    m_pPainter->setPen(pen);
+    m_pPainter->drawPoints(polygon);
+}
+
+void CDC::FillSolidRect(int x, int y, int cx, int cy, COLORREF color)
+{
+    // As the classic call does, this leaves color as the background colour.
+    m_crBk = color;
+    FillPixels(x, y, cx, cy, color);
+}
+
+void CDC::FillSolidRect(const CRect& rc, COLORREF color)
+{
+    FillSolidRect(rc.left, rc.top, rc.Width(), rc.Height(), color);
+}
+
+const CFontCell& CDC::CurrentFont() const
+{
+    if (m_pFont && m_pFont->IsCreated())
+        return FontCellForLogFont(m_pFont->LogFont(), m_pAttrib);
+    // The stock font: the application font at the classic default cell height.
+    CLogFont lf;
+    lf.lfFaceName = qGuiApp ? QGuiApplication::font().family().toStdString() : std::string();
+    return FontCellForLogFont(lf, m_pAttrib);
+}
+
+bool CDC::TextOut(int x, int y, const std::string& text)
+{
+    const QString str = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    const CFontCell& cell = CurrentFont();
+    if (m_nBkMode == OPAQUE)
+        FillPixels(x, y, QFontMetrics(cell.font, m_pAttrib).horizontalAdvance(str), cell.ascent + cell.descent, m_crBk);
+    if (CPdfEngine* pdf = CPdfEngine::Of(m_pPainter)) {
+        // Shaped once, where the painter would shape it twice.
+        pdf->DrawText(QPointF(x, y + cell.ascent), str, cell.font, ToQColor(m_crText));
+        return true;
+    }
+    m_pPainter->setFont(cell.font);
+    m_pPainter->setPen(ToQColor(m_crText));
+    m_pPainter->drawText(QPoint(x, y + cell.ascent), str);
+    return true;
+}
+
+const CDC::HexGlyphs* CDC::HexGlyphsFor(const CFontCell& cell)
+{
+    QPaintDevice* device = m_pPainter->device();
+    if (m_pHexGlyphs != nullptr && m_pHexGlyphs->device == device && m_pHexGlyphs->font == cell.font)
+        return m_pHexGlyphs->usable ? m_pHexGlyphs.get() : nullptr;
+    auto glyphs = std::make_unique<HexGlyphs>();
+    glyphs->font = cell.font;
+    glyphs->device = device;
+    // Shaped as TextOut shapes them; each character once and the first again, so that
+    // every one has an advance.
+    static const QString kChars = QStringLiteral("0123456789ABCDEF 0");
+    QTextLayout layout(kChars, cell.font, device);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    const QList<QGlyphRun> runs = layout.glyphRuns();
+    if (runs.size() == 1 && runs[0].glyphIndexes().size() == kChars.size()) {
+        const QList<quint32> indexes = runs[0].glyphIndexes();
+        const QList<QPointF> positions = runs[0].positions();
+        glyphs->rawFont = runs[0].rawFont();
+        glyphs->advance = positions[1].x() - positions[0].x();
+        glyphs->usable = glyphs->advance > 0;
+        for (qsizetype i = 0; i + 1 < kChars.size(); ++i) {
+            const auto c = static_cast<unsigned char>(kChars[i].unicode());
+            glyphs->glyph[c] = indexes[i];
+            glyphs->covered[c] = true;
+            if (positions[i + 1].x() - positions[i].x() != glyphs->advance || positions[i].y() != positions[0].y())
+                glyphs->usable = false;
+        }
+    }
+    m_pHexGlyphs = std::move(glyphs);
+    return m_pHexGlyphs->usable ? m_pHexGlyphs.get() : nullptr;
+}
+
+bool CDC::TextOutHex(int x, int y, std::string_view text)
+{
+    CPdfEngine* pdf = CPdfEngine::Of(m_pPainter);
+    if (pdf == nullptr)
+        return TextOut(x, y, std::string(text));
+    const CFontCell& cell = CurrentFont();
+    const HexGlyphs* glyphs = HexGlyphsFor(cell);
+    if (glyphs == nullptr || !std::all_of(text.begin(), text.end(), [glyphs](char c) {
+            return static_cast<unsigned char>(c) < glyphs->covered.size() && glyphs->covered[static_cast<unsigned char>(c)];
+        }))
+        return TextOut(x, y, std::string(text));
+    if (m_nBkMode == OPAQUE)
+        FillPixels(x, y, GetTextExtent(std::string(text)).cx, cell.ascent + cell.descent, m_crBk);
+    m_hexIndexes.resize(text.size());
+    m_hexPositions.resize(text.size());
+    m_hexChars.resize(text.size());
+    const qreal baseline = y + cell.ascent;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        m_hexIndexes[i] = glyphs->glyph[c];
+        m_hexPositions[i] = QPointF(x + static_cast<qreal>(i) * glyphs->advance, baseline);
+        m_hexChars[i] = c;
+    }
+    pdf->DrawGlyphs(glyphs->rawFont, m_hexIndexes, m_hexPositions, m_hexChars, ToQColor(m_crText));
+    return true;
+}
+
+CSize CDC::GetTextExtent(const std::string& text)
+{
+    const QString str = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    const CFontCell& cell = CurrentFont();
+    return CSize{QFontMetrics(cell.font, m_pAttrib).horizontalAdvance(str), cell.ascent + cell.descent};
+}
+
+int CDC::GetDeviceCaps(int index) const
+{
+    if (!m_pAttrib)
+        return 0;
+    switch (index) {
+    case LOGPIXELSX:
+        return m_pAttrib->logicalDpiX();
+    case LOGPIXELSY:
+        return m_pAttrib->logicalDpiY();
+    case HORZRES:
+        return m_pAttrib->width();
+    case VERTRES:
+        return m_pAttrib->height();
+    default:
+        return 0;
+    }
+}
+
+CFont* CDC::SelectObject(CFont* font)
+{
+    CFont* old = m_pFont;
+    m_pFont = font;
+    return old;
+}
+
+CPen* CDC::SelectObject(CPen* pen)
+{
+    CPen* old = m_pPen;
+    m_pPen = pen;
+    return old;
+}
+
+int CDC::SetBkMode(int mode)
+{
+    const int old = m_nBkMode;
+    m_nBkMode = mode;
+    return old;
+}
+
+COLORREF CDC::SetTextColor(COLORREF color)
+{
+    const COLORREF old = m_crText;
+    m_crText = color;
+    return old;
+}
+
+COLORREF CDC::SetBkColor(COLORREF color)
+{
+    const COLORREF old = m_crBk;
+    m_crBk = color;
+    return old;
+}
+
+CPoint CDC::SetViewportOrg(int x, int y)
+{
+    const CPoint old = m_ptViewport;
+    m_ptViewport = CPoint{x, y};
+    // The origin is in device units of our drawing, before any scaling the painter
+    // already had (the preview scales printer pixels to the screen).
+    m_pPainter->setTransform(QTransform::fromTranslate(x, y) * m_baseTransform);
+    return old;
+}

@@ -1,0 +1,440 @@
+#include "framework/pdf_font.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+std::uint16_t U16(const QByteArray& t, qsizetype at)
+{
+    if (at < 0 || at + 2 > t.size())
+        return 0;
+    return static_cast<std::uint16_t>((static_cast<unsigned char>(t[at]) << 8) | static_cast<unsigned char>(t[at + 1]));
+}
+
+std::int16_t S16(const QByteArray& t, qsizetype at)
+{
+    return static_cast<std::int16_t>(U16(t, at));
+}
+
+std::uint32_t U32(const QByteArray& t, qsizetype at)
+{
+    return (static_cast<std::uint32_t>(U16(t, at)) << 16) | U16(t, at + 2);
+}
+
+void Put16(std::string& s, std::size_t at, std::uint16_t v)
+{
+    s[at] = static_cast<char>(v >> 8);
+    s[at + 1] = static_cast<char>(v & 0xFF);
+}
+
+void Append16(std::string& s, std::uint16_t v)
+{
+    s.push_back(static_cast<char>(v >> 8));
+    s.push_back(static_cast<char>(v & 0xFF));
+}
+
+void Append32(std::string& s, std::uint32_t v)
+{
+    Append16(s, static_cast<std::uint16_t>(v >> 16));
+    Append16(s, static_cast<std::uint16_t>(v & 0xFFFF));
+}
+
+std::uint32_t Checksum(const std::string& data)
+{
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i < data.size(); i += 4) {
+        std::uint32_t word = 0;
+        for (std::size_t j = 0; j < 4; ++j)
+            word = (word << 8) | (i + j < data.size() ? static_cast<unsigned char>(data[i + j]) : 0u);
+        sum += word;
+    }
+    return sum;
+}
+
+std::string Number(double v)
+{
+    char buf[32];
+    if (v == std::floor(v) && std::abs(v) < 1e15) {
+        std::snprintf(buf, sizeof buf, "%.0f", v);
+    } else {
+        std::snprintf(buf, sizeof buf, "%.3f", v);
+        std::string s(buf);
+        s.erase(s.find_last_not_of('0') + 1);
+        if (!s.empty() && s.back() == '.')
+            s.pop_back();
+        return s;
+    }
+    return buf;
+}
+
+std::string Hex(std::uint32_t v, int digits)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%0*X", digits, v);
+    return buf;
+}
+
+// The code that shows a CID, as hexadecimal digits.
+std::string CodeHex(int cid)
+{
+    return cid < 128 ? Hex(static_cast<std::uint32_t>(cid), 2) : Hex(static_cast<std::uint32_t>(0x8000 + cid - 128), 4);
+}
+
+std::string Utf16Hex(char32_t ch)
+{
+    if (ch < 0x10000)
+        return Hex(ch, 4);
+    const char32_t v = ch - 0x10000;
+    return Hex(0xD800 + (v >> 10), 4) + Hex(0xDC00 + (v & 0x3FF), 4);
+}
+
+// The face's PostScript name from its name table, else its family without blanks.
+std::string PostScriptName(const QRawFont& face)
+{
+    const QByteArray name = face.fontTable("name");
+    const int count = U16(name, 2);
+    const int strings = U16(name, 4);
+    std::string unicodeName;
+    std::string macName;
+    for (int i = 0; i < count && unicodeName.empty(); ++i) {
+        const qsizetype rec = 6 + 12 * i;
+        if (U16(name, rec + 6) != 6)
+            continue;
+        const int platform = U16(name, rec);
+        const int length = U16(name, rec + 8);
+        const qsizetype at = strings + U16(name, rec + 10);
+        if (at + length > name.size())
+            continue;
+        if (platform == 3 || platform == 0) {
+            for (int j = 0; j + 1 < length; j += 2)
+                unicodeName.push_back(static_cast<char>(U16(name, at + j) & 0x7F));
+        } else if (platform == 1 && macName.empty()) {
+            macName.assign(name.constData() + at, static_cast<std::size_t>(length));
+        }
+    }
+    std::string result;
+    const std::string source = !unicodeName.empty() ? unicodeName
+                             : !macName.empty()   ? macName
+                                                  : face.familyName().toStdString();
+    for (char c : source) {
+        // Only what a PDF name may hold without escapes.
+        if (c > 0x20 && c < 0x7F && std::string_view("()<>[]{}/%#").find(c) == std::string_view::npos)
+            result.push_back(c);
+    }
+    return result.empty() ? std::string("Font") : result;
+}
+
+}  // namespace
+
+CPdfFont::CPdfFont(const QRawFont& face) : m_face(face)
+{
+    m_head = face.fontTable("head");
+    m_hhea = face.fontTable("hhea");
+    m_maxp = face.fontTable("maxp");
+    m_os2 = face.fontTable("OS/2");
+    m_post = face.fontTable("post");
+    const QByteArray hmtx = face.fontTable("hmtx");
+    const bool outlines = m_head.size() >= 54 && m_hhea.size() >= 36 && m_maxp.size() >= 6 && hmtx.size() >= 4 &&
+                          !face.fontTable("loca").isEmpty();
+    // As the OS/2 table says: 2 forbids embedding, 0x200 allows bitmaps only.
+    const std::uint16_t fsType = U16(m_os2, 8);
+    m_bEmbeddable = outlines && fsType != 2 && (fsType & 0x200) == 0;
+    m_nUnitsPerEm = std::max<int>(16, U16(m_head, 18));
+    m_nGlyphs = U16(m_maxp, 4);
+    const int metrics = std::max<int>(1, U16(m_hhea, 34));
+    m_advance.resize(static_cast<std::size_t>(m_nGlyphs));
+    m_width.resize(static_cast<std::size_t>(m_nGlyphs));
+    for (int g = 0; g < m_nGlyphs; ++g) {
+        const auto i = static_cast<std::size_t>(g);
+        m_advance[i] = U16(hmtx, 4 * std::min(g, metrics - 1));
+        // Three decimals, as the width array writes it.
+        m_width[i] = std::round(m_advance[i] * 1000.0 * 1000.0 / m_nUnitsPerEm) / 1000.0;
+    }
+    m_cidOfGlyph.assign(static_cast<std::size_t>(m_nGlyphs), kNoCode);
+    m_glyphOfCid.assign(kWideBase, kNoGlyph);
+    m_textOfCid.assign(kWideBase, 0);
+    // CID 0 is .notdef, as glyph 0 is.
+    m_glyphOfCid[0] = 0;
+    if (m_nGlyphs > 0)
+        m_cidOfGlyph[0] = 0;
+}
+
+bool CPdfFont::AppendCode(std::uint32_t glyph, char32_t ch, std::string& out)
+{
+    if (glyph >= static_cast<std::uint32_t>(m_nGlyphs))
+        glyph = 0;
+    std::uint16_t cid = m_nGlyphs > 0 ? m_cidOfGlyph[glyph] : 0;
+    if (cid == kNoCode) {
+        if (ch >= 0x20 && ch < 0x7F && m_glyphOfCid[ch] == kNoGlyph) {
+            cid = static_cast<std::uint16_t>(ch);
+        } else if (m_nNextWide < kMaxCid) {
+            cid = static_cast<std::uint16_t>(m_nNextWide++);
+            m_glyphOfCid.push_back(kNoGlyph);
+            m_textOfCid.push_back(0);
+        } else {
+            return false;
+        }
+        m_cidOfGlyph[glyph] = cid;
+        m_glyphOfCid[cid] = glyph;
+    }
+    if (ch != 0 && m_textOfCid[cid] == 0)
+        m_textOfCid[cid] = ch;
+    if (cid < kWideBase) {
+        out.push_back(static_cast<char>(cid));
+    } else {
+        const int code = 0x8000 + cid - kWideBase;
+        out.push_back(static_cast<char>(code >> 8));
+        out.push_back(static_cast<char>(code & 0xFF));
+    }
+    return true;
+}
+
+bool CPdfFont::KnowsText(std::uint32_t glyph) const
+{
+    if (glyph >= static_cast<std::uint32_t>(m_nGlyphs))
+        return false;
+    const std::uint16_t cid = m_cidOfGlyph[glyph];
+    return cid != kNoCode && m_textOfCid[cid] != 0;
+}
+
+double CPdfFont::Width(std::uint32_t glyph) const
+{
+    return glyph < static_cast<std::uint32_t>(m_nGlyphs) ? m_width[glyph] : 0;
+}
+
+std::string CPdfFont::BaseFontName(int index) const
+{
+    // A subset is named with six capital letters and a plus sign before the face's name.
+    std::string tag = "VAAAAA";
+    for (int i = 5; i > 0 && index > 0; --i, index /= 26)
+        tag[static_cast<std::size_t>(i)] = static_cast<char>('A' + index % 26);
+    return tag + "+" + PostScriptName(m_face);
+}
+
+std::string CPdfFont::DescriptorEntries() const
+{
+    const double scale = 1000.0 / m_nUnitsPerEm;
+    const double ascent = S16(m_hhea, 4) * scale;
+    const double descent = S16(m_hhea, 6) * scale;
+    const double capHeight = U16(m_os2, 0) >= 2 && m_os2.size() >= 90 ? S16(m_os2, 88) * scale : ascent;
+    const double italicAngle = static_cast<std::int32_t>(U32(m_post, 4)) / 65536.0;
+    int flags = 4;  // symbolic: the glyphs are reached through the font's own numbering
+    if (U32(m_post, 12) != 0)
+        flags |= 1;  // fixed pitch
+    if (italicAngle != 0)
+        flags |= 64;
+    return "/Flags " + std::to_string(flags) + " /FontBBox [" + Number(S16(m_head, 36) * scale) + " " +
+           Number(S16(m_head, 38) * scale) + " " + Number(S16(m_head, 40) * scale) + " " +
+           Number(S16(m_head, 42) * scale) + "] /ItalicAngle " + Number(italicAngle) + " /Ascent " +
+           Number(ascent) + " /Descent " + Number(descent) + " /CapHeight " + Number(capHeight) + " /StemV 80";
+}
+
+std::string CPdfFont::WidthArray() const
+{
+    std::string out = "/DW 1000 /W [";
+    const int cids = static_cast<int>(m_glyphOfCid.size());
+    for (int cid = 0; cid < cids;) {
+        if (m_glyphOfCid[static_cast<std::size_t>(cid)] == kNoGlyph) {
+            ++cid;
+            continue;
+        }
+        out += std::to_string(cid) + " [";
+        for (; cid < cids && m_glyphOfCid[static_cast<std::size_t>(cid)] != kNoGlyph; ++cid)
+            out += Number(Width(m_glyphOfCid[static_cast<std::size_t>(cid)])) + " ";
+        out.back() = ']';
+        out += "\n";
+    }
+    out += "]";
+    return out;
+}
+
+std::string CPdfFont::ToUnicodeMap() const
+{
+    std::vector<std::string> entries;
+    for (std::size_t cid = 0; cid < m_textOfCid.size(); ++cid) {
+        if (m_textOfCid[cid] != 0 && m_glyphOfCid[cid] != kNoGlyph)
+            entries.push_back("<" + CodeHex(static_cast<int>(cid)) + "> <" + Utf16Hex(m_textOfCid[cid]) + ">\n");
+    }
+    std::string out =
+        "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+        "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+        "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
+        "2 begincodespacerange\n<00> <7F>\n<8000> <FFFF>\nendcodespacerange\n";
+    // At most 100 entries a block.
+    for (std::size_t i = 0; i < entries.size(); i += 100) {
+        const std::size_t n = std::min<std::size_t>(100, entries.size() - i);
+        out += std::to_string(n) + " beginbfchar\n";
+        for (std::size_t j = i; j < i + n; ++j)
+            out += entries[j];
+        out += "endbfchar\n";
+    }
+    out += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+    return out;
+}
+
+std::string CPdfFont::EncodingMap()
+{
+    std::string out = std::string(
+        "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+        "/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> def\n"
+        "/CMapName /") + kEncodingName + " def\n/CMapType 1 def\n/WMode 0 def\n"
+        "2 begincodespacerange\n<00> <7F>\n<8000> <FFFF>\nendcodespacerange\n"
+        "1 begincidrange\n<00> <7F> 0\nendcidrange\n";
+    // One range per first byte, at most 100 ranges a block.
+    for (int first = 0x80; first <= 0xFF; first += 100) {
+        const int last = std::min(0xFF, first + 99);
+        out += std::to_string(last - first + 1) + " begincidrange\n";
+        for (int hi = first; hi <= last; ++hi)
+            out += "<" + Hex(static_cast<std::uint32_t>(hi), 2) + "00> <" + Hex(static_cast<std::uint32_t>(hi), 2) +
+                   "FF> " + std::to_string(kWideBase + (hi - 0x80) * 256) + "\n";
+        out += "endcidrange\n";
+    }
+    out += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+    return out;
+}
+
+std::string CPdfFont::FontProgram() const
+{
+    const QByteArray glyf = m_face.fontTable("glyf");
+    const QByteArray loca = m_face.fontTable("loca");
+    const QByteArray hmtx = m_face.fontTable("hmtx");
+    const bool longLoca = S16(m_head, 50) == 1;
+    const int metrics = std::max<int>(1, U16(m_hhea, 34));
+    auto glyphBytes = [&](std::uint32_t g) -> QByteArray {
+        if (g >= static_cast<std::uint32_t>(m_nGlyphs))
+            return {};
+        const qsizetype from = longLoca ? U32(loca, 4 * g) : 2 * U16(loca, 2 * g);
+        const qsizetype to = longLoca ? U32(loca, 4 * (g + 1)) : 2 * U16(loca, 2 * (g + 1));
+        if (to <= from || to > glyf.size())
+            return {};
+        return glyf.mid(from, to - from);
+    };
+
+    // New glyph numbers: a glyph's CID, then the parts that composite glyphs are made of.
+    std::vector<std::uint32_t> order = m_glyphOfCid;
+    std::vector<std::uint32_t> newOf(static_cast<std::size_t>(m_nGlyphs), kNoGlyph);
+    for (std::size_t cid = 0; cid < order.size(); ++cid)
+        if (order[cid] != kNoGlyph)
+            newOf[order[cid]] = static_cast<std::uint32_t>(cid);
+    std::string glyphs;
+    std::vector<std::uint32_t> offsets;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        offsets.push_back(static_cast<std::uint32_t>(glyphs.size()));
+        if (order[i] == kNoGlyph)
+            continue;
+        QByteArray data = glyphBytes(order[i]);
+        if (data.size() >= 10 && S16(data, 0) >= 0) {
+            // A simple glyph: its hinting instructions are left out (see below).
+            const qsizetype lengthAt = 10 + 2 * S16(data, 0);
+            const qsizetype length = U16(data, lengthAt);
+            if (lengthAt + 2 + length <= data.size()) {
+                data.remove(lengthAt + 2, length);
+                data[lengthAt] = 0;
+                data[lengthAt + 1] = 0;
+            }
+        } else if (data.size() >= 10) {
+            // A composite: each part names its glyph; renumber it, adding the part.
+            qsizetype at = 10;
+            std::uint16_t flags = 0;
+            do {
+                if (at + 4 > data.size())
+                    break;
+                flags = U16(data, at);
+                const std::uint16_t part = U16(data, at + 2);
+                if (part < m_nGlyphs && newOf[part] == kNoGlyph && order.size() < 0xFFFF) {
+                    newOf[part] = static_cast<std::uint32_t>(order.size());
+                    order.push_back(part);
+                }
+                const std::uint32_t renumbered = part < m_nGlyphs ? newOf[part] : 0;
+                data[at + 2] = static_cast<char>((renumbered >> 8) & 0xFF);
+                data[at + 3] = static_cast<char>(renumbered & 0xFF);
+                // No instructions after the last part.
+                data[at] = static_cast<char>((flags & ~0x100) >> 8);
+                at += 4 + ((flags & 0x1) ? 4 : 2);
+                if (flags & 0x8)
+                    at += 2;
+                else if (flags & 0x40)
+                    at += 4;
+                else if (flags & 0x80)
+                    at += 8;
+            } while (flags & 0x20);
+            data.truncate(std::min(at, data.size()));
+        }
+        glyphs.append(data.constData(), static_cast<std::size_t>(data.size()));
+        while (glyphs.size() % 4 != 0)
+            glyphs.push_back('\0');
+    }
+    offsets.push_back(static_cast<std::uint32_t>(glyphs.size()));
+    const auto count = static_cast<std::uint16_t>(order.size());
+
+    std::string newLoca;
+    for (std::uint32_t off : offsets)
+        Append32(newLoca, off);
+    std::string newHmtx;
+    for (std::uint32_t g : order) {
+        if (g == kNoGlyph || g >= static_cast<std::uint32_t>(m_nGlyphs)) {
+            Append32(newHmtx, 0);
+            continue;
+        }
+        const int gi = static_cast<int>(g);
+        Append16(newHmtx, m_advance[g]);
+        Append16(newHmtx, static_cast<std::uint16_t>(gi < metrics ? S16(hmtx, 4 * gi + 2)
+                                                                  : S16(hmtx, 4 * metrics + 2 * (gi - metrics))));
+    }
+    std::string head(m_head.constData(), static_cast<std::size_t>(m_head.size()));
+    Put16(head, 8, 0);  // the checksum adjustment, set below
+    Put16(head, 10, 0);
+    Put16(head, 50, 1);  // long offsets in loca
+    std::string hhea(m_hhea.constData(), static_cast<std::size_t>(m_hhea.size()));
+    Put16(hhea, 34, count);
+    std::string maxp(m_maxp.constData(), static_cast<std::size_t>(m_maxp.size()));
+    Put16(maxp, 4, count);
+
+    struct Table {
+        const char* tag;
+        std::string data;
+    };
+    // No hinting programs: the fonts Qt embedded had none, and a printer that hints would
+    // fit the glyphs to its grid differently from before.
+    std::vector<Table> tables;
+    tables.push_back({"glyf", std::move(glyphs)});
+    tables.push_back({"head", std::move(head)});
+    tables.push_back({"hhea", std::move(hhea)});
+    tables.push_back({"hmtx", std::move(newHmtx)});
+    tables.push_back({"loca", std::move(newLoca)});
+    tables.push_back({"maxp", std::move(maxp)});
+
+    const auto n = static_cast<std::uint16_t>(tables.size());
+    std::uint16_t entrySelector = 0;
+    while ((2u << entrySelector) <= n)
+        ++entrySelector;
+    const auto searchRange = static_cast<std::uint16_t>(16u << entrySelector);
+    std::string font;
+    Append32(font, 0x00010000);
+    Append16(font, n);
+    Append16(font, searchRange);
+    Append16(font, entrySelector);
+    Append16(font, static_cast<std::uint16_t>(n * 16 - searchRange));
+    std::uint32_t offset = 12 + 16u * n;
+    std::size_t headOffset = 0;
+    for (const Table& t : tables) {
+        font.append(t.tag, 4);
+        Append32(font, Checksum(t.data));
+        Append32(font, offset);
+        Append32(font, static_cast<std::uint32_t>(t.data.size()));
+        if (std::string_view(t.tag, 4) == "head")
+            headOffset = offset;
+        offset += static_cast<std::uint32_t>((t.data.size() + 3) / 4 * 4);
+    }
+    for (const Table& t : tables) {
+        font += t.data;
+        font.append((4 - t.data.size() % 4) % 4, '\0');
+    }
+    const std::uint32_t adjustment = 0xB1B0AFBAu - Checksum(font);
+    Put16(font, headOffset + 8, static_cast<std::uint16_t>(adjustment >> 16));
+    Put16(font, headOffset + 10, static_cast<std::uint16_t>(adjustment & 0xFFFF));
+    return font;
+}

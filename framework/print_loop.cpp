@@ -1,0 +1,217 @@
+#include "framework/print_loop.h"
+
+#include "framework/cdc.h"
+#include "framework/message_box.h"
+#include "framework/pdf_job_printer.h"
+#include "framework/print_setup_dlg.h"
+#include "framework/print_status_dlg.h"
+#include "framework/win_app.h"
+#include "textfile/error_text.h"
+#include "textfile/output_file.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEvent>
+#include <QFileInfo>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryFile>
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+PrinterDialogHook& DialogHook()
+{
+    static PrinterDialogHook hook;
+    return hook;
+}
+
+// A printer a job can go to without asking the user.
+bool CanSetUp(const QPrinter& printer)
+{
+    if (printer.outputFormat() == QPrinter::PdfFormat)
+        return !printer.outputFileName().isEmpty();
+    return printer.isValid() && !printer.printerName().isEmpty() &&
+           !QPrinterInfo::printerInfo(printer.printerName()).isNull();
+}
+
+}  // namespace
+
+void ShowStartFailed(const QString& reason, const std::string& jobFile)
+{
+    std::string text = "印刷を開始できませんでした。";
+    if (!reason.isEmpty()) {
+        text += '\n';
+        text += reason.toStdString();
+    }
+    if (!jobFile.empty()) {
+        text += "\nファイル: ";
+        text += jobFile;
+    }
+    AfxMessageBox(text, MB_OK);
+}
+
+std::int64_t CPrintInfo::GetFromPage() const
+{
+    return std::clamp(m_nFromPage, m_nMinPage, std::max(m_nMinPage, m_nMaxPage));
+}
+
+std::int64_t CPrintInfo::GetToPage() const
+{
+    return std::clamp(m_nToPage, m_nMinPage, std::max(m_nMinPage, m_nMaxPage));
+}
+
+void CPrintHooks::OnBeginPrinting(CDC*, CPrintInfo*) {}
+
+void CPrintHooks::OnPrepareDC(CDC*, CPrintInfo* pInfo)
+{
+    pInfo->m_bContinuePrinting = pInfo->m_nMaxPage != kUnknownMaxPage || pInfo->m_nCurPage == 1;
+}
+
+void CPrintHooks::OnEndPrinting(CDC*, CPrintInfo*) {}
+
+QString CPrintHooks::DocumentTitle() const
+{
+    return QString::fromUtf8("無題");
+}
+
+void SetPrinterDialogHook(PrinterDialogHook hook)
+{
+    DialogHook() = std::move(hook);
+}
+
+void ConfigurePdfPrinter(QPrinter& printer, int resolution)
+{
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setResolution(resolution);
+    printer.setFullPage(true);
+    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+}
+
+void ConfigurePdfPrinter(QPrinter& printer, const QPrinter& target)
+{
+    ConfigurePdfPrinter(printer, target.resolution());
+    printer.setCopyCount(1);
+}
+
+bool DoPreparePrinting(CPrintInfo* pInfo, QWidget* parent)
+{
+    if (pInfo->m_pPrinter == nullptr)
+        pInfo->m_pPrinter = &AfxGetApp()->Printer();
+    QPrinter& printer = *pInfo->m_pPrinter;
+    if ((pInfo->m_bDirect || pInfo->m_bPreview) && CanSetUp(printer))
+        return true;
+    // With the scheduler down no queue can be reached: say so rather than offer a dialog
+    // without printers. (A file printer can still be chosen with the printer set-up.)
+    if (const QString down = SchedulerDown(); !down.isEmpty()) {
+        ShowStartFailed(down, pInfo->m_strJobFile);
+        return false;
+    }
+    if (DialogHook())
+        return DialogHook()(printer, parent) && CanSetUp(printer);
+    QPrintDialog dialog(&printer, parent);
+    HideUnhonouredPrintOptions(dialog);
+    return dialog.exec() == QDialog::Accepted && CanSetUp(printer);
+}
+
+void RunPrintLoop(CPrintHooks& hooks)
+{
+    CPrintInfo info;
+    if (!hooks.OnPreparePrinting(&info) || info.m_pPrinter == nullptr)
+        return;
+
+    QWidget* parent = hooks.PrintParent();
+    const QString title = hooks.DocumentTitle();
+    std::unique_ptr<CPrintSpooler> spooler = MakeSpooler(*info.m_pPrinter, info.m_strOutputFile);
+
+    // The job is drawn into a file of our own first: cancelling it then only means not
+    // handing that file over, whereas a spool job cannot be called back once begun.
+    QString error;
+    if (!spooler->Ready(&error)) {
+        info.m_nOutcome = PrintOutcome::Failed;
+        hooks.OnEndPrinting(nullptr, &info);
+        ShowStartFailed(error, info.m_strJobFile);
+        return;
+    }
+    QString folder = spooler->TemporaryFolder();
+    if (folder.isEmpty())
+        folder = QDir::tempPath();
+    QTemporaryFile file(folder + "/.vantrel-job-XXXXXX.pdf");
+    CPdfJobPrinter job;
+    ConfigurePdfPrinter(job, *info.m_pPrinter);
+    job.setDocName(title);
+    job.setCreator("Vantrel");
+    QPainter painter;
+    bool started = file.open();
+    if (!started) {
+        // Beside a file printer's output: the message names that output.
+        const QString where = spooler->OutputFile().isEmpty() ? folder : spooler->OutputFile();
+        error = QString::fromUtf8("%1: %2").arg(where, file.errorString());
+    }
+    if (started) {
+        file.close();
+        job.setOutputFileName(file.fileName());
+        started = painter.begin(&job);
+    }
+    if (!started) {
+        info.m_nOutcome = PrintOutcome::Failed;
+        hooks.OnEndPrinting(nullptr, &info);
+        ShowStartFailed(error, info.m_strJobFile);
+        return;
+    }
+
+    bool aborted = false;
+    {
+        CPrintStatusDlg status(title, spooler->PrinterName(), spooler->PortName(), parent);
+        CDC dc(&painter, &job);
+        hooks.OnBeginPrinting(&dc, &info);
+        status.show();
+        const std::int64_t from = info.GetFromPage();
+        const std::int64_t to = info.GetToPage();
+        for (std::int64_t page = from; page <= to; ++page) {
+            info.m_nCurPage = page;
+            status.SetPage(page);
+            hooks.OnPrepareDC(&dc, &info);
+            if (!info.m_bContinuePrinting)
+                break;
+            if (!PumpWaitingMessages() || status.Cancelled()) {
+                aborted = true;
+                break;
+            }
+            if (page != from)
+                job.newPage();
+            hooks.OnPrint(&dc, &info);
+        }
+        if (!aborted && (!PumpWaitingMessages() || status.Cancelled()))
+            aborted = true;
+    }
+    // Qt's PDF writer says all went well although its writes failed (a full disk): the
+    // file itself must show that it is whole before it goes anywhere.
+    const bool written = painter.end() && PdfComplete(QFile::encodeName(file.fileName()).toStdString());
+
+    // The temporary file goes unless the spooler takes it: a cancelled job reaches no printer.
+    if (aborted) {
+        info.m_nOutcome = PrintOutcome::Cancelled;
+    } else if (!written) {
+        info.m_nOutcome = PrintOutcome::Failed;
+        const QString where = spooler->OutputFile().isEmpty() ? file.fileName() : spooler->OutputFile();
+        error = QString::fromUtf8("%1: PDFを最後まで書き込めませんでした").arg(where);
+    } else {
+        file.setAutoRemove(false);
+        info.m_nOutcome = spooler->Submit(file.fileName(), title, &error) ? PrintOutcome::Printed
+                                                                          : PrintOutcome::Failed;
+    }
+    hooks.OnEndPrinting(nullptr, &info);
+    if (info.m_nOutcome == PrintOutcome::Failed)
+        ShowStartFailed(error, info.m_strJobFile);
+}

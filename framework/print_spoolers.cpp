@@ -1,0 +1,137 @@
+#include "framework/print_spoolers.h"
+
+#include "textfile/error_text.h"
+#include "textfile/output_file.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QProcess>
+
+#include <algorithm>
+
+namespace {
+
+SpoolerFactory& Factory()
+{
+    static SpoolerFactory factory;
+    return factory;
+}
+
+QString ErrorText(int err)
+{
+    return QString::fromStdString(SystemErrorText(err));
+}
+
+// lp talks to the local scheduler in milliseconds; these only bound a sick one.
+constexpr int kSpoolStartMs = 5000;
+constexpr int kSpoolFinishMs = 15000;
+
+// A queue of the system's spooler. The job goes in through lp, which also honours
+// CUPS_SERVER, with a bounded wait so that a missing scheduler is a message, not a hang.
+class CQueueSpooler : public CPrintSpooler {
+public:
+    explicit CQueueSpooler(const QPrinter& printer)
+        : m_name(printer.printerName()), m_copies(std::max(1, printer.copyCount()))
+    {
+        const QPrinterInfo info = QPrinterInfo::printerInfo(m_name);
+        m_port = info.location().isEmpty() ? m_name : info.location();
+    }
+
+    bool Submit(const QString& pdfPath, const QString& title, QString* error) override
+    {
+        QProcess lp;
+        lp.setProcessChannelMode(QProcess::SeparateChannels);
+        lp.start("lp", {"-d", m_name, "-t", title, "-n", QString::number(m_copies), "--", pdfPath});
+        bool ok = false;
+        if (!lp.waitForStarted(kSpoolStartMs)) {
+            *error = QString::fromUtf8("lp: %1").arg(lp.errorString());
+        } else if (!lp.waitForFinished(kSpoolFinishMs)) {
+            lp.kill();
+            lp.waitForFinished(1000);
+            *error = QString::fromUtf8("lp: スプーラが応答しません");
+        } else if (lp.exitStatus() != QProcess::NormalExit || lp.exitCode() != 0) {
+            *error = QString::fromStdString(
+                SpoolerErrorText(QString::fromLocal8Bit(lp.readAllStandardError()).toStdString()));
+        } else {
+            ok = true;
+        }
+        QFile::remove(pdfPath);
+        return ok;
+    }
+
+    QString PrinterName() const override { return m_name; }
+    QString PortName() const override { return m_port; }
+
+private:
+    QString m_name;
+    QString m_port;
+    int m_copies;
+};
+
+// "Print to PDF file": the finished job takes the output file's place in one step, by
+// the rules of every output: only a regular file the user may write is replaced, a
+// link's target is written and the link kept, the result has the mode the umask gives.
+class CPdfFileSpooler : public CPrintSpooler {
+public:
+    explicit CPdfFileSpooler(QString output) : m_output(std::move(output)) {}
+
+    bool Ready(QString* error) const override
+    {
+        OutputTarget target;
+        if (const int err = CheckOutputTarget(Bytes(m_output), &target); err != 0) {
+            *error = Reason(err);
+            return false;
+        }
+        return true;
+    }
+
+    // Beside the file really written (a link's target), so that the rename stays in
+    // one file system.
+    QString TemporaryFolder() const override
+    {
+        OutputTarget target;
+        const QString file = CheckOutputTarget(Bytes(m_output), &target) == 0
+                                 ? QFile::decodeName(QByteArray::fromStdString(target.path))
+                                 : m_output;
+        return QFileInfo(file).absolutePath();
+    }
+
+    bool Submit(const QString& pdfPath, const QString&, QString* error) override
+    {
+        if (const int err = PlaceOutput(Bytes(pdfPath), Bytes(m_output)); err != 0) {
+            *error = Reason(err);
+            return false;
+        }
+        return true;
+    }
+
+    QString PrinterName() const override { return QString::fromUtf8("PDF"); }
+    QString PortName() const override { return m_output; }
+    QString OutputFile() const override { return m_output; }
+
+private:
+    static std::string Bytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
+    QString Reason(int err) const { return QString::fromUtf8("%1: %2").arg(m_output, ErrorText(err)); }
+
+    QString m_output;
+};
+
+}  // namespace
+
+void SetSpoolerFactory(SpoolerFactory factory)
+{
+    Factory() = std::move(factory);
+}
+
+std::unique_ptr<CPrintSpooler> MakeSpooler(const QPrinter& printer, const std::string& outputFile)
+{
+    if (Factory())
+        return Factory()(printer);
+    if (printer.outputFormat() == QPrinter::PdfFormat)
+        return std::make_unique<CPdfFileSpooler>(outputFile.empty() ? printer.outputFileName()
+                                                                    : QFile::decodeName(QByteArray::fromStdString(outputFile)));
+    return std::make_unique<CQueueSpooler>(printer);
+}
+

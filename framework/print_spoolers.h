@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class QPrinter;
+
+// Where a finished job goes.
+class CPrintSpooler {
+public:
+    virtual ~CPrintSpooler() = default;
+    // False, with the reason, when the job could not get there (checked before it is drawn).
+    virtual bool Ready(QString* error) const
+    {
+        (void)error;
+        return true;
+    }
+    // Folder for the temporary PDF ("" for the system's temporary folder).
+    virtual QString TemporaryFolder() const { return {}; }
+    // Hands the complete PDF over; the file is the spooler's afterwards. False, with the
+    // reason, when the job did not get there.
+    virtual bool Submit(const QString& pdfPath, const QString& title, QString* error) = 0;
+    // The printer's name and its port, as the status window shows them.
+    virtual QString PrinterName() const = 0;
+    virtual QString PortName() const = 0;
+    // The file the job becomes, for a printer that writes one ("" for a queue).
+    virtual QString OutputFile() const { return {}; }
+};
+
+// The spooler of a printer: the system's print queue (through lp, bounded in time), or
+// the file of a "print to PDF" printer (outputFile, when given, instead of the printer's).
+std::unique_ptr<CPrintSpooler> MakeSpooler(const QPrinter& printer, const std::string& outputFile = {});
+
+// Tests replace how spoolers are made and how the printer dialog answers.
+using SpoolerFactory = std::function<std::unique_ptr<CPrintSpooler>(const QPrinter&)>;
+void SetSpoolerFactory(SpoolerFactory factory);
