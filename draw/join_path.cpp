@@ -132,8 +132,9 @@ std::string JoinPosix(const std::string& folder, const std::string& name)
         result.push_back('/');
     }
     result += name;
-    if (result.size() > kPosixBudget || result.find("//") != std::string::npos ||
-        result.find('\0') != std::string::npos) {
+    // The name holds no separator, so no doubled one comes from it; a folder is taken
+    // as the system takes it ("dir//sub", "//tmp/x" are the folders they name).
+    if (result.size() > kPosixBudget || result.find('\0') != std::string::npos) {
         return {};
     }
     return result;

@@ -145,13 +145,17 @@ bool CListCtrlEx::CImageList::SetOverlayImage(int nImage, int nOverlay)
 }
 
 bool CListCtrlEx::CImageList::Draw(CDC* pDC, int nImage, CPoint pt, unsigned nStyle, COLORREF clrBk,
-                                   COLORREF clrBlend) const
+                                   COLORREF clrBlend, int cx, int cy) const
 {
     if (nImage < 0 || nImage >= GetImageCount())
         return false;
     QPainter* p = pDC->Painter();
+    const int w = cx > 0 ? cx : m_cx;
+    const int h = cy > 0 ? cy : m_cy;
     if (!(nStyle & ILD_TRANSPARENT) && clrBk != CLR_NONE)
-        pDC->FillSolidRect(pt.x, pt.y, m_cx, m_cy, clrBk);
+        pDC->FillSolidRect(pt.x, pt.y, w, h, clrBk);
+    p->save();
+    p->setClipRect(QRect(pt.x, pt.y, w, h), Qt::IntersectClip);
 
     auto paint = [&](const QImage& src) {
         if ((nStyle & ILD_BLEND50) && clrBlend != CLR_NONE) {
@@ -178,6 +182,7 @@ bool CListCtrlEx::CImageList::Draw(CDC* pDC, int nImage, CPoint pt, unsigned nSt
         if (nOver >= 0 && nOver < GetImageCount())
             paint(m_aImages[static_cast<std::size_t>(nOver)]);
     }
+    p->restore();
     return true;
 }
 
@@ -760,8 +765,10 @@ void CListCtrlEx::DrawItem(CDC* pDC, int nItem, const CRect& rcItem)
     if (m_pSmallImages && rcItem.Width() > 1) {
         CRect rcIcon;
         GetItemRect(nItem, &rcIcon, LVIR_ICON);
+        // In the 16 by 16 icon cell, whatever the list's own image size: a larger image
+        // would cover the label.
         m_pSmallImages->Draw(pDC, item.nImage, CPoint{rcIcon.left, rcIcon.top}, nImageStyle | (nState & LVIS_OVERLAYMASK),
-                             m_clrBkgnd, clrBlend);
+                             m_clrBkgnd, clrBlend, kSmallIcon, kSmallIcon);
     }
 
     CRect rcText = rcLabel;
@@ -806,7 +813,9 @@ void CListCtrlEx::DrawItem(CDC* pDC, int nItem, const CRect& rcItem)
 
 void CListCtrlEx::OnFocusChange()
 {
-    if (m_bFullRowSel && IsReportMode())
+    // The highlight and the focus rectangle follow the focus whatever the full-row
+    // setting: nothing else repaints those rows.
+    if (IsReportMode())
         RedrawSelectedRows();
 }
 

@@ -71,8 +71,9 @@ public:
         bool SetOverlayImage(int nImage, int nOverlay);
         // clrBk fills the image's cell unless the flags ask for transparency or it is
         // CLR_NONE; ILD_BLEND50 mixes every painted pixel half and half with clrBlend.
+        // cx and cy, when not 0, are the part of the image drawn, from its top-left.
         bool Draw(CDC* pDC, int nImage, CPoint pt, unsigned nStyle, COLORREF clrBk = CLR_NONE,
-                  COLORREF clrBlend = CLR_NONE) const;
+                  COLORREF clrBlend = CLR_NONE, int cx = 0, int cy = 0) const;
 
     private:
         int m_cx = 0;
@@ -87,8 +88,8 @@ public:
     unsigned GetStyle() const { return m_dwStyle; }
     void ModifyStyle(unsigned dwRemove, unsigned dwAdd);
 
-    // Full-row selection: focus changes repaint the selected rows and every paint reaches
-    // the client width.
+    // Full-row selection: every paint reaches the client width. (Focus changes repaint
+    // the selected rows whatever this says.)
     void SetFullRowSel(bool bFullRowSel);
     bool GetFullRowSel() const { return m_bFullRowSel; }
 

@@ -161,8 +161,11 @@ void CVantrelView::DrawListRows(CDC* pDC)
         if (marked) {
             pDC->FillSolidRect(CRect{10, y, R, yb}, GetSysColor(COLOR_HIGHLIGHT));
             DrawDottedFrame(pDC, CRect{10, y, R, yb});
+        } else {
+            // Also covers the bottom dots of a marked row above, drawn on this row's
+            // first pixel row.
+            pDC->FillSolidRect(CRect{10, y, R, yb}, RGB(255, 255, 255));
         }
-        // An unmarked row stays on the white the rows area was just filled with.
         if (e.nPrinted != 0)
             FitText(pDC, CRect{g.PrintedLeft(), y, R, yb}, "●", ALIGN_CENTER,
                     marked ? onMark : RGB(0, 0, 255));

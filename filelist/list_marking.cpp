@@ -22,6 +22,9 @@ int VisibleEntry(const std::vector<FileEntry>& files, int topRow, int visibleRow
 
 bool ApplyClick(std::vector<FileEntry>& files, int topRow, int visibleRows, int row, unsigned flags)
 {
+    // A click on an empty list returns at once: nothing to mark, nothing to repaint.
+    if (files.empty())
+        return false;
     if (flags & MK_CONTROL) {
         // Rows are tried on past the visible ones; the caller's rows area bounds the point.
         const int i = row < 0 ? -1 : topRow + row;

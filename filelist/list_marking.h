@@ -29,8 +29,8 @@ enum : int {
 // A left click inside the rows area on visible row `row` (from 0; the entry topRow + row).
 // Ctrl toggles one entry, Shift extends from the single marked entry, a plain click marks
 // one entry alone; a plain or Shift click below the last entry clears the marks.
-// Returns false when nothing changed and nothing needs repainting (a Ctrl click below
-// the last entry).
+// Returns false when nothing changed and nothing needs repainting (an empty list, a Ctrl
+// click below the last entry).
 bool ApplyClick(std::vector<FileEntry>& files, int topRow, int visibleRows, int row, unsigned flags);
 
 struct KeyOutcome {

@@ -12,8 +12,9 @@ void CVantrelView::OnSelectAll()
     BeginWaitCursor();
     SetAllMarks(1);
     InvalidateRect(nullptr);
-    EndWaitCursor();
+    // The commands' state follows the marks while the wait cursor still shows.
     emit commandStateChanged();
+    EndWaitCursor();
 }
 
 void CVantrelView::OnSelectNone()
@@ -21,8 +22,8 @@ void CVantrelView::OnSelectNone()
     BeginWaitCursor();
     SetAllMarks(0);
     InvalidateRect(nullptr);
-    EndWaitCursor();
     emit commandStateChanged();
+    EndWaitCursor();
 }
 
 void CVantrelView::OnUpdatePrintDump(CCmdUI* pCmdUI)

@@ -199,6 +199,123 @@ DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, int prev
     return WriteDumpFile(path, out, pages, hooks);
 }
 
+namespace {
+
+// One dump being written: whole pages of the source in the read buffer, their text in
+// the text buffer, handed to the writer in large pieces.
+class CDumpRun {
+public:
+    CDumpRun(CSourceFile& source, CTextFileWriter& out, const std::string& path, std::int64_t length,
+             std::int64_t pageTotal, std::int64_t start, std::int64_t end)
+        : m_source(source), m_out(out), m_remaining(start < end ? static_cast<std::uint64_t>(end - start) : 0),
+          m_offset(static_cast<std::uint64_t>(start))
+    {
+        // The header's fixed parts; only the page number changes from page to page.
+        const std::string header = dumptext::ToFileText(DumpPageHeader(path, length, 0, 0));
+        m_headHead = header.substr(0, header.rfind("Page : ") + 7);
+        m_headTail = " / " + std::to_string(pageTotal) + "\r\n\r\n" + std::string(kDumpColumnHeader) + "\r\n";
+        // Header, its tail, page number, 5 group breaks and 80 lines of up to 16 + 106 bytes.
+        m_pageMax = m_headHead.size() + m_headTail.size() + 20 + 5 * 2 + 80 * 124 + 8;
+        m_outCap = kOutChunk + m_pageMax;
+        m_outBuf = std::make_unique<char[]>(m_outCap);
+        m_inBuf = std::make_unique<unsigned char[]>(kReadSize);
+        m_outBuf[m_used++] = '\r';  // the empty first line
+        m_outBuf[m_used++] = '\n';
+    }
+
+    // Keeps a whole page in the read buffer, carrying a partial one to the front. False
+    // when the source yields fewer bytes than it should: it shrank or could not be read.
+    bool Refill()
+    {
+        if (m_inEnd - m_inPos >= static_cast<std::size_t>(kBytesPerPage) || m_remaining == 0)
+            return true;
+        std::memmove(m_inBuf.get(), m_inBuf.get() + m_inPos, m_inEnd - m_inPos);
+        m_inEnd -= m_inPos;
+        m_inPos = 0;
+        std::size_t want = kReadSize - m_inEnd;
+        if (want > m_remaining)
+            want = static_cast<std::size_t>(m_remaining);
+        const std::size_t got = m_source.Read(m_inBuf.get() + m_inEnd, want);
+        m_inEnd += got;
+        m_remaining -= got;
+        return got == want;
+    }
+
+    bool HasBytes() const { return m_inPos < m_inEnd; }
+
+    // The text of page `page`, from the read position, into the text buffer; a full
+    // text buffer goes to the writer first. False when that write failed.
+    bool Page(std::int64_t page)
+    {
+        if (m_used + m_pageMax > m_outCap - 8 && !Write(m_used))
+            return false;
+        char* p = m_outBuf.get() + m_used;
+        std::memcpy(p, m_headHead.data(), m_headHead.size());
+        p += m_headHead.size();
+        p += std::snprintf(p, 24, "%lld", static_cast<long long>(page));
+        std::memcpy(p, m_headTail.data(), m_headTail.size());
+        p += m_headTail.size();
+
+        std::size_t pageBytes = m_inEnd - m_inPos;
+        if (pageBytes > static_cast<std::size_t>(kBytesPerPage))
+            pageBytes = static_cast<std::size_t>(kBytesPerPage);
+        const unsigned char* bytes = m_inBuf.get() + m_inPos;
+        char* lastLine = p;
+        for (int line = 0; line * kBytesPerLine < static_cast<int>(pageBytes); ++line) {
+            if (line % kLinesPerGroup == 0) {
+                p[0] = '\r';
+                p[1] = '\n';
+                p += 2;
+            }
+            const int left = static_cast<int>(pageBytes) - line * kBytesPerLine;
+            lastLine = p;
+            p = PutLine(p, m_offset, bytes, left < kBytesPerLine ? left : kBytesPerLine);
+            bytes += kBytesPerLine;
+            m_offset += kBytesPerLine;
+        }
+        static_assert(kLinesPerPage * kBytesPerLine == kBytesPerPage);
+        m_pendingStart = static_cast<std::size_t>(lastLine - m_outBuf.get());
+        m_used = static_cast<std::size_t>(p - m_outBuf.get());
+        m_inPos += pageBytes;
+        return true;
+    }
+
+    // Everything written so far, to the system. False when the writer failed.
+    bool Flush() { return Write(m_used) && m_out.Flush(); }
+    // What a dump stopped at a page start leaves: all but the line still pending,
+    // which the page after it would have written.
+    bool FlushStopped() { return Write(m_pendingStart); }
+
+private:
+    bool Write(std::size_t size)
+    {
+        if (!m_out.WriteRaw(m_outBuf.get(), size))
+            return false;
+        // What follows size (the pending line) moves to the front.
+        std::memmove(m_outBuf.get(), m_outBuf.get() + size, m_used - size);
+        m_pendingStart -= m_pendingStart >= size ? size : m_pendingStart;
+        m_used -= size;
+        return true;
+    }
+
+    CSourceFile& m_source;
+    CTextFileWriter& m_out;
+    std::string m_headHead;
+    std::string m_headTail;
+    std::size_t m_pageMax = 0;
+    std::size_t m_outCap = 0;
+    std::unique_ptr<char[]> m_outBuf;
+    std::unique_ptr<unsigned char[]> m_inBuf;
+    std::size_t m_used = 0;
+    std::size_t m_pendingStart = 0;  // where the last line written so far begins
+    std::size_t m_inPos = 0;
+    std::size_t m_inEnd = 0;
+    std::uint64_t m_remaining = 0;
+    std::uint64_t m_offset = 0;
+};
+
+}  // namespace
+
 DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, DumpPages pages,
                          const DumpHooks& hooks)
 {
@@ -231,111 +348,34 @@ DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, DumpPage
         return result;
     }
 
-    // The header's fixed parts; only the page number changes from page to page.
-    const std::string header = dumptext::ToFileText(DumpPageHeader(path, length, 0, 0));
-    const std::string headHead = header.substr(0, header.rfind("Page : ") + 7);
-    const std::string headTail = " / " + std::to_string(result.pageTotal) + "\r\n\r\n" +
-                                 std::string(kDumpColumnHeader) + "\r\n";
-    // Header, its tail, page number, 5 group breaks and 80 lines of up to 16 + 106 bytes.
-    const std::size_t pageMax = headHead.size() + headTail.size() + 20 + 5 * 2 + 80 * 124 + 8;
-
-    std::size_t outCap = kOutChunk + pageMax;
-    auto outBuf = std::make_unique<char[]>(outCap);
-    auto inBuf = std::make_unique<unsigned char[]>(kReadSize);
-    std::size_t used = 0;
-    std::size_t pendingStart = 0;  // where the last line written so far begins
-    std::size_t inPos = 0;
-    std::size_t inEnd = 0;
-    std::uint64_t remaining = start < end ? static_cast<std::uint64_t>(end - start) : 0;
-    std::uint64_t offset = static_cast<std::uint64_t>(start);
-
-    outBuf[used++] = '\r';  // the empty first line
-    outBuf[used++] = '\n';
-
-    auto fail = [&](DumpStatus status) {
+    auto fail = [&](DumpStatus status, int error) {
         result.status = status;
-        if (status == DumpStatus::WriteFailed) {
-            result.error = out.ErrorCode() != 0 ? out.ErrorCode() : EIO;
-        }
+        result.error = error;
         return result;
     };
+    const auto writeError = [&out] { return out.ErrorCode() != 0 ? out.ErrorCode() : EIO; };
 
-    for (std::int64_t page = firstPage;; ++page) {
-        // Keep whole pages in the read buffer; carry a partial one to the front.
-        if (inEnd - inPos < static_cast<std::size_t>(kBytesPerPage) && remaining > 0) {
-            std::memmove(inBuf.get(), inBuf.get() + inPos, inEnd - inPos);
-            inEnd -= inPos;
-            inPos = 0;
-            std::size_t want = kReadSize - inEnd;
-            if (want > remaining) {
-                want = static_cast<std::size_t>(remaining);
-            }
-            const std::size_t got = source.Read(inBuf.get() + inEnd, want);
-            if (got < want) {
-                // The file shrank or could not be read: what it held is not what the
-                // headers say, so nothing of it may pass for its dump.
-                result.status = DumpStatus::ReadFailed;
-                result.error = source.Error();
-                return result;
-            }
-            inEnd += got;
-            remaining -= got;
+    CDumpRun run(source, out, path, length, result.pageTotal, start, end);
+    for (std::int64_t page = firstPage; page <= lastPage; ++page) {
+        if (!run.Refill()) {
+            // What the file holds now is not what the headers say: nothing of it may
+            // pass for its dump.
+            return fail(DumpStatus::ReadFailed, source.Error());
         }
-        if (inPos == inEnd || page > lastPage) {
+        if (!run.HasBytes())
             break;
-        }
-
-        if (hooks.pump) {
+        if (hooks.pump)
             hooks.pump();
-        }
         if (hooks.cancelRequested && hooks.cancelRequested()) {
-            // The line still pending at a page start is never written.
-            if (!out.WriteRaw(outBuf.get(), pendingStart)) {
-                return fail(DumpStatus::WriteFailed);
-            }
-            return fail(DumpStatus::Cancelled);
+            if (!run.FlushStopped())
+                return fail(DumpStatus::WriteFailed, writeError());
+            return fail(DumpStatus::Cancelled, 0);
         }
-        if (used + pageMax > outCap - 8) {
-            if (!out.WriteRaw(outBuf.get(), used)) {
-                return fail(DumpStatus::WriteFailed);
-            }
-            used = 0;
-        }
-
-        char* p = outBuf.get() + used;
-        std::memcpy(p, headHead.data(), headHead.size());
-        p += headHead.size();
-        p += std::snprintf(p, 24, "%lld", static_cast<long long>(page));
-        std::memcpy(p, headTail.data(), headTail.size());
-        p += headTail.size();
-
-        std::size_t pageBytes = inEnd - inPos;
-        if (pageBytes > static_cast<std::size_t>(kBytesPerPage)) {
-            pageBytes = static_cast<std::size_t>(kBytesPerPage);
-        }
-        const unsigned char* bytes = inBuf.get() + inPos;
-        char* lastLine = p;
-        for (int line = 0; line * kBytesPerLine < static_cast<int>(pageBytes); ++line) {
-            if (line % kLinesPerGroup == 0) {
-                p[0] = '\r';
-                p[1] = '\n';
-                p += 2;
-            }
-            const int left = static_cast<int>(pageBytes) - line * kBytesPerLine;
-            lastLine = p;
-            p = PutLine(p, offset, bytes, left < kBytesPerLine ? left : kBytesPerLine);
-            bytes += kBytesPerLine;
-            offset += kBytesPerLine;
-        }
-        static_assert(kLinesPerPage * kBytesPerLine == kBytesPerPage);
-        pendingStart = static_cast<std::size_t>(lastLine - outBuf.get());
-        used = static_cast<std::size_t>(p - outBuf.get());
-        inPos += pageBytes;
+        if (!run.Page(page))
+            return fail(DumpStatus::WriteFailed, writeError());
         ++result.pagesWritten;
     }
-
-    if (!out.WriteRaw(outBuf.get(), used) || !out.Flush()) {
-        return fail(DumpStatus::WriteFailed);
-    }
+    if (!run.Flush())
+        return fail(DumpStatus::WriteFailed, writeError());
     return result;
 }

@@ -242,11 +242,3 @@ TEST(AboutBox, ControlsPlacedFromDialogUnits)
     }
 }
 
-TEST_F(FrameTest, Screenshot)
-{
-    const QByteArray shots = qgetenv("VANTREL_SCREENSHOTS");
-    if (shots.isEmpty())
-        GTEST_SKIP() << "VANTREL_SCREENSHOTS not set";
-    QTest::qWait(50);
-    m_frame->grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/vantrel-frame.png"));
-}

@@ -203,6 +203,13 @@ TEST(VantrelDumpCli, CsvOfAFolder)
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(run.out, ReadAll(dir / "expected.csv"));
     EXPECT_NE(run.out.find("\r\n"), std::string::npos);
+#if !defined(_WIN32)
+    // A doubled separator inside the folder's name names the same folder.
+    const std::string doubled = dir.Str() + "//list";
+    const CliRun again = RunDump(dir, {"--csv", doubled});
+    EXPECT_EQ(again.code, 0) << again.err;
+    EXPECT_NE(again.out.find("b.bin"), std::string::npos) << again.out;
+#endif
 }
 
 TEST(VantrelDumpCli, CsvOfAFolderItCannotReadWritesNothing)

@@ -55,8 +55,9 @@ TEST(DottedFrame, OddCoordinatesAndStateRestored)
         dc.SelectObject(&mine);
         theApp.DrawDottedFrame(&dc, CRect{3, 4, 8, 9});
         // Left where the last one-pixel line, (7, 7) to (7, 8), ends.
-        EXPECT_EQ(dc.MoveTo(0, 0).x, 7);
-        EXPECT_EQ(dc.MoveTo(0, 0).y, 0);
+        const CPoint after = dc.MoveTo(0, 0);
+        EXPECT_EQ(after.x, 7);
+        EXPECT_EQ(after.y, 8);
         EXPECT_EQ(dc.SelectObject(static_cast<CPen*>(nullptr)), &mine);
         EXPECT_EQ(dc.GetBkMode(), OPAQUE);
     });

@@ -84,7 +84,10 @@ INSTANTIATE_TEST_SUITE_P(
         JoinCase{"/data/", "a.bin", "/data/a.bin"}, JoinCase{"", "a.bin", "a.bin"},
         JoinCase{"/data", "", "/data/"}, JoinCase{"/data", "*.*", "/data/*.*"},
         JoinCase{"/data", "a/b", ""}, JoinCase{"/data", "/a", ""},
-        JoinCase{"//data", "a", ""}, JoinCase{"/da//ta", "a", ""}, JoinCase{"/data//", "a", ""},
+        // A doubled separator in the folder is the system's business, as it names the
+        // same folder there.
+        JoinCase{"//data", "a", "//data/a"}, JoinCase{"/da//ta", "a", "/da//ta/a"},
+        JoinCase{"/data//", "a", "/data//a"}, JoinCase{"dir//sub", "*.*", "dir//sub/*.*"},
         JoinCase{"/data", std::string("a\0b", 3), ""},
         // Any other byte is the file system's business.
         JoinCase{"/data", "line\nbreak", "/data/line\nbreak"},
@@ -94,6 +97,28 @@ INSTANTIATE_TEST_SUITE_P(
         // Budget: 4096 bytes.
         JoinCase{"/" + std::string(4090, 'd'), "abcd", "/" + std::string(4090, 'd') + "/abcd"},
         JoinCase{"/" + std::string(4090, 'd'), "abcde", ""}));
+
+// The bounds of the code page 932 byte classes: lead bytes 81-9F and E0-FC take the
+// next byte with them, whatever it is; A1-DF are single half-width katakana; 80, A0
+// and FD are none of these and are refused. A byte alone at the end of the name, and
+// the byte before two backslashes, tell the three classes apart: a lead byte alone is
+// cut short, and it takes the first backslash as its trail byte.
+TEST(JoinPath, WindowsByteClassBounds)
+{
+    enum Class { Lead, Kana, Refused };
+    const struct {
+        unsigned char byte;
+        Class kind;
+    } cases[] = {{0x80, Refused}, {0x81, Lead}, {0x9F, Lead}, {0xA0, Refused}, {0xA1, Kana},
+                 {0xDF, Kana},    {0xE0, Lead}, {0xFC, Lead}, {0xFD, Refused}};
+    for (const auto& c : cases) {
+        const std::string b(1, static_cast<char>(c.byte));
+        const std::string alone = JoinPath("C:\\d", b, PathRules::Windows);
+        const std::string beforeTwo = JoinPath("C:\\d", b + "\\\\x", PathRules::Windows);
+        EXPECT_EQ(alone, c.kind == Kana ? "C:\\d\\" + b : "") << std::hex << int(c.byte);
+        EXPECT_EQ(beforeTwo, c.kind == Lead ? "C:\\d\\" + b + "\\\\x" : "") << std::hex << int(c.byte);
+    }
+}
 
 TEST(JoinPath, NativeRules)
 {

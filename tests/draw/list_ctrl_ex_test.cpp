@@ -8,8 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
+#include <QBackingStore>
 
 namespace {
 
@@ -408,14 +407,14 @@ protected:
     }
 };
 
-TEST(ListCtrlExFocus, FullRowSelectionRepaintsSelectedRowsAtOnceOnFocusChange)
+TEST(ListCtrlExFocus, FocusChangeRepaintsSelectedRowsAtOnce)
 {
     struct Case {
         bool fullRow;
         unsigned style;
         std::vector<int> rows;  // repainted at once, in order
     } cases[] = {
-        {false, L::LVS_REPORT, {}},
+        {false, L::LVS_REPORT, {1, 3}},  // whatever the full-row setting
         {true, L::LVS_REPORT, {1, 3}},
         {true, L::LVS_REPORT | L::LVS_SHOWSELALWAYS, {3}},  // only the focused row
         {true, 0, {}},                                        // not in report mode
@@ -460,6 +459,49 @@ TEST(ListCtrlExFocus, FullRowSelectionRepaintsSelectedRowsAtOnceOnFocusChange)
     }
 }
 
+// What the screen shows after a focus change, read from the window's backing store (a
+// fresh grab() would repaint everything and hide a row left stale): the highlight and
+// the focus rectangle follow the focus with full-row selection off, the default.
+TEST_F(ListCtrlExTest, HighlightOnScreenFollowsTheFocus)
+{
+    ASSERT_FALSE(list.GetFullRowSel());
+    list.SetItemState(2, L::LVIS_SELECTED | L::LVIS_FOCUSED, L::LVIS_SELECTED | L::LVIS_FOCUSED);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    const CRect label = Rect(2, L::LVIR_LABEL);
+    const QPoint inRow = list.viewport()->mapTo(list.window(), QPoint(label.left + 30, label.top + 2));
+    const QPoint corner = list.viewport()->mapTo(list.window(), QPoint(label.left, label.top));
+    const auto onScreen = [&](QPoint at) {
+        QApplication::processEvents();
+        const auto* image = dynamic_cast<const QImage*>(list.window()->backingStore()->paintDevice());
+        EXPECT_NE(image, nullptr);
+        return image != nullptr ? FromQColor(image->pixelColor(at)) : COLORREF(0);
+    };
+    const COLORREF hi = GetSysColor(COLOR_HIGHLIGHT);
+    for (int round = 0; round < 2; ++round) {
+        Focus();
+        EXPECT_EQ(onScreen(inRow), hi) << round;
+        EXPECT_EQ(onScreen(corner), hi ^ 0xFFFFFF) << round;  // the focus rectangle
+        list.clearFocus();
+        EXPECT_EQ(onScreen(inRow), list.m_clrTextBk) << round;
+        EXPECT_EQ(onScreen(corner), list.m_clrTextBk) << round;
+    }
+}
+
+// A small image list of another size is drawn in the 16 by 16 icon cell, not over the
+// label beside it.
+TEST_F(ListCtrlExTest, LargerSmallImagesStayInTheIconCell)
+{
+    L::CImageList small(24, 24);
+    small.Add(SolidImage(24, 24, QColor(0, 200, 0)));
+    list.SetImageList(&small, L::LVSIL_SMALL);
+    const QImage img = Render();
+    const CRect icon = Rect(0, L::LVIR_ICON);
+    EXPECT_EQ(icon.Width(), 16);
+    EXPECT_EQ(PixelAt(img, icon.left + 15, icon.top + 3), RGB(0, 200, 0));
+    EXPECT_NE(PixelAt(img, icon.left + 17, icon.top + 3), RGB(0, 200, 0));
+    EXPECT_NE(PixelAt(img, icon.left + 3, icon.top + 16), RGB(0, 200, 0));
+}
+
 TEST_F(ListCtrlExTest, ColoursSizeAndPaintWidening)
 {
     EXPECT_EQ(L().m_clrTextBk, GetSysColor(COLOR_WINDOW));
@@ -485,43 +527,45 @@ TEST_F(ListCtrlExTest, ColoursSizeAndPaintWidening)
     EXPECT_TRUE(list.WidenedPaintStrip(inside).isNull());
 }
 
-TEST_F(ListCtrlExTest, FilledListPicture)
+// A list with everything at once: state and small images, a label too long for its
+// column, a number too wide for its right-aligned cell, the selected focused row.
+TEST_F(ListCtrlExTest, FilledList)
 {
     L::CImageList small(16, 16), state(12, 12);
-    QImage doc = SolidImage(16, 16, QColor(0, 0, 0, 0));
-    QPainter p(&doc);
-    p.fillRect(2, 1, 11, 14, QColor(250, 250, 250));
-    p.setPen(QColor(60, 60, 160));
-    p.drawRect(2, 1, 11, 14);
-    p.fillRect(4, 4, 7, 2, QColor(60, 60, 160));
-    p.end();
-    small.Add(doc);
-    QImage check = SolidImage(12, 12, QColor(255, 255, 255));
-    QPainter pc(&check);
-    pc.setPen(Qt::black);
-    pc.drawRect(0, 0, 11, 11);
-    pc.drawLine(3, 6, 5, 8);
-    pc.drawLine(5, 8, 9, 3);
-    pc.end();
-    state.Add(check);
+    small.Add(SolidImage(16, 16, QColor(60, 60, 160)));
+    state.Add(SolidImage(12, 12, QColor(0, 0, 0)));
     list.SetImageList(&small, L::LVSIL_SMALL);
     list.SetImageList(&state, L::LVSIL_STATE);
     list.SetFullRowSel(true);
-    list.SetItemText(1, 0, "とても長いファイルの名前_2024年度_報告書.txt");
+    const std::string longName = "とても長いファイルの名前_2024年度_報告書.txt";
+    list.SetItemText(1, 0, longName);
     list.SetItemText(2, 1, "123,456,789,012");
-    list.SetItemText(3, 2, "application/octet-stream");
     for (int i = 0; i < list.GetItemCount(); i += 2)
         list.SetItemState(i, L::IndexToStateImageMask(1), L::LVIS_STATEIMAGEMASK);
     list.SetItemState(2, L::LVIS_SELECTED | L::LVIS_FOCUSED, L::LVIS_SELECTED | L::LVIS_FOCUSED);
     Focus();
+    const QImage img = Render();
+    const COLORREF hi = GetSysColor(COLOR_HIGHLIGHT);
 
-    const QImage img = list.grab().toImage();
-    const char* tmp = std::getenv("VANTREL_TEST_TMP");
-    const std::filesystem::path dir = tmp ? std::filesystem::path(tmp) : std::filesystem::temp_directory_path();
-    std::filesystem::create_directories(dir);
-    const std::string file = (dir / "list_ctrl_ex.png").string();
-    ASSERT_TRUE(img.save(QString::fromStdString(file)));
-    EXPECT_FALSE(QImage(QString::fromStdString(file)).isNull());
+    // State images on rows 0, 2 and 4 only; the small icon beside them on every row.
+    for (int i = 0; i < list.GetItemCount(); ++i) {
+        const CRect rc = Rect(i);
+        EXPECT_EQ(PixelAt(img, rc.left + 3, rc.top + 3) == RGB(0, 0, 0), i % 2 == 0) << i;
+        const CRect icon = Rect(i, L::LVIR_ICON);
+        const COLORREF iconInk = PixelAt(img, icon.left + 5, icon.top + 5);
+        EXPECT_TRUE(i == 2 ? iconInk != RGB(60, 60, 160) : iconInk == RGB(60, 60, 160)) << i;  // row 2 blended
+    }
+    // The long name is cut to what fits its column, ending in "...", and stays inside it.
+    Measure m(list);
+    const CRect label1 = Rect(1, L::LVIR_LABEL);
+    const auto [inkLeft, inkRight] = InkSpan(img, label1.left, list.GetColumnWidth(0), label1.top + 1,
+                                             label1.bottom - 1, list.m_clrTextBk);
+    ASSERT_GE(inkLeft, 0);
+    EXPECT_LT(inkRight, list.GetColumnWidth(0) - 2);
+    EXPECT_GT(m.Width(longName), list.GetColumnWidth(0));
+    // The selected row is highlighted out to the client width, past the last column.
+    const CRect rc2 = Rect(2);
+    EXPECT_EQ(PixelAt(img, list.m_cxClient - 3, rc2.top + 3), hi);
 }
 
 int main(int argc, char** argv)

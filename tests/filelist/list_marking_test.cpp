@@ -68,11 +68,14 @@ TEST(ListMarkingTest, ClickRules)
     }
 }
 
+// A click on an empty list returns at once, whatever its keys: nothing to repaint.
 TEST(ListMarkingTest, ClickOnAnEmptyListChangesNothing)
 {
-    std::vector<FileEntry> files;
-    EXPECT_TRUE(ApplyClick(files, 0, 9, 0, 0));
-    EXPECT_FALSE(ApplyClick(files, 0, 9, 0, MK_CONTROL));
+    for (const unsigned flags : {0u, unsigned{MK_SHIFT}, unsigned{MK_CONTROL}}) {
+        std::vector<FileEntry> files;
+        EXPECT_FALSE(ApplyClick(files, 0, 9, 0, flags)) << flags;
+        EXPECT_TRUE(files.empty());
+    }
 }
 
 TEST(ListMarkingTest, ClickLeavesOtherFieldsAlone)

@@ -981,37 +981,3 @@ TEST_F(ViewPrintingTest, FailedJobsSayOneMessageAtATime)
 }
 
 }  // namespace
-
-namespace {
-
-// The printed page (rendered from the job) and the preview, for looking at and for the
-// read-me: VANTREL_SCREENSHOTS names the folder.
-TEST_F(ViewPrintingTest, SavesPicturesWhenAsked)
-{
-    const QByteArray dir = qgetenv("VANTREL_SCREENSHOTS");
-    if (dir.isEmpty())
-        GTEST_SKIP() << "set VANTREL_SCREENSHOTS to a folder to save the pictures";
-    AddFiles({{"sample.bin", 2 * 2560 + 700}});
-    printtest::RecordJobs record(&m_jobs);
-    AnswerRange({}, {});
-    RunChain([this] { m_printing->OnPrintDump(); });
-    ASSERT_EQ(m_jobs.Count(), 1);
-    int rc = -1;
-    printtest::Run("pdftoppm", {"-png", "-r", "100", "-f", "1", "-l", "1", "-singlefile",
-                                QString::fromStdString(m_jobs.Job(0)), QString(dir) + "/printed-page"}, &rc);
-    EXPECT_EQ(rc, 0);
-
-    QMainWindow frame;
-    frame.setCentralWidget(&m_view);
-    frame.resize(575, 800);
-    frame.show();
-    m_printing->OnPreviewDump();
-    ASSERT_NE(m_printing->Preview(), nullptr);
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(frame.grab().save(QString(dir) + "/preview.png"));
-    m_printing->Preview()->Close();
-    QCoreApplication::processEvents();
-    frame.takeCentralWidget();
-}
-
-}  // namespace
