@@ -7,6 +7,7 @@
 #include "framework/print_preview.h"
 #include "app/test_support.h"
 #include "app/vantrel_app.h"
+#include "common/scoped_env.h"
 #include "filelist/list_marking.h"
 #include "filelist/vantrel_view.h"
 #include "printing/dump_test_util.h"
@@ -615,27 +616,6 @@ TEST_F(ProgramPrintingTest, CommandsThatChangeTheListDoNothingWhileJobsRun)
     }
 }
 
-// Sets an environment variable for one test and puts the old value back.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : m_name(name)
-    {
-        if (const char* old = std::getenv(name))
-            m_old = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv()
-    {
-        if (m_old)
-            ::setenv(m_name, m_old->c_str(), 1);
-        else
-            ::unsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
 
 // A logout or kill (SIGTERM) in the middle of a dump ends the program as closing the
 // window does: the dump stops at its next page start, nothing is printed or flagged,
@@ -676,10 +656,11 @@ TEST_F(ProgramPrintingTest, UsersOwnWkFileIsNeverTouched)
     const std::string cwd = m_tmp / "cwd";
     std::filesystem::create_directories(cwd);
     dumptest::WriteBytes(cwd + "/WkFile.txt", "the user's own, here");
-    const char* home = std::getenv("HOME");
-    ASSERT_NE(home, nullptr);
-    const std::string homeFile = std::string(home) + "/WkFile.txt";
-    ASSERT_FALSE(std::filesystem::exists(homeFile));
+    // A home of the test's own, with the user's file in it.
+    const std::string home = m_tmp / "home";
+    std::filesystem::create_directories(home);
+    ScopedEnv homeEnv("HOME", home);
+    const std::string homeFile = home + "/WkFile.txt";
     dumptest::WriteBytes(homeFile, "the user's own, at home");
     const std::filesystem::path oldCwd = std::filesystem::current_path();
     std::filesystem::current_path(cwd);
@@ -698,7 +679,6 @@ TEST_F(ProgramPrintingTest, UsersOwnWkFileIsNeverTouched)
     std::filesystem::current_path(oldCwd);
     EXPECT_EQ(dumptest::ReadAll(cwd + "/WkFile.txt"), "the user's own, here");
     EXPECT_EQ(dumptest::ReadAll(homeFile), "the user's own, at home");
-    std::filesystem::remove(homeFile);
     // Nothing of the program's own is left where it worked.
     for (const auto& entry : std::filesystem::directory_iterator(m_tmp.Path()))
         EXPECT_EQ(entry.path().filename().string().rfind("vantrel-", 0), std::string::npos) << entry.path();

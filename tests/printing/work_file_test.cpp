@@ -1,5 +1,6 @@
 #include "printing/work_file.h"
 
+#include "common/scoped_env.h"
 #include "printing/dump_test_util.h"
 #include "textfile/text_file_writer.h"
 
@@ -24,31 +25,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-#if !defined(_WIN32)
-// Sets an environment variable for one test and puts the old value back.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : m_name(name)
-    {
-        if (const char* old = std::getenv(name)) m_old = old;
-        if (value != nullptr)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
-    }
-    ~ScopedEnv()
-    {
-        if (m_old)
-            ::setenv(m_name, m_old->c_str(), 1);
-        else
-            ::unsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
-#endif
 
 std::string Write(CWorkFile& work, const std::string& text)
 {
