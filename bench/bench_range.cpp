@@ -110,13 +110,13 @@ void BM_LastPageOf1GiB(benchmark::State& state)
 
     for (auto _ : state) {
         // The range dialog: the last page only.
-        QTimer::singleShot(0, [pages] {
+        QTimer::singleShot(0, [last = pages] {
             auto* dlg = qobject_cast<CPrintRangeDlg*>(QApplication::activeModalWidget());
             if (dlg == nullptr)
                 return;
             dlg->findChildren<QRadioButton*>()[1]->click();
-            dlg->FromEdit()->setText(QString::number(pages));
-            dlg->ToEdit()->setText(QString::number(pages));
+            dlg->FromEdit()->setText(QString::number(last));
+            dlg->ToEdit()->setText(QString::number(last));
             qobject_cast<QPushButton*>(dlg->Control(1))->click();
         });
         const Clock::time_point start = Clock::now();

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -255,8 +256,15 @@ std::string CPdfFont::ToUnicodeMap() const
 {
     std::vector<std::string> entries;
     for (std::size_t cid = 0; cid < m_textOfCid.size(); ++cid) {
-        if (m_textOfCid[cid] != 0 && m_glyphOfCid[cid] != kNoGlyph)
-            entries.push_back("<" + CodeHex(static_cast<int>(cid)) + "> <" + Utf16Hex(m_textOfCid[cid]) + ">\n");
+        if (m_textOfCid[cid] == 0 || m_glyphOfCid[cid] == kNoGlyph)
+            continue;
+        // Appended piece by piece: g++ 12 -O3 warns falsely on "literal" + std::string&&.
+        std::string entry = "<";
+        entry += CodeHex(static_cast<int>(cid));
+        entry += "> <";
+        entry += Utf16Hex(m_textOfCid[cid]);
+        entry += ">\n";
+        entries.push_back(std::move(entry));
     }
     std::string out =
         "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
@@ -287,9 +295,16 @@ std::string CPdfFont::EncodingMap()
     for (int first = 0x80; first <= 0xFF; first += 100) {
         const int last = std::min(0xFF, first + 99);
         out += std::to_string(last - first + 1) + " begincidrange\n";
-        for (int hi = first; hi <= last; ++hi)
-            out += "<" + Hex(static_cast<std::uint32_t>(hi), 2) + "00> <" + Hex(static_cast<std::uint32_t>(hi), 2) +
-                   "FF> " + std::to_string(kWideBase + (hi - 0x80) * 256) + "\n";
+        for (int hi = first; hi <= last; ++hi) {
+            const std::string high = Hex(static_cast<std::uint32_t>(hi), 2);
+            out += '<';
+            out += high;
+            out += "00> <";
+            out += high;
+            out += "FF> ";
+            out += std::to_string(kWideBase + (hi - 0x80) * 256);
+            out += '\n';
+        }
         out += "endcidrange\n";
     }
     out += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";

@@ -176,7 +176,7 @@ TEST_F(DumpPdfTest, FullDiskKeepsTheEarlierFile)
     QStringList args{"--pdf", QString::fromStdString(Out())};
     // Many small files: each work file stays small, the PDF grows past the limit.
     for (int i = 0; i < 40; ++i)
-        args << File("f" + std::to_string(i) + ".bin", 2000);
+        args << File(QStringLiteral("f%1.bin").arg(i).toStdString(), 2000);
     dumptest::WriteBytes(Out(), "an earlier PDF");
     QString err;
     const int code = RunPdf(args, &err, [] {
@@ -187,7 +187,7 @@ TEST_F(DumpPdfTest, FullDiskKeepsTheEarlierFile)
         ::setrlimit(RLIMIT_FSIZE, &limit);
     });
     EXPECT_EQ(code, 1) << err.toStdString();
-    EXPECT_TRUE(err.contains(QString::fromStdString("[" + Out() + "]"))) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("[%1]").arg(QString::fromStdString(Out())))) << err.toStdString();
     EXPECT_EQ(dumptest::ReadAll(Out()), "an earlier PDF");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 41);  // no temporary left
 }
