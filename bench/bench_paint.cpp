@@ -6,6 +6,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen bench_paint --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
+#include "bench/bench_folder.h"
 #include "framework/cdc.h"
 #include "app/vantrel_app.h"
 #include "filelist/vantrel_view.h"
@@ -76,10 +77,7 @@ class Folder {
 public:
     Folder()
     {
-        const char* base = std::getenv("VANTREL_BENCH_TMP");
-        m_path = (base != nullptr ? std::filesystem::path(base) : std::filesystem::temp_directory_path()) /
-                 ("vantrel-bench-paint-" + std::to_string(QCoreApplication::applicationPid()));
-        std::filesystem::create_directories(m_path);
+        m_path = MakeBenchFolder("paint");
         for (int i = 0; i < kEntries; ++i) {
             char name[32];
             std::snprintf(name, sizeof name, "f%06d.bin", (i * 7919) % kEntries);

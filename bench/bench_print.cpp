@@ -11,6 +11,7 @@
 // Jobs run as child processes and count the CPU seconds (user + system) they and their
 // own children used; the summary at the end gives the ratios.
 
+#include "bench/bench_folder.h"
 #include "framework/cdc.h"
 #include "framework/pdf_job_printer.h"
 #include "framework/print_loop.h"
@@ -53,13 +54,7 @@ constexpr std::int64_t kJobPages = 820;  // a 2 MiB file
 
 std::filesystem::path BenchFolder()
 {
-    static const std::filesystem::path folder = [] {
-        const char* env = std::getenv("VANTREL_TEST_TMP");
-        std::filesystem::path base = env != nullptr && *env != '\0' ? env : std::filesystem::temp_directory_path();
-        base /= "vantrel_bench_print_" + std::to_string(::getpid());
-        std::filesystem::create_directories(base);
-        return base;
-    }();
+    static const std::filesystem::path folder = MakeBenchFolder("print");
     return folder;
 }
 

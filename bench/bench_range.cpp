@@ -5,6 +5,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_range
 
+#include "bench/bench_folder.h"
 #include "framework/cdc.h"
 #include "framework/print_loop.h"
 #include "filelist/file_entry.h"
@@ -45,13 +46,7 @@ using Clock = std::chrono::steady_clock;
 
 std::filesystem::path BenchFolder()
 {
-    static const std::filesystem::path folder = [] {
-        const char* env = std::getenv("VANTREL_BENCH_TMP");
-        std::filesystem::path base = env != nullptr && *env != '\0' ? env : std::filesystem::temp_directory_path();
-        base /= "vantrel_bench_range_" + std::to_string(::getpid());
-        std::filesystem::create_directories(base);
-        return base;
-    }();
+    static const std::filesystem::path folder = MakeBenchFolder("range");
     return folder;
 }
 

@@ -3,6 +3,7 @@
 //
 //   bench_scan --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
+#include "bench/bench_folder.h"
 #include "draw/join_path.h"
 #include "filelist/file_list_model.h"
 
@@ -67,11 +68,7 @@ class BenchFolder {
 public:
     BenchFolder()
     {
-        const char* env = std::getenv("VANTREL_BENCH_TMP");
-        m_path = (env != nullptr && *env != '\0' ? std::filesystem::path(env)
-                                                 : std::filesystem::temp_directory_path()) /
-                 ("vantrel_bench_scan_" + std::to_string(getpid()));
-        std::filesystem::create_directories(m_path);
+        m_path = MakeBenchFolder("scan");
         std::mt19937 rng(42);
         std::vector<int> order(kFiles);
         for (int i = 0; i < kFiles; ++i) order[i] = i;
