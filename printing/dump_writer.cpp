@@ -3,7 +3,9 @@
 #include "filelist/file_entry.h"
 #include "printing/dump_pages.h"
 #include "printing/dump_text.h"
+#include "textfile/sha256.h"
 #include "textfile/text_file_writer.h"
+#include "textfile/visible_text.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -176,7 +178,18 @@ std::string DumpPageHeader(const std::string& path, std::int64_t length, std::in
     std::snprintf(tail, sizeof tail, "  Length : %08llX(%lld)  Page : %lld / %lld",
                   static_cast<unsigned long long>(length), static_cast<long long>(length),
                   static_cast<long long>(page), static_cast<long long>(pageTotal));
-    return "Name : " + path + tail;
+    // Nothing in a name may move or hide the header's own fields.
+    return "Name : " + VisibleText(path) + tail;
+}
+
+std::string DumpSubject(const std::string& path, const DumpResult& result)
+{
+    char text[256];
+    std::snprintf(text, sizeof text, "; Length: %lld bytes; Pages: %lld-%lld / %lld; SHA-256 of %lld bytes from offset %lld: ",
+                  static_cast<long long>(result.length), static_cast<long long>(result.firstPage),
+                  static_cast<long long>(result.lastPage), static_cast<long long>(result.pageTotal),
+                  static_cast<long long>(result.endByte - result.firstByte), static_cast<long long>(result.firstByte));
+    return "File: " + VisibleText(path) + text + result.sha256;
 }
 
 std::string FileOpenFailedMessage(const std::string& path)
@@ -205,9 +218,9 @@ namespace {
 // the text buffer, handed to the writer in large pieces.
 class CDumpRun {
 public:
-    CDumpRun(CSourceFile& source, CTextFileWriter& out, const std::string& path, std::int64_t length,
-             std::int64_t pageTotal, std::int64_t start, std::int64_t end)
-        : m_source(source), m_out(out), m_remaining(start < end ? static_cast<std::uint64_t>(end - start) : 0),
+    CDumpRun(CSourceFile& source, CTextFileWriter& out, CSha256* digest, const std::string& path,
+             std::int64_t length, std::int64_t pageTotal, std::int64_t start, std::int64_t end)
+        : m_source(source), m_out(out), m_pDigest(digest), m_remaining(start < end ? static_cast<std::uint64_t>(end - start) : 0),
           m_offset(static_cast<std::uint64_t>(start))
     {
         // The header's fixed parts; only the page number changes from page to page.
@@ -236,6 +249,9 @@ public:
         if (want > m_remaining)
             want = static_cast<std::size_t>(m_remaining);
         const std::size_t got = m_source.Read(m_inBuf.get() + m_inEnd, want);
+        // Read once: the digest is of exactly the bytes the pages show.
+        if (m_pDigest != nullptr)
+            m_pDigest->Update(m_inBuf.get() + m_inEnd, got);
         m_inEnd += got;
         m_remaining -= got;
         return got == want;
@@ -300,6 +316,7 @@ private:
 
     CSourceFile& m_source;
     CTextFileWriter& m_out;
+    CSha256* m_pDigest;
     std::string m_headHead;
     std::string m_headTail;
     std::size_t m_pageMax = 0;
@@ -328,14 +345,24 @@ DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, DumpPage
     }
     const std::int64_t length = result.length;
     result.pageTotal = PageCount(length);
-    if (length <= 0) {
-        return result;  // an empty file leaves the output empty, first line included
-    }
     const std::int64_t firstPage = pages.first < 1 ? 1 : pages.first;
     const std::int64_t lastPage = pages.last < result.pageTotal ? pages.last : result.pageTotal;
     // The bytes of the pages asked for, from the first one's first byte.
     const std::int64_t start = firstPage <= lastPage ? (firstPage - 1) * kBytesPerPage : length;
     const std::int64_t end = lastPage * kBytesPerPage < length ? lastPage * kBytesPerPage : length;
+    result.firstPage = firstPage;
+    result.lastPage = lastPage;
+    result.firstByte = start < end ? start : 0;
+    result.endByte = start < end ? end : 0;
+    std::unique_ptr<CSha256> digest = hooks.digest ? std::make_unique<CSha256>() : nullptr;
+    const auto finish = [&digest, &result] {
+        if (digest != nullptr)
+            result.sha256 = CSha256::Hex(digest->Final());
+        return result;
+    };
+    if (length <= 0) {
+        return finish();  // an empty file leaves the output empty, first line included
+    }
     // The text's size is known from the length: the room it needs is checked first.
     result.textSize = DumpTextSize(DumpGeometry{path, length, result.pageTotal}, firstPage, lastPage);
     if (hooks.available >= 0 && result.textSize > static_cast<std::uint64_t>(hooks.available)) {
@@ -355,7 +382,7 @@ DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, DumpPage
     };
     const auto writeError = [&out] { return out.ErrorCode() != 0 ? out.ErrorCode() : EIO; };
 
-    CDumpRun run(source, out, path, length, result.pageTotal, start, end);
+    CDumpRun run(source, out, digest.get(), path, length, result.pageTotal, start, end);
     for (std::int64_t page = firstPage; page <= lastPage; ++page) {
         if (!run.Refill()) {
             // What the file holds now is not what the headers say: nothing of it may
@@ -377,5 +404,5 @@ DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, DumpPage
     }
     if (!run.Flush())
         return fail(DumpStatus::WriteFailed, writeError());
-    return result;
+    return finish();
 }

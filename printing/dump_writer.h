@@ -16,6 +16,8 @@ struct DumpHooks {
     std::function<bool()> cancelRequested;
     // Bytes the output may take, -1 for no limit: a dump that needs more writes nothing.
     std::int64_t available = -1;
+    // Computes the SHA-256 of the bytes the pages show, as they are read.
+    bool digest = false;
 };
 
 enum class DumpStatus {
@@ -40,6 +42,12 @@ struct DumpResult {
     std::int64_t pagesWritten = 0;
     std::uint64_t textSize = 0;  // bytes of the text of the pages asked for
     int error = 0;  // errno of a failure
+    // The pages asked for, cut to the page total, and the bytes they show.
+    std::int64_t firstPage = 1;
+    std::int64_t lastPage = 0;
+    std::int64_t firstByte = 0;
+    std::int64_t endByte = 0;
+    std::string sha256;  // of those bytes, in hexadecimal; with DumpHooks::digest only
 };
 
 // Writes the dump text of the file at path: an empty first line, then per page its
@@ -57,6 +65,11 @@ DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, int prev
 // The page header line, without its line ends.
 std::string DumpPageHeader(const std::string& path, std::int64_t length, std::int64_t page,
                            std::int64_t pageTotal);
+
+// What a job's PDF says of what it prints: the path, the file's length, the pages and
+// the SHA-256 of the bytes they show, with where those bytes lie, so the record can be
+// checked against the file (sha256sum, or tail -c and head -c for a range).
+std::string DumpSubject(const std::string& path, const DumpResult& result);
 
 // "ファイルオープン失敗[path]"
 std::string FileOpenFailedMessage(const std::string& path);

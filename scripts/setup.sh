@@ -3,11 +3,12 @@
 
 VANTREL_PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev libssl-dev
   qt6-translations-l10n fonts-ipafont
   googletest libgtest-dev libbenchmark-dev
   poppler-utils cups printer-driver-cups-pdf
   ghostscript fonts-dejavu-core fonts-urw-base35
+  qpdf mupdf-tools python3-pypdf locales
   enscript
   xvfb xauth x11-utils
   dpkg-dev desktop-file-utils appstream man-db

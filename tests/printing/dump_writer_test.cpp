@@ -3,6 +3,7 @@
 #include "filelist/file_entry.h"
 #include "printing/dump_pages.h"
 #include "printing/dump_test_util.h"
+#include "textfile/sha256.h"
 
 #include <gtest/gtest.h>
 
@@ -169,6 +170,12 @@ TEST(DumpWriter, HeaderAndExampleLine)
               "Name : C:\\data\\a.bin  Length : 00001388(5000)  Page : 1 / 2");
     EXPECT_EQ(DumpPageHeader("/x", 5368709120LL, 2097152, 2097152),
               "Name : /x  Length : 140000000(5368709120)  Page : 2097152 / 2097152");
+    // Nothing in a name breaks the line or moves the header's own fields.
+    EXPECT_EQ(DumpPageHeader("/d/two\nlines", 100, 1, 1), "Name : /d/two<U+000A>lines  Length : 00000064(100)  Page : 1 / 1");
+#if !defined(_WIN32)
+    EXPECT_EQ(DumpPageHeader("/d/rtl_\u202Egnp.exe", 100, 1, 1),
+              "Name : /d/rtl_<U+202E>gnp.exe  Length : 00000064(100)  Page : 1 / 1");
+#endif
     EXPECT_EQ(FileOpenFailedMessage("/no/such"), "ファイルオープン失敗[/no/such]");
     EXPECT_EQ(FileOpenFailedMessage(""), "ファイルオープン失敗[]");
 
@@ -266,9 +273,17 @@ TEST(DumpWriter, RangesAreTheirPagesOfTheWholeDumpWithAKnownSize)
     for (const auto& range : ranges) {
         CTextFileWriter out;
         ASSERT_TRUE(out.Open(dir / "WkFile.txt"));
-        const DumpResult r = WriteDumpFile(dir / "r.bin", out, DumpPages{range.first, range.last});
+        DumpHooks hooks;
+        hooks.digest = true;
+        const DumpResult r = WriteDumpFile(dir / "r.bin", out, DumpPages{range.first, range.last}, hooks);
         out.Close();
         ASSERT_EQ(r.status, DumpStatus::Done);
+        // The digest is of exactly the bytes the pages show.
+        const std::size_t first = std::min<std::size_t>(size, static_cast<std::size_t>(range.first - 1) * 2560);
+        const std::size_t end = range.first > range.last ? first
+                                                         : std::min<std::size_t>(size, static_cast<std::size_t>(range.last) * 2560);
+        EXPECT_EQ(r.sha256, CSha256::Hex(CSha256::Of(bytes.data() + first, end > first ? end - first : 0)));
+        EXPECT_EQ(r.endByte - r.firstByte, static_cast<std::int64_t>(end > first ? end - first : 0));
         const std::string text = ReadAll(dir / "WkFile.txt");
         const std::size_t from = pageAt(range.first);
         const std::size_t to = range.first > range.last ? from : pageAt(std::min<std::int64_t>(range.last, 13) + 1);
