@@ -1,6 +1,8 @@
 #include "framework/pdf_engine.h"
 
 #include "framework/pdf_font.h"
+#include "framework/pdf_number.h"
+#include "textfile/sha256.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -21,33 +23,10 @@ namespace {
 // millisecond; the fastest level saves little time and writes a few percent more.
 constexpr int kCompression = 6;
 
-// Whole numbers as integers, others with no more than the given decimal places: the
-// positions of shaped text are multiples of 1/64 pixel, which six places keep exact.
-void AppendNumber(std::string& out, double v, int decimals = 6)
-{
-    char buf[64];
-    const double whole = std::round(v);
-    if (std::abs(v - whole) < 1e-9 && std::abs(whole) < 1e15) {
-        const auto res = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(whole));
-        out.append(buf, res.ptr);
-        return;
-    }
-    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
-    char* end = res.ptr;
-    while (end > buf && end[-1] == '0')
-        --end;
-    if (end > buf && end[-1] == '.')
-        --end;
-    if (end == buf + 2 && buf[0] == '-' && buf[1] == '0')
-        out.push_back('0');
-    else
-        out.append(buf, end);
-}
-
 void AppendMatrix(std::string& out, const QTransform& m)
 {
     for (double v : {m.m11(), m.m12(), m.m21(), m.m22(), m.dx(), m.dy()}) {
-        AppendNumber(out, v, 9);
+        AppendPdfNumber(out, v, 9);
         out.push_back(' ');
     }
 }
@@ -168,6 +147,8 @@ bool CPdfEngine::begin(QPaintDevice*)
     m_lastFace = QRawFont();
     m_nLastFont = -1;
     m_nEncoding = 0;
+    m_alphaStates.clear();
+    m_bWarnedGlyphRun = false;
     m_pen = QPen();
     m_brush = QBrush();
     m_matrix = QTransform();
@@ -228,6 +209,7 @@ void CPdfEngine::StartPage()
     m_content.clear();
     m_pageFonts.clear();
     m_pageImages.clear();
+    m_pageAlphas.clear();
     m_fill = Qt::black;
     m_tc = 0;
     m_bInText = false;
@@ -252,8 +234,11 @@ void CPdfEngine::FinishPage()
     std::string dict = "<< /Type /Page /Parent " + Ref(m_nPageTree) + " /MediaBox [0 0 " +
                        std::to_string(media.width()) + " " + std::to_string(media.height()) + "] /Resources << /Font <<";
     for (int font : m_pageFonts)
-        dict += " /F" + std::to_string(font) + " " + Ref(m_fonts[static_cast<std::size_t>(font)].object);
-    dict += " >> /ExtGState << /GSa " + Ref(m_nGraphicsState) + " >> /XObject <<";
+        dict += " /F" + std::to_string(font) + " " + Ref(m_fonts[static_cast<std::size_t>(font / 2)].object[font % 2]);
+    dict += " >> /ExtGState << /GSa " + Ref(m_nGraphicsState);
+    for (int alpha : m_pageAlphas)
+        dict += " /A" + std::to_string(alpha) + " " + Ref(m_alphaStates[alpha]);
+    dict += " >> /XObject <<";
     for (int image : m_pageImages)
         dict += " /Im" + std::to_string(image) + " " + Ref(image);
     dict += " >> >> /Contents " + Ref(contents) + " >>\nendobj\n";
@@ -266,30 +251,32 @@ void CPdfEngine::WriteFonts()
 {
     const std::string identity = " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>";
     if (m_nEncoding != 0)
-        WriteStream(m_nEncoding, std::string(" /Type /CMap /CMapName /") + CPdfFont::kEncodingName + identity,
-                    CPdfFont::EncodingMap());
-    for (std::size_t i = 0; i < m_fonts.size(); ++i) {
-        const FontEntry& entry = m_fonts[i];
-        if (entry.object == 0)
-            continue;
-        const CPdfFont& font = *entry.font;
-        const std::string base = font.BaseFontName(static_cast<int>(i));
-        const std::string program = font.FontProgram();
-        const int file = NewObject();
-        WriteStream(file, " /Length1 " + std::to_string(program.size()), program);
-        const int descriptor = NewObject();
-        BeginObject(descriptor);
-        Write("<< /Type /FontDescriptor /FontName /" + base + " " + font.DescriptorEntries() + " /FontFile2 " +
-              Ref(file) + " >>\nendobj\n");
-        const int cidFont = NewObject();
-        BeginObject(cidFont);
-        Write("<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + base + identity + " /FontDescriptor " +
-              Ref(descriptor) + " /CIDToGIDMap /Identity " + font.WidthArray() + " >>\nendobj\n");
-        const int toUnicode = NewObject();
-        WriteStream(toUnicode, std::string(), font.ToUnicodeMap());
-        BeginObject(entry.object);
-        Write("<< /Type /Font /Subtype /Type0 /BaseFont /" + base + " /Encoding " + Ref(m_nEncoding) +
-              " /DescendantFonts [" + Ref(cidFont) + "] /ToUnicode " + Ref(toUnicode) + " >>\nendobj\n");
+        WriteStream(m_nEncoding, std::string(" /Type /CMap /CMapName /") + CPdfFont::kNarrowEncodingName + identity,
+                    CPdfFont::NarrowEncodingMap());
+    for (const FontEntry& entry : m_fonts) {
+        for (const bool wide : {false, true}) {
+            if (entry.object[wide ? 1 : 0] == 0)
+                continue;
+            const CPdfFont& font = *entry.font;
+            const std::string base = font.BaseFontName(wide);
+            const std::string program = font.FontProgram(wide);
+            const int file = NewObject();
+            WriteStream(file, " /Length1 " + std::to_string(program.size()), program);
+            const int descriptor = NewObject();
+            BeginObject(descriptor);
+            Write("<< /Type /FontDescriptor /FontName /" + base + " " + font.DescriptorEntries() + " /FontFile2 " +
+                  Ref(file) + " >>\nendobj\n");
+            const int cidFont = NewObject();
+            BeginObject(cidFont);
+            Write("<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + base + identity + " /FontDescriptor " +
+                  Ref(descriptor) + " /CIDToGIDMap /Identity " + font.WidthArray(wide) + " >>\nendobj\n");
+            const int toUnicode = NewObject();
+            WriteStream(toUnicode, std::string(), font.ToUnicodeMap(wide));
+            BeginObject(entry.object[wide ? 1 : 0]);
+            Write("<< /Type /Font /Subtype /Type0 /BaseFont /" + base + " /Encoding " +
+                  (wide ? std::string("/Identity-H") : Ref(m_nEncoding)) + " /DescendantFonts [" + Ref(cidFont) +
+                  "] /ToUnicode " + Ref(toUnicode) + " >>\nendobj\n");
+        }
     }
 }
 
@@ -310,12 +297,22 @@ void CPdfEngine::WriteTail()
     BeginObject(info);
     const QDateTime now = QDateTime::currentDateTime();
     const int offset = now.offsetFromUtc() / 60;
-    const QString zone = offset == 0 ? QStringLiteral("Z")
-                                     : QString::asprintf("%c%02d'%02d'", offset < 0 ? '-' : '+', std::abs(offset) / 60,
-                                                         std::abs(offset) % 60);
-    Write("<< /Title " + TextString(m_settings.docName()) + " /Creator " + TextString(m_settings.creator()) +
-          " /Producer (Vantrel) /CreationDate (D:" + now.toString("yyyyMMddHHmmss").toStdString() +
-          zone.toStdString() + ") >>\nendobj\n");
+    char date[48];
+    std::snprintf(date, sizeof date, "D:%04d%02d%02d%02d%02d%02d", now.date().year(), now.date().month(),
+                  now.date().day(), now.time().hour(), now.time().minute(), now.time().second());
+    std::string created = date;
+    if (offset == 0) {
+        created += 'Z';
+    } else {
+        std::snprintf(date, sizeof date, "%c%02d'%02d'", offset < 0 ? '-' : '+', std::abs(offset) / 60,
+                      std::abs(offset) % 60);
+        created += date;
+    }
+    std::string dict = "<< /Title " + TextString(m_strTitle.isEmpty() ? m_settings.docName() : m_strTitle);
+    if (!m_strSubject.isEmpty())
+        dict += " /Subject " + TextString(m_strSubject);
+    dict += " /Creator " + TextString(m_settings.creator()) + " /Producer (Vantrel) /CreationDate (" + created + ")";
+    Write(dict + " >>\nendobj\n");
     BeginObject(m_nCatalog);
     Write("<< /Type /Catalog /Pages " + Ref(m_nPageTree) + " >>\nendobj\n");
 
@@ -332,8 +329,13 @@ void CPdfEngine::WriteTail()
         }
     }
     Write(table);
+    // The file's identifier: from what it says and when, so two records differ.
+    CSha256 sha;
+    for (const std::string& part : {dict, created, std::to_string(m_nOffset), std::to_string(m_pages.size())})
+        sha.Update(part.data(), part.size() + 1);
+    const std::string id = "<" + CSha256::Hex(sha.Final()).substr(0, 32) + ">";
     Write("trailer\n<< /Size " + std::to_string(m_xref.size()) + " /Root " + Ref(m_nCatalog) + " /Info " + Ref(info) +
-          " >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n");
+          " /ID [" + id + " " + id + "] >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n");
 }
 
 int CPdfEngine::FontIndex(const QRawFont& font)
@@ -354,11 +356,6 @@ int CPdfEngine::FontIndex(const QRawFont& font)
         if (it == m_fontByFace.end()) {
             FontEntry entry;
             entry.font = std::make_unique<CPdfFont>(font);
-            if (entry.font->IsEmbeddable()) {
-                entry.object = NewObject();
-                if (m_nEncoding == 0)
-                    m_nEncoding = NewObject();
-            }
             m_fonts.push_back(std::move(entry));
             it = m_fontByFace.emplace(key, static_cast<int>(m_fonts.size() - 1)).first;
         }
@@ -370,17 +367,50 @@ int CPdfEngine::FontIndex(const QRawFont& font)
     return index;
 }
 
+int CPdfEngine::UseFont(int index, bool wide)
+{
+    const int resource = 2 * index + (wide ? 1 : 0);
+    int& object = m_fonts[static_cast<std::size_t>(index)].object[wide ? 1 : 0];
+    if (object == 0) {
+        object = NewObject();
+        if (!wide && m_nEncoding == 0)
+            m_nEncoding = NewObject();
+    }
+    if (std::find(m_pageFonts.begin(), m_pageFonts.end(), resource) == m_pageFonts.end())
+        m_pageFonts.push_back(resource);
+    return resource;
+}
+
 void CPdfEngine::SetFill(const QColor& color)
 {
-    if (color == m_fill)
+    if (color.rgba64() == m_fill.rgba64())
         return;
+    if (color.alpha() != m_fill.alpha()) {
+        // Translucency is a graphics state of its own, as in Qt's engine.
+        const int alpha = color.alpha();
+        int& state = m_alphaStates[alpha];
+        if (state == 0) {
+            state = NewObject();
+            BeginObject(state);
+            std::string dict = "<< /Type /ExtGState /ca ";
+            AppendPdfNumber(dict, alpha / 255.0, 4);
+            dict += " /CA ";
+            AppendPdfNumber(dict, alpha / 255.0, 4);
+            Write(dict + " >>\nendobj\n");
+        }
+        if (std::find(m_pageAlphas.begin(), m_pageAlphas.end(), alpha) == m_pageAlphas.end())
+            m_pageAlphas.push_back(alpha);
+        m_content += "/A" + std::to_string(alpha) + " gs\n";
+    }
+    if (color.rgb() != m_fill.rgb()) {
+        AppendPdfNumber(m_content, color.redF(), 4);
+        m_content.push_back(' ');
+        AppendPdfNumber(m_content, color.greenF(), 4);
+        m_content.push_back(' ');
+        AppendPdfNumber(m_content, color.blueF(), 4);
+        m_content += " rg\n";
+    }
     m_fill = color;
-    AppendNumber(m_content, color.redF(), 4);
-    m_content.push_back(' ');
-    AppendNumber(m_content, color.greenF(), 4);
-    m_content.push_back(' ');
-    AppendNumber(m_content, color.blueF(), 4);
-    m_content += " rg\n";
 }
 
 bool CPdfEngine::AllClipped() const
@@ -415,9 +445,9 @@ void CPdfEngine::AppendPath(const QPainterPath& devicePath)
 {
     for (int i = 0; i < devicePath.elementCount(); ++i) {
         const QPainterPath::Element& e = devicePath.elementAt(i);
-        AppendNumber(m_content, e.x);
+        AppendPdfNumber(m_content, e.x);
         m_content.push_back(' ');
-        AppendNumber(m_content, e.y);
+        AppendPdfNumber(m_content, e.y);
         switch (e.type) {
         case QPainterPath::MoveToElement:
             m_content += " m\n";
@@ -429,9 +459,9 @@ void CPdfEngine::AppendPath(const QPainterPath& devicePath)
             for (int j = 1; j <= 2 && i + 1 < devicePath.elementCount(); ++j) {
                 const QPainterPath::Element& c = devicePath.elementAt(++i);
                 m_content.push_back(' ');
-                AppendNumber(m_content, c.x);
+                AppendPdfNumber(m_content, c.x);
                 m_content.push_back(' ');
-                AppendNumber(m_content, c.y);
+                AppendPdfNumber(m_content, c.y);
             }
             m_content += " c\n";
             break;
@@ -542,7 +572,7 @@ void CPdfEngine::drawRects(const QRectF* rects, int rectCount)
         for (int i = 0; i < rectCount; ++i) {
             const QRectF r = m_matrix.mapRect(rects[i]);
             for (double v : {r.x(), r.y(), r.width(), r.height()}) {
-                AppendNumber(m_content, v);
+                AppendPdfNumber(m_content, v);
                 m_content.push_back(' ');
             }
             m_content += "re\n";
@@ -594,45 +624,116 @@ void CPdfEngine::drawImage(const QRectF& r, const QImage& image, const QRectF& s
 
 void CPdfEngine::drawTextItem(const QPointF& p, const QTextItem& textItem)
 {
-    // Glyph runs carry no text to shape again; nothing here draws them.
     const QString text = textItem.text();
-    if (!text.isEmpty())
+    if (!text.isEmpty()) {
         DrawText(p, text, textItem.font(), m_pen.color());
+    } else if (!m_bWarnedGlyphRun) {
+        // A glyph run carries no text to shape again and no glyphs this engine can reach.
+        m_bWarnedGlyphRun = true;
+        qWarning("Vantrel's PDF writer does not draw glyph runs without text (QPainter::drawGlyphRun)");
+    }
 }
 
 void CPdfEngine::DrawText(const QPointF& origin, const QString& text, const QFont& font, const QColor& color)
 {
     QTextLayout layout(text, font, paintDevice());
+    // Left to right whatever the text begins with, as the painter lays it out.
+    QTextOption option;
+    option.setTextDirection(Qt::LeftToRight);
+    layout.setTextOption(option);
     layout.beginLayout();
     const QTextLine line = layout.createLine();
     layout.endLayout();
     if (!line.isValid())
         return;
+    const QList<QGlyphRun> runs = layout.glyphRuns();
+    const std::vector<std::vector<char32_t>> chars = GlyphCharacters(text, line, runs);
+    // The whole line in the order of its places, face after face as it needs them:
+    // some readers take text in the order it is drawn, and a fresh start between two
+    // faces for a gap between words.
+    const std::vector<GlyphPlace> places = GlyphPlaces(runs);
+    std::vector<QRawFont> faces;
+    std::vector<GlyphSpan> spans;
+    std::vector<quint32> glyphs;
     std::vector<QPointF> positions;
+    std::vector<char32_t> shown;
+    for (const QGlyphRun& run : runs)
+        faces.push_back(run.rawFont());
+    for (const GlyphPlace& place : places) {
+        const QGlyphRun& run = runs[static_cast<qsizetype>(place.run)];
+        const auto i = static_cast<qsizetype>(place.glyph);
+        if (spans.empty() || spans.back().font != &faces[place.run])
+            spans.push_back({&faces[place.run], glyphs.size(), glyphs.size()});
+        ++spans.back().to;
+        glyphs.push_back(run.glyphIndexes()[i]);
+        positions.push_back(origin + QPointF(run.positions()[i].x(), run.positions()[i].y() - line.ascent()));
+        shown.push_back(chars[place.run][place.glyph]);
+    }
+    DrawLine(spans, glyphs, positions, shown, color);
+}
+
+std::vector<CPdfEngine::GlyphPlace> CPdfEngine::GlyphPlaces(const QList<QGlyphRun>& runs)
+{
+    std::vector<GlyphPlace> places;
+    for (std::size_t r = 0; r < static_cast<std::size_t>(runs.size()); ++r) {
+        const QList<QPointF> positions = runs[static_cast<qsizetype>(r)].positions();
+        for (std::size_t i = 0; i < static_cast<std::size_t>(positions.size()); ++i)
+            places.push_back({positions[static_cast<qsizetype>(i)].x(), r, i});
+    }
+    std::stable_sort(places.begin(), places.end(), [](const GlyphPlace& a, const GlyphPlace& b) { return a.x < b.x; });
+    return places;
+}
+
+std::vector<std::vector<char32_t>> CPdfEngine::GlyphCharacters(const QString& text, const QTextLine& line,
+                                                               const QList<QGlyphRun>& runs)
+{
+    // The character each glyph shows, so that it reads back as itself: also a glyph the
+    // faces lack (.notdef, for every such character) or one from a fallback face.
+    std::vector<std::vector<char32_t>> chars;
+    std::size_t glyphCount = 0;
+    for (const QGlyphRun& run : runs) {
+        chars.emplace_back(static_cast<std::size_t>(run.glyphIndexes().size()), 0);
+        glyphCount += chars.back().size();
+    }
     const QList<uint> codePoints = text.toUcs4();
-    for (const QGlyphRun& run : layout.glyphRuns()) {
-        const QList<quint32> glyphs = run.glyphIndexes();
-        const QList<QPointF> shaped = run.positions();
-        positions.resize(static_cast<std::size_t>(shaped.size()));
-        for (qsizetype i = 0; i < shaped.size(); ++i)
-            positions[static_cast<std::size_t>(i)] = origin + QPointF(shaped[i].x(), shaped[i].y() - line.ascent());
-        // The character behind each glyph, where the face maps one straight to it.
-        const QRawFont raw = run.rawFont();
-        const CPdfFont& pdf = *m_fonts[static_cast<std::size_t>(FontIndex(raw))].font;
-        m_chars.assign(static_cast<std::size_t>(glyphs.size()), 0);
-        if (pdf.IsEmbeddable() &&
-            std::any_of(glyphs.begin(), glyphs.end(), [&](quint32 g) { return !pdf.KnowsText(g); })) {
-            for (uint cp : codePoints) {
-                const char32_t c = cp;
-                const QList<quint32> mapped = raw.glyphIndexesForString(QString::fromUcs4(&c, 1));
-                for (qsizetype i = 0; i < glyphs.size() && !mapped.isEmpty(); ++i)
-                    if (glyphs[i] == mapped[0] && m_chars[static_cast<std::size_t>(i)] == 0)
-                        m_chars[static_cast<std::size_t>(i)] = c;
+    const bool leftToRight = std::none_of(codePoints.begin(), codePoints.end(), [](uint c) {
+        const QChar::Direction d = QChar::direction(c);
+        return d == QChar::DirR || d == QChar::DirAL || d == QChar::DirAN || d == QChar::DirRLE ||
+               d == QChar::DirRLO || d == QChar::DirRLI;
+    });
+    if (leftToRight && glyphCount == static_cast<std::size_t>(codePoints.size())) {
+        // A glyph a character, left to right: the glyphs by their places are the
+        // characters in order, whichever face each came from.
+        const std::vector<GlyphPlace> places = GlyphPlaces(runs);
+        for (std::size_t k = 0; k < places.size(); ++k)
+            chars[places[k].run][places[k].glyph] = codePoints[static_cast<qsizetype>(k)];
+        return chars;
+    }
+    // Else character by character, through the glyphs the layout gives each; a glyph
+    // that no character has to itself reads as the replacement character.
+    int at = 0;
+    for (const uint c : codePoints) {
+        const int length = c > 0xFFFF ? 2 : 1;
+        for (const QGlyphRun& part : line.glyphRuns(at, length)) {
+            for (std::size_t r = 0; r < chars.size(); ++r) {
+                const QGlyphRun& run = runs[static_cast<qsizetype>(r)];
+                if (run.rawFont() != part.rawFont() || part.glyphIndexes().isEmpty())
+                    continue;
+                const QList<quint32> glyphs = run.glyphIndexes();
+                const QList<QPointF> positions = run.positions();
+                for (std::size_t i = 0; i < chars[r].size(); ++i) {
+                    const auto q = static_cast<qsizetype>(i);
+                    if (chars[r][i] == 0 && glyphs[q] == part.glyphIndexes()[0] &&
+                        positions[q] == part.positions()[0]) {
+                        chars[r][i] = c;
+                        break;
+                    }
+                }
             }
         }
-        DrawGlyphs(raw, std::span<const quint32>(glyphs.constData(), static_cast<std::size_t>(glyphs.size())),
-                   positions, m_chars, color);
+        at += length;
     }
+    return chars;
 }
 
 void CPdfEngine::DrawOutlines(const QRawFont& font, std::span<const quint32> glyphs,
@@ -653,92 +754,107 @@ void CPdfEngine::DrawOutlines(const QRawFont& font, std::span<const quint32> gly
 void CPdfEngine::DrawGlyphs(const QRawFont& font, std::span<const quint32> glyphs, std::span<const QPointF> positions,
                             std::span<const char32_t> chars, const QColor& color)
 {
+    const GlyphSpan span{&font, 0, glyphs.size()};
+    DrawLine(std::span<const GlyphSpan>(&span, 1), glyphs, positions, chars, color);
+}
+
+void CPdfEngine::DrawLine(std::span<const GlyphSpan> spans, std::span<const quint32> glyphs,
+                          std::span<const QPointF> positions, std::span<const char32_t> chars, const QColor& color)
+{
     if (m_state != QPrinter::Active || glyphs.empty() || positions.size() < glyphs.size() || color.alpha() == 0)
         return;
     if (state != nullptr)
         syncState();
-    const int index = FontIndex(font);
-    CPdfFont& pdf = *m_fonts[static_cast<std::size_t>(index)].font;
-    if (!pdf.IsEmbeddable()) {
-        DrawOutlines(font, glyphs, positions, color);
-        return;
+    // Each glyph's face (-1: drawn as outlines) and its size.
+    m_lineFace.assign(glyphs.size(), -1);
+    m_lineSize.assign(glyphs.size(), 0);
+    bool anyText = false;
+    for (const GlyphSpan& span : spans) {
+        const int index = FontIndex(*span.font);
+        if (!m_fonts[static_cast<std::size_t>(index)].font->IsEmbeddable()) {
+            DrawOutlines(*span.font, glyphs.subspan(span.from, span.to - span.from),
+                         positions.subspan(span.from, span.to - span.from), color);
+            continue;
+        }
+        anyText = true;
+        std::fill(m_lineFace.begin() + static_cast<std::ptrdiff_t>(span.from),
+                  m_lineFace.begin() + static_cast<std::ptrdiff_t>(span.to), index);
+        std::fill(m_lineSize.begin() + static_cast<std::ptrdiff_t>(span.from),
+                  m_lineSize.begin() + static_cast<std::ptrdiff_t>(span.to), span.font->pixelSize());
     }
-    if (AllClipped())
+    if (!anyText || AllClipped())
         return;
-    if (std::find(m_pageFonts.begin(), m_pageFonts.end(), index) == m_pageFonts.end())
-        m_pageFonts.push_back(index);
     BeginClip();
-    const double size = font.pixelSize();
-    const double unit = size / 1000.0;
-    // Lines in one font follow each other in one text object.
-    if (!m_bInText || m_nTextFont != index || m_textSize != size) {
-        EndText();
-        m_content += "BT\n/F" + std::to_string(index) + " ";
-        AppendNumber(m_content, size);
-        m_content += " Tf\n";
+    if (!m_bInText) {
+        m_content += "BT\n";
         m_bInText = true;
-        m_nTextFont = index;
-        m_textSize = size;
+        m_nTextFont = -1;
     }
     SetFill(color);
     const std::size_t n = glyphs.size();
     for (std::size_t from = 0; from < n;) {
-        // One string for the glyphs on one baseline.
+        if (m_lineFace[from] < 0) {
+            ++from;
+            continue;
+        }
+        // One row of strings for the glyphs on one baseline.
         std::size_t to = from + 1;
         while (to < n && positions[to].y() == positions[from].y())
             ++to;
         AppendMatrix(m_content, QTransform(1, 0, 0, -1, positions[from].x(), positions[from].y()) * m_matrix);
         m_content += "Tm\n";
-
-        // Glyphs a fixed distance apart beyond their widths (fixed-pitch text whose
-        // advances were rounded to pixels) take that distance as character spacing.
-        m_gaps.clear();
-        bool even = true;
-        for (std::size_t k = from; k + 1 < to; ++k) {
-            m_gaps.push_back(positions[k + 1].x() - positions[k].x() - pdf.Width(glyphs[k]) * unit);
-            even = even && std::abs(m_gaps.back() - m_gaps.front()) < 1e-4;
-        }
-        double tc = m_gaps.empty() ? m_tc : even ? std::round(m_gaps.front() * 1e6) / 1e6 : 0.0;
-        if (std::abs(tc) < 1e-6)
-            tc = 0;
+        const double tc = CharacterSpacing(glyphs, positions, from, to);
         if (tc != m_tc) {
-            AppendNumber(m_content, tc);
+            AppendPdfNumber(m_content, tc);
             m_content += " Tc\n";
             m_tc = tc;
         }
+        ShowGlyphs(glyphs, positions, chars, from, to);
+        from = to;
+    }
+    if (m_bClip)
+        EndText();
+    EndClip();
+}
 
-        // Where a glyph is not where the widths put it, a shift in the string moves it.
-        std::string& run = m_codes;
-        run.assign(1, '(');
-        bool shifted = false;
-        double pen = positions[from].x();
-        for (std::size_t k = from; k < to; ++k) {
-            if (k > from) {
-                const double off = positions[k].x() - pen;
-                if (std::abs(off) > kDrift) {
-                    const double shift = std::round(-off / unit * 1000) / 1000;
-                    run += ")";
-                    AppendNumber(run, shift, 3);
-                    run += "(";
-                    pen -= shift * unit;
-                    shifted = true;
-                }
-            }
-            const std::size_t at = run.size();
-            if (!pdf.AppendCode(glyphs[k], k < chars.size() ? chars[k] : 0, run))
-                pdf.AppendCode(0, 0, run);  // more than 32,768 glyphs of one face
-            for (std::size_t b = at; b < run.size(); ++b) {
-                const char c = run[b];
-                if (c == '(' || c == ')' || c == '\\' || c == '\r') {
-                    run.insert(b, 1, '\\');
-                    ++b;
-                    if (c == '\r')
-                        run[b] = 'r';
-                }
-            }
-            pen += pdf.Width(glyphs[k]) * unit + tc;
+double CPdfEngine::Advance(quint32 glyph, std::size_t k) const
+{
+    return m_fonts[static_cast<std::size_t>(m_lineFace[k])].font->Width(glyph) * m_lineSize[k] / 1000.0;
+}
+
+double CPdfEngine::CharacterSpacing(std::span<const quint32> glyphs, std::span<const QPointF> positions,
+                                    std::size_t from, std::size_t to)
+{
+    // Glyphs a fixed distance apart beyond their widths (fixed-pitch text whose advances
+    // were rounded to pixels) take that distance as character spacing.
+    m_gaps.clear();
+    bool even = true;
+    for (std::size_t k = from; k + 1 < to; ++k) {
+        if (m_lineFace[k] < 0 || m_lineFace[k + 1] < 0) {
+            even = false;
+            continue;
         }
-        run += ')';
+        m_gaps.push_back(positions[k + 1].x() - positions[k].x() - Advance(glyphs[k], k));
+        even = even && std::abs(m_gaps.back() - m_gaps.front()) < 1e-4;
+    }
+    double tc = to - from == 1 ? m_tc : even && !m_gaps.empty() ? std::round(m_gaps.front() * 1e6) / 1e6 : 0.0;
+    return std::abs(tc) < 1e-6 ? 0 : tc;
+}
+
+void CPdfEngine::ShowGlyphs(std::span<const quint32> glyphs, std::span<const QPointF> positions,
+                            std::span<const char32_t> chars, std::size_t from, std::size_t to)
+{
+    // The strings of one font in a row; a glyph not where the widths put it is moved by
+    // a shift in the string, and a glyph of another font starts a new row.
+    std::string& run = m_codes;
+    run.clear();
+    bool shifted = false;  // the row needs TJ
+    bool open = false;  // a string is open
+    const auto flush = [&] {
+        if (run.empty())
+            return;
+        if (open)
+            run += ')';
         if (shifted) {
             m_content += '[';
             m_content += run;
@@ -747,11 +863,56 @@ void CPdfEngine::DrawGlyphs(const QRawFont& font, std::span<const quint32> glyph
             m_content += run;
             m_content += " Tj\n";
         }
-        from = to;
+        run.clear();
+        shifted = false;
+        open = false;
+    };
+    const auto put = [&run](char c) {
+        if (c == '(' || c == ')' || c == '\\')
+            run += '\\';
+        if (c == '\r') {
+            run += "\\r";
+            return;
+        }
+        run += c;
+    };
+    double pen = positions[from].x();
+    for (std::size_t k = from; k < to; ++k) {
+        if (m_lineFace[k] < 0)
+            continue;  // drawn as outlines: the next glyph's shift steps over it
+        const int index = m_lineFace[k];
+        CPdfFont::Code code;
+        if (!m_fonts[static_cast<std::size_t>(index)].font->CodeFor(glyphs[k], k < chars.size() ? chars[k] : 0, &code))
+            code = CPdfFont::Code{0, true};  // more glyphs of one face than codes: .notdef
+        const int resource = UseFont(index, code.wide);
+        const double size = m_lineSize[k];
+        if (resource != m_nTextFont || size != m_textSize) {
+            flush();
+            m_content += "/F" + std::to_string(resource) + " ";
+            AppendPdfNumber(m_content, size);
+            m_content += " Tf\n";
+            m_nTextFont = resource;
+            m_textSize = size;
+        }
+        const double off = positions[k].x() - pen;
+        if (k > from && std::abs(off) > kDrift) {
+            const double shift = std::round(-off / size * 1000 * 1000) / 1000;
+            if (open)
+                run += ')';
+            open = false;
+            AppendPdfNumber(run, shift, 3);
+            pen -= shift * size / 1000.0;
+            shifted = true;
+        }
+        if (!open)
+            run += '(';
+        open = true;
+        if (code.wide)
+            put(static_cast<char>(code.value >> 8));
+        put(static_cast<char>(code.value & 0xFF));
+        pen += Advance(glyphs[k], k) + m_tc;
     }
-    if (m_bClip)
-        EndText();
-    EndClip();
+    flush();
 }
 
 void CPdfEngine::EndText()

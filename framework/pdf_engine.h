@@ -2,6 +2,8 @@
 
 #include <QColor>
 #include <QFile>
+#include <QGlyphRun>
+#include <QTextLine>
 #include <QPageLayout>
 #include <QPaintEngine>
 #include <QPainterPath>
@@ -24,9 +26,15 @@ class CPdfFont;
 // strings of one-byte codes in embedded subset fonts, one font object per face for the
 // whole document, and each page's content is compressed once. (Qt's own PDF engine writes
 // a move of its own for every glyph and compresses that: drawing the pages took longer
-// than anything else in a job.) Paths and rectangles are filled in solid colours as Qt's
-// engine fills them, images are kept without loss, colours are opaque; gradients and
-// patterns the painter hands over as images.
+// than anything else in a job.) Paths and rectangles are filled as Qt's engine fills
+// them, translucent colours included, images are kept without loss; gradients and
+// patterns the painter hands over as images. Every number is written the same way
+// whatever the locale. Text is laid out left to right.
+//
+// What it does not draw as Qt's engine does (the dump pages need none of it): an image's
+// own transparency is laid on white paper (no soft mask); a bold or oblique the face
+// lacks is not made up (the face's own glyphs are drawn); glyph runs that carry no text
+// (QPainter::drawGlyphRun) are not drawn, and a warning says so.
 //
 // The settings and the metrics are those of Qt's PDF printer, kept in a printer of their
 // own, so a page has the same size and resolution as before.
@@ -44,6 +52,14 @@ public:
     // Writes into this open file instead of the printer's output file name (a file
     // opened by its bytes, whatever its name); the handle stays open after end().
     void SetOutputHandle(int fd) { m_nOutputFd = fd; }
+    // The document information: its title (the printer's document name when empty) and
+    // its subject, what the document is a record of. Read when the document ends, so
+    // they may be set while it is drawn.
+    void SetInfo(const QString& title, const QString& subject)
+    {
+        m_strTitle = title;
+        m_strSubject = subject;
+    }
 
     // The glyphs of font at their positions (baselines, in the painter's coordinates) in
     // color. chars holds the character each glyph shows, 0 where unknown, for text
@@ -76,7 +92,7 @@ public:
 private:
     struct FontEntry {
         std::unique_ptr<CPdfFont> font;
-        int object = 0;
+        int object[2] = {0, 0};  // the narrow and the wide font, once used
     };
 
     int NewObject();
@@ -89,6 +105,8 @@ private:
     void WriteTail();
 
     int FontIndex(const QRawFont& font);
+    // The resource number of face index's narrow or wide font, put on the page.
+    int UseFont(int index, bool wide);
     void SetFill(const QColor& color);
     bool AllClipped() const;
     void EndText();
@@ -97,12 +115,40 @@ private:
     void AppendPath(const QPainterPath& devicePath);
     void FillDevicePath(const QPainterPath& devicePath, const QColor& color, Qt::FillRule rule);
     void Paint(const QPainterPath& path, bool fill);
+    // Where a glyph of a line stands: its run and index there, by its left edge.
+    struct GlyphPlace {
+        qreal x;
+        std::size_t run, glyph;
+    };
+    static std::vector<GlyphPlace> GlyphPlaces(const QList<QGlyphRun>& runs);
+    // The character each glyph of a line's runs shows, 0 where no character is its own.
+    static std::vector<std::vector<char32_t>> GlyphCharacters(const QString& text, const QTextLine& line,
+                                                              const QList<QGlyphRun>& runs);
+    // Glyphs of one face among those of a line: from..to.
+    struct GlyphSpan {
+        const QRawFont* font;
+        std::size_t from, to;
+    };
+    // The glyphs of a line, each span in its face: text in the embedded fonts, outlines
+    // for faces that cannot be embedded.
+    void DrawLine(std::span<const GlyphSpan> spans, std::span<const quint32> glyphs,
+                  std::span<const QPointF> positions, std::span<const char32_t> chars, const QColor& color);
+    // Glyph k's advance as the line's width arrays give it.
+    double Advance(quint32 glyph, std::size_t k) const;
+    // The spacing that puts fixed-pitch glyphs of one baseline where shaping put them.
+    double CharacterSpacing(std::span<const quint32> glyphs, std::span<const QPointF> positions, std::size_t from,
+                            std::size_t to);
+    // Glyphs from..to of one baseline in the open text object, from its text matrix.
+    void ShowGlyphs(std::span<const quint32> glyphs, std::span<const QPointF> positions,
+                    std::span<const char32_t> chars, std::size_t from, std::size_t to);
     void DrawOutlines(const QRawFont& font, std::span<const quint32> glyphs, std::span<const QPointF> positions,
                       const QColor& color);
 
     QPrinter m_settings;  // Qt's PDF printer, for the settings and the metrics
     QPrinter::PrinterState m_state = QPrinter::Idle;
     QFile m_file;
+    QString m_strTitle;
+    QString m_strSubject;
     int m_nOutputFd = -1;
     bool m_bFailed = false;
     std::uint64_t m_nOffset = 0;
@@ -111,7 +157,9 @@ private:
     int m_nCatalog = 0;
     int m_nPageTree = 0;
     int m_nGraphicsState = 0;
-    int m_nEncoding = 0;
+    int m_nEncoding = 0;  // of the narrow fonts
+    std::map<int, int> m_alphaStates;  // graphics states by opacity 0..255
+    bool m_bWarnedGlyphRun = false;
     std::vector<FontEntry> m_fonts;
     std::map<QByteArray, int> m_fontByFace;
     std::vector<std::pair<QRawFont, int>> m_seenFaces;
@@ -122,12 +170,13 @@ private:
     QPageLayout m_layout;
     int m_nResolution = 1200;
     std::string m_content;
-    std::vector<int> m_pageFonts;
+    std::vector<int> m_pageFonts;  // resource numbers
     std::vector<int> m_pageImages;
+    std::vector<int> m_pageAlphas;
     QColor m_fill;
     double m_tc = 0;
     bool m_bInText = false;  // a text object is open
-    int m_nTextFont = -1;
+    int m_nTextFont = -1;  // resource number, -1 before the first in a text object
     double m_textSize = 0;
 
     // The painter's state.
@@ -139,8 +188,9 @@ private:
     QColor m_fillBeforeClip;
     double m_tcBeforeClip = 0;
 
-    // Scratch space of DrawGlyphs.
+    // Scratch space of DrawLine.
     std::string m_codes;
     std::vector<double> m_gaps;
-    std::vector<char32_t> m_chars;
+    std::vector<int> m_lineFace;
+    std::vector<double> m_lineSize;
 };

@@ -1,5 +1,7 @@
 #include "framework/pdf_font.h"
 
+#include "framework/pdf_number.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -55,41 +57,11 @@ std::uint32_t Checksum(const std::string& data)
     return sum;
 }
 
-std::string Number(double v)
-{
-    char buf[32];
-    if (v == std::floor(v) && std::abs(v) < 1e15) {
-        std::snprintf(buf, sizeof buf, "%.0f", v);
-    } else {
-        std::snprintf(buf, sizeof buf, "%.3f", v);
-        std::string s(buf);
-        s.erase(s.find_last_not_of('0') + 1);
-        if (!s.empty() && s.back() == '.')
-            s.pop_back();
-        return s;
-    }
-    return buf;
-}
-
 std::string Hex(std::uint32_t v, int digits)
 {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%0*X", digits, v);
     return buf;
-}
-
-// The code that shows a CID, as hexadecimal digits.
-std::string CodeHex(int cid)
-{
-    return cid < 128 ? Hex(static_cast<std::uint32_t>(cid), 2) : Hex(static_cast<std::uint32_t>(0x8000 + cid - 128), 4);
-}
-
-std::string Utf16Hex(char32_t ch)
-{
-    if (ch < 0x10000)
-        return Hex(ch, 4);
-    const char32_t v = ch - 0x10000;
-    return Hex(0xD800 + (v >> 10), 4) + Hex(0xDC00 + (v & 0x3FF), 4);
 }
 
 // The face's PostScript name from its name table, else its family without blanks.
@@ -128,6 +100,46 @@ std::string PostScriptName(const QRawFont& face)
     return result.empty() ? std::string("Font") : result;
 }
 
+// Six capital letters for a subset's name, from what it holds: two different subsets,
+// also of two jobs joined into one file, get different names.
+std::string SubsetTag(const std::string& face, bool wide, const std::vector<std::uint32_t>& glyphs)
+{
+    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+    const auto mix = [&hash](std::uint64_t byte) {
+        hash ^= byte;
+        hash *= 1099511628211ull;
+    };
+    for (const char c : face)
+        mix(static_cast<unsigned char>(c));
+    mix(wide ? 1 : 0);
+    for (const std::uint32_t g : glyphs)
+        for (int shift = 0; shift < 32; shift += 8)
+            mix((g >> shift) & 0xFF);
+    std::string tag(6, 'A');
+    for (char& c : tag) {
+        c = static_cast<char>('A' + hash % 26);
+        hash /= 26;
+    }
+    return tag;
+}
+
+std::string CMapBlocks(const std::vector<std::string>& entries, const char* kind)
+{
+    std::string out;
+    // At most 100 entries a block.
+    for (std::size_t i = 0; i < entries.size(); i += 100) {
+        const std::size_t n = std::min<std::size_t>(100, entries.size() - i);
+        out += std::to_string(n) + " begin" + kind + "\n";
+        for (std::size_t j = i; j < i + n; ++j)
+            out += entries[j];
+        out += std::string("end") + kind + "\n";
+    }
+    return out;
+}
+
+constexpr const char* kCMapHead = "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n";
+constexpr const char* kCMapTail = "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+
 }  // namespace
 
 CPdfFont::CPdfFont(const QRawFont& face) : m_face(face)
@@ -154,51 +166,39 @@ CPdfFont::CPdfFont(const QRawFont& face) : m_face(face)
         // Three decimals, as the width array writes it.
         m_width[i] = std::round(m_advance[i] * 1000.0 * 1000.0 / m_nUnitsPerEm) / 1000.0;
     }
-    m_cidOfGlyph.assign(static_cast<std::size_t>(m_nGlyphs), kNoCode);
-    m_glyphOfCid.assign(kWideBase, kNoGlyph);
-    m_textOfCid.assign(kWideBase, 0);
     // CID 0 is .notdef, as glyph 0 is.
-    m_glyphOfCid[0] = 0;
-    if (m_nGlyphs > 0)
-        m_cidOfGlyph[0] = 0;
+    m_narrow.glyphOfCid.assign(0x80, kNoGlyph);
+    m_narrow.textOfCid.assign(0x80, 0);
+    m_narrow.glyphOfCid[0] = 0;
+    m_wide.glyphOfCid.assign(1, 0);
+    m_wide.textOfCid.assign(1, 0);
 }
 
-bool CPdfFont::AppendCode(std::uint32_t glyph, char32_t ch, std::string& out)
+bool CPdfFont::CodeFor(std::uint32_t glyph, char32_t ch, Code* code)
 {
     if (glyph >= static_cast<std::uint32_t>(m_nGlyphs))
         glyph = 0;
-    std::uint16_t cid = m_nGlyphs > 0 ? m_cidOfGlyph[glyph] : 0;
-    if (cid == kNoCode) {
-        if (ch >= 0x20 && ch < 0x7F && m_glyphOfCid[ch] == kNoGlyph) {
-            cid = static_cast<std::uint16_t>(ch);
-        } else if (m_nNextWide < kMaxCid) {
-            cid = static_cast<std::uint16_t>(m_nNextWide++);
-            m_glyphOfCid.push_back(kNoGlyph);
-            m_textOfCid.push_back(0);
-        } else {
-            return false;
+    if (ch >= 0x20 && ch < 0x7F) {
+        std::uint32_t& owner = m_narrow.glyphOfCid[ch];
+        if (owner == glyph || owner == kNoGlyph) {
+            owner = glyph;
+            m_narrow.textOfCid[ch] = ch;
+            m_bNarrowUsed = true;
+            *code = Code{static_cast<std::uint16_t>(ch), false};
+            return true;
         }
-        m_cidOfGlyph[glyph] = cid;
-        m_glyphOfCid[cid] = glyph;
     }
-    if (ch != 0 && m_textOfCid[cid] == 0)
-        m_textOfCid[cid] = ch;
-    if (cid < kWideBase) {
-        out.push_back(static_cast<char>(cid));
-    } else {
-        const int code = 0x8000 + cid - kWideBase;
-        out.push_back(static_cast<char>(code >> 8));
-        out.push_back(static_cast<char>(code & 0xFF));
+    const std::uint64_t key = (static_cast<std::uint64_t>(glyph) << 32) | ch;
+    auto it = m_wideCid.find(key);
+    if (it == m_wideCid.end()) {
+        if (m_wide.glyphOfCid.size() >= kMaxWideCids)
+            return false;
+        it = m_wideCid.emplace(key, static_cast<std::uint16_t>(m_wide.glyphOfCid.size())).first;
+        m_wide.glyphOfCid.push_back(glyph);
+        m_wide.textOfCid.push_back(ch);
     }
+    *code = Code{it->second, true};
     return true;
-}
-
-bool CPdfFont::KnowsText(std::uint32_t glyph) const
-{
-    if (glyph >= static_cast<std::uint32_t>(m_nGlyphs))
-        return false;
-    const std::uint16_t cid = m_cidOfGlyph[glyph];
-    return cid != kNoCode && m_textOfCid[cid] != 0;
 }
 
 double CPdfFont::Width(std::uint32_t glyph) const
@@ -206,13 +206,11 @@ double CPdfFont::Width(std::uint32_t glyph) const
     return glyph < static_cast<std::uint32_t>(m_nGlyphs) ? m_width[glyph] : 0;
 }
 
-std::string CPdfFont::BaseFontName(int index) const
+std::string CPdfFont::BaseFontName(bool wide) const
 {
     // A subset is named with six capital letters and a plus sign before the face's name.
-    std::string tag = "VAAAAA";
-    for (int i = 5; i > 0 && index > 0; --i, index /= 26)
-        tag[static_cast<std::size_t>(i)] = static_cast<char>('A' + index % 26);
-    return tag + "+" + PostScriptName(m_face);
+    const std::string name = PostScriptName(m_face);
+    return SubsetTag(name, wide, SubsetOf(wide).glyphOfCid) + "+" + name;
 }
 
 std::string CPdfFont::DescriptorEntries() const
@@ -227,24 +225,28 @@ std::string CPdfFont::DescriptorEntries() const
         flags |= 1;  // fixed pitch
     if (italicAngle != 0)
         flags |= 64;
-    return "/Flags " + std::to_string(flags) + " /FontBBox [" + Number(S16(m_head, 36) * scale) + " " +
-           Number(S16(m_head, 38) * scale) + " " + Number(S16(m_head, 40) * scale) + " " +
-           Number(S16(m_head, 42) * scale) + "] /ItalicAngle " + Number(italicAngle) + " /Ascent " +
-           Number(ascent) + " /Descent " + Number(descent) + " /CapHeight " + Number(capHeight) + " /StemV 80";
+    const auto number = [](double v) { return PdfNumber(v, 3); };
+    return "/Flags " + std::to_string(flags) + " /FontBBox [" + number(S16(m_head, 36) * scale) + " " +
+           number(S16(m_head, 38) * scale) + " " + number(S16(m_head, 40) * scale) + " " +
+           number(S16(m_head, 42) * scale) + "] /ItalicAngle " + number(italicAngle) + " /Ascent " + number(ascent) +
+           " /Descent " + number(descent) + " /CapHeight " + number(capHeight) + " /StemV 80";
 }
 
-std::string CPdfFont::WidthArray() const
+std::string CPdfFont::WidthArray(bool wide) const
 {
+    const std::vector<std::uint32_t>& glyphs = SubsetOf(wide).glyphOfCid;
     std::string out = "/DW 1000 /W [";
-    const int cids = static_cast<int>(m_glyphOfCid.size());
-    for (int cid = 0; cid < cids;) {
-        if (m_glyphOfCid[static_cast<std::size_t>(cid)] == kNoGlyph) {
+    const std::size_t cids = glyphs.size();
+    for (std::size_t cid = 0; cid < cids;) {
+        if (glyphs[cid] == kNoGlyph) {
             ++cid;
             continue;
         }
         out += std::to_string(cid) + " [";
-        for (; cid < cids && m_glyphOfCid[static_cast<std::size_t>(cid)] != kNoGlyph; ++cid)
-            out += Number(Width(m_glyphOfCid[static_cast<std::size_t>(cid)])) + " ";
+        for (; cid < cids && glyphs[cid] != kNoGlyph; ++cid) {
+            AppendPdfNumber(out, Width(glyphs[cid]), 3);
+            out += ' ';
+        }
         out.back() = ']';
         out += "\n";
     }
@@ -252,66 +254,50 @@ std::string CPdfFont::WidthArray() const
     return out;
 }
 
-std::string CPdfFont::ToUnicodeMap() const
+std::string CPdfFont::ToUnicodeMap(bool wide) const
 {
+    const Subset& subset = SubsetOf(wide);
     std::vector<std::string> entries;
-    for (std::size_t cid = 0; cid < m_textOfCid.size(); ++cid) {
-        if (m_textOfCid[cid] == 0 || m_glyphOfCid[cid] == kNoGlyph)
+    for (std::size_t cid = 0; cid < subset.glyphOfCid.size(); ++cid) {
+        if (subset.glyphOfCid[cid] == kNoGlyph || (!wide && subset.textOfCid[cid] == 0))
             continue;
+        // A glyph whose character is unknown reads as the replacement character, never
+        // as another character; so does one past U+FFFF, whose two UTF-16 halves
+        // Ghostscript 10.0 garbles into other characters.
+        const char32_t known = subset.textOfCid[cid];
+        const bool single = known != 0 && known <= 0xFFFF && (known < 0xD800 || known > 0xDFFF);
+        const char32_t text = single ? known : 0xFFFD;
         // Appended piece by piece: g++ 12 -O3 warns falsely on "literal" + std::string&&.
         std::string entry = "<";
-        entry += CodeHex(static_cast<int>(cid));
+        entry += Hex(static_cast<std::uint32_t>(cid), wide ? 4 : 2);
         entry += "> <";
-        entry += Utf16Hex(m_textOfCid[cid]);
+        entry += Hex(text, 4);
         entry += ">\n";
         entries.push_back(std::move(entry));
     }
-    std::string out =
-        "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
-        "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
-        "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
-        "2 begincodespacerange\n<00> <7F>\n<8000> <FFFF>\nendcodespacerange\n";
-    // At most 100 entries a block.
-    for (std::size_t i = 0; i < entries.size(); i += 100) {
-        const std::size_t n = std::min<std::size_t>(100, entries.size() - i);
-        out += std::to_string(n) + " beginbfchar\n";
-        for (std::size_t j = i; j < i + n; ++j)
-            out += entries[j];
-        out += "endbfchar\n";
-    }
-    out += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+    std::string out = kCMapHead;
+    out += "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+           "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n1 begincodespacerange\n";
+    out += wide ? "<0000> <FFFF>\n" : "<00> <FF>\n";
+    out += "endcodespacerange\n";
+    out += CMapBlocks(entries, "bfchar");
+    out += kCMapTail;
     return out;
 }
 
-std::string CPdfFont::EncodingMap()
+std::string CPdfFont::NarrowEncodingMap()
 {
-    std::string out = std::string(
-        "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
-        "/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> def\n"
-        "/CMapName /") + kEncodingName + " def\n/CMapType 1 def\n/WMode 0 def\n"
-        "2 begincodespacerange\n<00> <7F>\n<8000> <FFFF>\nendcodespacerange\n"
-        "1 begincidrange\n<00> <7F> 0\nendcidrange\n";
-    // One range per first byte, at most 100 ranges a block.
-    for (int first = 0x80; first <= 0xFF; first += 100) {
-        const int last = std::min(0xFF, first + 99);
-        out += std::to_string(last - first + 1) + " begincidrange\n";
-        for (int hi = first; hi <= last; ++hi) {
-            const std::string high = Hex(static_cast<std::uint32_t>(hi), 2);
-            out += '<';
-            out += high;
-            out += "00> <";
-            out += high;
-            out += "FF> ";
-            out += std::to_string(kWideBase + (hi - 0x80) * 256);
-            out += '\n';
-        }
-        out += "endcidrange\n";
-    }
-    out += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+    std::string out = kCMapHead;
+    out += "/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> def\n/CMapName /";
+    out += kNarrowEncodingName;
+    out += " def\n/CMapType 1 def\n/WMode 0 def\n"
+           "1 begincodespacerange\n<00> <FF>\nendcodespacerange\n"
+           "1 begincidrange\n<00> <FF> 0\nendcidrange\n";
+    out += kCMapTail;
     return out;
 }
 
-std::string CPdfFont::FontProgram() const
+std::string CPdfFont::FontProgram(bool wide) const
 {
     const QByteArray glyf = m_face.fontTable("glyf");
     const QByteArray loca = m_face.fontTable("loca");
@@ -329,7 +315,7 @@ std::string CPdfFont::FontProgram() const
     };
 
     // New glyph numbers: a glyph's CID, then the parts that composite glyphs are made of.
-    std::vector<std::uint32_t> order = m_glyphOfCid;
+    std::vector<std::uint32_t> order = SubsetOf(wide).glyphOfCid;
     std::vector<std::uint32_t> newOf(static_cast<std::size_t>(m_nGlyphs), kNoGlyph);
     for (std::size_t cid = 0; cid < order.size(); ++cid)
         if (order[cid] != kNoGlyph)

@@ -16,3 +16,8 @@ void CPdfJobPrinter::SetOutputHandle(int fd)
 {
     m_pEngine->SetOutputHandle(fd);
 }
+
+void CPdfJobPrinter::SetInfo(const QString& title, const QString& subject)
+{
+    m_pEngine->SetInfo(title, subject);
+}

@@ -16,6 +16,9 @@ public:
 
     // Writes into an open file instead of the output file name; it stays open.
     void SetOutputHandle(int fd);
+    // The document information's title (the document name when empty) and subject;
+    // may be set until the job ends.
+    void SetInfo(const QString& title, const QString& subject);
 
 private:
     std::unique_ptr<CPdfEngine> m_pEngine;

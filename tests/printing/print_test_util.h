@@ -145,6 +145,98 @@ inline double ImageDifference(const QImage& a, const QImage& b)
     return sum / (static_cast<double>(coarse.width()) * coarse.height());
 }
 
+// Problems readers no one here wrote report about a file (poppler, Ghostscript, qpdf,
+// mupdf), empty when none.
+inline std::string ReaderComplaints(const std::string& pdf)
+{
+    std::string complaints;
+    const QString file = QString::fromStdString(pdf);
+    const QList<QPair<QString, QStringList>> readers = {
+        {"pdfinfo", {file}},
+        {"pdftoppm", {"-r", "20", file}},
+        {"gs", {"-q", "-dNOPAUSE", "-dBATCH", "-sDEVICE=nullpage", file}},
+        {"qpdf", {"--check", file}},
+        {"mutool", {"draw", "-q", "-r", "20", "-o", "/dev/null", file}},
+    };
+    for (const auto& [program, args] : readers) {
+        QProcess p;
+        p.start(program, args);
+        p.waitForFinished(60000);
+        p.readAllStandardOutput();
+        // mupdf says this of every file on a build without colour management.
+        const QString err = QString::fromUtf8(p.readAllStandardError()).remove("warning: ICC support is not available\n");
+        if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0 || !err.isEmpty())
+            complaints += program.toStdString() + ": " + err.toStdString() + "\n";
+    }
+    return complaints;
+}
+
+// Text as Ghostscript's text device writes it: UTF-8, but a character past U+FFFF as
+// its two UTF-16 halves, each encoded on its own.
+inline QString FromGhostscriptText(const QByteArray& bytes)
+{
+    QList<char16_t> units;
+    for (qsizetype i = 0; i < bytes.size();) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        const int n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+        char32_t c = n == 1 ? b : b & (0x7F >> n);
+        for (int k = 1; k < n && i + k < bytes.size(); ++k)
+            c = (c << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
+        if (c > 0xFFFF) {
+            units << static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)) << static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+        } else {
+            units << static_cast<char16_t>(c);
+        }
+        i += n;
+    }
+    return QString::fromUtf16(units.constData(), units.size());
+}
+
+// The text of a whole file as each of four readers no one here wrote extracts it.
+inline QList<QPair<QString, QString>> ReaderTexts(const std::string& pdf)
+{
+    const QString file = QString::fromStdString(pdf);
+    const auto out = [](const QString& program, const QStringList& args) {
+        QProcess p;
+        p.start(program, args);
+        p.waitForFinished(60000);
+        return p.readAllStandardOutput();
+    };
+    return {
+        {"poppler", QString::fromUtf8(out("pdftotext", {"-layout", "-enc", "UTF-8", file, "-"}))},
+        {"mupdf", QString::fromUtf8(out("mutool", {"draw", "-q", "-F", "txt", "-o", "-", file}))},
+        // Debian's own Python, which has Debian's modules.
+        {"pypdf", QString::fromUtf8(out("/usr/bin/python3",
+                                        {"-c",
+                                         "import sys, pypdf\n"
+                                         "r = pypdf.PdfReader(sys.argv[1])\n"
+                                         "t = '\\n'.join(p.extract_text() for p in r.pages)\n"
+                                         "sys.stdout.buffer.write(t.encode('utf-8', 'surrogatepass'))",
+                                         file}))},
+        {"ghostscript",
+         FromGhostscriptText(out("gs", {"-q", "-dNOPAUSE", "-dBATCH", "-sDEVICE=txtwrite", "-sOutputFile=-", file}))},
+    };
+}
+
+// An entry of the document information as pdfinfo shows it ("Title", "Subject", ...).
+inline QString PdfInfo(const std::string& pdf, const QString& entry)
+{
+    const QString info = Run("pdfinfo", {"-enc", "UTF-8", QString::fromStdString(pdf)});
+    for (const QString& line : info.split('\n'))
+        if (line.startsWith(entry + ":"))
+            return line.mid(entry.size() + 1).trimmed();
+    return {};
+}
+
+// A locale that writes decimals with a comma, made into folder (for LOCPATH), without
+// touching the system's locales. Empty when it cannot be made here.
+inline std::string MakeCommaLocale(const std::string& folder)
+{
+    const std::string path = folder + "/de_DE.UTF-8";
+    Run("localedef", {"-i", "de_DE", "-f", "UTF-8", QString::fromStdString(path)});
+    return std::filesystem::exists(path + "/LC_NUMERIC") ? "de_DE.UTF-8" : std::string();
+}
+
 inline QString PdfFonts(const std::string& pdf)
 {
     return Run("pdffonts", {QString::fromStdString(pdf)});
