@@ -11,6 +11,7 @@
 #include "printing/work_file.h"
 #include "textfile/output_file.h"
 #include "textfile/text_file_writer.h"
+#include "textfile/visible_text.h"
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -41,13 +42,6 @@ void QtMessages(QtMsgType type, const QMessageLogContext&, const QString& text)
 {
     if (type == QtCriticalMsg || type == QtFatalMsg)
         std::fprintf(stderr, "vantrel-dump: %s\n", text.toLocal8Bit().constData());
-}
-
-// The file name as the target's last part, for the PDF's title.
-QString TitleOf(const std::string& out)
-{
-    const std::size_t slash = out.rfind('/');
-    return QString::fromLocal8Bit(out.substr(slash == std::string::npos ? 0 : slash + 1).c_str());
 }
 
 }  // namespace
@@ -94,7 +88,6 @@ int WriteDumpPdf(const std::string& out, const std::vector<std::string>& files, 
     ConfigurePdfPrinter(printer, kPdfResolution);
     printer.SetOutputHandle(pdf.Fd());
     printer.setCreator("vantrel-dump");
-    printer.setDocName(TitleOf(out));
     QPainter painter;
     if (!painter.begin(&printer)) {
         Error("出力を作れません[" + out + "] (cannot create output)");
@@ -103,6 +96,8 @@ int WriteDumpPdf(const std::string& out, const std::vector<std::string>& files, 
 
     int code = 0;
     bool firstPage = true;
+    std::string title;
+    std::string subject;
     bool abandon = false;
     {
         CDC dc(&painter, &printer);
@@ -120,6 +115,7 @@ int WriteDumpPdf(const std::string& out, const std::vector<std::string>& files, 
             }
             DumpHooks hooks;
             hooks.available = work.FreeBytes();
+            hooks.digest = true;
             const DumpResult result = WriteDumpFile(path, text, pages, hooks);
             text.Close();
             if (result.status == DumpStatus::SourceOpenFailed || result.status == DumpStatus::ReadFailed) {
@@ -159,6 +155,11 @@ int WriteDumpPdf(const std::string& out, const std::vector<std::string>& files, 
                 first = from;
                 last = to;
             }
+            // The document says what it records: each file's name, and its path, pages and
+            // the SHA-256 of the bytes they show.
+            const std::size_t slash = path.rfind('/');
+            title += (title.empty() ? "" : ", ") + VisibleText(slash == std::string::npos ? path : path.substr(slash + 1));
+            subject += (subject.empty() ? "" : "\n") + DumpSubject(path, result);
             DumpGeometry geometry{path, result.length, result.pageTotal, first};
             for (std::int64_t page = first; page <= last; ++page) {
                 if (!firstPage)
@@ -171,6 +172,7 @@ int WriteDumpPdf(const std::string& out, const std::vector<std::string>& files, 
             work.RemoveFile();
         }
     }
+    printer.SetInfo(QString::fromStdString(title), QString::fromStdString(subject));
     // Qt's PDF writer reports success although its writes failed (a full disk): the file
     // itself must show it is whole before it replaces anything.
     const bool ended = painter.end();

@@ -63,6 +63,11 @@ constexpr char kUsage[] =
     "  vantrel-dump --pdf OUT.pdf [--pages A-B] FILE...\n"
     "                                  印刷されるページを PDF へ (the printed pages, each file from\n"
     "                                  its page 1, into one PDF; --pages takes one file)\n"
+    "                                  PDF の Subject: 各ファイルのパス・長さ・ページと印刷した\n"
+    "                                  バイトの SHA-256 (its Subject says each file's path, length,\n"
+    "                                  pages and the SHA-256 of the bytes printed; check it with\n"
+    "                                  'pdfinfo OUT.pdf' and 'tail -c +OFFSET+1 FILE | head -c COUNT\n"
+    "                                  | sha256sum', OFFSET and COUNT as the Subject gives them)\n"
     "  vantrel-dump --help             この説明 (this help)\n"
     "Output is byte for byte what the program writes: CR LF line ends.\n"
     "Exit status: 0 done, 1 a file or folder could not be read or output failed, 2 usage error.\n";

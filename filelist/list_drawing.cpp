@@ -3,6 +3,7 @@
 #include "app/vantrel_app.h"
 #include "draw/sunken_frame.h"
 #include "filelist/format_number.h"
+#include "textfile/visible_text.h"
 
 #include <QImage>
 #include <QPaintEvent>
@@ -91,7 +92,7 @@ void CVantrelView::DrawListFrame(CDC* pDC)
 
     if (!m_strFolder.empty()) {
         FitText(pDC, ToCRect(g.FolderLabelRect()), "フォルダ: ", ALIGN_LEFT, RGB(255, 255, 255), true);
-        FitText(pDC, ToCRect(g.FolderRect()), m_strFolder, ALIGN_LEFT, RGB(0, 0, 255), true);
+        FitText(pDC, ToCRect(g.FolderRect()), VisibleText(m_strFolder), ALIGN_LEFT, RGB(0, 0, 255), true);
         const std::string total = FormatNumber(static_cast<double>(MarkedPages()), ",");
         // The red digits land on the white ones: both end at the same right edge.
         const CRect rcTotal = ToCRect(g.TotalTextRect());
@@ -177,7 +178,7 @@ void CVantrelView::DrawListRows(CDC* pDC)
         FitText(pDC, CRect{g.SizeLeft(), y, g.PagesLeft(), yb},
                 FormatNumber(static_cast<double>(e.lSize), ","), ALIGN_RIGHT,
                 marked ? onMark : RGB(0, 0, 255));
-        FitText(pDC, CRect{g.NameLeft(), y, g.SizeLeft(), yb}, e.strName, ALIGN_LEFT,
+        FitText(pDC, CRect{g.NameLeft(), y, g.SizeLeft(), yb}, VisibleText(e.strName), ALIGN_LEFT,
                 marked ? onMark : RGB(0, 0, 255));
         FitText(pDC, CRect{10, y, g.NameLeft(), yb}, std::to_string(i + 1) + " ", ALIGN_RIGHT,
                 marked ? onMark : RGB(128, 128, 128));

@@ -150,6 +150,7 @@ void RunPrintLoop(CPrintHooks& hooks)
     CPdfJobPrinter job;
     ConfigurePdfPrinter(job, *info.m_pPrinter);
     job.setDocName(title);
+    job.SetInfo(QString::fromStdString(info.m_strDocTitle), QString::fromStdString(info.m_strDocSubject));
     job.setCreator("Vantrel");
     QPainter painter;
     bool started = file.open();

@@ -49,6 +49,10 @@ struct CPrintInfo {
     PrintOutcome m_nOutcome = PrintOutcome::None;
     // The file the job prints, named in a failure message ("" names none).
     std::string m_strJobFile;
+    // What the job's PDF says of itself: its title (the document's title when empty) and
+    // its subject. The job's name at the printer stays the document's title.
+    std::string m_strDocTitle;
+    std::string m_strDocSubject;
     // For a printer that writes a file: where this job goes ("" for the printer's own
     // file name). Several jobs of one chain never share a file.
     std::string m_strOutputFile;

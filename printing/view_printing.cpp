@@ -12,6 +12,7 @@
 #include "printing/print_range_dlg.h"
 #include "printing/work_file.h"
 #include "textfile/text_file_writer.h"
+#include "textfile/visible_text.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -107,6 +108,7 @@ CViewPrinting::DumpOutcome CViewPrinting::DumpJob(DumpPages pages)
         return guard.isNull() || QuitRequested() || guard->m_pView->m_bCancelPrint == 1;
     };
     hooks.available = work.FreeBytes();
+    hooks.digest = true;
     DumpResult result;
     {
         CWaitCursor wait;
@@ -141,6 +143,7 @@ CViewPrinting::DumpOutcome CViewPrinting::DumpJob(DumpPages pages)
     m_geometry.length = result.length;
     m_geometry.pageTotal = result.pageTotal;
     m_geometry.firstPage = pages.first;
+    m_strSubject = DumpSubject(job.strPath, result);
     m_bDumpReady = true;
     return DumpOutcome::Written;
 }
@@ -309,6 +312,8 @@ bool CViewPrinting::OnPreparePrinting(CPrintInfo* pInfo)
     pInfo->m_bDirect = true;
     pInfo->m_pPrinter = m_pPrinter;
     pInfo->m_strJobFile = job->strPath.empty() ? job->strName : job->strPath;
+    pInfo->m_strDocTitle = VisibleText(job->strName);
+    pInfo->m_strDocSubject = m_strSubject;
     if (!DoPreparePrinting(pInfo, PrintParent()))
         return false;
     if (pInfo->m_bPreview || pInfo->m_pPrinter->outputFormat() != QPrinter::PdfFormat)

@@ -84,6 +84,7 @@ private:
     CWorkFile* m_pWorkFile = nullptr;  // set instead: tests, benchmarks
     QPrinter* m_pPrinter = nullptr;
     DumpGeometry m_geometry;
+    std::string m_strSubject;  // what the job's PDF says it records
     std::vector<PrintJobFile> m_aJobs;  // fixed when the command started
     std::size_t m_nJob = 0;  // the current job in m_aJobs
     std::vector<std::string> m_aOutputs;  // files this chain's jobs wrote

@@ -615,3 +615,25 @@ TEST_F(ViewTest, PartialUpdateMatchesFullPaint)
             ASSERT_EQ(part.pixel(x, y), full.pixel(x, y)) << x << "," << y;
 }
 
+
+// A name or folder that holds characters that would act is shown with them written out,
+// as the page header shows it: nothing reorders or breaks the row.
+TEST_F(ViewTest, NamesThatWouldActAreShownWrittenOut)
+{
+    const struct {
+        const char* acting;
+        const char* shown;
+    } cases[] = {{"rtl_\u202Egnp.exe", "rtl_<U+202E>gnp.exe"}, {"two\nlines", "two<U+000A>lines"}};
+    for (const auto& c : cases) {
+        Fill(1, std::string("/data/") + c.acting);
+        view->m_aFiles[0].strName = c.acting;
+        view->update();
+        Flush();
+        const QImage acting = Grab();
+        Fill(1, std::string("/data/") + c.shown);
+        view->m_aFiles[0].strName = c.shown;
+        view->update();
+        Flush();
+        EXPECT_EQ(Grab(), acting) << c.shown;
+    }
+}

@@ -5,6 +5,7 @@
 #include "printing/print_test_util.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -23,11 +24,16 @@
 
 namespace {
 
-int RunPdf(const QStringList& args, QString* err = nullptr, std::function<void()> inChild = {})
+int RunPdf(const QStringList& args, QString* err = nullptr, std::function<void()> inChild = {},
+           const QList<QPair<QString, QString>>& env = {})
 {
     QProcess p;
     if (inChild)
         p.setChildProcessModifier(inChild);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const auto& [name, value] : env)
+        environment.insert(name, value);
+    p.setProcessEnvironment(environment);
     p.start(VANTREL_DUMP_EXE, args);
     p.waitForFinished(60000);
     if (err != nullptr)
@@ -249,6 +255,94 @@ TEST_F(DumpPdfTest, KilledRunLeavesNothingBehind)
         EXPECT_EQ(dumptest::ReadAll(Out()), "an earlier PDF");
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 3) << signo;
     }
+}
+
+// Every header reads back as the name printed in four readers no one here wrote: a
+// character no font has as itself or U+FFFD, controls and bidirectional formatting
+// shown, the program's own fields whole and in their order.
+TEST_F(DumpPdfTest, EveryReaderReadsEveryNameBack)
+{
+    const struct {
+        const char* name;
+        const char* shown;
+    } names[] = {
+        {"表ソ.txt", "表ソ.txt"},
+        {"한국어.bin", "한국어.bin"},
+        {"😀🎉.bin", "😀🎉.bin"},
+        {"ctl\x01\x7f.bin", "ctl<U+0001><U+007F>.bin"},
+        {"rtl_\u202Egnp.exe", "rtl_<U+202E>gnp.exe"},
+        {"two\nlines\r.bin", "two<U+000A>lines<U+000D>.bin"},
+    };
+    QStringList args{"--pdf", QString::fromStdString(Out())};
+    for (const auto& n : names)
+        args << File(n.name, 100);
+    ASSERT_EQ(RunPdf(args), 0);
+    EXPECT_EQ(printtest::ReaderComplaints(Out()), "");
+    for (const auto& [reader, text] : printtest::ReaderTexts(Out())) {
+        const QString words = text.simplified();
+        for (const auto& n : names) {
+            QString pattern;
+            for (const char32_t c : (m_dir.path() + "/" + QString::fromUtf8(n.shown)).toUcs4()) {
+                const QString ch = QRegularExpression::escape(QString::fromUcs4(&c, 1));
+                pattern += c < 0x80 ? ch : "(?:" + ch + "|\uFFFD)";
+            }
+            pattern = "Name : " + pattern + " Length : 00000064\\(100\\) Page : 1 / 1";
+            EXPECT_TRUE(QRegularExpression(pattern).match(words).hasMatch())
+                << reader.toStdString() << ": " << n.shown << "\n" << words.toStdString();
+        }
+    }
+}
+
+// The document says what it records: the file, its length, the pages and the SHA-256 of
+// exactly the bytes they show, as sha256sum of those bytes has it; when it was made, with
+// the time zone; an identifier. Subsets of other glyphs are named apart.
+TEST_F(DumpPdfTest, DocumentInformationTiesThePdfToItsBytes)
+{
+    const QString five = File("five.bin", 5 * 2560 - 7);
+    const struct {
+        QStringList range;
+        const char* pages;
+        qint64 from, count;
+    } cases[] = {{{}, "1-5 / 5", 0, 5 * 2560 - 7}, {{"--pages", "2-3"}, "2-3 / 5", 2560, 2 * 2560}};
+    for (const auto& c : cases) {
+        ASSERT_EQ(RunPdf(QStringList{"--pdf", QString::fromStdString(Out())} + c.range + QStringList{five}), 0);
+        EXPECT_EQ(printtest::PdfInfo(Out(), "Title"), "five.bin");
+        // As README says to check it.
+        const QString sum = printtest::Run("sh", {"-c", QString("tail -c +%1 \"$0\" | head -c %2 | sha256sum")
+                                                            .arg(c.from + 1).arg(c.count), five})
+                                .section(' ', 0, 0);
+        EXPECT_EQ(printtest::PdfInfo(Out(), "Subject"),
+                  QString("File: %1; Length: 12793 bytes; Pages: %2; SHA-256 of %3 bytes from offset %4: %5")
+                      .arg(five, c.pages).arg(c.count).arg(c.from).arg(sum));
+        const QString raw = QString::fromLatin1(QByteArray::fromStdString(dumptest::ReadAll(Out())));
+        EXPECT_TRUE(raw.contains(QRegularExpression("/CreationDate \\(D:\\d{14}(Z|[+-]\\d\\d'\\d\\d')\\)")));
+        EXPECT_TRUE(raw.contains(QRegularExpression("/ID \\[<[0-9a-f]{32}> <[0-9a-f]{32}>\\]")));
+    }
+    QStringList tags;
+    for (const char* name : {"表.bin", "ソ.bin"}) {
+        ASSERT_EQ(RunPdf({"--pdf", QString::fromStdString(Out()), File(name, 10)}), 0);
+        for (const QString& line : printtest::PdfFonts(Out()).split('\n'))
+            if (line.contains("Identity-H"))
+                tags << line.section('+', 0, 0);
+    }
+    ASSERT_EQ(tags.size(), 2);
+    EXPECT_NE(tags[0], tags[1]);
+}
+
+// A locale that writes decimals with a comma changes no number in the file.
+TEST_F(DumpPdfTest, DecimalCommaLocaleWritesTheSameFile)
+{
+    const std::string locales = m_dir.path().toStdString() + "/locales";
+    std::filesystem::create_directory(locales);
+    const std::string locale = printtest::MakeCommaLocale(locales);
+    if (locale.empty())
+        GTEST_SKIP() << "localedef cannot make de_DE.UTF-8 here";
+    const QString a = File("表.bin", 3000);
+    ASSERT_EQ(RunPdf({"--pdf", QString::fromStdString(Out()), a}, nullptr, {},
+                     {{"LOCPATH", QString::fromStdString(locales)}, {"LC_ALL", QString::fromStdString(locale)}}),
+              0);
+    EXPECT_EQ(printtest::ReaderComplaints(Out()), "");
+    EXPECT_TRUE(printtest::PdfFonts(Out()).contains("IPAMincho"));
 }
 
 // "--pages 0-0" is a range like any other, and page 0 does not exist.

@@ -15,6 +15,7 @@
 #include "printing/print_test_util.h"
 #include "printing/view_printing.h"
 #include "printing/work_file.h"
+#include "textfile/sha256.h"
 
 #include <QAction>
 #include <QApplication>
@@ -35,6 +36,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
@@ -783,6 +785,36 @@ TEST_F(ViewPrintingTest, EachJobOfAChainWritesItsOwnPdfFile)
     ASSERT_TRUE(std::filesystem::exists(out));
     EXPECT_TRUE(printtest::PdfText(out, 1).contains(QString::fromStdString(m_folder + "/b.log")));
     EXPECT_EQ(m_messages.size(), 1u);
+}
+
+// A print to a PDF file is the same record as the tool's, also under a locale that writes
+// decimals with a comma: every number as PDF has it, the file named and tied to its bytes.
+TEST_F(ViewPrintingTest, PrintToFileIsARecordUnderADecimalCommaLocale)
+{
+    const std::string locale = printtest::MakeCommaLocale(m_tmp.Str());
+    if (locale.empty())
+        GTEST_SKIP() << "localedef cannot make de_DE.UTF-8 here";
+    AddFiles({{"表.bin", 3000}});
+    const std::string out = m_tmp / "out.pdf";
+    m_printer.setOutputFileName(QString::fromStdString(out));
+    AnswerRange({}, {});
+    {
+        ScopedEnv locpath("LOCPATH", m_tmp.Str());
+        const std::string before = std::setlocale(LC_ALL, nullptr);
+        ASSERT_NE(std::setlocale(LC_ALL, locale.c_str()), nullptr);
+        char number[16];
+        std::snprintf(number, sizeof number, "%.1f", 1.5);
+        EXPECT_STREQ(number, "1,5");
+        RunChain([this] { m_printing->OnPrintDump(); });
+        std::setlocale(LC_ALL, before.c_str());
+    }
+    ASSERT_EQ(m_view.m_aFiles[0].nPrinted, 1);
+    EXPECT_EQ(printtest::ReaderComplaints(out), "");
+    EXPECT_EQ(printtest::PdfInfo(out, "Title"), QString::fromUtf8("表.bin"));
+    const std::string bytes = dumptest::ReadAll(m_folder + "/表.bin");
+    EXPECT_EQ(printtest::PdfInfo(out, "Subject").toStdString(),
+              "File: " + m_folder + "/表.bin; Length: 3000 bytes; Pages: 1-2 / 2; SHA-256 of 3000 bytes from offset 0: " +
+                  CSha256::Hex(CSha256::Of(bytes.data(), bytes.size())));
 }
 
 TEST_F(ViewPrintingTest, OutputThatCannotBeWrittenIsNamedAndNotFlagged)
