@@ -171,27 +171,6 @@ inline std::string ReaderComplaints(const std::string& pdf)
     return complaints;
 }
 
-// Text as Ghostscript's text device writes it: UTF-8, but a character past U+FFFF as
-// its two UTF-16 halves, each encoded on its own.
-inline QString FromGhostscriptText(const QByteArray& bytes)
-{
-    QList<char16_t> units;
-    for (qsizetype i = 0; i < bytes.size();) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        const int n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-        char32_t c = n == 1 ? b : b & (0x7F >> n);
-        for (int k = 1; k < n && i + k < bytes.size(); ++k)
-            c = (c << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
-        if (c > 0xFFFF) {
-            units << static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)) << static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-        } else {
-            units << static_cast<char16_t>(c);
-        }
-        i += n;
-    }
-    return QString::fromUtf16(units.constData(), units.size());
-}
-
 // The text of a whole file as each of four readers no one here wrote extracts it.
 inline QList<QPair<QString, QString>> ReaderTexts(const std::string& pdf)
 {
@@ -211,10 +190,10 @@ inline QList<QPair<QString, QString>> ReaderTexts(const std::string& pdf)
                                          "import sys, pypdf\n"
                                          "r = pypdf.PdfReader(sys.argv[1])\n"
                                          "t = '\\n'.join(p.extract_text() for p in r.pages)\n"
-                                         "sys.stdout.buffer.write(t.encode('utf-8', 'surrogatepass'))",
+                                         "sys.stdout.buffer.write(t.encode('utf-8'))",
                                          file}))},
         {"ghostscript",
-         FromGhostscriptText(out("gs", {"-q", "-dNOPAUSE", "-dBATCH", "-sDEVICE=txtwrite", "-sOutputFile=-", file}))},
+         QString::fromUtf8(out("gs", {"-q", "-dNOPAUSE", "-dBATCH", "-sDEVICE=txtwrite", "-sOutputFile=-", file}))},
     };
 }
 
