@@ -24,9 +24,6 @@
 
 namespace {
 
-// A "print to PDF file" printer draws at this resolution; the tool's pages are the same.
-constexpr int kPdfResolution = 1200;
-
 void Error(const std::string& message)
 {
     std::fprintf(stderr, "vantrel-dump: %s\n", message.c_str());
@@ -120,10 +117,8 @@ int WriteDumpPdf(const std::string& out, const std::vector<std::string>& files, 
             text.Close();
             if (result.status == DumpStatus::SourceOpenFailed || result.status == DumpStatus::ReadFailed) {
                 // No pages under its name; the other files still come out.
-                const std::string what = result.status == DumpStatus::SourceOpenFailed
-                                             ? FileOpenFailedMessage(path)
-                                             : FileReadFailedMessage(path);
-                Error(what + (result.error != 0 ? ": " + Reason(result.error) : std::string()));
+                Error(result.status == DumpStatus::SourceOpenFailed ? FileOpenFailedMessage(path, result.error)
+                                                                    : FileReadFailedMessage(path, result.error));
                 work.RemoveFile();
                 code = 1;
                 continue;

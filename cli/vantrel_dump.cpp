@@ -181,12 +181,11 @@ int RunDump(const Arguments& args, CTextFileWriter& out)
         const DumpResult result = WriteDumpFile(path, out, preview);
         if (result.status == DumpStatus::SourceOpenFailed) {
             // The others are still dumped, as the program goes on with the next file.
-            Error(FileOpenFailedMessage(path) + ": " + std::strerror(result.error));
+            Error(FileOpenFailedMessage(path, result.error));
             code = kExitFailed;
         } else if (result.status == DumpStatus::ReadFailed) {
             // What came out of it is not its dump: the headers promise more.
-            Error(FileReadFailedMessage(path) + (result.error != 0 ? std::string(": ") + std::strerror(result.error)
-                                                                 : std::string()));
+            Error(FileReadFailedMessage(path, result.error));
             code = kExitFailed;
         } else if (result.status != DumpStatus::Done || out.Failed()) {
             return OutputFailed(out);

@@ -9,6 +9,7 @@
 #include "textfile/error_text.h"
 #include "textfile/output_file.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
@@ -36,7 +37,8 @@ PrinterDialogHook& DialogHook()
     return hook;
 }
 
-// A printer a job can go to without asking the user.
+}  // namespace
+
 bool CanSetUp(const QPrinter& printer)
 {
     if (printer.outputFormat() == QPrinter::PdfFormat)
@@ -45,7 +47,18 @@ bool CanSetUp(const QPrinter& printer)
            !QPrinterInfo::printerInfo(printer.printerName()).isNull();
 }
 
-}  // namespace
+void ReactivateAfterStatus(QWidget* parent)
+{
+    if (parent == nullptr || !parent->isVisible())
+        return;
+    // A window manager does not always give the activation back when the status window
+    // goes; the frame's shortcuts (Ctrl+P, Alt+F) would then wait for a click.
+    QWidget* frame = parent->window();
+    QApplication::setActiveWindow(frame);
+    frame->activateWindow();
+    if (QWidget* focus = frame->focusWidget())
+        focus->setFocus(Qt::ActiveWindowFocusReason);
+}
 
 void ShowStartFailed(const QString& reason, const std::string& jobFile)
 {
@@ -109,14 +122,13 @@ bool DoPreparePrinting(CPrintInfo* pInfo, QWidget* parent)
     if (pInfo->m_pPrinter == nullptr)
         pInfo->m_pPrinter = &AfxGetApp()->Printer();
     QPrinter& printer = *pInfo->m_pPrinter;
-    if ((pInfo->m_bDirect || pInfo->m_bPreview) && CanSetUp(printer))
+    // The preview draws on a PDF printer of its own: it needs neither a spooler nor a
+    // printer that can be set up.
+    if (pInfo->m_bPreview || (pInfo->m_bDirect && CanSetUp(printer)))
         return true;
-    // With the scheduler down no queue can be reached: say so rather than offer a dialog
-    // without printers. (A file printer can still be chosen with the printer set-up.)
-    if (const QString down = SchedulerDown(); !down.isEmpty()) {
-        ShowStartFailed(down, pInfo->m_strJobFile);
-        return false;
-    }
+    // No printer at all, also with no scheduler running: the printer dialog, which
+    // offers the PDF file. A queue the scheduler cannot take is said when the job is
+    // handed over.
     if (DialogHook())
         return DialogHook()(printer, parent) && CanSetUp(printer);
     QPrintDialog dialog(&printer, parent);
@@ -196,6 +208,7 @@ void RunPrintLoop(CPrintHooks& hooks)
         if (!aborted && (!PumpWaitingMessages() || status.Cancelled()))
             aborted = true;
     }
+    ReactivateAfterStatus(parent);
     // Qt's PDF writer says all went well although its writes failed (a full disk): the
     // file itself must show that it is whole before it goes anywhere.
     const bool written = painter.end() && PdfComplete(QFile::encodeName(file.fileName()).toStdString());

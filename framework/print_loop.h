@@ -2,7 +2,6 @@
 
 #include "framework/event_pump.h"
 #include "framework/print_spoolers.h"
-#include "framework/scheduler_probe.h"
 
 #include <QString>
 
@@ -79,10 +78,18 @@ public:
     virtual QWidget* PrintParent() const { return nullptr; }
 };
 
-// Chooses the job's printer: with m_bDirect (or in preview) the application's current
-// printer (or the one m_pPrinter names); when no printer can be set up at all, a message
-// if the scheduler is down, else the printer dialog. False when no printer was chosen.
+// Chooses the job's printer: with m_bDirect the application's current printer (or the
+// one m_pPrinter names); when no printer can be set up at all (no scheduler running,
+// say), the printer dialog, which offers the PDF file. False when no printer was
+// chosen. The preview always goes on: it needs no printer.
 bool DoPreparePrinting(CPrintInfo* pInfo, QWidget* parent);
+// A printer a job can go to without asking the user: a PDF file named, or a queue the
+// system knows.
+bool CanSetUp(const QPrinter& printer);
+
+// Makes parent's window the active one again, its focus widget focused, once a window
+// of ours over it (the status window) has gone.
+void ReactivateAfterStatus(QWidget* parent);
 
 // "印刷を開始できませんでした。", the reason on its second line, then the file the job prints.
 void ShowStartFailed(const QString& reason, const std::string& jobFile);
@@ -99,4 +106,6 @@ void SetPrinterDialogHook(PrinterDialogHook hook);
 // paper's corner. Used by the print loop, the preview and the command-line tool.
 void ConfigurePdfPrinter(QPrinter& printer, const QPrinter& target);
 void ConfigurePdfPrinter(QPrinter& printer, int resolution);
+// The resolution of Qt's PDF printer, which a "print to PDF file" printer draws at.
+inline constexpr int kPdfResolution = 1200;
 

@@ -5,6 +5,9 @@
 #include "framework/message_box.h"
 #include "framework/win_app.h"
 
+#include <QEvent>
+#include <QGraphicsItem>
+#include <QGraphicsView>
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -14,6 +17,8 @@
 #include <QShortcut>
 #include <QToolBar>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -53,7 +58,11 @@ CPrintPreview* CPrintPreview::Open(CPrintHooks& hooks, QWidget* view, std::funct
         delete preview;
         return nullptr;
     }
-    ConfigurePdfPrinter(preview->m_printer, *preview->m_info.m_pPrinter);
+    // The printer's resolution, or the PDF printer's where no printer can be set up.
+    if (CanSetUp(*preview->m_info.m_pPrinter))
+        ConfigurePdfPrinter(preview->m_printer, *preview->m_info.m_pPrinter);
+    else
+        ConfigurePdfPrinter(preview->m_printer, kPdfResolution);
     preview->m_printer.setDocName(hooks.DocumentTitle());
 
     QMainWindow* frame = view ? qobject_cast<QMainWindow*>(view->window()) : nullptr;
@@ -103,6 +112,9 @@ CPrintPreview::CPrintPreview(CPrintHooks& hooks, QWidget* view, std::function<vo
     layout->addWidget(m_pPreview, 1);
     connect(m_pPreview, &QPrintPreviewWidget::paintRequested, this, &CPrintPreview::PaintPages);
     connect(m_pPreview, &QPrintPreviewWidget::previewChanged, this, &CPrintPreview::UpdateButtons);
+    // The two-page view is laid out and fitted here; a new size fits it again.
+    if (auto* graphics = m_pPreview->findChild<QGraphicsView*>())
+        graphics->installEventFilter(this);
 
     const auto key = [this](QKeySequence seq, void (CPrintPreview::*fn)()) {
         auto* shortcut = new QShortcut(seq, this);
@@ -193,18 +205,69 @@ int CPrintPreview::PageCount() const
     return m_pPreview->pageCount();
 }
 
+int CPrintPreview::FirstShownPage() const
+{
+    const int page = CurrentPage();
+    return m_bTwoPages && m_nZoom == ZoomOut && page > 1 ? page - (page - 1) % 2 : page;
+}
+
 void CPrintPreview::NextPage()
 {
-    if (CurrentPage() < PageCount())
-        m_pPreview->setCurrentPage(CurrentPage() + 1);
+    const bool two = m_bTwoPages && m_nZoom == ZoomOut;
+    const int next = FirstShownPage() + (two ? 2 : 1);
+    if (next <= PageCount()) {
+        if (two)
+            ShowPair(next);
+        else
+            m_pPreview->setCurrentPage(next);
+    }
     UpdateButtons();
 }
 
 void CPrintPreview::PrevPage()
 {
-    if (CurrentPage() > 1)
-        m_pPreview->setCurrentPage(CurrentPage() - 1);
+    const bool two = m_bTwoPages && m_nZoom == ZoomOut;
+    const int previous = FirstShownPage() - (two ? 2 : 1);
+    if (previous >= 1) {
+        if (two)
+            ShowPair(previous);
+        else
+            m_pPreview->setCurrentPage(previous);
+    }
     UpdateButtons();
+}
+
+void CPrintPreview::ShowPair(int page)
+{
+    auto* graphics = m_pPreview->findChild<QGraphicsView*>();
+    if (graphics == nullptr || graphics->scene() == nullptr)
+        return;
+    // The pages in their order, whatever places Qt gave them.
+    QList<QGraphicsItem*> pages = graphics->scene()->items();
+    std::sort(pages.begin(), pages.end(), [](const QGraphicsItem* a, const QGraphicsItem* b) {
+        return a->pos().y() != b->pos().y() ? a->pos().y() < b->pos().y() : a->pos().x() < b->pos().x();
+    });
+    if (pages.isEmpty())
+        return;
+    const QSizeF place = pages.front()->boundingRect().size();
+    for (qsizetype i = 0; i < pages.size(); ++i)
+        pages[i]->setPos(QPointF(static_cast<double>(i % 2) * place.width(), static_cast<double>(i / 2) * place.height()));
+    graphics->scene()->setSceneRect(graphics->scene()->itemsBoundingRect());
+    const int first = std::clamp(page - (page - 1) % 2, 1, static_cast<int>(pages.size()));
+    QRectF pair = pages[first - 1]->sceneBoundingRect();
+    if (first < pages.size())
+        pair |= pages[first]->sceneBoundingRect();
+    // Qt's own fitting would frame page 1 with an empty place beside it.
+    m_pPreview->setZoomFactor(1);
+    m_pPreview->setCurrentPage(first);
+    graphics->fitInView(pair, Qt::KeepAspectRatio);
+}
+
+bool CPrintPreview::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Resize && m_bTwoPages && m_nZoom == ZoomOut && !m_bClosed)
+        ShowPair(FirstShownPage());
+    return QWidget::eventFilter(watched, event);
 }
 
 void CPrintPreview::ToggleTwoPages()
@@ -241,6 +304,11 @@ void CPrintPreview::ApplyView()
     m_pPreview->setViewMode(two ? QPrintPreviewWidget::FacingPagesView : QPrintPreviewWidget::SinglePageView);
     switch (m_nZoom) {
     case ZoomOut:
+        if (two) {
+            ShowPair(page);
+            UpdateButtons();
+            return;
+        }
         m_pPreview->fitInView();
         break;
     case ZoomMiddle:
@@ -257,10 +325,10 @@ void CPrintPreview::ApplyView()
 
 void CPrintPreview::UpdateButtons()
 {
-    const int page = CurrentPage();
     const int count = PageCount();
-    Button(ID_PREVIEW_NEXT)->setEnabled(page < count);
-    Button(ID_PREVIEW_PREV)->setEnabled(page > 1);
+    const int first = FirstShownPage();
+    Button(ID_PREVIEW_NEXT)->setEnabled(first + (m_bTwoPages && m_nZoom == ZoomOut ? 2 : 1) <= count);
+    Button(ID_PREVIEW_PREV)->setEnabled(first > 1);
     QPushButton* numPage = Button(ID_PREVIEW_NUMPAGE);
     numPage->setText(QString::fromUtf8(m_bTwoPages ? kOnePage : kTwoPages));
     numPage->setEnabled(m_nZoom == ZoomOut && count > 1);

@@ -51,8 +51,11 @@ public:
     QPushButton* Button(unsigned id) const;
     QPrintPreviewWidget* PreviewWidget() const { return m_pPreview; }
     const CPrintInfo& Info() const { return m_info; }
+    const QPrinter& Printer() const { return m_printer; }
     int CurrentPage() const;
     int PageCount() const;
+    // The first page shown: in two pages the left one of the pair 1|2, 3|4, ...
+    int FirstShownPage() const;
     bool TwoPages() const { return m_bTwoPages; }
     ZoomState Zoom() const { return m_nZoom; }
 
@@ -64,7 +67,11 @@ private:
     void BuildBar();
     void PaintPages(QPrinter* printer);
     void ApplyView();
+    // Two pages side by side from page 1 (Qt's facing pages put page 1 alone on the
+    // right), the pair of page fitted into the view.
+    void ShowPair(int page);
     void UpdateButtons();
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     CPrintHooks& m_hooks;
     CPrintInfo m_info;

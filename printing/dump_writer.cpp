@@ -3,6 +3,7 @@
 #include "filelist/file_entry.h"
 #include "printing/dump_pages.h"
 #include "printing/dump_text.h"
+#include "textfile/error_text.h"
 #include "textfile/sha256.h"
 #include "textfile/text_file_writer.h"
 #include "textfile/visible_text.h"
@@ -192,14 +193,14 @@ std::string DumpSubject(const std::string& path, const DumpResult& result)
     return "File: " + VisibleText(path) + text + result.sha256;
 }
 
-std::string FileOpenFailedMessage(const std::string& path)
+std::string FileOpenFailedMessage(const std::string& path, int err)
 {
-    return "ファイルオープン失敗[" + path + "]";
+    return "ファイルオープン失敗[" + path + "]" + (err != 0 ? "\n" + SystemErrorText(err) : std::string());
 }
 
-std::string FileReadFailedMessage(const std::string& path)
+std::string FileReadFailedMessage(const std::string& path, int err)
 {
-    return "ファイル読み込み失敗[" + path + "]";
+    return "ファイル読み込み失敗[" + path + "]" + (err != 0 ? "\n" + SystemErrorText(err) : std::string());
 }
 
 DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, int preview,

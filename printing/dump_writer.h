@@ -71,7 +71,7 @@ std::string DumpPageHeader(const std::string& path, std::int64_t length, std::in
 // checked against the file (sha256sum, or tail -c and head -c for a range).
 std::string DumpSubject(const std::string& path, const DumpResult& result);
 
-// "ファイルオープン失敗[path]"
-std::string FileOpenFailedMessage(const std::string& path);
-// "ファイル読み込み失敗[path]"
-std::string FileReadFailedMessage(const std::string& path);
+// "ファイルオープン失敗[path]", with the reason for err (when not 0) on a second line.
+std::string FileOpenFailedMessage(const std::string& path, int err = 0);
+// "ファイル読み込み失敗[path]", with the reason for err (when not 0) on a second line.
+std::string FileReadFailedMessage(const std::string& path, int err = 0);

@@ -125,10 +125,10 @@ CViewPrinting::DumpOutcome CViewPrinting::DumpJob(DumpPages pages)
     case DumpStatus::Cancelled:
         return QuitRequested() ? DumpOutcome::Gone : DumpOutcome::Cancelled;
     case DumpStatus::SourceOpenFailed:
-        AfxMessageBox(FileOpenFailedMessage(job.strPath), MB_OK);
+        AfxMessageBox(FileOpenFailedMessage(job.strPath, result.error), MB_OK);
         return DumpOutcome::FileFailed;
     case DumpStatus::ReadFailed:
-        AfxMessageBox(FileReadFailedMessage(job.strPath), MB_OK);
+        AfxMessageBox(FileReadFailedMessage(job.strPath, result.error), MB_OK);
         return DumpOutcome::FileFailed;
     case DumpStatus::NoRoom:
         AfxMessageBox(NoRoomMessage(workFile, result.textSize, static_cast<std::uint64_t>(hooks.available)), MB_OK);

@@ -4,6 +4,7 @@
 #include "framework/cdc.h"
 #include "framework/message_box.h"
 #include "framework/print_loop.h"
+#include "common/scoped_env.h"
 #include "framework/print_status_dlg.h"
 #include "printing/dump_test_util.h"
 #include "printing/print_test_util.h"
@@ -74,7 +75,6 @@ protected:
     {
         SetMessageBoxHook({});
         SetPrinterDialogHook({});
-        SetSchedulerProbe({});
     }
 
     TempFolder m_tmp;
@@ -174,13 +174,15 @@ TEST_F(PrintLoopTest, PdfFilePrinterGetsTheWholeJobInOneStep)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_tmp.Path()), {}), 1);
 }
 
+// No printer at all, and no scheduler running: the printer dialog, whose PDF file needs
+// none; cancelling it ends the command without a job and without a word.
 TEST_F(PrintLoopTest, NoPrinterAtAllAsksAndCancellingEndsWithoutAJob)
 {
     printtest::RecordJobs record(&m_jobs);
     QPrinter none(QPrinter::HighResolution);
     none.setOutputFormat(QPrinter::PdfFormat);  // nothing to print to
     m_hooks.printer = &none;
-    SetSchedulerProbe([] { return QString(); });  // a scheduler with no queue
+    ScopedEnv cups("CUPS_SERVER", m_tmp / "no-cupsd.sock");
     int asked = 0;
     SetPrinterDialogHook([&](QPrinter&, QWidget*) {
         ++asked;
@@ -190,6 +192,7 @@ TEST_F(PrintLoopTest, NoPrinterAtAllAsksAndCancellingEndsWithoutAJob)
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(m_hooks.calls, std::vector<std::string>{"prepare"});
     EXPECT_EQ(m_jobs.Count(), 0);
+    EXPECT_TRUE(m_messages.empty());
 
     // Choosing a file in the dialog prints there.
     SetPrinterDialogHook([&](QPrinter& p, QWidget*) {
@@ -219,25 +222,6 @@ TEST_F(PrintLoopTest, MissingSpoolerIsAMessageNotAHang)
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(QFile::exists(pdf));
     qunsetenv("CUPS_SERVER");
-}
-
-TEST_F(PrintLoopTest, SchedulerDownIsSaidWithoutADialog)
-{
-    // lpstat asks a scheduler that does not run.
-    qputenv("CUPS_SERVER", QByteArray::fromStdString(m_tmp / "no-cupsd.sock"));
-    QPrinter none(QPrinter::HighResolution);
-    none.setOutputFormat(QPrinter::PdfFormat);
-    m_hooks.printer = &none;
-    SetPrinterDialogHook([](QPrinter&, QWidget*) {
-        ADD_FAILURE() << "no dialog without a scheduler";
-        return false;
-    });
-    RunPrintLoop(m_hooks);
-    qunsetenv("CUPS_SERVER");
-    ASSERT_EQ(m_messages.size(), 1u);
-    // lpstat's English answer reads in Japanese.
-    EXPECT_EQ(m_messages[0], "印刷を開始できませんでした。\n印刷スプーラ(CUPS)が動作していません");
-    EXPECT_EQ(m_hooks.calls, std::vector<std::string>{"prepare"});
 }
 
 TEST(PrintInfoTest, FromAndToAreClampedIntoMinAndMax)

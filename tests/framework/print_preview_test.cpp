@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QGraphicsItem>
+#include <QGraphicsView>
 #include <QPrintPreviewWidget>
 #include <QPushButton>
 #include <QTest>
@@ -115,6 +117,23 @@ TEST_F(PrintPreviewTest, BarButtonsTextsAndPlaces)
     preview->Close();
 }
 
+// The pages wholly in view, numbered by their order on the sheet of pages.
+std::string ShownPages(CPrintPreview* preview)
+{
+    auto* graphics = preview->PreviewWidget()->findChild<QGraphicsView*>();
+    QList<QGraphicsItem*> pages = graphics->scene()->items();
+    std::sort(pages.begin(), pages.end(), [](const QGraphicsItem* a, const QGraphicsItem* b) {
+        return a->pos().y() != b->pos().y() ? a->pos().y() < b->pos().y() : a->pos().x() < b->pos().x();
+    });
+    std::string shown;
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        const QRect place = graphics->mapFromScene(pages[i]->sceneBoundingRect()).boundingRect();
+        if (graphics->viewport()->rect().adjusted(-2, -2, 2, 2).contains(place))
+            shown += (shown.empty() ? "" : " ") + std::to_string(i + 1);
+    }
+    return shown;
+}
+
 TEST_F(PrintPreviewTest, PagingZoomAndTwoPages)
 {
     CPrintPreview* preview = Open();
@@ -135,6 +154,13 @@ TEST_F(PrintPreviewTest, PagingZoomAndTwoPages)
     EXPECT_TRUE(preview->TwoPages());
     EXPECT_EQ(numPage->text(), QString::fromUtf8("1 ﾍﾟｰｼﾞ(&O)"));
     EXPECT_EQ(preview->PreviewWidget()->viewMode(), QPrintPreviewWidget::FacingPagesView);
+    // Pages side by side from page 1: 1|2, then 3.
+    EXPECT_EQ(ShownPages(preview), "1 2");
+    QTest::keyClick(preview, Qt::Key_PageDown);
+    EXPECT_EQ(ShownPages(preview), "3");
+    EXPECT_FALSE(preview->Button(CPrintPreview::ID_PREVIEW_NEXT)->isEnabled());
+    QTest::keyClick(preview, Qt::Key_PageUp);
+    EXPECT_EQ(ShownPages(preview), "1 2");
 
     // Zooming shows one page; the page-count button waits for the zoom to come out.
     preview->Button(CPrintPreview::ID_PREVIEW_ZOOMIN)->click();

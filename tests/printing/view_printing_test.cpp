@@ -22,6 +22,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -252,7 +253,8 @@ TEST_F(ViewPrintingTest, VanishedFileGetsNoJobAndTheChainGoesOn)
     RunChain([this] { m_printing->OnPrintDump(); });
 
     ASSERT_EQ(m_messages.size(), 2u);
-    EXPECT_EQ(m_messages[1], "ファイルオープン失敗[" + m_folder + "/b.bin]");
+    // The program's first line as it always was, the reason under it.
+    EXPECT_EQ(m_messages[1], "ファイルオープン失敗[" + m_folder + "/b.bin]\nファイルまたはフォルダが見つかりません");
     ASSERT_EQ(m_jobs.Count(), 2);
     EXPECT_TRUE(printtest::PdfText(m_jobs.Job(0), 1).contains("a.bin"));
     EXPECT_TRUE(printtest::PdfText(m_jobs.Job(1), 1).contains("c.bin"));
@@ -428,21 +430,33 @@ TEST_F(ViewPrintingTest, PreviewPrintButtonRunsThePrintCommand)
     frame.takeCentralWidget();
 }
 
-// A preview that cannot open (no printer to lay it out for) leaves no work file.
-TEST_F(ViewPrintingTest, PreviewThatCannotOpenLeavesNothing)
+// The preview needs no printer and no scheduler: it lays the pages out on the PDF
+// printer's A4. One that cannot open (no frame to show it in) leaves no work file.
+TEST_F(ViewPrintingTest, PreviewNeedsNoPrinterAndOneThatCannotOpenLeavesNothing)
 {
     AddFiles({{"three.bin", 3 * 2560}});
     QPrinter none(QPrinter::HighResolution);
     none.setOutputFormat(QPrinter::PdfFormat);  // nothing to print to
     m_printing->SetPrinter(&none);
-    SetSchedulerProbe([] { return QString("scheduler is not running"); });
+    ScopedEnv cups("CUPS_SERVER", m_tmp / "no-cupsd.sock");
     m_printing->OnPreviewDump();
-    SetSchedulerProbe({});
     EXPECT_EQ(m_printing->Preview(), nullptr);
-    EXPECT_EQ(m_messages, std::vector<std::string>{"印刷を開始できませんでした。\nscheduler is not running\nファイル: " +
-                                                   m_folder + "/three.bin"});
+    EXPECT_EQ(m_messages, std::vector<std::string>{"ｺﾏﾝﾄﾞの実行に失敗しました。"});
     EXPECT_EQ(WorkFilesLeft(), 0);
     EXPECT_FALSE(m_view.m_bPrinting);
+
+    QMainWindow frame;
+    frame.setCentralWidget(&m_view);
+    frame.show();
+    m_printing->OnPreviewDump();
+    CPrintPreview* preview = m_printing->Preview();
+    ASSERT_NE(preview, nullptr);
+    EXPECT_EQ(preview->PageCount(), 3);
+    EXPECT_EQ(preview->CurrentPage(), 1);
+    EXPECT_EQ(preview->Printer().resolution(), kPdfResolution);
+    preview->Close();
+    QCoreApplication::processEvents();
+    frame.takeCentralWidget();
 }
 
 TEST_F(ViewPrintingTest, PreviewShowsAtMostFivePagesAndFlagsNothing)
