@@ -382,6 +382,7 @@ void CVantrelApp::SaveStdProfileSettings()
     // As the framework does: the preview count is written only when it is set.
     if (m_nNumPreviewPages != 0)
         WriteProfileInt(kPreviewSection, kPreviewEntry, m_nNumPreviewPages);
+    SavePrinterSettings();
 }
 
 void CVantrelApp::DrawFitText(CDC* pDC, CRect rc, std::string text)

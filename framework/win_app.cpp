@@ -1,14 +1,22 @@
 #include "framework/win_app.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QSettings>
 
+#include <algorithm>
 #include <map>
 
 namespace {
 
 CWinApp* g_pApp = nullptr;
+
+const char* const kPrinterSection = "Settings";
+const char* const kPrinterEntry = "Printer";
+const char* const kPdfFileEntry = "PdfFile";
+const char* const kCopiesEntry = "Copies";
 
 QString Key(const std::string& section, const std::string& entry)
 {
@@ -66,9 +74,33 @@ void CWinApp::ResetPrinter()
 
 QPrinter& CWinApp::Printer()
 {
-    if (!m_pPrinter)
+    if (!m_pPrinter) {
         m_pPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        // The choice of the last run: a PDF file, or a queue the system still has (one
+        // that went leaves the default, without a word).
+        const std::string queue = GetProfileString(kPrinterSection, kPrinterEntry);
+        const std::string pdfFile = GetProfileString(kPrinterSection, kPdfFileEntry);
+        if (queue.empty() && !pdfFile.empty()) {
+            m_pPrinter->setOutputFormat(QPrinter::PdfFormat);
+            m_pPrinter->setOutputFileName(QFile::decodeName(QByteArray::fromStdString(pdfFile)));
+        } else if (!queue.empty() && !QPrinterInfo::printerInfo(QString::fromStdString(queue)).isNull()) {
+            m_pPrinter->setPrinterName(QString::fromStdString(queue));
+        }
+        if (const int copies = GetProfileInt(kPrinterSection, kCopiesEntry, 0); copies > 0)
+            m_pPrinter->setCopyCount(copies);
+    }
     return *m_pPrinter;
+}
+
+void CWinApp::SavePrinterSettings()
+{
+    if (!m_pPrinter)
+        return;
+    const bool pdf = m_pPrinter->outputFormat() == QPrinter::PdfFormat;
+    WriteProfileString(kPrinterSection, kPrinterEntry, pdf ? std::string() : m_pPrinter->printerName().toStdString());
+    WriteProfileString(kPrinterSection, kPdfFileEntry,
+                       pdf ? QFile::encodeName(m_pPrinter->outputFileName()).toStdString() : std::string());
+    WriteProfileInt(kPrinterSection, kCopiesEntry, std::max(1, m_pPrinter->copyCount()));
 }
 
 std::string CWinApp::GetProfileString(const std::string& section, const std::string& entry, const std::string& def)

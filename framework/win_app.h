@@ -33,7 +33,8 @@ public:
     bool WriteProfileInt(const std::string& section, const std::string& entry, int value);
 
     // The printer that direct printing uses: the one chosen with the printer set-up
-    // command, else the system default. Made on first use.
+    // command (or last time, as the settings keep it), else the system default. Made on
+    // first use.
     QPrinter& Printer();
     // Whether the preview shows one page or two (0: never chosen).
     int m_nNumPreviewPages = 0;
@@ -49,6 +50,9 @@ protected:
     // Lets the printer go when the application object outlives Qt (static destruction).
     void ReleaseQtObjects();
     void ResetPrinter();
+    // Keeps the printer's choice for the next start ("Settings": "Printer", "PdfFile",
+    // "Copies"), when a printer was made at all.
+    void SavePrinterSettings();
 
 private:
     std::string m_strAppName;

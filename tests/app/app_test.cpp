@@ -18,6 +18,7 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QPrinter>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -302,6 +303,29 @@ TEST(Start, RecentListAndPreviewPagesSurviveARun)
     EXPECT_EQ(s.value("Recent File List/File4").toString(), QStringLiteral("/old/3"));
     EXPECT_FALSE(s.contains("Recent File List/File5"));
     EXPECT_EQ(s.value("Settings/PreviewPages").toInt(), 3);
+}
+
+// The printer chosen (a PDF file with its folder, and the copies) is there after a
+// restart; a queue that has gone since leaves the default without a word.
+TEST(Start, PrinterChoiceSurvivesARun)
+{
+    ScopedSettings settings;
+    const QString pdf = QString::fromStdString(settings.File("out.pdf"));
+    ASSERT_TRUE(Init({}));
+    theApp.Printer().setOutputFormat(QPrinter::PdfFormat);
+    theApp.Printer().setOutputFileName(pdf);
+    theApp.Printer().setCopyCount(3);
+    EXPECT_EQ(theApp.ExitInstance(), 0);
+    ASSERT_TRUE(Init({}));
+    EXPECT_EQ(theApp.Printer().outputFormat(), QPrinter::PdfFormat);
+    EXPECT_EQ(theApp.Printer().outputFileName(), pdf);
+    EXPECT_EQ(theApp.Printer().copyCount(), 3);
+    EXPECT_EQ(theApp.ExitInstance(), 0);
+
+    QSettings("Kovalmeret", "Vantrel").setValue("Settings/Printer", "vantrel-gone");
+    ASSERT_TRUE(Init({}));
+    EXPECT_NE(theApp.Printer().printerName(), QStringLiteral("vantrel-gone"));
+    EXPECT_EQ(theApp.ExitInstance(), 0);
 }
 
 TEST(Start, QtsOwnTextsReadInJapaneseOnACLocale)
