@@ -21,5 +21,8 @@ struct CFitTextStyle {
 // attribute device, so the preview lays out as the printer does.
 void DrawFitText(CDC* pDC, CRect rc, const std::string& text, const CFitTextStyle& style);
 
+// True when DrawFitText draws text at its full height in rc: not made smaller to fit.
+bool TextFitsWhole(CDC* pDC, CRect rc, const std::string& text, const CFitTextStyle& style);
+
 // A yellow dotted outline of rc: a dot where the running coordinate is odd.
 void DrawDottedFrame(CDC* pDC, CRect rc);

@@ -1,7 +1,13 @@
+#include "draw/fit_text.h"
 #include "filelist/list_marking.h"
 #include "filelist/vantrel_view.h"
+#include "textfile/visible_text.h"
 
 #include <QCoreApplication>
+#include <QHelpEvent>
+#include <QImage>
+#include <QPainter>
+#include <QToolTip>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -183,4 +189,32 @@ void CVantrelView::wheelEvent(QWheelEvent* event)
         QCoreApplication::sendEvent(m_pScrollBar, event);
     else
         event->ignore();
+}
+
+bool CVantrelView::event(QEvent* event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QWidget::event(event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const ListGeometry g = Geometry();
+    const int index = m_nTopRow + g.RowAt(help->pos().y());
+    if (!g.ListRect().Contains(help->pos().x(), help->pos().y()) || index < 0 ||
+        index >= static_cast<int>(m_aFiles.size())) {
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    // Measured as the row draws it: on this view, in the list's face at the row's height.
+    const std::string name = VisibleText(m_aFiles[static_cast<std::size_t>(index)].strName);
+    QImage scratch(1, 1, QImage::Format_RGB32);
+    QPainter painter(&scratch);
+    CDC dc(&painter, this);
+    const int top = g.RowsTop() + (index - m_nTopRow) * g.nRowHeight;
+    if (TextFitsWhole(&dc, CRect{g.NameLeft(), top, g.SizeLeft(), top + g.nRowHeight}, name, CFitTextStyle())) {
+        QToolTip::hideText();
+        event->ignore();
+    } else {
+        QToolTip::showText(help->globalPos(), QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())), this);
+    }
+    return true;
 }

@@ -105,6 +105,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    // A name the list had to make smaller shows whole as the row's tooltip.
+    bool event(QEvent* event) override;
 
 private:
     void CreateScrollBar();

@@ -11,7 +11,9 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QImage>
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -635,5 +637,21 @@ TEST_F(ViewTest, NamesThatWouldActAreShownWrittenOut)
         view->update();
         Flush();
         EXPECT_EQ(Grab(), acting) << c.shown;
+    }
+}
+
+// Hovering a row whose name the list had to make smaller shows the whole name; a name
+// that fits shows none.
+TEST_F(ViewTest, ShortenedNameShowsWholeAsTooltip)
+{
+    Fill(2);
+    view->m_aFiles[0].strName = std::string(120, 'x') + ".bin";
+    for (int row = 0; row < 2; ++row) {
+        QHelpEvent help(QEvent::ToolTip, RowPoint(row), view->mapToGlobal(RowPoint(row)));
+        QCoreApplication::sendEvent(view.get(), &help);
+        EXPECT_EQ(help.isAccepted(), row == 0);
+        if (row == 0) {
+            EXPECT_EQ(QToolTip::text(), QString::fromStdString(view->m_aFiles[0].strName));
+        }
     }
 }
