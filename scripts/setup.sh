@@ -10,8 +10,8 @@ VANTREL_PACKAGES=(
   ghostscript fonts-dejavu-core fonts-urw-base35
   qpdf mupdf-tools python3-pypdf locales
   enscript
-  xvfb xauth x11-utils
-  dpkg-dev desktop-file-utils appstream man-db
+  xvfb xauth x11-utils openbox xdotool
+  dpkg-dev file desktop-file-utils appstream man-db
 )
 
 vantrel_say() { printf '== %s\n' "$*"; }
@@ -33,8 +33,21 @@ vantrel_install_packages() {
     sudo=(sudo)
   fi
   vantrel_say "Installing missing Debian packages: ${missing[*]}"
-  "${sudo[@]}" apt-get update -q
-  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+  # A new machine is often busy installing updates: wait for the package manager's lock
+  # rather than stop at once.
+  local lock=(-o DPkg::Lock::Timeout=600)
+  local waited=0
+  until "${sudo[@]}" apt-get "${lock[@]}" update -q 2>"${TMPDIR:-/tmp}/vantrel-apt.err"; do
+    if ! grep -q 'Could not get lock' "${TMPDIR:-/tmp}/vantrel-apt.err" || [ "$waited" -ge 600 ]; then
+      cat "${TMPDIR:-/tmp}/vantrel-apt.err" >&2
+      return 1
+    fi
+    [ "$waited" -eq 0 ] && vantrel_say "Another program is installing packages: waiting for it (at most 10 minutes)"
+    sleep 5
+    waited=$((waited + 5))
+  done
+  vantrel_say "Installing (apt-get waits for the package lock when another install holds it)"
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get "${lock[@]}" install -y -q --no-install-recommends "${missing[@]}"
 }
 
 # vantrel_build DIR [cmake options...]: configures (once) and builds everything in DIR.
