@@ -765,22 +765,27 @@ void CPdfEngine::DrawLine(std::span<const GlyphSpan> spans, std::span<const quin
         return;
     if (state != nullptr)
         syncState();
-    // Each glyph's face (-1: drawn as outlines) and its size.
+    // Each glyph's face (-1: drawn as outlines), its size and its advance as the width
+    // arrays give it.
     m_lineFace.assign(glyphs.size(), -1);
-    m_lineSize.assign(glyphs.size(), 0);
+    m_lineSize.resize(glyphs.size());
+    m_lineAdvance.resize(glyphs.size());
     bool anyText = false;
     for (const GlyphSpan& span : spans) {
         const int index = FontIndex(*span.font);
-        if (!m_fonts[static_cast<std::size_t>(index)].font->IsEmbeddable()) {
+        const CPdfFont& pdf = *m_fonts[static_cast<std::size_t>(index)].font;
+        if (!pdf.IsEmbeddable()) {
             DrawOutlines(*span.font, glyphs.subspan(span.from, span.to - span.from),
                          positions.subspan(span.from, span.to - span.from), color);
             continue;
         }
         anyText = true;
-        std::fill(m_lineFace.begin() + static_cast<std::ptrdiff_t>(span.from),
-                  m_lineFace.begin() + static_cast<std::ptrdiff_t>(span.to), index);
-        std::fill(m_lineSize.begin() + static_cast<std::ptrdiff_t>(span.from),
-                  m_lineSize.begin() + static_cast<std::ptrdiff_t>(span.to), span.font->pixelSize());
+        const double size = span.font->pixelSize();
+        for (std::size_t k = span.from; k < span.to; ++k) {
+            m_lineFace[k] = index;
+            m_lineSize[k] = size;
+            m_lineAdvance[k] = pdf.Width(glyphs[k]) * size / 1000.0;
+        }
     }
     if (!anyText || AllClipped())
         return;
@@ -803,7 +808,7 @@ void CPdfEngine::DrawLine(std::span<const GlyphSpan> spans, std::span<const quin
             ++to;
         AppendMatrix(m_content, QTransform(1, 0, 0, -1, positions[from].x(), positions[from].y()) * m_matrix);
         m_content += "Tm\n";
-        const double tc = CharacterSpacing(glyphs, positions, from, to);
+        const double tc = CharacterSpacing(positions, from, to);
         if (tc != m_tc) {
             AppendPdfNumber(m_content, tc);
             m_content += " Tc\n";
@@ -817,27 +822,19 @@ void CPdfEngine::DrawLine(std::span<const GlyphSpan> spans, std::span<const quin
     EndClip();
 }
 
-double CPdfEngine::Advance(quint32 glyph, std::size_t k) const
-{
-    return m_fonts[static_cast<std::size_t>(m_lineFace[k])].font->Width(glyph) * m_lineSize[k] / 1000.0;
-}
-
-double CPdfEngine::CharacterSpacing(std::span<const quint32> glyphs, std::span<const QPointF> positions,
-                                    std::size_t from, std::size_t to)
+double CPdfEngine::CharacterSpacing(std::span<const QPointF> positions, std::size_t from, std::size_t to)
 {
     // Glyphs a fixed distance apart beyond their widths (fixed-pitch text whose advances
     // were rounded to pixels) take that distance as character spacing.
-    m_gaps.clear();
-    bool even = true;
+    if (to - from == 1)
+        return m_tc;
+    const double first = positions[from + 1].x() - positions[from].x() - m_lineAdvance[from];
     for (std::size_t k = from; k + 1 < to; ++k) {
-        if (m_lineFace[k] < 0 || m_lineFace[k + 1] < 0) {
-            even = false;
-            continue;
-        }
-        m_gaps.push_back(positions[k + 1].x() - positions[k].x() - Advance(glyphs[k], k));
-        even = even && std::abs(m_gaps.back() - m_gaps.front()) < 1e-4;
+        if (m_lineFace[k] < 0 || m_lineFace[k + 1] < 0 ||
+            std::abs(positions[k + 1].x() - positions[k].x() - m_lineAdvance[k] - first) >= 1e-4)
+            return 0;
     }
-    double tc = to - from == 1 ? m_tc : even && !m_gaps.empty() ? std::round(m_gaps.front() * 1e6) / 1e6 : 0.0;
+    const double tc = std::round(first * 1e6) / 1e6;
     return std::abs(tc) < 1e-6 ? 0 : tc;
 }
 
@@ -868,11 +865,17 @@ void CPdfEngine::ShowGlyphs(std::span<const quint32> glyphs, std::span<const QPo
         open = false;
     };
     const auto put = [&run](char c) {
-        if (c == '(' || c == ')' || c == '\\')
+        switch (c) {
+        case '(':
+        case ')':
+        case '\\':
             run += '\\';
-        if (c == '\r') {
+            break;
+        case '\r':
             run += "\\r";
             return;
+        default:
+            break;
         }
         run += c;
     };
@@ -884,9 +887,10 @@ void CPdfEngine::ShowGlyphs(std::span<const quint32> glyphs, std::span<const QPo
         CPdfFont::Code code;
         if (!m_fonts[static_cast<std::size_t>(index)].font->CodeFor(glyphs[k], k < chars.size() ? chars[k] : 0, &code))
             code = CPdfFont::Code{0, true};  // more glyphs of one face than codes: .notdef
-        const int resource = UseFont(index, code.wide);
+        const int resource = 2 * index + (code.wide ? 1 : 0);
         const double size = m_lineSize[k];
         if (resource != m_nTextFont || size != m_textSize) {
+            UseFont(index, code.wide);
             flush();
             m_content += "/F" + std::to_string(resource) + " ";
             AppendPdfNumber(m_content, size);
@@ -910,7 +914,7 @@ void CPdfEngine::ShowGlyphs(std::span<const quint32> glyphs, std::span<const QPo
         if (code.wide)
             put(static_cast<char>(code.value >> 8));
         put(static_cast<char>(code.value & 0xFF));
-        pen += Advance(glyphs[k], k) + m_tc;
+        pen += m_lineAdvance[k] + m_tc;
     }
     flush();
 }

@@ -133,11 +133,8 @@ private:
     // for faces that cannot be embedded.
     void DrawLine(std::span<const GlyphSpan> spans, std::span<const quint32> glyphs,
                   std::span<const QPointF> positions, std::span<const char32_t> chars, const QColor& color);
-    // Glyph k's advance as the line's width arrays give it.
-    double Advance(quint32 glyph, std::size_t k) const;
     // The spacing that puts fixed-pitch glyphs of one baseline where shaping put them.
-    double CharacterSpacing(std::span<const quint32> glyphs, std::span<const QPointF> positions, std::size_t from,
-                            std::size_t to);
+    double CharacterSpacing(std::span<const QPointF> positions, std::size_t from, std::size_t to);
     // Glyphs from..to of one baseline in the open text object, from its text matrix.
     void ShowGlyphs(std::span<const quint32> glyphs, std::span<const QPointF> positions,
                     std::span<const char32_t> chars, std::size_t from, std::size_t to);
@@ -190,7 +187,7 @@ private:
 
     // Scratch space of DrawLine.
     std::string m_codes;
-    std::vector<double> m_gaps;
     std::vector<int> m_lineFace;
     std::vector<double> m_lineSize;
+    std::vector<double> m_lineAdvance;
 };

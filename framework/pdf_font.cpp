@@ -174,7 +174,7 @@ CPdfFont::CPdfFont(const QRawFont& face) : m_face(face)
     m_wide.textOfCid.assign(1, 0);
 }
 
-bool CPdfFont::CodeFor(std::uint32_t glyph, char32_t ch, Code* code)
+bool CPdfFont::NewCodeFor(std::uint32_t glyph, char32_t ch, Code* code)
 {
     if (glyph >= static_cast<std::uint32_t>(m_nGlyphs))
         glyph = 0;
@@ -199,11 +199,6 @@ bool CPdfFont::CodeFor(std::uint32_t glyph, char32_t ch, Code* code)
     }
     *code = Code{it->second, true};
     return true;
-}
-
-double CPdfFont::Width(std::uint32_t glyph) const
-{
-    return glyph < static_cast<std::uint32_t>(m_nGlyphs) ? m_width[glyph] : 0;
 }
 
 std::string CPdfFont::BaseFontName(bool wide) const

@@ -32,9 +32,20 @@ public:
     };
     // The code that shows glyph as ch (0 when unknown). False when the face has no code
     // left for another glyph.
-    bool CodeFor(std::uint32_t glyph, char32_t ch, Code* code);
+    bool CodeFor(std::uint32_t glyph, char32_t ch, Code* code)
+    {
+        // A dump line's glyphs have their codes after the first line: the quick way.
+        if (ch >= 0x20 && ch < 0x7F && m_narrow.glyphOfCid[ch] == glyph) {
+            *code = Code{static_cast<std::uint16_t>(ch), false};
+            return true;
+        }
+        return NewCodeFor(glyph, ch, code);
+    }
     // The advance the width arrays give glyph, in thousandths of the em.
-    double Width(std::uint32_t glyph) const;
+    double Width(std::uint32_t glyph) const
+    {
+        return glyph < static_cast<std::uint32_t>(m_nGlyphs) ? m_width[glyph] : 0;
+    }
 
     bool Uses(bool wide) const { return wide ? m_wide.glyphOfCid.size() > 1 : m_bNarrowUsed; }
 
@@ -61,6 +72,7 @@ private:
         std::vector<char32_t> textOfCid;  // 0 when unknown
     };
     const Subset& SubsetOf(bool wide) const { return wide ? m_wide : m_narrow; }
+    bool NewCodeFor(std::uint32_t glyph, char32_t ch, Code* code);
 
     QRawFont m_face;
     bool m_bEmbeddable = false;
