@@ -1,5 +1,7 @@
 #pragma once
 
+#include "framework/pdf_writer.h"
+
 #include <QColor>
 #include <QFile>
 #include <QGlyphRun>
@@ -95,10 +97,6 @@ private:
         int object[2] = {0, 0};  // the narrow and the wide font, once used
     };
 
-    int NewObject();
-    void Write(std::string_view data);
-    void BeginObject(int object);
-    void WriteStream(int object, const std::string& dictionary, std::string_view data);
     void StartPage();
     void FinishPage();
     void WriteFonts();
@@ -144,12 +142,10 @@ private:
     QPrinter m_settings;  // Qt's PDF printer, for the settings and the metrics
     QPrinter::PrinterState m_state = QPrinter::Idle;
     QFile m_file;
+    CPdfWriter m_writer;
     QString m_strTitle;
     QString m_strSubject;
     int m_nOutputFd = -1;
-    bool m_bFailed = false;
-    std::uint64_t m_nOffset = 0;
-    std::vector<std::uint64_t> m_xref;  // by object number; 0 is the free head
     std::vector<int> m_pages;
     int m_nCatalog = 0;
     int m_nPageTree = 0;

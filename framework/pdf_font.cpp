@@ -149,8 +149,8 @@ CPdfFont::CPdfFont(const QRawFont& face) : m_face(face)
     m_maxp = face.fontTable("maxp");
     m_os2 = face.fontTable("OS/2");
     m_post = face.fontTable("post");
-    const QByteArray hmtx = face.fontTable("hmtx");
-    const bool outlines = m_head.size() >= 54 && m_hhea.size() >= 36 && m_maxp.size() >= 6 && hmtx.size() >= 4 &&
+    m_hmtx = face.fontTable("hmtx");
+    const bool outlines = m_head.size() >= 54 && m_hhea.size() >= 36 && m_maxp.size() >= 6 && m_hmtx.size() >= 4 &&
                           !face.fontTable("loca").isEmpty();
     // As the OS/2 table says: 2 forbids embedding, 0x200 allows bitmaps only.
     const std::uint16_t fsType = U16(m_os2, 8);
@@ -162,7 +162,7 @@ CPdfFont::CPdfFont(const QRawFont& face) : m_face(face)
     m_width.resize(static_cast<std::size_t>(m_nGlyphs));
     for (int g = 0; g < m_nGlyphs; ++g) {
         const auto i = static_cast<std::size_t>(g);
-        m_advance[i] = U16(hmtx, 4 * std::min(g, metrics - 1));
+        m_advance[i] = U16(m_hmtx, 4 * std::min(g, metrics - 1));
         // Three decimals, as the width array writes it.
         m_width[i] = std::round(m_advance[i] * 1000.0 * 1000.0 / m_nUnitsPerEm) / 1000.0;
     }
@@ -292,117 +292,60 @@ std::string CPdfFont::NarrowEncodingMap()
     return out;
 }
 
-std::string CPdfFont::FontProgram(bool wide) const
+namespace {
+
+// A simple glyph without its hinting instructions (see FontProgram).
+void DropInstructions(QByteArray& data)
 {
-    const QByteArray glyf = m_face.fontTable("glyf");
-    const QByteArray loca = m_face.fontTable("loca");
-    const QByteArray hmtx = m_face.fontTable("hmtx");
-    const bool longLoca = S16(m_head, 50) == 1;
-    const int metrics = std::max<int>(1, U16(m_hhea, 34));
-    auto glyphBytes = [&](std::uint32_t g) -> QByteArray {
-        if (g >= static_cast<std::uint32_t>(m_nGlyphs))
-            return {};
-        const qsizetype from = longLoca ? U32(loca, 4 * g) : 2 * U16(loca, 2 * g);
-        const qsizetype to = longLoca ? U32(loca, 4 * (g + 1)) : 2 * U16(loca, 2 * (g + 1));
-        if (to <= from || to > glyf.size())
-            return {};
-        return glyf.mid(from, to - from);
-    };
-
-    // New glyph numbers: a glyph's CID, then the parts that composite glyphs are made of.
-    std::vector<std::uint32_t> order = SubsetOf(wide).glyphOfCid;
-    std::vector<std::uint32_t> newOf(static_cast<std::size_t>(m_nGlyphs), kNoGlyph);
-    for (std::size_t cid = 0; cid < order.size(); ++cid)
-        if (order[cid] != kNoGlyph)
-            newOf[order[cid]] = static_cast<std::uint32_t>(cid);
-    std::string glyphs;
-    std::vector<std::uint32_t> offsets;
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        offsets.push_back(static_cast<std::uint32_t>(glyphs.size()));
-        if (order[i] == kNoGlyph)
-            continue;
-        QByteArray data = glyphBytes(order[i]);
-        if (data.size() >= 10 && S16(data, 0) >= 0) {
-            // A simple glyph: its hinting instructions are left out (see below).
-            const qsizetype lengthAt = 10 + 2 * S16(data, 0);
-            const qsizetype length = U16(data, lengthAt);
-            if (lengthAt + 2 + length <= data.size()) {
-                data.remove(lengthAt + 2, length);
-                data[lengthAt] = 0;
-                data[lengthAt + 1] = 0;
-            }
-        } else if (data.size() >= 10) {
-            // A composite: each part names its glyph; renumber it, adding the part.
-            qsizetype at = 10;
-            std::uint16_t flags = 0;
-            do {
-                if (at + 4 > data.size())
-                    break;
-                flags = U16(data, at);
-                const std::uint16_t part = U16(data, at + 2);
-                if (part < m_nGlyphs && newOf[part] == kNoGlyph && order.size() < 0xFFFF) {
-                    newOf[part] = static_cast<std::uint32_t>(order.size());
-                    order.push_back(part);
-                }
-                const std::uint32_t renumbered = part < m_nGlyphs ? newOf[part] : 0;
-                data[at + 2] = static_cast<char>((renumbered >> 8) & 0xFF);
-                data[at + 3] = static_cast<char>(renumbered & 0xFF);
-                // No instructions after the last part.
-                data[at] = static_cast<char>((flags & ~0x100) >> 8);
-                at += 4 + ((flags & 0x1) ? 4 : 2);
-                if (flags & 0x8)
-                    at += 2;
-                else if (flags & 0x40)
-                    at += 4;
-                else if (flags & 0x80)
-                    at += 8;
-            } while (flags & 0x20);
-            data.truncate(std::min(at, data.size()));
-        }
-        glyphs.append(data.constData(), static_cast<std::size_t>(data.size()));
-        while (glyphs.size() % 4 != 0)
-            glyphs.push_back('\0');
+    const qsizetype lengthAt = 10 + 2 * S16(data, 0);
+    const qsizetype length = U16(data, lengthAt);
+    if (lengthAt + 2 + length <= data.size()) {
+        data.remove(lengthAt + 2, length);
+        data[lengthAt] = 0;
+        data[lengthAt + 1] = 0;
     }
-    offsets.push_back(static_cast<std::uint32_t>(glyphs.size()));
-    const auto count = static_cast<std::uint16_t>(order.size());
+}
 
-    std::string newLoca;
-    for (std::uint32_t off : offsets)
-        Append32(newLoca, off);
-    std::string newHmtx;
-    for (std::uint32_t g : order) {
-        if (g == kNoGlyph || g >= static_cast<std::uint32_t>(m_nGlyphs)) {
-            Append32(newHmtx, 0);
-            continue;
+// A composite glyph's parts renumbered as newOf says, each part new to the subset
+// added to order; no instructions after the last part.
+void RenumberParts(QByteArray& data, std::vector<std::uint32_t>& order, std::vector<std::uint32_t>& newOf)
+{
+    const auto glyphs = static_cast<std::uint32_t>(newOf.size());
+    qsizetype at = 10;
+    std::uint16_t flags = 0;
+    do {
+        if (at + 4 > data.size())
+            break;
+        flags = U16(data, at);
+        const std::uint16_t part = U16(data, at + 2);
+        if (part < glyphs && newOf[part] == 0xFFFFFFFF && order.size() < 0xFFFF) {
+            newOf[part] = static_cast<std::uint32_t>(order.size());
+            order.push_back(part);
         }
-        const int gi = static_cast<int>(g);
-        Append16(newHmtx, m_advance[g]);
-        Append16(newHmtx, static_cast<std::uint16_t>(gi < metrics ? S16(hmtx, 4 * gi + 2)
-                                                                  : S16(hmtx, 4 * metrics + 2 * (gi - metrics))));
-    }
-    std::string head(m_head.constData(), static_cast<std::size_t>(m_head.size()));
-    Put16(head, 8, 0);  // the checksum adjustment, set below
-    Put16(head, 10, 0);
-    Put16(head, 50, 1);  // long offsets in loca
-    std::string hhea(m_hhea.constData(), static_cast<std::size_t>(m_hhea.size()));
-    Put16(hhea, 34, count);
-    std::string maxp(m_maxp.constData(), static_cast<std::size_t>(m_maxp.size()));
-    Put16(maxp, 4, count);
+        const std::uint32_t renumbered = part < glyphs ? newOf[part] : 0;
+        data[at + 2] = static_cast<char>((renumbered >> 8) & 0xFF);
+        data[at + 3] = static_cast<char>(renumbered & 0xFF);
+        data[at] = static_cast<char>((flags & ~0x100) >> 8);
+        at += 4 + ((flags & 0x1) ? 4 : 2);
+        if (flags & 0x8)
+            at += 2;
+        else if (flags & 0x40)
+            at += 4;
+        else if (flags & 0x80)
+            at += 8;
+    } while (flags & 0x20);
+    data.truncate(std::min(at, data.size()));
+}
 
-    struct Table {
-        const char* tag;
-        std::string data;
-    };
-    // No hinting programs: the fonts Qt embedded had none, and a printer that hints would
-    // fit the glyphs to its grid differently from before.
-    std::vector<Table> tables;
-    tables.push_back({"glyf", std::move(glyphs)});
-    tables.push_back({"head", std::move(head)});
-    tables.push_back({"hhea", std::move(hhea)});
-    tables.push_back({"hmtx", std::move(newHmtx)});
-    tables.push_back({"loca", std::move(newLoca)});
-    tables.push_back({"maxp", std::move(maxp)});
+struct FontTable {
+    const char* tag;
+    std::string data;
+};
 
+// The tables as a TrueType file: the directory, the tables on four-byte bounds, and the
+// head table's checksum adjustment over the whole.
+std::string AssembleFont(const std::vector<FontTable>& tables)
+{
     const auto n = static_cast<std::uint16_t>(tables.size());
     std::uint16_t entrySelector = 0;
     while ((2u << entrySelector) <= n)
@@ -416,7 +359,7 @@ std::string CPdfFont::FontProgram(bool wide) const
     Append16(font, static_cast<std::uint16_t>(n * 16 - searchRange));
     std::uint32_t offset = 12 + 16u * n;
     std::size_t headOffset = 0;
-    for (const Table& t : tables) {
+    for (const FontTable& t : tables) {
         font.append(t.tag, 4);
         Append32(font, Checksum(t.data));
         Append32(font, offset);
@@ -425,7 +368,7 @@ std::string CPdfFont::FontProgram(bool wide) const
             headOffset = offset;
         offset += static_cast<std::uint32_t>((t.data.size() + 3) / 4 * 4);
     }
-    for (const Table& t : tables) {
+    for (const FontTable& t : tables) {
         font += t.data;
         font.append((4 - t.data.size() % 4) % 4, '\0');
     }
@@ -433,4 +376,85 @@ std::string CPdfFont::FontProgram(bool wide) const
     Put16(font, headOffset + 8, static_cast<std::uint16_t>(adjustment >> 16));
     Put16(font, headOffset + 10, static_cast<std::uint16_t>(adjustment & 0xFFFF));
     return font;
+}
+
+}  // namespace
+
+std::string CPdfFont::SubsetGlyphs(std::vector<std::uint32_t>& order, std::vector<std::uint32_t>& offsets) const
+{
+    // New glyph numbers: a glyph's CID, then the parts that composite glyphs are made of.
+    std::vector<std::uint32_t> newOf(static_cast<std::size_t>(m_nGlyphs), kNoGlyph);
+    for (std::size_t cid = 0; cid < order.size(); ++cid)
+        if (order[cid] != kNoGlyph)
+            newOf[order[cid]] = static_cast<std::uint32_t>(cid);
+    // The face's outlines, fetched only now: they are megabytes.
+    const QByteArray glyf = m_face.fontTable("glyf");
+    const QByteArray loca = m_face.fontTable("loca");
+    const bool longLoca = S16(m_head, 50) == 1;
+    const auto glyphData = [&](std::uint32_t g) -> QByteArray {
+        if (g >= static_cast<std::uint32_t>(m_nGlyphs))
+            return {};
+        const qsizetype from = longLoca ? U32(loca, 4 * g) : 2 * U16(loca, 2 * g);
+        const qsizetype to = longLoca ? U32(loca, 4 * (g + 1)) : 2 * U16(loca, 2 * (g + 1));
+        return to <= from || to > glyf.size() ? QByteArray() : glyf.mid(from, to - from);
+    };
+    std::string glyphs;
+    offsets.clear();
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        offsets.push_back(static_cast<std::uint32_t>(glyphs.size()));
+        if (order[i] == kNoGlyph)
+            continue;
+        QByteArray data = glyphData(order[i]);
+        if (data.size() >= 10 && S16(data, 0) >= 0)
+            DropInstructions(data);
+        else if (data.size() >= 10)
+            RenumberParts(data, order, newOf);
+        glyphs.append(data.constData(), static_cast<std::size_t>(data.size()));
+        while (glyphs.size() % 4 != 0)
+            glyphs.push_back('\0');
+    }
+    offsets.push_back(static_cast<std::uint32_t>(glyphs.size()));
+    return glyphs;
+}
+
+std::string CPdfFont::FontProgram(bool wide) const
+{
+    std::vector<std::uint32_t> order = SubsetOf(wide).glyphOfCid;
+    std::vector<std::uint32_t> offsets;
+    std::string glyphs = SubsetGlyphs(order, offsets);
+    const auto count = static_cast<std::uint16_t>(order.size());
+
+    // The metric tables of the subset's glyphs, in its numbering.
+    const int metrics = std::max<int>(1, U16(m_hhea, 34));
+    std::string loca;
+    for (std::uint32_t off : offsets)
+        Append32(loca, off);
+    std::string hmtx;
+    for (std::uint32_t g : order) {
+        if (g == kNoGlyph || g >= static_cast<std::uint32_t>(m_nGlyphs)) {
+            Append32(hmtx, 0);
+            continue;
+        }
+        const int gi = static_cast<int>(g);
+        Append16(hmtx, m_advance[g]);
+        Append16(hmtx, static_cast<std::uint16_t>(gi < metrics ? S16(m_hmtx, 4 * gi + 2)
+                                                               : S16(m_hmtx, 4 * metrics + 2 * (gi - metrics))));
+    }
+    std::string head(m_head.constData(), static_cast<std::size_t>(m_head.size()));
+    Put16(head, 8, 0);  // the checksum adjustment, set when the font is assembled
+    Put16(head, 10, 0);
+    Put16(head, 50, 1);  // long offsets in loca
+    std::string hhea(m_hhea.constData(), static_cast<std::size_t>(m_hhea.size()));
+    Put16(hhea, 34, count);
+    std::string maxp(m_maxp.constData(), static_cast<std::size_t>(m_maxp.size()));
+    Put16(maxp, 4, count);
+
+    // No hinting programs: the fonts Qt embedded had none, and a printer that hints would
+    // fit the glyphs to its grid differently from before.
+    return AssembleFont({{"glyf", std::move(glyphs)},
+                         {"head", std::move(head)},
+                         {"hhea", std::move(hhea)},
+                         {"hmtx", std::move(hmtx)},
+                         {"loca", std::move(loca)},
+                         {"maxp", std::move(maxp)}});
 }

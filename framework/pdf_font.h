@@ -73,6 +73,9 @@ private:
     };
     const Subset& SubsetOf(bool wide) const { return wide ? m_wide : m_narrow; }
     bool NewCodeFor(std::uint32_t glyph, char32_t ch, Code* code);
+    // The glyf table of the glyphs in order (composites' parts added to it) and their
+    // offsets, for loca.
+    std::string SubsetGlyphs(std::vector<std::uint32_t>& order, std::vector<std::uint32_t>& offsets) const;
 
     QRawFont m_face;
     bool m_bEmbeddable = false;
@@ -84,5 +87,5 @@ private:
     std::unordered_map<std::uint64_t, std::uint16_t> m_wideCid;  // by glyph and character
     std::vector<std::uint16_t> m_advance;  // by glyph, in font units
     std::vector<double> m_width;           // by glyph, in thousandths of the em
-    QByteArray m_head, m_hhea, m_maxp, m_os2, m_post;
+    QByteArray m_head, m_hhea, m_maxp, m_os2, m_post, m_hmtx;
 };

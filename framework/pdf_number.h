@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QTransform>
+
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -33,4 +35,13 @@ inline std::string PdfNumber(double v, int decimals = 6)
     std::string out;
     AppendPdfNumber(out, v, decimals);
     return out;
+}
+
+// A matrix's six numbers, each followed by a blank, as the cm and Tm operators take them.
+inline void AppendPdfMatrix(std::string& out, const QTransform& m)
+{
+    for (double v : {m.m11(), m.m12(), m.m21(), m.m22(), m.dx(), m.dy()}) {
+        AppendPdfNumber(out, v, 9);
+        out.push_back(' ');
+    }
 }

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QIODevice;
+
+// The objects of one PDF file, written one after the other into an open device with
+// what a reader needs to find them: each object's offset for the cross-reference table,
+// streams compressed once, the trailer. After a failed write nothing more is written
+// and Failed() says so.
+class CPdfWriter {
+public:
+    // Starts the file in device (open for writing) with the header.
+    void Start(QIODevice* device);
+    // A new object number; its object may be written later, in any order.
+    int NewObject();
+    void Write(std::string_view data);
+    // object's "N 0 obj" line, its offset noted.
+    void BeginObject(int object);
+    // A whole object: its dictionary or other body, then "endobj".
+    void WriteObject(int object, std::string_view body);
+    // data compressed as a stream object, dictionary's entries added to its own.
+    void WriteStream(int object, std::string_view dictionary, std::string_view data);
+    // The cross-reference table and the trailer: root, info and an identifier made from
+    // seed (what the file says, and when).
+    void Finish(int root, int info, std::string_view seed);
+    bool Failed() const { return m_bFailed; }
+    void SetFailed() { m_bFailed = true; }
+
+private:
+    QIODevice* m_pDevice = nullptr;
+    bool m_bFailed = false;
+    std::uint64_t m_nOffset = 0;
+    std::vector<std::uint64_t> m_xref;  // by object number; 0 is the free head
+};
+
+// "N 0 R"
+std::string PdfRef(int object);
+// A PDF text string: UTF-16 with its byte order mark, in hexadecimal.
+std::string PdfTextString(const QString& text);
