@@ -1,5 +1,7 @@
 #pragma once
 
+#include "framework/font_cell.h"
+
 #include <QFont>
 #include <QPen>
 #include <QPointF>
@@ -42,8 +44,8 @@ COLORREF GetSysColor(int index);
 enum { TRANSPARENT = 1, OPAQUE = 2 };
 enum { PS_SOLID = 0 };
 enum { LOGPIXELSX = 88, LOGPIXELSY = 90, HORZRES = 8, VERTRES = 10 };
-enum { FW_NORMAL = 400, FW_BOLD = 700 };
-enum { DEFAULT_CHARSET = 1 };
+
+
 
 struct CPoint {
     int x = 0;
@@ -68,27 +70,6 @@ struct CRect {
     bool operator==(const CRect&) const = default;
 };
 
-// The fields of a font description the program sets. A positive height is the cell
-// height (ascent plus descent), a negative one the em height.
-struct CLogFont {
-    int lfHeight = 0;
-    int lfWeight = 0;  // 0 = the default weight
-    int lfItalic = 0;
-    int lfCharSet = 0;
-    std::string lfFaceName;  // UTF-8
-};
-
-class CFont {
-public:
-    bool CreateFontIndirect(const CLogFont& lf);
-    const CLogFont& LogFont() const { return m_lf; }
-    bool IsCreated() const { return m_bCreated; }
-
-private:
-    CLogFont m_lf;
-    bool m_bCreated = false;
-};
-
 class CPen {
 public:
     CPen() = default;
@@ -102,24 +83,6 @@ private:
     int m_nWidth = 1;
     COLORREF m_color = 0;
 };
-
-// Maps "ＭＳ 明朝", "ＭＳ Ｐ明朝" and "ＭＳ Ｐゴシック" onto the IPA faces where the system
-// lacks them. Call once after the QApplication exists.
-void InstallFontSubstitutions();
-
-// A font with the cell the classic device context reports for it: ascent + descent
-// is exactly a positive lfHeight even where no whole pixel size of the face gives
-// that cell (the glyphs then come from the largest size that fits inside it).
-struct CFontCell {
-    QFont font;
-    int ascent = 0;
-    int descent = 0;
-};
-const CFontCell& FontCellForLogFont(const CLogFont& lf, QPaintDevice* device);
-
-// The Qt font whose cell height (ascent + descent) on device equals a positive
-// lfHeight, or whose em equals a negative one; cached.
-QFont FontForLogFont(const CLogFont& lf, QPaintDevice* device);
 
 // A device context over a QPainter with the classic semantics: no antialiasing,
 // MoveTo/LineTo leave the end pixel unpainted, TextOut places the top-left of the text
