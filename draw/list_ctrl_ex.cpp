@@ -104,89 +104,6 @@ std::string FitText(CDC* pDC, const std::string& strText, int nColumnLen, int nO
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
-// CImageList
-
-bool CListCtrlEx::CImageList::Create(int cx, int cy)
-{
-    if (cx <= 0 || cy <= 0)
-        return false;
-    m_cx = cx;
-    m_cy = cy;
-    m_aImages.clear();
-    return true;
-}
-
-int CListCtrlEx::CImageList::Add(const QImage& image)
-{
-    if (m_cx <= 0 || image.isNull())
-        return -1;
-    QImage img = image.convertToFormat(QImage::Format_ARGB32);
-    if (img.width() != m_cx || img.height() != m_cy)
-        img = img.scaled(m_cx, m_cy, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    m_aImages.push_back(std::move(img));
-    return GetImageCount() - 1;
-}
-
-bool CListCtrlEx::CImageList::GetIconSize(int& cx, int& cy) const
-{
-    if (m_cx <= 0)
-        return false;
-    cx = m_cx;
-    cy = m_cy;
-    return true;
-}
-
-bool CListCtrlEx::CImageList::SetOverlayImage(int nImage, int nOverlay)
-{
-    if (nOverlay < 1 || nOverlay > 15 || nImage < 0 || nImage >= GetImageCount())
-        return false;
-    m_aOverlay[nOverlay] = nImage;
-    return true;
-}
-
-bool CListCtrlEx::CImageList::Draw(CDC* pDC, int nImage, CPoint pt, unsigned nStyle, COLORREF clrBk,
-                                   COLORREF clrBlend, int cx, int cy) const
-{
-    if (nImage < 0 || nImage >= GetImageCount())
-        return false;
-    QPainter* p = pDC->Painter();
-    const int w = cx > 0 ? cx : m_cx;
-    const int h = cy > 0 ? cy : m_cy;
-    if (!(nStyle & ILD_TRANSPARENT) && clrBk != CLR_NONE)
-        pDC->FillSolidRect(pt.x, pt.y, w, h, clrBk);
-    p->save();
-    p->setClipRect(QRect(pt.x, pt.y, w, h), Qt::IntersectClip);
-
-    auto paint = [&](const QImage& src) {
-        if ((nStyle & ILD_BLEND50) && clrBlend != CLR_NONE) {
-            QImage img = src;
-            const int br = GetRValue(clrBlend), bg = GetGValue(clrBlend), bb = GetBValue(clrBlend);
-            for (int y = 0; y < img.height(); ++y) {
-                auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
-                for (int x = 0; x < img.width(); ++x) {
-                    const QRgb c = line[x];
-                    if (qAlpha(c) == 0)
-                        continue;
-                    line[x] = qRgba((qRed(c) + br) / 2, (qGreen(c) + bg) / 2, (qBlue(c) + bb) / 2, qAlpha(c));
-                }
-            }
-            p->drawImage(QPoint(pt.x, pt.y), img);
-        } else {
-            p->drawImage(QPoint(pt.x, pt.y), src);
-        }
-    };
-    paint(m_aImages[static_cast<std::size_t>(nImage)]);
-    const unsigned nOverlay = (nStyle & ILD_OVERLAYMASK) >> 8;
-    if (nOverlay != 0) {
-        const int nOver = m_aOverlay[nOverlay];
-        if (nOver >= 0 && nOver < GetImageCount())
-            paint(m_aImages[static_cast<std::size_t>(nOver)]);
-    }
-    p->restore();
-    return true;
-}
-
-// ---------------------------------------------------------------------------------------
 // CListCtrlEx
 
 CListCtrlEx::CListCtrlEx(QWidget* parent, unsigned dwStyle)
@@ -747,6 +664,31 @@ void CListCtrlEx::DrawItem(CDC* pDC, int nItem, const CRect& rcItem)
     const int nOldBkMode = pDC->SetBkMode(TRANSPARENT);
     pDC->FillSolidRect(rcHighlight, bHighlight ? GetSysColor(COLOR_HIGHLIGHT) : m_clrTextBk);
 
+    DrawItemImages(pDC, nItem, rcItem, bHighlight);
+
+    CRect rcText = rcLabel;
+    rcText.right -= m_cxStateImage;
+    bool bShortened = false;
+    const std::string strLabel = FitText(pDC, item.aTexts.front(), rcText.Width(), 2 * kOffsetFirst, bShortened);
+    rcText.left += kOffsetFirst;
+    rcText.right -= kOffsetFirst;
+    DrawTextLine(pDC, strLabel, rcText, Align::Left);
+
+    DrawSubItems(pDC, nItem, rcItem);
+
+    if ((nState & LVIS_FOCUSED) && bFocus)
+        DrawFocusRect(pDC, rcHighlight);
+
+    pDC->SetBkMode(nOldBkMode);
+    pDC->SetTextColor(clrOldText);
+    if (bHighlight)
+        pDC->SetBkColor(clrOldBk);
+}
+
+void CListCtrlEx::DrawItemImages(CDC* pDC, int nItem, const CRect& rcItem, bool bHighlight)
+{
+    const Item& item = m_aItems[static_cast<std::size_t>(nItem)];
+    const unsigned nState = item.nState & 0xFFFF;
     unsigned nImageStyle = ILD_TRANSPARENT;
     COLORREF clrBlend = CLR_NONE;
     if (nState & LVIS_CUT) {
@@ -770,15 +712,11 @@ void CListCtrlEx::DrawItem(CDC* pDC, int nItem, const CRect& rcItem)
         m_pSmallImages->Draw(pDC, item.nImage, CPoint{rcIcon.left, rcIcon.top}, nImageStyle | (nState & LVIS_OVERLAYMASK),
                              m_clrBkgnd, clrBlend, kSmallIcon, kSmallIcon);
     }
+}
 
-    CRect rcText = rcLabel;
-    rcText.right -= m_cxStateImage;
+void CListCtrlEx::DrawSubItems(CDC* pDC, int nItem, const CRect& rcItem)
+{
     bool bShortened = false;
-    const std::string strLabel = FitText(pDC, item.aTexts.front(), rcText.Width(), 2 * kOffsetFirst, bShortened);
-    rcText.left += kOffsetFirst;
-    rcText.right -= kOffsetFirst;
-    DrawTextLine(pDC, strLabel, rcText, Align::Left);
-
     CRect rcCell = rcItem;
     rcCell.right = rcItem.left + GetColumnWidth(0);
     for (int nCol = 1; nCol < GetColumnCount(); ++nCol) {
@@ -799,14 +737,6 @@ void CListCtrlEx::DrawItem(CDC* pDC, int nItem, const CRect& rcItem)
         }
         DrawTextLine(pDC, strShown, rcCellText, align);
     }
-
-    if ((nState & LVIS_FOCUSED) && bFocus)
-        DrawFocusRect(pDC, rcHighlight);
-
-    pDC->SetBkMode(nOldBkMode);
-    pDC->SetTextColor(clrOldText);
-    if (bHighlight)
-        pDC->SetBkColor(clrOldBk);
 }
 
 // --- focus ---

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "draw/image_list.h"
 #include "framework/cdc.h"
 
 #include <QAbstractScrollArea>
@@ -50,37 +51,13 @@ public:
     static constexpr int LVIR_ICON = 1;
     static constexpr int LVIR_LABEL = 2;
 
-    // Image drawing flags; the overlay index travels in bits 8 to 11.
-    static constexpr unsigned ILD_NORMAL = 0x0000;
-    static constexpr unsigned ILD_TRANSPARENT = 0x0001;
-    static constexpr unsigned ILD_BLEND50 = 0x0004;
-    static constexpr unsigned ILD_OVERLAYMASK = 0x0F00;
-    static constexpr COLORREF CLR_NONE = 0xFFFFFFFF;
-
-    // Images of one size, each drawn transparently where its alpha is 0.
-    class CImageList {
-    public:
-        CImageList() = default;
-        CImageList(int cx, int cy) { Create(cx, cy); }
-        bool Create(int cx, int cy);
-        // Scaled to the list's size when it differs; returns the index, -1 before Create.
-        int Add(const QImage& image);
-        int GetImageCount() const { return static_cast<int>(m_aImages.size()); }
-        bool GetIconSize(int& cx, int& cy) const;
-        // Overlay indexes 1 to 15 name an image drawn over another.
-        bool SetOverlayImage(int nImage, int nOverlay);
-        // clrBk fills the image's cell unless the flags ask for transparency or it is
-        // CLR_NONE; ILD_BLEND50 mixes every painted pixel half and half with clrBlend.
-        // cx and cy, when not 0, are the part of the image drawn, from its top-left.
-        bool Draw(CDC* pDC, int nImage, CPoint pt, unsigned nStyle, COLORREF clrBk = CLR_NONE,
-                  COLORREF clrBlend = CLR_NONE, int cx = 0, int cy = 0) const;
-
-    private:
-        int m_cx = 0;
-        int m_cy = 0;
-        std::vector<QImage> m_aImages;
-        int m_aOverlay[16] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
-    };
+    // Image lists and their drawing flags, as the classic list view names them here.
+    using CImageList = ::CImageList;
+    static constexpr unsigned ILD_NORMAL = CImageList::ILD_NORMAL;
+    static constexpr unsigned ILD_TRANSPARENT = CImageList::ILD_TRANSPARENT;
+    static constexpr unsigned ILD_BLEND50 = CImageList::ILD_BLEND50;
+    static constexpr unsigned ILD_OVERLAYMASK = CImageList::ILD_OVERLAYMASK;
+    static constexpr COLORREF CLR_NONE = CImageList::CLR_NONE;
 
     explicit CListCtrlEx(QWidget* parent = nullptr, unsigned dwStyle = LVS_REPORT | LVS_OWNERDRAWFIXED);
     ~CListCtrlEx() override;
@@ -155,6 +132,10 @@ public:
 
 protected:
     virtual void DrawItem(CDC* pDC, int nItem, const CRect& rcItem);
+    // The state image and the small icon, blended into a highlight or a cut item.
+    void DrawItemImages(CDC* pDC, int nItem, const CRect& rcItem, bool bHighlight);
+    // The columns after the first, each text fitted into its cell.
+    void DrawSubItems(CDC* pDC, int nItem, const CRect& rcItem);
 
     void OnSize(unsigned nType, int cx, int cy);
     void OnPaint(const QRegion& rgnUpdate);
