@@ -1,6 +1,6 @@
 #include "draw/join_path.h"
 
-#include "filelist/cp932.h"
+#include "textfile/cp932.h"
 
 #include <cstddef>
 #include <utility>

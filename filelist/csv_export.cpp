@@ -1,6 +1,6 @@
 #include "filelist/csv_export.h"
 
-#include "filelist/cp932.h"
+#include "textfile/cp932.h"
 #include "textfile/output_file.h"
 #include "textfile/error_text.h"
 #include "textfile/text_file_writer.h"

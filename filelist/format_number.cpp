@@ -1,6 +1,6 @@
 #include "filelist/format_number.h"
 
-#include "filelist/cp932.h"
+#include "textfile/cp932.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 #include "filelist/name_order.h"
 
-#include "filelist/cp932.h"
+#include "textfile/cp932.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "filelist/csv_export.h"
 
-#include "filelist/cp932.h"
+#include "textfile/cp932.h"
 #include "common/temp_folder.h"
 
 #include <gtest/gtest.h>

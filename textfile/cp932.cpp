@@ -1,4 +1,4 @@
-#include "filelist/cp932.h"
+#include "textfile/cp932.h"
 
 #include <vector>
 
