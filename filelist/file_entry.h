@@ -1,15 +1,9 @@
 #pragma once
 
+#include "textfile/dump_format.h"
+
 #include <cstdint>
 #include <string>
-
-inline constexpr std::int64_t kBytesPerPage = 2560;  // 80 dump lines of 32 bytes
-
-// Pages a dump of size bytes needs; an empty file counts one page.
-constexpr std::int64_t PageCount(std::int64_t size)
-{
-    return (size - 1) / kBytesPerPage + 1;
-}
 
 // One file of the list.
 struct FileEntry {

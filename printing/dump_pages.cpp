@@ -1,9 +1,7 @@
 #include "printing/dump_pages.h"
 
-#include "filelist/file_entry.h"
-#include "printing/dump_text.h"
-#include "printing/dump_writer.h"
 #include "textfile/ansi_names.h"
+#include "textfile/dump_format.h"
 #include "textfile/text_file_reader.h"
 
 #include <cstdio>
@@ -17,8 +15,8 @@
 
 namespace {
 
-constexpr std::uint64_t kLinesPerPage = 80;
-constexpr std::uint64_t kBytesPerLine = 32;
+constexpr std::uint64_t kLinesPerPage = kDumpLinesPerPage;
+constexpr std::uint64_t kBytesPerLine = kDumpBytesPerLine;
 constexpr std::uint64_t kFirstLine = 2;  // the empty line before page 1
 constexpr std::uint64_t kAfterHeader = 4;  // the header's own CR LF and the empty line
 constexpr std::uint64_t kColumnLine = kDumpColumnHeader.size() + 2;

@@ -1,8 +1,7 @@
 #include "printing/dump_writer.h"
 
-#include "filelist/file_entry.h"
 #include "printing/dump_pages.h"
-#include "printing/dump_text.h"
+#include "textfile/dump_format.h"
 #include "textfile/error_text.h"
 #include "textfile/sha256.h"
 #include "textfile/text_file_writer.h"
@@ -42,9 +41,9 @@ using FileStat = struct stat;
 
 namespace {
 
-constexpr int kLinesPerPage = 80;
-constexpr int kLinesPerGroup = 16;
-constexpr int kBytesPerLine = 32;
+constexpr int kLinesPerPage = kDumpLinesPerPage;
+constexpr int kLinesPerGroup = kDumpLinesPerGroup;
+constexpr int kBytesPerLine = kDumpBytesPerLine;
 
 // Whole pages per read, about 1 MiB, so a page never straddles two reads but for the
 // carry of a short one.
@@ -171,17 +170,6 @@ private:
 };
 
 }  // namespace
-
-std::string DumpPageHeader(const std::string& path, std::int64_t length, std::int64_t page,
-                           std::int64_t pageTotal)
-{
-    char tail[128];
-    std::snprintf(tail, sizeof tail, "  Length : %08llX(%lld)  Page : %lld / %lld",
-                  static_cast<unsigned long long>(length), static_cast<long long>(length),
-                  static_cast<long long>(page), static_cast<long long>(pageTotal));
-    // Nothing in a name may move or hide the header's own fields.
-    return "Name : " + VisibleText(path) + tail;
-}
 
 std::string DumpSubject(const std::string& path, const DumpResult& result)
 {

@@ -62,10 +62,6 @@ DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, DumpPage
 DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, int preview,
                          const DumpHooks& hooks = {});
 
-// The page header line, without its line ends.
-std::string DumpPageHeader(const std::string& path, std::int64_t length, std::int64_t page,
-                           std::int64_t pageTotal);
-
 // What a job's PDF says of what it prints: the path, the file's length, the pages and
 // the SHA-256 of the bytes they show, with where those bytes lie, so the record can be
 // checked against the file (sha256sum, or tail -c and head -c for a range).

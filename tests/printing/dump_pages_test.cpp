@@ -2,7 +2,7 @@
 
 #include "filelist/file_entry.h"
 #include "printing/dump_test_util.h"
-#include "printing/dump_text.h"
+#include "textfile/dump_format.h"
 #include "printing/dump_writer.h"
 
 #include <gtest/gtest.h>

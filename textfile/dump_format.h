@@ -4,7 +4,23 @@
 #include <string>
 #include <string_view>
 
-// The pieces of the dump text that the writer and the page lookup must agree on.
+// The dump's page and its text: what the dump writer, the page lookup and the list's
+// page count must agree on.
+
+// A page holds 80 dump lines of 32 bytes, in groups of 16 lines.
+inline constexpr int kDumpBytesPerLine = 32;
+inline constexpr int kDumpLinesPerGroup = 16;
+inline constexpr int kDumpLinesPerPage = 80;
+inline constexpr std::int64_t kBytesPerPage = kDumpBytesPerLine * kDumpLinesPerPage;
+
+// Pages a dump of size bytes needs; an empty file counts one page.
+constexpr std::int64_t PageCount(std::int64_t size)
+{
+    return (size - 1) / kBytesPerPage + 1;
+}
+
+// The page header line, without its line ends: "Name : path  Length : ...  Page : p / n".
+std::string DumpPageHeader(const std::string& path, std::int64_t length, std::int64_t page, std::int64_t pageTotal);
 
 inline constexpr std::string_view kDumpColumnHeader =
     "Position  00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F"
