@@ -192,8 +192,15 @@ bool CVantrelApp::ProcessCommandLine(const std::vector<std::string>& args)
             return false;
         }
         if (info.m_nShellCommand == CCommandLineInfo::FilePrint) {
-            // The print switch starts no job: nothing is marked at start, and the
-            // document names no list entry to print.
+            // As the framework does: the frame, never shown, gets the print-direct
+            // command, which the view serves, and the program ends. It prints nothing:
+            // nothing is marked at start, and the document names no list entry.
+            auto* view = new CVantrelView;
+            m_pMainFrame = new CMainFrame(view);
+            view->OnInitialUpdate();
+            m_pMainFrame->ExecuteCommand(ID_FILE_PRINT_DIRECT);
+            delete m_pMainFrame;
+            m_pMainFrame = nullptr;
             m_nExitCode = 0;
             return false;
         }

@@ -24,6 +24,7 @@ constexpr ViewCommand kCommands[] = {
     {ID_SELECT_FOLDER, &CVantrelView::OnUpdateSelectFolder, &CVantrelView::OnSelectFolder},
     {ID_FILE_PRINT, &CVantrelView::OnUpdatePrintDump, &CVantrelView::OnPrintDump},
     {ID_FILE_PRINT_PREVIEW, &CVantrelView::OnUpdatePreviewDump, &CVantrelView::OnPreviewDump},
+    {ID_FILE_PRINT_DIRECT, &CVantrelView::OnUpdatePrintDirect, &CVantrelView::OnFilePrintDirect},
     {ID_SELECT_ALL, &CVantrelView::OnUpdateSelectAll, &CVantrelView::OnSelectAll},
     {ID_SELECT_NONE, &CVantrelView::OnUpdateSelectAll, &CVantrelView::OnSelectNone},
     {ID_FILE_SAVE_CSV, &CVantrelView::OnUpdateFileSaveCsv, &CVantrelView::OnFileSaveCsv},
@@ -33,7 +34,7 @@ constexpr ViewCommand kCommands[] = {
 // while jobs are under way, whoever handles them.
 constexpr unsigned kLockedWhilePrinting[] = {
     ID_SELECT_FOLDER, ID_SELECT_ALL, ID_SELECT_NONE, ID_FILE_NEW, ID_FILE_OPEN,
-    ID_FILE_SAVE, ID_FILE_PRINT_SETUP, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW,
+    ID_FILE_SAVE, ID_FILE_PRINT_SETUP, ID_FILE_PRINT, ID_FILE_PRINT_DIRECT, ID_FILE_PRINT_PREVIEW,
 };
 
 }  // namespace

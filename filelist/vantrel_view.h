@@ -67,6 +67,10 @@ public:
     void OnPrintDump();
     void OnUpdatePreviewDump(CCmdUI* pCmdUI);
     void OnPreviewDump();
+    // The print switch of the command line: the framework's print loop without a
+    // command of the program's, so it prints nothing.
+    void OnUpdatePrintDirect(CCmdUI* pCmdUI);
+    void OnFilePrintDirect();
 
     // The geometry of the current size and scroll bar state.
     ListGeometry Geometry() const;

@@ -11,3 +11,13 @@ void CVantrelView::OnPreviewDump()
 {
     CViewPrinting::Of(this).OnPreviewDump();
 }
+
+void CVantrelView::OnUpdatePrintDirect(CCmdUI* pCmdUI)
+{
+    pCmdUI->Enable(true);
+}
+
+void CVantrelView::OnFilePrintDirect()
+{
+    CViewPrinting::Of(this).OnFilePrintDirect();
+}
