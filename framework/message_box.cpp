@@ -57,9 +57,9 @@ QMessageBox::Icon IconFor(unsigned icon)
 
 }  // namespace
 
-void SetMessageBoxHook(MessageBoxHook hook)
+MessageBoxHook SetMessageBoxHook(MessageBoxHook hook)
 {
-    Hook() = std::move(hook);
+    return std::exchange(Hook(), std::move(hook));
 }
 
 int AfxMessageBox(const std::string& text, unsigned flags)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "framework/hook_guard.h"
+
 #include <functional>
 #include <string>
 
@@ -32,6 +34,7 @@ int AfxMessageBox(const std::string& text, unsigned flags = MB_OK);
 
 // Tests answer message boxes without a human: while a hook is set it receives the
 // text and the flags (with the icon already added) and its result is returned;
-// no box is shown. An empty function removes the hook.
+// no box is shown. An empty function removes the hook. Returns the hook before it.
 using MessageBoxHook = std::function<int(const std::string& text, unsigned flags)>;
-void SetMessageBoxHook(MessageBoxHook hook);
+MessageBoxHook SetMessageBoxHook(MessageBoxHook hook);
+using MessageBoxHookGuard = CHookGuard<MessageBoxHook, &SetMessageBoxHook>;

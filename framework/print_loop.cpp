@@ -9,6 +9,7 @@
 #include "textfile/error_text.h"
 #include "textfile/output_file.h"
 
+#include <utility>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
@@ -98,9 +99,9 @@ QString CPrintHooks::DocumentTitle() const
     return QString::fromUtf8("無題");
 }
 
-void SetPrinterDialogHook(PrinterDialogHook hook)
+PrinterDialogHook SetPrinterDialogHook(PrinterDialogHook hook)
 {
-    DialogHook() = std::move(hook);
+    return std::exchange(DialogHook(), std::move(hook));
 }
 
 void ConfigurePdfPrinter(QPrinter& printer, int resolution)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "framework/hook_guard.h"
+
 #include "framework/event_pump.h"
 #include "framework/print_spoolers.h"
 
@@ -99,8 +101,11 @@ void ShowStartFailed(const QString& reason, const std::string& jobFile);
 // reaches no printer.
 void RunPrintLoop(CPrintHooks& hooks);
 
+// Tests answer the printer dialog: the hook's result is the dialog's. Returns the hook
+// before it.
 using PrinterDialogHook = std::function<bool(QPrinter&, QWidget*)>;
-void SetPrinterDialogHook(PrinterDialogHook hook);
+PrinterDialogHook SetPrinterDialogHook(PrinterDialogHook hook);
+using PrinterDialogHookGuard = CHookGuard<PrinterDialogHook, &SetPrinterDialogHook>;
 
 // Sets printer up as the PDF twin of target: its resolution, A4 portrait, origin at the
 // paper's corner. Used by the print loop, the preview and the command-line tool.

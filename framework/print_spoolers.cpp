@@ -3,6 +3,7 @@
 #include "textfile/error_text.h"
 #include "textfile/output_file.h"
 
+#include <utility>
 #include <QFile>
 #include <QFileInfo>
 #include <QPrinter>
@@ -120,9 +121,9 @@ private:
 
 }  // namespace
 
-void SetSpoolerFactory(SpoolerFactory factory)
+SpoolerFactory SetSpoolerFactory(SpoolerFactory factory)
 {
-    Factory() = std::move(factory);
+    return std::exchange(Factory(), std::move(factory));
 }
 
 std::unique_ptr<CPrintSpooler> MakeSpooler(const QPrinter& printer, const std::string& outputFile)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "framework/hook_guard.h"
+
 #include <QString>
 
 #include <functional>
@@ -36,4 +38,6 @@ std::unique_ptr<CPrintSpooler> MakeSpooler(const QPrinter& printer, const std::s
 
 // Tests replace how spoolers are made and how the printer dialog answers.
 using SpoolerFactory = std::function<std::unique_ptr<CPrintSpooler>(const QPrinter&)>;
-void SetSpoolerFactory(SpoolerFactory factory);
+// Returns the factory before it.
+SpoolerFactory SetSpoolerFactory(SpoolerFactory factory);
+using SpoolerFactoryGuard = CHookGuard<SpoolerFactory, &SetSpoolerFactory>;

@@ -60,17 +60,17 @@ struct Recorded {
     std::vector<unsigned> flags;
 };
 
-class HookGuard {
+// Records every box while it lives, answering answer; the hook before it comes back.
+class HookGuard : public MessageBoxHookGuard {
 public:
     explicit HookGuard(Recorded& rec, int answer = IDOK)
+        : MessageBoxHookGuard([&rec, answer](const std::string& text, unsigned flags) {
+              rec.texts.push_back(text);
+              rec.flags.push_back(flags);
+              return answer;
+          })
     {
-        SetMessageBoxHook([&rec, answer](const std::string& text, unsigned flags) {
-            rec.texts.push_back(text);
-            rec.flags.push_back(flags);
-            return answer;
-        });
     }
-    ~HookGuard() { SetMessageBoxHook({}); }
 };
 
 void Touch(const std::string& path)
@@ -375,12 +375,17 @@ TEST(Start, AMissingQtTranslationIsNoError)
 TEST(MessageBox, HookSeesTheExclamationAddedAndAnswers)
 {
     Recorded rec;
+    Recorded outer;
+    HookGuard outerHook(outer, IDOK);
     {
         HookGuard hook(rec, IDCANCEL);
         EXPECT_EQ(AfxMessageBox("印刷を行いますか？", MB_OKCANCEL), IDCANCEL);
         AfxMessageBox("info", MB_OK | MB_ICONINFORMATION);
         AfxMessageBox("retry", MB_RETRYCANCEL);
     }
+    // The hook it stood in for answers again.
+    EXPECT_EQ(AfxMessageBox("again", MB_OKCANCEL), IDOK);
+    EXPECT_EQ(outer.texts, std::vector<std::string>{"again"});
     ASSERT_EQ(rec.flags.size(), 3u);
     EXPECT_EQ(rec.flags[0], MB_OKCANCEL | MB_ICONEXCLAMATION);
     EXPECT_EQ(rec.flags[1], MB_OK | MB_ICONINFORMATION);

@@ -56,13 +56,12 @@ private:
 };
 
 // Spoolers made while it lives go to the recorder.
-class RecordJobs {
+class RecordJobs : public SpoolerFactoryGuard {
 public:
     explicit RecordJobs(JobRecorder* recorder)
+        : SpoolerFactoryGuard([recorder](const QPrinter&) { return std::make_unique<CRecordingSpooler>(recorder); })
     {
-        SetSpoolerFactory([recorder](const QPrinter&) { return std::make_unique<CRecordingSpooler>(recorder); });
     }
-    ~RecordJobs() { SetSpoolerFactory({}); }
 };
 
 inline QString Run(const QString& program, const QStringList& args, int* exitCode = nullptr)
