@@ -2,6 +2,7 @@
 // 10,000 in a work file, and the peak memory of a dump at two file sizes.
 
 #include "filelist/file_entry.h"
+#include "bench/bench_folder.h"
 #include "printing/dump_pages.h"
 #include "printing/dump_writer.h"
 #include "textfile/text_file_reader.h"
@@ -144,7 +145,7 @@ void BM_SequentialScan(benchmark::State& state)
     for (auto _ : state) {
         lines.clear();
         CTextFileReader reader;
-        reader.Open(In("pages.wk"));
+        Require(reader.Open(In("pages.wk")), "open the work file");
         reader.SetDelimiter(' ');
         std::int64_t headers = 0;
         while (reader.ReadLine()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -16,4 +17,13 @@ inline std::filesystem::path MakeBenchFolder(const std::string& tag)
     folder /= "vantrel_bench_" + tag + "_" + std::to_string(::getpid());
     std::filesystem::create_directories(folder);
     return folder;
+}
+
+// A step a benchmark's figures depend on: when it failed there is nothing to measure.
+inline void Require(bool ok, const char* what)
+{
+    if (!ok) {
+        std::fprintf(stderr, "benchmark set-up failed: %s\n", what);
+        std::exit(1);
+    }
 }

@@ -130,8 +130,9 @@ const LongDump& TheLongDump()
         const std::string source = SampleFile("long.bin", 10001ull * 2560);
         d.workFile = (BenchFolder() / "WkFile-long.txt").string();
         CTextFileWriter out;
-        out.Open(d.workFile);
+        Require(out.Open(d.workFile), "create the work file");
         const DumpResult r = WriteDumpFile(source, out, 0);
+        Require(r.status == DumpStatus::Done, "dump the long file");
         out.Close();
         d.geometry = {source, r.length, r.pageTotal};
         return d;
@@ -223,8 +224,8 @@ const JobInput& TheJobInput()
         in.source = SampleFile("job.bin", kJobPages * 2560);
         const std::string work = (BenchFolder() / "WkFile-job.txt").string();
         CTextFileWriter out;
-        out.Open(work);
-        WriteDumpFile(in.source, out, 0);
+        Require(out.Open(work), "create the work file");
+        Require(WriteDumpFile(in.source, out, 0).status == DumpStatus::Done, "dump the job's file");
         out.Close();
         std::ifstream dump(work, std::ios::binary);
         std::string all((std::istreambuf_iterator<char>(dump)), std::istreambuf_iterator<char>());
@@ -357,7 +358,7 @@ void BM_Draw820Pages(benchmark::State& state)
             for (std::int64_t page = 1; page <= kJobPages; ++page) {
                 if (page > 1)
                     printer->newPage();
-                ReadDumpPage(work, geometry, page, lines);
+                Require(ReadDumpPage(work, geometry, page, lines), "read a page of the work file");
                 old ? OldDrawDumpPage(&dc, lines) : DrawDumpPage(&dc, lines);
             }
         }
@@ -380,7 +381,7 @@ void BM_Dump820Pages(benchmark::State& state)
     const double cpu = CpuSeconds(RUSAGE_SELF);
     for (auto _ : state) {
         CTextFileWriter out;
-        out.Open(work);
+        Require(out.Open(work), "create the work file");
         const DumpResult r = WriteDumpFile(input.source, out, DumpPages{}, hooks);
         out.Close();
         if (r.status != DumpStatus::Done || r.sha256.empty() == hooks.digest) {

@@ -132,7 +132,7 @@ void BM_WholeDumpOf1GiB(benchmark::State& state)
     const std::string work = (BenchFolder() / "whole.txt").string();
     for (auto _ : state) {
         CTextFileWriter out;
-        out.Open(work);
+        Require(out.Open(work), "create the work file");
         const DumpResult r = WriteDumpFile(file, out, 0);
         out.Close();
         if (r.status != DumpStatus::Done)

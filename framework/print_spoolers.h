@@ -15,7 +15,7 @@ class CPrintSpooler {
 public:
     virtual ~CPrintSpooler() = default;
     // False, with the reason, when the job could not get there (checked before it is drawn).
-    virtual bool Ready(QString* error) const
+    [[nodiscard]] virtual bool Ready(QString* error) const
     {
         (void)error;
         return true;
@@ -24,7 +24,7 @@ public:
     virtual QString TemporaryFolder() const { return {}; }
     // Hands the complete PDF over; the file is the spooler's afterwards. False, with the
     // reason, when the job did not get there.
-    virtual bool Submit(const QString& pdfPath, const QString& title, QString* error) = 0;
+    [[nodiscard]] virtual bool Submit(const QString& pdfPath, const QString& title, QString* error) = 0;
     // The printer's name and its port, as the status window shows them.
     virtual QString PrinterName() const = 0;
     virtual QString PortName() const = 0;

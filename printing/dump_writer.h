@@ -56,10 +56,10 @@ struct DumpResult {
 // byte; the text of a page is the same as in a whole dump. Reads the length measured
 // at the start and no further; fewer bytes than that (a file that shrank) or a read
 // error is a failure. Memory stays constant whatever the file size.
-DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, DumpPages pages,
+[[nodiscard]] DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, DumpPages pages,
                          const DumpHooks& hooks = {});
 // With preview nonzero only the first kPreviewPages pages, else all.
-DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, int preview,
+[[nodiscard]] DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, int preview,
                          const DumpHooks& hooks = {});
 
 // What a job's PDF says of what it prints: the path, the file's length, the pages and

@@ -15,7 +15,7 @@ public:
     CTextFileReader& operator=(const CTextFileReader&) = delete;
 
     // Closes a file that is still open first. False when the file cannot be opened.
-    bool Open(const std::string& path);
+    [[nodiscard]] bool Open(const std::string& path);
     virtual void Close();
     void SetDelimiter(char ch);
 

@@ -14,11 +14,11 @@ public:
     CTextFileWriter& operator=(const CTextFileWriter&) = delete;
 
     // Creates or truncates the file. Closes a file that is still open first.
-    bool Open(const std::string& path);
+    [[nodiscard]] bool Open(const std::string& path);
     // Writes to an already open stream (standard output) without owning it.
     bool Attach(std::FILE* stream);
     // Writes to a stream opened elsewhere and closes it with Close().
-    bool Adopt(std::FILE* stream);
+    [[nodiscard]] bool Adopt(std::FILE* stream);
     // Flushes and closes; a failure here also sets Failed().
     virtual void Close();
 
@@ -26,11 +26,11 @@ public:
     virtual bool WriteString(const char* text);
     bool WriteString(const std::string& text) { return WriteString(text.c_str()); }
     // Bytes already in file form (line ends as CR LF), for bulk writers.
-    bool WriteRaw(const char* data, std::size_t size);
+    [[nodiscard]] bool WriteRaw(const char* data, std::size_t size);
 
     // Hands everything written so far to the system; false when that failed
     // (a full disk shows here, not only at Close).
-    bool Flush();
+    [[nodiscard]] bool Flush();
 
     bool Failed() const { return m_nError != 0; }
     int ErrorCode() const { return m_nError; }  // errno of the first failure, 0 if none

@@ -31,7 +31,7 @@ std::string Write(CWorkFile& work, const std::string& text)
     CTextFileWriter out;
     const int err = work.Create(out);
     if (err == 0) {
-        out.WriteRaw(text.data(), text.size());
+        EXPECT_TRUE(out.WriteRaw(text.data(), text.size()));
         out.Close();
     }
     return err == 0 ? dumptest::ReadAll(work.Path()) : "error " + std::to_string(err);
