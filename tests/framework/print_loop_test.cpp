@@ -205,23 +205,41 @@ TEST_F(PrintLoopTest, NoPrinterAtAllAsksAndCancellingEndsWithoutAJob)
     EXPECT_EQ(m_jobs.Count(), 1);
 }
 
-TEST_F(PrintLoopTest, MissingSpoolerIsAMessageNotAHang)
+// Every spooler takes the temporary PDF, whether the job got there or not, and one that
+// did not says why; a queue on a scheduler that does not run is a message, not a hang.
+TEST_F(PrintLoopTest, EverySpoolerTakesTheTemporaryPdfAndSaysWhyItFailed)
 {
-    // A queue on a scheduler that does not run.
-    qputenv("CUPS_SERVER", QByteArray::fromStdString(m_tmp / "no-cupsd.sock"));
+    ScopedEnv cups("CUPS_SERVER", m_tmp / "no-cupsd.sock");
     QPrinter queue(QPrinter::HighResolution);
     queue.setPrinterName("vantrel-missing");
-    std::unique_ptr<CPrintSpooler> spooler = MakeSpooler(queue);
-    const QString pdf = QString::fromStdString(m_tmp / "job.pdf");
-    dumptest::WriteBytes(pdf.toStdString(), "%PDF-1.4\n");
-    QString error;
-    QElapsedTimer timer;
-    timer.start();
-    EXPECT_FALSE(spooler->Submit(pdf, "title", &error));
-    EXPECT_LT(timer.elapsed(), 20000);
-    EXPECT_FALSE(error.isEmpty());
-    EXPECT_FALSE(QFile::exists(pdf));
-    qunsetenv("CUPS_SERVER");
+    QPrinter file(QPrinter::HighResolution);
+    file.setOutputFormat(QPrinter::PdfFormat);
+    file.setOutputFileName(QString::fromStdString(m_tmp / "out.pdf"));
+    JobRecorder refusing;
+    refusing.folder = m_tmp.Path();
+    refusing.failSubmit = true;
+    const struct {
+        const char* name;
+        std::unique_ptr<CPrintSpooler> spooler;
+        bool delivered;
+    } cases[] = {
+        {"queue", MakeSpooler(queue), false},
+        {"file", MakeSpooler(file), true},
+        {"file in a missing folder", MakeSpooler(file, m_tmp / "missing/out.pdf"), false},
+        {"recording", std::make_unique<printtest::CRecordingSpooler>(&m_jobs), true},
+        {"recording that refuses", std::make_unique<printtest::CRecordingSpooler>(&refusing), false},
+    };
+    for (const auto& c : cases) {
+        const QString pdf = QString::fromStdString(m_tmp / "job.pdf");
+        dumptest::WriteBytes(pdf.toStdString(), "%PDF-1.4\n%%EOF\n");
+        QString error;
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_EQ(c.spooler->Submit(pdf, "title", &error), c.delivered) << c.name;
+        EXPECT_LT(timer.elapsed(), 20000) << c.name;
+        EXPECT_FALSE(QFile::exists(pdf)) << c.name;
+        EXPECT_EQ(error.isEmpty(), c.delivered) << c.name << ": " << error.toStdString();
+    }
 }
 
 TEST(PrintInfoTest, FromAndToAreClampedIntoMinAndMax)
