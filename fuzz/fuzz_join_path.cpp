@@ -1,16 +1,12 @@
 // Both rule sets of JoinPath on arbitrary folder and name bytes.
 #include "draw/join_path.h"
 #include "fuzz/fuzz_common.h"
+#include "textfile/cp932.h"
 
 #include <cstdint>
 #include <string>
 
 namespace {
-
-bool IsLeadByte(unsigned char c)
-{
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
 
 void CheckPosix(const std::string& folder, const std::string& name)
 {
@@ -18,8 +14,8 @@ void CheckPosix(const std::string& folder, const std::string& name)
     if (joined.empty()) {
         return;
     }
+    // The folder is taken as it is, doubled separators too; the join adds one at most.
     FUZZ_CHECK(joined.size() <= 4096);
-    FUZZ_CHECK(joined.find("//") == std::string::npos);
     FUZZ_CHECK(joined.find('\0') == std::string::npos);
     FUZZ_CHECK(name.find('/') == std::string::npos);
     const bool separator = !folder.empty() && folder.back() != '/';
@@ -45,7 +41,7 @@ void CheckWindows(const std::string& folder, const std::string& name)
     bool afterPair = false;
     for (std::size_t i = 0; i < joined.size(); ++i) {
         const auto c = static_cast<unsigned char>(joined[i]);
-        if (IsLeadByte(c)) {
+        if (IsCp932LeadByte(c)) {
             FUZZ_CHECK(i + 1 < joined.size());
             ++i;
             afterPair = true;
