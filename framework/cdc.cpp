@@ -74,16 +74,15 @@ bool CPen::CreatePen(int style, int width, COLORREF color)
     return true;
 }
 
-// The glyphs of "0123456789ABCDEF" and the blank in one font on one device, with the
+// The glyphs of the printable ASCII characters in one font on one device, with the
 // advance shaping gives each; usable only where all are the same (a fixed pitch), so the
 // glyph in column i stands i advances from the start, where shaped text puts it.
-struct CDC::HexGlyphs {
+struct CDC::AsciiGlyphs {
     QFont font;
     QPaintDevice* device = nullptr;
     bool usable = false;
     QRawFont rawFont;
     std::array<quint32, 128> glyph{};
-    std::array<bool, 128> covered{};
     qreal advance = 0;
 };
 
@@ -215,8 +214,14 @@ void CDC::FillSolidRect(const CRect& rc, COLORREF color)
 
 const CFontCell& CDC::CurrentFont() const
 {
-    if (m_pFont && m_pFont->IsCreated())
-        return FontCellForLogFont(m_pFont->LogFont(), m_pAttrib);
+    if (m_pFont && m_pFont->IsCreated()) {
+        // Every line of a page asks for the same font: found once.
+        if (m_pCell == nullptr || m_nCellSerial != m_pFont->Serial()) {
+            m_pCell = &FontCellForLogFont(m_pFont->LogFont(), m_pAttrib);
+            m_nCellSerial = m_pFont->Serial();
+        }
+        return *m_pCell;
+    }
     // The stock font: the application font at the classic default cell height.
     CLogFont lf;
     lf.lfFaceName = qGuiApp ? QGuiApplication::font().family().toStdString() : std::string();
@@ -240,64 +245,53 @@ bool CDC::TextOut(int x, int y, const std::string& text)
     return true;
 }
 
-const CDC::HexGlyphs* CDC::HexGlyphsFor(const CFontCell& cell)
+const CDC::AsciiGlyphs* CDC::AsciiGlyphsFor(const CFontCell& cell)
 {
     QPaintDevice* device = m_pPainter->device();
-    if (m_pHexGlyphs != nullptr && m_pHexGlyphs->device == device && m_pHexGlyphs->font == cell.font)
-        return m_pHexGlyphs->usable ? m_pHexGlyphs.get() : nullptr;
-    auto glyphs = std::make_unique<HexGlyphs>();
+    if (m_pAsciiGlyphs != nullptr && m_pAsciiGlyphs->device == device && m_pAsciiGlyphs->font == cell.font)
+        return m_pAsciiGlyphs->usable ? m_pAsciiGlyphs.get() : nullptr;
+    auto glyphs = std::make_unique<AsciiGlyphs>();
     glyphs->font = cell.font;
     glyphs->device = device;
     // Shaped as TextOut shapes them; each character once and the first again, so that
     // every one has an advance.
-    static const QString kChars = QStringLiteral("0123456789ABCDEF 0");
-    QTextLayout layout(kChars, cell.font, device);
+    QString chars;
+    for (char16_t c = 0x20; c < 0x7F; ++c)
+        chars += QChar(c);
+    chars += QChar(0x20);
+    QTextLayout layout(chars, cell.font, device);
     layout.beginLayout();
     layout.createLine();
     layout.endLayout();
     const QList<QGlyphRun> runs = layout.glyphRuns();
-    if (runs.size() == 1 && runs[0].glyphIndexes().size() == kChars.size()) {
+    if (runs.size() == 1 && runs[0].glyphIndexes().size() == chars.size()) {
         const QList<quint32> indexes = runs[0].glyphIndexes();
         const QList<QPointF> positions = runs[0].positions();
         glyphs->rawFont = runs[0].rawFont();
         glyphs->advance = positions[1].x() - positions[0].x();
         glyphs->usable = glyphs->advance > 0;
-        for (qsizetype i = 0; i + 1 < kChars.size(); ++i) {
-            const auto c = static_cast<unsigned char>(kChars[i].unicode());
-            glyphs->glyph[c] = indexes[i];
-            glyphs->covered[c] = true;
+        for (qsizetype i = 0; i + 1 < chars.size(); ++i) {
+            glyphs->glyph[chars[i].unicode()] = indexes[i];
             if (positions[i + 1].x() - positions[i].x() != glyphs->advance || positions[i].y() != positions[0].y())
                 glyphs->usable = false;
         }
     }
-    m_pHexGlyphs = std::move(glyphs);
-    return m_pHexGlyphs->usable ? m_pHexGlyphs.get() : nullptr;
+    m_pAsciiGlyphs = std::move(glyphs);
+    return m_pAsciiGlyphs->usable ? m_pAsciiGlyphs.get() : nullptr;
 }
 
-bool CDC::TextOutHex(int x, int y, std::string_view text)
+bool CDC::TextOutAscii(int x, int y, std::string_view text)
 {
     CPdfEngine* pdf = CPdfEngine::Of(m_pPainter);
-    if (pdf == nullptr)
-        return TextOut(x, y, std::string(text));
     const CFontCell& cell = CurrentFont();
-    const HexGlyphs* glyphs = HexGlyphsFor(cell);
-    if (glyphs == nullptr || !std::all_of(text.begin(), text.end(), [glyphs](char c) {
-            return static_cast<unsigned char>(c) < glyphs->covered.size() && glyphs->covered[static_cast<unsigned char>(c)];
-        }))
+    const AsciiGlyphs* glyphs = pdf != nullptr ? AsciiGlyphsFor(cell) : nullptr;
+    if (glyphs == nullptr || !std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; }))
         return TextOut(x, y, std::string(text));
     if (m_nBkMode == OPAQUE)
         FillPixels(x, y, GetTextExtent(std::string(text)).cx, cell.ascent + cell.descent, m_crBk);
-    m_hexIndexes.resize(text.size());
-    m_hexPositions.resize(text.size());
-    m_hexChars.resize(text.size());
-    const qreal baseline = y + cell.ascent;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        m_hexIndexes[i] = glyphs->glyph[c];
-        m_hexPositions[i] = QPointF(x + static_cast<qreal>(i) * glyphs->advance, baseline);
-        m_hexChars[i] = c;
-    }
-    pdf->DrawGlyphs(glyphs->rawFont, m_hexIndexes, m_hexPositions, m_hexChars, ToQColor(m_crText));
+    if (!pdf->DrawAsciiLine(glyphs->rawFont, glyphs->glyph, QPointF(x, y + cell.ascent), glyphs->advance, text,
+                            ToQColor(m_crText)))
+        return TextOut(x, y, std::string(text));
     return true;
 }
 

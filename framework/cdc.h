@@ -110,11 +110,11 @@ public:
     void FillSolidRect(int x, int y, int cx, int cy, COLORREF color);
     void FillSolidRect(const CRect& rc, COLORREF color);
     bool TextOut(int x, int y, const std::string& text);
-    // TextOut for text of hexadecimal digits and blanks only, such as a dump line: on a
-    // job's PDF those glyphs are shaped once per font and the text goes out as one run of
-    // glyphs at the positions shaping gives them. Other text and other devices (the
-    // screen, the preview's recorded pages) take TextOut.
-    bool TextOutHex(int x, int y, std::string_view text);
+    // TextOut for a line of printable ASCII, such as a dump page's: on a job's PDF in a
+    // fixed-pitch face those glyphs are shaped once per font, and the line goes out as its
+    // own characters, each where shaping puts it. Other text (a name outside ASCII), other
+    // faces and other devices (the screen, the preview's recorded pages) take TextOut.
+    bool TextOutAscii(int x, int y, std::string_view text);
     CSize GetTextExtent(const std::string& text);
     int GetDeviceCaps(int index) const;
 
@@ -135,9 +135,9 @@ public:
     const CFontCell& CurrentFont() const;
 
 private:
-    struct HexGlyphs;
+    struct AsciiGlyphs;
     void FillPixels(int x, int y, int cx, int cy, COLORREF color);
-    const HexGlyphs* HexGlyphsFor(const CFontCell& cell);
+    const AsciiGlyphs* AsciiGlyphsFor(const CFontCell& cell);
 
     QPainter* m_pPainter;
     QPaintDevice* m_pAttrib;
@@ -149,8 +149,7 @@ private:
     COLORREF m_crText = 0;
     COLORREF m_crBk = RGB(255, 255, 255);
     QTransform m_baseTransform;
-    std::unique_ptr<HexGlyphs> m_pHexGlyphs;
-    std::vector<quint32> m_hexIndexes;
-    std::vector<QPointF> m_hexPositions;
-    std::vector<char32_t> m_hexChars;
+    std::unique_ptr<AsciiGlyphs> m_pAsciiGlyphs;
+    mutable const CFontCell* m_pCell = nullptr;  // of the selected font, by its serial
+    mutable unsigned m_nCellSerial = 0;
 };

@@ -13,8 +13,10 @@
 
 bool CFont::CreateFontIndirect(const CLogFont& lf)
 {
+    static unsigned serial = 0;
     m_lf = lf;
     m_bCreated = true;
+    m_nSerial = ++serial;
     return true;
 }
 
@@ -117,8 +119,8 @@ const CFontCell& FontCellForLogFont(const CLogFont& lf, QPaintDevice* device)
     auto it = cache.find(key);
     if (it != cache.end())
         return it->second;
-    if (cache.size() > 4096)
-        cache.clear();
+    // Never cleared: the program asks for a few faces at a few dozen heights, and the
+    // cells handed out stay valid.
     return cache.emplace(std::move(key), MakeFontCell(lf, device)).first->second;
 }
 

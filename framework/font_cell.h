@@ -27,10 +27,14 @@ public:
     bool CreateFontIndirect(const CLogFont& lf);
     const CLogFont& LogFont() const { return m_lf; }
     bool IsCreated() const { return m_bCreated; }
+    // Different for every font ever created, so a device context can tell its cell is
+    // still the one it found.
+    unsigned Serial() const { return m_nSerial; }
 
 private:
     CLogFont m_lf;
     bool m_bCreated = false;
+    unsigned m_nSerial = 0;
 };
 
 // Maps "ＭＳ 明朝", "ＭＳ Ｐ明朝" and "ＭＳ Ｐゴシック" onto the IPA faces where the system
@@ -45,6 +49,7 @@ struct CFontCell {
     int ascent = 0;
     int descent = 0;
 };
+// The reference stays valid for the program's life.
 const CFontCell& FontCellForLogFont(const CLogFont& lf, QPaintDevice* device);
 
 // The Qt font whose cell height (ascent + descent) on device equals a positive

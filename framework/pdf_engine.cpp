@@ -139,6 +139,7 @@ void CPdfEngine::StartPage()
     m_fill = Qt::black;
     m_tc = 0;
     m_bInText = false;
+    m_bLineOrigin = false;
     // Device pixels with the origin at the top left, as Qt's engine sets them up.
     const double scale = 72.0 / m_nResolution;
     QTransform page(scale, 0, 0, -scale, 0, m_layout.fullRectPoints().height());
@@ -261,6 +262,7 @@ int CPdfEngine::FontIndex(const QRawFont& font)
         if (it == m_fontByFace.end()) {
             FontEntry entry;
             entry.font = std::make_unique<CPdfFont>(font);
+            entry.asciiGlyph.fill(0xFFFFFFFF);  // none checked yet
             m_fonts.push_back(std::move(entry));
             it = m_fontByFace.emplace(key, static_cast<int>(m_fonts.size() - 1)).first;
         }

@@ -15,6 +15,7 @@
 #include <QRawFont>
 #include <QTransform>
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -68,6 +69,12 @@ public:
     // extraction.
     void DrawGlyphs(const QRawFont& font, std::span<const quint32> glyphs, std::span<const QPointF> positions,
                     std::span<const char32_t> chars, const QColor& color);
+    // A line of printable ASCII in a fixed-pitch face: glyphOf gives each character's
+    // glyph, every one advance from the one before, from origin on the baseline. Goes out
+    // as the line's own characters with a character spacing; false, with nothing drawn,
+    // where the face cannot take it so (not embeddable, glyphs of more than one width).
+    bool DrawAsciiLine(const QRawFont& font, const std::array<quint32, 128>& glyphOf, const QPointF& origin,
+                       double advance, std::string_view text, const QColor& color);
     // text shaped in font from origin on its baseline, where QPainter::drawText puts it.
     void DrawText(const QPointF& origin, const QString& text, const QFont& font, const QColor& color);
 
@@ -95,6 +102,7 @@ private:
     struct FontEntry {
         std::unique_ptr<CPdfFont> font;
         int object[2] = {0, 0};  // the narrow and the wide font, once used
+        std::array<quint32, 128> asciiGlyph{};  // checked as its character's code, by character
     };
 
     void StartPage();
@@ -169,6 +177,9 @@ private:
     QColor m_fill;
     double m_tc = 0;
     bool m_bInText = false;  // a text object is open
+    bool m_bLineOrigin = false;  // m_lineOrigin is where the open text object's line starts
+    QPointF m_lineOrigin;
+    QTransform m_lineMatrix;
     int m_nTextFont = -1;  // resource number, -1 before the first in a text object
     double m_textSize = 0;
 

@@ -150,6 +150,88 @@ void CPdfEngine::DrawOutlines(const QRawFont& font, std::span<const quint32> gly
     m_brush = brush;
 }
 
+bool CPdfEngine::DrawAsciiLine(const QRawFont& font, const std::array<quint32, 128>& glyphOf, const QPointF& origin,
+                               double advance, std::string_view text, const QColor& color)
+{
+    if (m_state != QPrinter::Active || text.empty() || color.alpha() == 0)
+        return true;
+    if (state != nullptr)
+        syncState();
+    const int index = FontIndex(font);
+    FontEntry& entry = m_fonts[static_cast<std::size_t>(index)];
+    CPdfFont& pdf = *entry.font;
+    if (!pdf.IsEmbeddable())
+        return false;
+    // Each glyph must be its character's own one-byte code, all of one width: then the
+    // line is its text, spaced evenly. A character is checked once for its glyph.
+    const double width = pdf.Width(glyphOf[static_cast<unsigned char>(text.front())]);
+    for (const char c : text) {
+        const auto ch = static_cast<unsigned char>(c);
+        const quint32 glyph = glyphOf[ch];
+        if (entry.asciiGlyph[ch] == glyph && pdf.Width(glyph) == width)
+            continue;
+        CPdfFont::Code code;
+        if (!pdf.CodeFor(glyph, ch, &code) || code.wide || code.value != ch || pdf.Width(glyph) != width)
+            return false;
+        entry.asciiGlyph[ch] = glyph;
+    }
+    if (AllClipped())
+        return true;
+    BeginClip();
+    if (!m_bInText) {
+        m_content += "BT\n";
+        m_bInText = true;
+        m_nTextFont = -1;
+    }
+    SetFill(color);
+    const double size = font.pixelSize();
+    if (m_nTextFont != 2 * index || m_textSize != size) {
+        m_content += "/F" + std::to_string(UseFont(index, false)) + " ";
+        AppendPdfNumber(m_content, size);
+        m_content += " Tf\n";
+        m_nTextFont = 2 * index;
+        m_textSize = size;
+    }
+    // A line under the one before moves from it; the first of a text object is placed.
+    if (m_bLineOrigin && m_lineMatrix == m_matrix) {
+        AppendPdfNumber(m_content, origin.x() - m_lineOrigin.x());
+        m_content += ' ';
+        AppendPdfNumber(m_content, m_lineOrigin.y() - origin.y());
+        m_content += " Td\n";
+    } else {
+        AppendPdfMatrix(m_content, QTransform(1, 0, 0, -1, origin.x(), origin.y()) * m_matrix);
+        m_content += "Tm\n";
+    }
+    m_bLineOrigin = true;
+    m_lineOrigin = origin;
+    m_lineMatrix = m_matrix;
+    if (text.size() > 1) {
+        double tc = std::round((advance - width * size / 1000.0) * 1e6) / 1e6;
+        if (std::abs(tc) < 1e-6)
+            tc = 0;
+        if (tc != m_tc) {
+            AppendPdfNumber(m_content, tc);
+            m_content += " Tc\n";
+            m_tc = tc;
+        }
+    }
+    m_content += '(';
+    if (std::none_of(text.begin(), text.end(), [](char c) { return c == '(' || c == ')' || c == '\\'; })) {
+        m_content += text;
+    } else {
+        for (const char c : text) {
+            if (c == '(' || c == ')' || c == '\\')
+                m_content += '\\';
+            m_content += c;
+        }
+    }
+    m_content += ") Tj\n";
+    if (m_bClip)
+        EndText();
+    EndClip();
+    return true;
+}
+
 void CPdfEngine::DrawGlyphs(const QRawFont& font, std::span<const quint32> glyphs, std::span<const QPointF> positions,
                             std::span<const char32_t> chars, const QColor& color)
 {
@@ -207,6 +289,7 @@ void CPdfEngine::DrawLine(std::span<const GlyphSpan> spans, std::span<const quin
             ++to;
         AppendPdfMatrix(m_content, QTransform(1, 0, 0, -1, positions[from].x(), positions[from].y()) * m_matrix);
         m_content += "Tm\n";
+        m_bLineOrigin = false;
         const double tc = CharacterSpacing(positions, from, to);
         if (tc != m_tc) {
             AppendPdfNumber(m_content, tc);
@@ -323,4 +406,5 @@ void CPdfEngine::EndText()
     if (m_bInText)
         m_content += "ET\n";
     m_bInText = false;
+    m_bLineOrigin = false;
 }

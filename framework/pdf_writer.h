@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,11 @@ class QIODevice;
 // and Failed() says so.
 class CPdfWriter {
 public:
+    CPdfWriter();
+    ~CPdfWriter();
+    CPdfWriter(const CPdfWriter&) = delete;
+    CPdfWriter& operator=(const CPdfWriter&) = delete;
+
     // Starts the file in device (open for writing) with the header.
     void Start(QIODevice* device);
     // A new object number; its object may be written later, in any order.
@@ -33,6 +39,8 @@ public:
     void SetFailed() { m_bFailed = true; }
 
 private:
+    struct Compressor;
+    std::unique_ptr<Compressor> m_pCompressor;
     QIODevice* m_pDevice = nullptr;
     bool m_bFailed = false;
     std::uint64_t m_nOffset = 0;

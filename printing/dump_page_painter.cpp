@@ -37,7 +37,7 @@ void DrawDumpPage(CDC* pDC, const std::vector<std::string>& lines)
     int y = layout.y0;
     for (const std::string& line : lines) {
         if (!line.empty())
-            pDC->TextOutHex(layout.x, y, line);
+            pDC->TextOutAscii(layout.x, y, line);
         y += layout.h;
     }
     pDC->SetBkMode(oldMode);

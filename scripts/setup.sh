@@ -3,7 +3,7 @@
 
 VANTREL_PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
-  qt6-base-dev libgl-dev libssl-dev
+  qt6-base-dev libgl-dev libssl-dev libdeflate-dev
   qt6-translations-l10n fonts-ipafont
   googletest libgtest-dev libbenchmark-dev
   poppler-utils cups printer-driver-cups-pdf

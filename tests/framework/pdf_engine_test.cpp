@@ -84,7 +84,7 @@ TEST_F(PdfEngineTest, SizeAndMetricsAreThoseOfQtsPdfPrinter)
     EXPECT_TRUE(info.contains("Creator:         Vantrel")) << info.toStdString();
 }
 
-// Text through TextOut, through the painter and through TextOutHex: the same words at
+// Text through TextOut, through the painter and through TextOutAscii: the same words at
 // the same places as Qt's engine writes them, with the characters that need escapes in
 // a PDF string and the ones that need two-byte codes.
 TEST_F(PdfEngineTest, TextReadsBackWhereQtsEnginePutsIt)
@@ -99,8 +99,8 @@ TEST_F(PdfEngineTest, TextReadsBackWhereQtsEnginePutsIt)
         dc.SelectObject(&font);
         dc.SetBkMode(TRANSPARENT);
         dc.TextOut(300, 200, header);
-        dc.TextOutHex(300, 300, "00000020  00 07 0E 15  1C 23 2A 31");
-        dc.TextOutHex(300, 400, "Position  00 01");  // not hexadecimal: TextOut
+        dc.TextOutAscii(300, 300, "00000020  00 07 0E 15  1C 23 2A 31");
+        dc.TextOutAscii(300, 400, "Position  00 01");  // not hexadecimal: TextOut
         dc.SelectObject(static_cast<CFont*>(nullptr));
         painter.setFont(QFont("IPAMincho", 40));
         painter.setPen(Qt::black);
@@ -147,7 +147,7 @@ TEST_F(PdfEngineTest, OneEmbeddedSubsetFontPerFaceForTheWholeJob)
         font.CreateFontIndirect(lf);
         dc.SelectObject(&font);
         dc.TextOut(300, 300, "Page " + std::to_string(page) + " 頁");
-        dc.TextOutHex(300, 400, "0123456789ABCDEF");
+        dc.TextOutAscii(300, 400, "0123456789ABCDEF");
         dc.SelectObject(static_cast<CFont*>(nullptr));
         // The same face asked for by its own name.
         painter.setFont(QFont("IPAMincho", 20));
