@@ -10,6 +10,7 @@
 #include "framework/print_setup_dlg.h"
 #include "app/vantrel_doc.h"
 #include "filelist/vantrel_view.h"
+#include "printing/work_file.h"
 
 #include <QApplication>
 #include <QFile>
@@ -161,6 +162,8 @@ bool CVantrelApp::InitInstance(int& argc, char** argv)
     QApplication::setFont(DialogTemplateFont("ＭＳ Ｐゴシック", 9));
 
     LoadStdProfileSettings();
+    // What a killed run (or a power cut) left goes now; a running copy holds its folder's lock.
+    CWorkFile().RemoveStaleFolders();
 
     // A logout or kill closes the window as the user would: the work running then ends
     // at its next page start, the settings are saved and the work folder removed.

@@ -6,6 +6,7 @@
 #include "filelist/csv_export.h"
 #include "filelist/file_list_model.h"
 #include "printing/dump_writer.h"
+#include "printing/work_file.h"
 #include "textfile/text_file_writer.h"
 
 #include <cerrno>
@@ -246,6 +247,8 @@ int main(int argc, char** argv)
         std::fputs(kUsage, stdout);
         return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
     }
+    // What a killed run (or a power cut) left goes now; a running copy holds its folder's lock.
+    CWorkFile().RemoveStaleFolders();
 
     if (args.mode == Mode::Pdf) {
 #if defined(VANTREL_DUMP_PDF)
