@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <csignal>
 #include <filesystem>
 #include <map>
 
@@ -175,6 +176,11 @@ bool CVantrelApp::InitInstance(int& argc, char** argv)
         // Also ends the loop of a dialog that is open, and a dump inside a pump.
         RequestQuit();
     });
+
+#ifdef SIGXFSZ
+    // A file-size limit (ulimit -f) fails a write as a full disk does: said, not a death.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
 
     // QApplication has taken its own options out of argv.
     std::vector<std::string> args;

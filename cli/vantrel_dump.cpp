@@ -10,6 +10,7 @@
 #include "textfile/text_file_writer.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -229,6 +230,11 @@ std::vector<std::string> SystemArguments()
 
 int main(int argc, char** argv)
 {
+#ifdef SIGXFSZ
+    // A file-size limit (ulimit -f) fails a write as a full disk does: said, exit 1, and
+    // nothing left behind, where the signal would kill the tool mid-write.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
 #if defined(_WIN32)
     std::vector<std::string> systemArguments = SystemArguments();
     std::vector<char*> systemArgv;

@@ -180,6 +180,12 @@ TEST(VantrelDumpCli, FullOutputIsAFailure)
         EXPECT_NE(run.err.find("cannot write output"), std::string::npos) << name << run.err;
     }
     EXPECT_EQ(RunDump(dir, {"--csv", dir.Path().string()}, "/dev/full").code, 1);
+    // A file-size limit fails the write as a full disk does: said, no signal's death.
+    const int status = std::system(("ulimit -f 100; " + Quote(DumpExe()) + " " + Quote(dir / "big") + " >" +
+                                    Quote(dir / "out") + " 2>" + Quote(dir / "stderr"))
+                                       .c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_NE(ReadAll(dir / "stderr").find("cannot write output): File too large"), std::string::npos);
 #endif
 }
 

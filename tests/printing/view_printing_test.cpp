@@ -664,6 +664,26 @@ TEST_F(ProgramPrintingTest, TermSignalEndsTheProgramAsACloseDoes)
     EXPECT_EQ(AfxGetApp()->GetProfileInt("Settings", "PreviewPages", 0), 2);
 }
 
+// A file-size limit (ulimit -f) hitting the work file fails it as a full disk does: the
+// program lives on (no signal is ignored for it here), says so, prints and flags nothing.
+TEST_F(ProgramPrintingTest, FileSizeLimitIsSaidAndPrintsNothing)
+{
+    dumptest::WriteBytes(m_folder + "/big.bin", dumptest::PatternBytes(100 * 2560));
+    CVantrelView* view = Start();
+    view->m_aFiles[0].nMark = 1;
+    AnswerRange({}, {});
+    rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const rlimit small{64 * 1024, old.rlim_max};
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    PrintWithCtrlP(view);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].rfind("ワークファイル書き込み失敗[", 0), 0u) << m_messages[0];
+    EXPECT_EQ(view->m_aFiles[0].nPrinted, 0);
+    EXPECT_EQ(WorkFilesLeft(), 0);
+}
+
 // A "WkFile.txt" of the user's own, in the current folder or the home folder, is never
 // touched by a print or by the program's end.
 TEST_F(ProgramPrintingTest, UsersOwnWkFileIsNeverTouched)
