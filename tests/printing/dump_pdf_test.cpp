@@ -89,10 +89,17 @@ TEST_F(DumpPdfTest, BadRangesAndArgumentsWriteNothing)
     const QString twelve = File("twelve.bin", 12 * 2560);
     const QString other = File("other.bin", 10);
     const QString out = QString::fromStdString(Out());
+    // An output that is one of the inputs, under any name, destroys nothing.
+    const QString link = m_dir.path() + "/link.pdf", hard = m_dir.path() + "/hard.pdf";
+    std::filesystem::create_symlink(twelve.toStdString(), link.toStdString());
+    std::filesystem::create_hard_link(twelve.toStdString(), hard.toStdString());
     const struct {
         QStringList args;
         int code;
     } cases[] = {
+        {{"--pdf", twelve, twelve}, 2},
+        {{"--pdf", link, other, twelve}, 2},
+        {{"--pdf", hard, twelve}, 2},
         {{"--pdf", out, "--pages", "5-3", twelve}, 2},
         {{"--pdf", out, "--pages", "3-13", twelve}, 2},
         {{"--pdf", out, "--pages", "0-3", twelve}, 2},
@@ -108,6 +115,8 @@ TEST_F(DumpPdfTest, BadRangesAndArgumentsWriteNothing)
         EXPECT_FALSE(err.isEmpty());
         EXPECT_FALSE(QFile::exists(out)) << c.args.join(' ').toStdString();
     }
+    EXPECT_EQ(dumptest::ReadAll(twelve.toStdString()), dumptest::PatternBytes(12 * 2560));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_dir.path().toStdString()), {}), 4);
 }
 
 TEST_F(DumpPdfTest, MissingFileIsSaidAndTheOthersStillComeOut)
@@ -135,13 +144,15 @@ TEST_F(DumpPdfTest, ReplacesOnlyWhatItMay)
     const struct {
         std::string out;
         int code;
-    } cases[] = {{dir + "/new.pdf", 0}, {dir + "/link.pdf", 0}, {dir + "/readonly.pdf", 1},
-                 {dir + "/fifo.pdf", 1}, {dir, 1}};
+        const char* reason;
+    } cases[] = {{dir + "/new.pdf", 0, ""}, {dir + "/link.pdf", 0, ""}, {dir + "/readonly.pdf", 1, "Permission denied"},
+                 {dir + "/fifo.pdf", 1, "通常のファイルではありません"}, {dir, 1, "Is a directory"}};
     for (const auto& c : cases) {
         QString err;
         EXPECT_EQ(RunPdf({"--pdf", QString::fromStdString(c.out), a}, &err, umask027), c.code) << c.out;
         if (c.code != 0) {
-            EXPECT_TRUE(err.contains(QString::fromStdString("[" + c.out + "]"))) << err.toStdString();
+            EXPECT_TRUE(err.contains(QString::fromStdString("[" + c.out + "] (cannot create output): " + c.reason)))
+                << err.toStdString();
         }
     }
     struct stat st {};

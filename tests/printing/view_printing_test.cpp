@@ -867,6 +867,32 @@ TEST_F(ViewPrintingTest, OutputThatCannotBeWrittenIsNamedAndNotFlagged)
     }
 }
 
+// A PDF file that is one of the marked files, under any name (itself, one a chain makes
+// of the chosen name, a hard link), is refused before anything is asked (a dialog shown
+// is closed) or printed.
+TEST_F(ViewPrintingTest, PdfFileThatIsAMarkedFileIsRefusedBeforeAnyJob)
+{
+    AddFiles({{"a.bin", 3000}, {"b.bin", 100}, {"out_b.bin.pdf", 50}});
+    std::filesystem::create_hard_link(m_folder + "/a.bin", m_tmp / "hard_a.bin.pdf");
+    const std::pair<std::vector<int>, std::string> cases[] = {
+        {{0}, m_folder + "/a.bin"}, {{0, 1, 2}, m_folder + "/out.pdf"}, {{0, 1}, m_tmp / "hard.pdf"}};
+    for (const auto& [marked, chosen] : cases) {
+        for (std::size_t i = 0; i < m_view.m_aFiles.size(); ++i)
+            m_view.m_aFiles[i].nMark = std::count(marked.begin(), marked.end(), static_cast<int>(i)) ? 1 : 0;
+        m_printer.setOutputFileName(QString::fromStdString(chosen));
+        m_messages.clear();
+        QTimer::singleShot(0, [] {
+            if (QWidget* dialog = QApplication::activeModalWidget())
+                dialog->close();
+        });
+        RunChain([this] { m_printing->OnPrintDump(); });
+        ASSERT_EQ(m_messages.size(), 1u) << chosen;
+        EXPECT_EQ(m_messages[0].rfind("印刷を開始できませんでした。\n出力ファイル[", 0), 0u) << m_messages[0];
+    }
+    for (const FileEntry& e : m_view.m_aFiles)
+        EXPECT_EQ(dumptest::ReadAll(m_folder + "/" + e.strName), dumptest::PatternBytes(e.lSize)) << e.strName;
+}
+
 // The print-to-file printer's output follows the rules of every output: only a regular
 // file the user may write is replaced, a link's target is written and the link kept,
 // anything else is refused with a message naming it and no flag.
