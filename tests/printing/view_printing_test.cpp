@@ -37,6 +37,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cmath>
 #include <csignal>
@@ -682,6 +683,49 @@ TEST_F(ProgramPrintingTest, FileSizeLimitIsSaidAndPrintsNothing)
     EXPECT_EQ(m_messages[0].rfind("ワークファイル書き込み失敗[", 0), 0u) << m_messages[0];
     EXPECT_EQ(view->m_aFiles[0].nPrinted, 0);
     EXPECT_EQ(WorkFilesLeft(), 0);
+}
+
+// Two copies of the program of one user (one TMPDIR) printing at once: neither's start
+// or output removes what the other uses, and each prints its job (it says so in its exit
+// status). Two real processes: this test started again, with VANTREL_TEST_OUT set.
+TEST_F(ProgramPrintingTest, TwoCopiesPrintAtOnce)
+{
+    if (const char* out = std::getenv("VANTREL_TEST_OUT")) {
+        const int pages = std::atoi(std::getenv("VANTREL_TEST_PAGES"));
+        dumptest::WriteBytes(m_folder + "/a.bin", dumptest::PatternBytes(pages * 2560));
+        CVantrelView* view = Start(true);
+        view->m_aFiles[0].nMark = 1;
+        m_printer.setOutputFileName(out);
+        AnswerRange({}, {});
+        PrintWithCtrlP(view);
+        EXPECT_EQ(view->m_aFiles[0].nPrinted, 1);
+        return;
+    }
+    std::filesystem::create_directory(m_tmp / "tmp");
+    const auto start = [&](QProcess& p, int pages, const std::string& out) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TMPDIR", QString::fromStdString(m_tmp / "tmp"));
+        env.insert("VANTREL_TEST_PAGES", QString::number(pages));
+        env.insert("VANTREL_TEST_OUT", QString::fromStdString(m_tmp / out));
+        p.setProcessEnvironment(env);
+        p.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=ProgramPrintingTest.TwoCopiesPrintAtOnce"});
+        return p.waitForStarted() ? static_cast<pid_t>(p.processId()) : 0;
+    };
+    // The first held still once its work folder and file are there.
+    QProcess first, second;
+    const pid_t pid = start(first, 2000, "first.pdf");
+    const auto working = [&] { return printtest::Leftovers(m_tmp.Path()).size() >= 2; };
+    for (int i = 0; i < 600 && !working() && first.state() == QProcess::Running; ++i)
+        first.waitForFinished(50);
+    ASSERT_TRUE(pid > 0 && working() && first.state() == QProcess::Running) << first.readAll().toStdString();
+    ::kill(pid, SIGSTOP);
+    const std::set<std::string> held = printtest::Leftovers(m_tmp.Path());
+    start(second, 3, "second.pdf");
+    EXPECT_TRUE(second.waitForFinished(60000) && second.exitCode() == 0) << second.readAll().toStdString();
+    EXPECT_EQ(printtest::Leftovers(m_tmp.Path()), held);
+    ::kill(pid, SIGCONT);
+    EXPECT_TRUE(first.waitForFinished(120000) && first.exitCode() == 0) << first.readAll().toStdString();
+    EXPECT_TRUE(printtest::Leftovers(m_tmp.Path()).empty());
 }
 
 // A "WkFile.txt" of the user's own, in the current folder or the home folder, is never
