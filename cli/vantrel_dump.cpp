@@ -74,7 +74,8 @@ constexpr char kUsage[] =
     "                                  | sha256sum', OFFSET and COUNT as the Subject gives them)\n"
     "  vantrel-dump --help             この説明 (this help)\n"
     "Output is byte for byte what the program writes: CR LF line ends.\n"
-    "Exit status: 0 done, 1 a file or folder could not be read or output failed, 2 usage error.\n";
+    "Exit status: 0 done, 1 a file or folder could not be read or output failed, 2 usage error\n"
+    "(also an output that is one of the input files).\n";
 
 void Error(const std::string& message)
 {
