@@ -91,6 +91,11 @@ CliRun RunDump(const TempFolder& dir, const std::vector<std::string>& args, cons
         run.out = ReadAll(out);
     }
     run.err = ReadAll(dir / "stderr");
+#if defined(_WIN32)
+    // Standard error is text there: each line ends in the CR LF it adds.
+    for (std::size_t cr = run.err.find("\r\n"); cr != std::string::npos; cr = run.err.find("\r\n", cr))
+        run.err.erase(cr, 1);
+#endif
     return run;
 }
 
