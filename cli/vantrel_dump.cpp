@@ -188,7 +188,8 @@ int RefuseOutputThatIsAnInput(const Arguments& args)
     else if (args.mode == Mode::Dump || args.mode == Mode::Preview)
         output = FileIdOf(1);
     const std::string input = output ? InputThatIs(*output, args.operands) : std::string();
-    if (input.empty()) return -1;
+    if (input.empty())
+        return -1;
     Error("出力先" + (args.mode == Mode::Pdf ? "[" + args.pdfOut + "]" : std::string("(標準出力)")) +
           "は入力のファイル[" + input + "]です (the output is one of the input files)");
     return kExitUsage;

@@ -227,8 +227,7 @@ void RunPrintLoop(CPrintHooks& hooks)
         error = QString::fromUtf8("%1: PDFを最後まで書き込めませんでした").arg(where);
     } else {
         file.setAutoRemove(false);
-        info.m_nOutcome = spooler->Submit(jobFile, title, &error) ? PrintOutcome::Printed
-                                                                          : PrintOutcome::Failed;
+        info.m_nOutcome = spooler->Submit(jobFile, title, &error) ? PrintOutcome::Printed : PrintOutcome::Failed;
     }
     hooks.OnEndPrinting(nullptr, &info);
     if (info.m_nOutcome == PrintOutcome::Failed)

@@ -93,8 +93,8 @@ public:
     bool Submit(const QString& pdfPath, const QString&, QString* error) override
     {
         // The job file Ready made, or a whole file someone else wrote beside the output.
-        const int err = m_file.Fd() >= 0 && pdfPath == JobFile() ? m_file.Commit()
-                                                                 : PlaceOutput(Bytes(pdfPath), Bytes(m_output));
+        const int err =
+            m_file.Fd() >= 0 && pdfPath == JobFile() ? m_file.Commit() : PlaceOutput(Bytes(pdfPath), Bytes(m_output));
         if (err != 0) {
             *error = Reason(err);
             return false;

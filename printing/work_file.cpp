@@ -37,7 +37,8 @@ constexpr char kFolderPrefix[] = "vantrel-";
 bool IsFolderName(std::string_view name)
 {
     constexpr std::size_t prefix = sizeof kFolderPrefix - 1;
-    if (name.size() <= prefix || name.substr(0, prefix) != kFolderPrefix) return false;
+    if (name.size() <= prefix || name.substr(0, prefix) != kFolderPrefix)
+        return false;
     for (const char ch : name.substr(prefix))
         if (!((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') || ch == '-'))
             return false;
@@ -96,7 +97,8 @@ std::string MakePrivateFolder(const std::string& given, int* lockFd)
         const std::string folder =
             InFolder(base, kFolderPrefix + std::to_string(::_getpid()) + "-" + std::to_string(random() % 1000000));
         if (!::CreateDirectoryW(WideName(folder).c_str(), nullptr)) {
-            if (::GetLastError() != ERROR_ALREADY_EXISTS) return {};
+            if (::GetLastError() != ERROR_ALREADY_EXISTS)
+                return {};
             continue;
         }
         // Held only when another run's cleaner caught it first: then it is theirs to remove.
@@ -106,8 +108,10 @@ std::string MakePrivateFolder(const std::string& given, int* lockFd)
             *lockFd = fd;
             return folder;
         }
-        if (fd >= 0) ::_close(fd);
-        else ::RemoveDirectoryW(WideName(folder).c_str());
+        if (fd >= 0)
+            ::_close(fd);
+        else
+            ::RemoveDirectoryW(WideName(folder).c_str());
     }
     return {};
 }
@@ -115,7 +119,8 @@ std::string MakePrivateFolder(const std::string& given, int* lockFd)
 // Removes the folder while still holding its lock, then lets the lock and its file go.
 void ReleaseFolder(const std::string& folder, int lockFd, bool remove)
 {
-    if (remove && !folder.empty()) ::RemoveDirectoryW(WideName(folder).c_str());
+    if (remove && !folder.empty())
+        ::RemoveDirectoryW(WideName(folder).c_str());
     if (lockFd >= 0) {
         ::_close(lockFd);
         ::DeleteFileW(WideName(LockFileOf(folder)).c_str());
@@ -124,9 +129,10 @@ void ReleaseFolder(const std::string& folder, int lockFd, bool remove)
 
 void RemoveStaleFoldersIn(const std::string& base)
 {
-    WIN32_FIND_DATAW found {};
+    WIN32_FIND_DATAW found{};
     const HANDLE find = ::FindFirstFileW(WideName(InFolder(base, std::string(kFolderPrefix) + "*")).c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return;
+    if (find == INVALID_HANDLE_VALUE)
+        return;
     do {
         const std::string folder = InFolder(base, AnsiName(found.cFileName));
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
@@ -134,7 +140,8 @@ void RemoveStaleFoldersIn(const std::string& base)
             continue;
         // A folder without its lock file is being made, or not ours: left alone.
         const int fd = ::_wopen(WideName(LockFileOf(folder)).c_str(), _O_RDWR | _O_BINARY | _O_NOINHERIT);
-        if (fd < 0) continue;
+        if (fd < 0)
+            continue;
         if (!TryLockFile(fd)) {
             ::_close(fd);
             continue;
@@ -192,7 +199,8 @@ std::string InFolder(const std::string& folder, const std::string& name)
 std::vector<std::string> SweptBases(const std::string& given)
 {
     std::vector<std::string> bases = BaseFolders(given);
-    if (given.empty() && bases.size() > 2) bases.resize(1);
+    if (given.empty() && bases.size() > 2)
+        bases.resize(1);
     return bases;
 }
 
@@ -202,7 +210,8 @@ std::string MakePrivateFolder(const std::string& given, int* lockFd)
     for (const std::string& base : BaseFolders(given)) {
         for (int attempt = 0; attempt < 10; ++attempt) {
             std::string folder = InFolder(base, std::string(kFolderPrefix) + "XXXXXX");
-            if (::mkdtemp(folder.data()) == nullptr) break;  // mode 0700
+            if (::mkdtemp(folder.data()) == nullptr)
+                break;  // mode 0700
             const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             // Gone, or its lock held, only when another run's cleaner caught it first.
             const bool held = fd >= 0 && !TryLockFile(fd) && errno == EWOULDBLOCK;
@@ -211,7 +220,8 @@ std::string MakePrivateFolder(const std::string& given, int* lockFd)
                 *lockFd = fd;
                 return folder;
             }
-            if (fd >= 0) ::close(fd);
+            if (fd >= 0)
+                ::close(fd);
         }
     }
     return {};
@@ -220,8 +230,10 @@ std::string MakePrivateFolder(const std::string& given, int* lockFd)
 // Removes the folder while still holding its lock, then lets the lock go.
 void ReleaseFolder(const std::string& folder, int lockFd, bool remove)
 {
-    if (remove && !folder.empty()) ::rmdir(folder.c_str());
-    if (lockFd >= 0) ::close(lockFd);
+    if (remove && !folder.empty())
+        ::rmdir(folder.c_str());
+    if (lockFd >= 0)
+        ::close(lockFd);
 }
 
 // Work folders a killed run left under base: named as ours, a real folder of this user
@@ -230,7 +242,8 @@ void ReleaseFolder(const std::string& folder, int lockFd, bool remove)
 void RemoveStaleFoldersIn(const std::string& base)
 {
     DIR* dir = ::opendir(base.c_str());
-    if (dir == nullptr) return;
+    if (dir == nullptr)
+        return;
     const int at = ::dirfd(dir);
     while (const dirent* entry = ::readdir(dir)) {
         struct stat st {};
@@ -238,7 +251,8 @@ void RemoveStaleFoldersIn(const std::string& base)
             !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() || (st.st_mode & 07777) != 0700)
             continue;
         const int fd = ::openat(at, entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0) continue;
+        if (fd < 0)
+            continue;
         struct stat now {};
         if (::fstat(fd, &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino && TryLockFile(fd)) {
             ::unlinkat(fd, kWorkFileName, 0);
@@ -363,7 +377,8 @@ void CWorkFile::Remove()
 void CWorkFile::RemoveStaleFolders() const
 {
     for (const std::string& base : SweptBases(m_strBase))
-        if (!base.empty()) RemoveStaleFoldersIn(base);
+        if (!base.empty())
+            RemoveStaleFoldersIn(base);
 }
 
 std::string NoRoomMessage(const std::string& workFile, std::uint64_t needed, std::uint64_t free)

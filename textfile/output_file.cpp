@@ -37,9 +37,11 @@ constexpr char kTempPrefix[] = ".vantrel-";
 bool IsTempName(std::string_view name)
 {
     constexpr std::size_t prefix = sizeof kTempPrefix - 1;
-    if (name.size() != prefix + 6 || name.substr(0, prefix) != kTempPrefix) return false;
+    if (name.size() != prefix + 6 || name.substr(0, prefix) != kTempPrefix)
+        return false;
     for (const char ch : name.substr(prefix))
-        if (!((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9'))) return false;
+        if (!((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9')))
+            return false;
     return true;
 }
 
@@ -158,7 +160,8 @@ int CheckOutputTarget(const std::string& path, OutputTarget* target)
         if ((folder & FILE_ATTRIBUTE_DIRECTORY) == 0) return ENOTDIR;
     } else {
         // A device (NUL, CON, COM1) passes for a file by its attributes, not by its type.
-        if (::GetFileType(what.Get()) != FILE_TYPE_DISK) return kErrNotRegularFile;
+        if (::GetFileType(what.Get()) != FILE_TYPE_DISK)
+            return kErrNotRegularFile;
         BY_HANDLE_FILE_INFORMATION info {};
         if (!::GetFileInformationByHandle(what.Get(), &info)) return LastErrno();
         if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return EISDIR;
@@ -200,9 +203,10 @@ namespace {
 // link, and with nobody holding their lock.
 void RemoveStaleTemporaries(const std::string& folder)
 {
-    WIN32_FIND_DATAW found {};
+    WIN32_FIND_DATAW found{};
     const HANDLE find = ::FindFirstFileW(WideName(WithSeparator(folder) + kTempPrefix + "*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return;
+    if (find == INVALID_HANDLE_VALUE)
+        return;
     do {
         const std::string name = AnsiName(found.cFileName);
         if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
@@ -210,17 +214,19 @@ void RemoveStaleTemporaries(const std::string& folder)
             continue;
         const std::wstring path = WideName(WithSeparator(folder) + name);
         const int fd = ::_wopen(path.c_str(), _O_RDWR | _O_BINARY | _O_NOINHERIT);
-        if (fd < 0) continue;
+        if (fd < 0)
+            continue;
         const bool stale = TryLockFile(fd);
         ::_close(fd);
-        if (stale) ::DeleteFileW(path.c_str());
+        if (stale)
+            ::DeleteFileW(path.c_str());
     } while (::FindNextFileW(find, &found));
     ::FindClose(find);
 }
 
 std::optional<FileId> FileIdOfHandle(HANDLE h)
 {
-    BY_HANDLE_FILE_INFORMATION info {};
+    BY_HANDLE_FILE_INFORMATION info{};
     if (::GetFileType(h) != FILE_TYPE_DISK || !::GetFileInformationByHandle(h, &info) ||
         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return std::nullopt;
@@ -245,7 +251,7 @@ bool TryLockFile(int fd)
 {
     const auto h = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
     // One byte far past any data: Windows keeps others from the bytes a lock covers.
-    OVERLAPPED where {};
+    OVERLAPPED where{};
     where.Offset = 0xFFFFFFFEu;
     where.OffsetHigh = 0x7FFFFFFFu;
     if (h != INVALID_HANDLE_VALUE &&
@@ -289,8 +295,10 @@ int COutputFile::Begin(const std::string& path)
         for (int i = 0; i < 6; ++i) name += digits[random() % 36];
         const int fd = ::_wopen(WideName(name).c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
                                 _S_IREAD | _S_IWRITE);
-        if (fd < 0 && errno != EEXIST) return errno;
-        if (fd < 0) continue;
+        if (fd < 0 && errno != EEXIST)
+            return errno;
+        if (fd < 0)
+            continue;
         // Held by another only when a cleaner of another run caught it first: then it
         // is theirs to remove. A file system without locks still takes the output.
         if (!TryLockFile(fd) && errno == EWOULDBLOCK) {
@@ -347,7 +355,8 @@ int ResolveLinks(const std::string& path, std::string* resolved)
     std::string done;  // no link in it; "" is the root
     if (path.front() != '/') {
         char* cwd = ::getcwd(nullptr, 0);
-        if (cwd == nullptr) return errno;
+        if (cwd == nullptr)
+            return errno;
         done = std::strcmp(cwd, "/") == 0 ? "" : cwd;
         std::free(cwd);
     }
@@ -360,7 +369,8 @@ int ResolveLinks(const std::string& path, std::string* resolved)
         for (std::size_t end = text.size(); end > 0;) {
             const std::size_t slash = text.rfind('/', end - 1);
             const std::size_t begin = slash == std::string::npos ? 0 : slash + 1;
-            if (end > begin) todo.push_back({text.substr(begin, end - begin), fromLink});
+            if (end > begin)
+                todo.push_back({text.substr(begin, end - begin), fromLink});
             end = slash == std::string::npos ? 0 : slash;
         }
     };
@@ -368,7 +378,8 @@ int ResolveLinks(const std::string& path, std::string* resolved)
     for (int links = 0; !todo.empty();) {
         const Part part = std::move(todo.back());
         todo.pop_back();
-        if (part.name == ".") continue;
+        if (part.name == ".")
+            continue;
         if (part.name == "..") {
             done.erase(std::min(done.size(), done.rfind('/')));
             continue;
@@ -376,7 +387,8 @@ int ResolveLinks(const std::string& path, std::string* resolved)
         const std::string next = done + '/' + part.name;
         struct stat st {};
         if (::lstat(next.c_str(), &st) != 0) {
-            if (errno != ENOENT || !todo.empty() || part.fromLink) return errno;
+            if (errno != ENOENT || !todo.empty() || part.fromLink)
+                return errno;
             done = next;
             break;
         }
@@ -384,17 +396,22 @@ int ResolveLinks(const std::string& path, std::string* resolved)
             done = next;
             continue;
         }
-        if (++links > 40) return ELOOP;
+        if (++links > 40)
+            return ELOOP;
         struct stat folder {};
-        if (::stat(done.empty() ? "/" : done.c_str(), &folder) != 0) return errno;
+        if (::stat(done.empty() ? "/" : done.c_str(), &folder) != 0)
+            return errno;
         if ((folder.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH) && st.st_uid != ::geteuid() &&
             st.st_uid != folder.st_uid)
             return kErrForeignLink;
         char target[PATH_MAX];
         const ssize_t n = ::readlink(next.c_str(), target, sizeof target);
-        if (n < 0) return errno;
-        if (n == static_cast<ssize_t>(sizeof target)) return ENAMETOOLONG;
-        if (target[0] == '/') done.clear();
+        if (n < 0)
+            return errno;
+        if (n == static_cast<ssize_t>(sizeof target))
+            return ENAMETOOLONG;
+        if (target[0] == '/')
+            done.clear();
         push(std::string(target, static_cast<std::size_t>(n)), true);
     }
     *resolved = done.empty() ? "/" : done;
@@ -406,7 +423,8 @@ int ResolveLinks(const std::string& path, std::string* resolved)
 void RemoveStaleTemporaries(const std::string& folder)
 {
     DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) return;
+    if (dir == nullptr)
+        return;
     const int at = ::dirfd(dir);
     while (const dirent* entry = ::readdir(dir)) {
         struct stat st {};
@@ -414,7 +432,8 @@ void RemoveStaleTemporaries(const std::string& folder)
             !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || (st.st_mode & 07777) != 0600 || st.st_nlink != 1)
             continue;
         const int fd = ::openat(at, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) continue;
+        if (fd < 0)
+            continue;
         struct stat now {};
         if (::fstat(fd, &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino && TryLockFile(fd))
             ::unlinkat(at, entry->d_name, 0);
@@ -429,10 +448,14 @@ int Place(int fd, const std::string& temp, const std::string& path)
 {
     OutputTarget t;
     int err = CheckOutputTarget(path, &t);
-    if (err == 0 && t.keepOwner && ::fchown(fd, t.owner, t.group) != 0) err = errno;
-    if (err == 0 && ::fchmod(fd, t.mode) != 0) err = errno;
-    if (err == 0 && ::fsync(fd) != 0) err = errno;
-    if (err == 0 && ::rename(temp.c_str(), t.path.c_str()) != 0) err = errno;
+    if (err == 0 && t.keepOwner && ::fchown(fd, t.owner, t.group) != 0)
+        err = errno;
+    if (err == 0 && ::fchmod(fd, t.mode) != 0)
+        err = errno;
+    if (err == 0 && ::fsync(fd) != 0)
+        err = errno;
+    if (err == 0 && ::rename(temp.c_str(), t.path.c_str()) != 0)
+        err = errno;
     if (err != 0) {
         ::unlink(temp.c_str());
         return err;
@@ -444,7 +467,8 @@ int Place(int fd, const std::string& temp, const std::string& path)
 
 std::optional<FileId> FileIdOfStat(int result, const struct stat& st)
 {
-    if (result != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    if (result != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
     return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
@@ -455,11 +479,13 @@ int CheckOutputTarget(const std::string& path, OutputTarget* target)
     if (path.empty()) return ENOENT;
     if (path.find('\0') != std::string::npos) return EINVAL;
     OutputTarget t;
-    if (const int err = ResolveLinks(path, &t.path); err != 0) return err;
+    if (const int err = ResolveLinks(path, &t.path); err != 0)
+        return err;
     struct stat st {};
     if (::stat(t.path.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) return EISDIR;
-        if (!S_ISREG(st.st_mode)) return kErrNotRegularFile;
+        if (!S_ISREG(st.st_mode))
+            return kErrNotRegularFile;
         // A file the user may not write is never replaced, although the folder would
         // allow it; nor is one without any write bit, which even root must not replace.
         if (::access(t.path.c_str(), W_OK) != 0) return errno;
@@ -530,7 +556,8 @@ int COutputFile::Begin(const std::string& path)
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = folder + "/" + kTempPrefix + "XXXXXX";
         const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-        if (fd < 0) return errno;
+        if (fd < 0)
+            return errno;
         // Locked before a byte is written. Held by another, or gone, only when a cleaner
         // of another run caught it first: then it is theirs to remove. A file system
         // without locks still takes the output.
@@ -593,7 +620,8 @@ std::string InputThatIs(const FileId& id, const std::vector<std::string>& inputs
 {
     for (const std::string& input : inputs) {
         const std::optional<FileId> other = FileIdOf(input);
-        if (other && other->device == id.device && other->index == id.index) return input;
+        if (other && other->device == id.device && other->index == id.index)
+            return input;
     }
     return {};
 }

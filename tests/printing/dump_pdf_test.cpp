@@ -145,8 +145,11 @@ TEST_F(DumpPdfTest, ReplacesOnlyWhatItMay)
         std::string out;
         int code;
         const char* reason;
-    } cases[] = {{dir + "/new.pdf", 0, ""}, {dir + "/link.pdf", 0, ""}, {dir + "/readonly.pdf", 1, "Permission denied"},
-                 {dir + "/fifo.pdf", 1, "通常のファイルではありません"}, {dir, 1, "Is a directory"}};
+    } cases[] = {{dir + "/new.pdf", 0, ""},
+                 {dir + "/link.pdf", 0, ""},
+                 {dir + "/readonly.pdf", 1, "Permission denied"},
+                 {dir + "/fifo.pdf", 1, "通常のファイルではありません"},
+                 {dir, 1, "Is a directory"}};
     for (const auto& c : cases) {
         QString err;
         EXPECT_EQ(RunPdf({"--pdf", QString::fromStdString(c.out), a}, &err, umask027), c.code) << c.out;

@@ -673,7 +673,7 @@ TEST_F(ProgramPrintingTest, FileSizeLimitIsSaidAndPrintsNothing)
     CVantrelView* view = Start();
     view->m_aFiles[0].nMark = 1;
     AnswerRange({}, {});
-    rlimit old {};
+    rlimit old{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
     const rlimit small{64 * 1024, old.rlim_max};
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);

@@ -108,8 +108,7 @@ TEST(OutputFile, ReplacesOnlyRegularFilesTheUserMayWrite)
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
     std::ofstream(dir / "setuid") << "old";
     ::chmod((dir / "setuid").c_str(), 06755);
-    cases.insert(cases.end(),
-                 {{"link.pdf", 0}, {"dangling.pdf", ENOENT}, {"fifo", kErrNotRegularFile}, {"setuid", 0}});
+    cases.insert(cases.end(), {{"link.pdf", 0}, {"dangling.pdf", ENOENT}, {"fifo", kErrNotRegularFile}, {"setuid", 0}});
     // A socket of the test's own stands for a device: a fault aimed at a system device
     // would replace it for the whole machine.
     const std::string device = tmp.File("socket");
@@ -172,7 +171,8 @@ TEST(OutputFile, StaleTemporariesGoAndLiveOnesStay)
 {
     TempFolder tmp("output_stale");
     std::vector<std::string> stay = {".vantrel-", "vantrel-abc123", ".vantrel-abc1234"};
-    for (const std::string& name : stay) std::ofstream(tmp.Path() / name) << "a user's";
+    for (const std::string& name : stay)
+        std::ofstream(tmp.Path() / name) << "a user's";
     std::ofstream(tmp.Path() / ".vantrel-stale1") << "left by a kill";
 #if !defined(_WIN32)
     ::chmod(tmp.File(".vantrel-stale1").c_str(), 0600);
@@ -187,7 +187,8 @@ TEST(OutputFile, StaleTemporariesGoAndLiveOnesStay)
     EXPECT_FALSE(std::filesystem::exists(tmp.Path() / ".vantrel-stale1"));
     EXPECT_TRUE(std::filesystem::exists(live.TempPath()));
     for (const std::string& name : stay)
-        EXPECT_TRUE(std::filesystem::exists(tmp.Path() / name) || std::filesystem::is_symlink(tmp.Path() / name)) << name;
+        EXPECT_TRUE(std::filesystem::exists(tmp.Path() / name) || std::filesystem::is_symlink(tmp.Path() / name))
+            << name;
 }
 
 #if !defined(_WIN32)
@@ -196,7 +197,8 @@ TEST(OutputFile, StaleTemporariesGoAndLiveOnesStay)
 // it, whatever the machine's protected_symlinks.
 TEST(OutputFile, RootKeepsTheOwnerAndFollowsNoPlantedLink)
 {
-    if (::geteuid() != 0) GTEST_SKIP() << "other owners need root to make";
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "other owners need root to make";
     TempFolder tmp("output_root");
     const auto& dir = tmp.Path();
     std::ofstream(dir / "theirs.pdf") << "old";
@@ -207,8 +209,10 @@ TEST(OutputFile, RootKeepsTheOwnerAndFollowsNoPlantedLink)
     const auto link = dir / "sticky" / "link";
     std::filesystem::create_directory(dir / "sticky");
     // The folder's owner, the link's, whether the link names the victim's folder; the error.
-    const std::tuple<uid_t, uid_t, bool, int> cases[] = {
-        {0, 65534, false, kErrForeignLink}, {0, 65534, true, kErrForeignLink}, {0, 0, false, 0}, {65534, 65534, false, 0}};
+    const std::tuple<uid_t, uid_t, bool, int> cases[] = {{0, 65534, false, kErrForeignLink},
+                                                         {0, 65534, true, kErrForeignLink},
+                                                         {0, 0, false, 0},
+                                                         {65534, 65534, false, 0}};
     for (const auto& [folderOwner, linkOwner, toFolder, error] : cases) {
         std::ofstream(dir / "victim.pdf") << "victim";
         ASSERT_EQ(::chown((dir / "sticky").c_str(), folderOwner, 0) + ::chmod((dir / "sticky").c_str(), 01777), 0);
