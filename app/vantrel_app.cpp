@@ -10,6 +10,7 @@
 #include "framework/print_setup_dlg.h"
 #include "app/vantrel_doc.h"
 #include "filelist/vantrel_view.h"
+#include "printing/work_file.h"
 
 #include <QApplication>
 #include <QFile>
@@ -23,6 +24,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <csignal>
 #include <filesystem>
 #include <map>
 
@@ -161,6 +163,8 @@ bool CVantrelApp::InitInstance(int& argc, char** argv)
     QApplication::setFont(DialogTemplateFont("ＭＳ Ｐゴシック", 9));
 
     LoadStdProfileSettings();
+    // What a killed run (or a power cut) left goes now; a running copy holds its folder's lock.
+    CWorkFile().RemoveStaleFolders();
 
     // A logout or kill closes the window as the user would: the work running then ends
     // at its next page start, the settings are saved and the work folder removed.
@@ -172,6 +176,11 @@ bool CVantrelApp::InitInstance(int& argc, char** argv)
         // Also ends the loop of a dialog that is open, and a dump inside a pump.
         RequestQuit();
     });
+
+#ifdef SIGXFSZ
+    // A file-size limit (ulimit -f) fails a write as a full disk does: said, not a death.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
 
     // QApplication has taken its own options out of argv.
     std::vector<std::string> args;

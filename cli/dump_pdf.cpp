@@ -9,6 +9,7 @@
 #include "printing/print_range.h"
 #include "printing/dump_page_painter.h"
 #include "printing/work_file.h"
+#include "textfile/error_text.h"
 #include "textfile/output_file.h"
 #include "textfile/text_file_writer.h"
 #include "textfile/visible_text.h"
@@ -20,7 +21,6 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <system_error>
 
 namespace {
 
@@ -31,7 +31,7 @@ void Error(const std::string& message)
 
 std::string Reason(int err)
 {
-    return std::generic_category().message(err);
+    return CommandLineErrorText(err);
 }
 
 // Qt's own notes about the platform are noise on a command line; its errors are not.

@@ -6,12 +6,16 @@
 #include "filelist/csv_export.h"
 #include "filelist/file_list_model.h"
 #include "printing/dump_writer.h"
+#include "printing/work_file.h"
+#include "textfile/error_text.h"
+#include "textfile/output_file.h"
 #include "textfile/text_file_writer.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <cwchar>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,7 +74,8 @@ constexpr char kUsage[] =
     "                                  | sha256sum', OFFSET and COUNT as the Subject gives them)\n"
     "  vantrel-dump --help             この説明 (this help)\n"
     "Output is byte for byte what the program writes: CR LF line ends.\n"
-    "Exit status: 0 done, 1 a file or folder could not be read or output failed, 2 usage error.\n";
+    "Exit status: 0 done, 1 a file or folder could not be read or output failed, 2 usage error\n"
+    "(also an output that is one of the input files).\n";
 
 void Error(const std::string& message)
 {
@@ -168,9 +173,26 @@ int ParseArguments(int argc, char** argv, Arguments& args)
 
 int OutputFailed(const CTextFileWriter& out)
 {
-    Error(std::string("出力の書き込みに失敗しました (cannot write output): ") +
-          std::strerror(out.ErrorCode() != 0 ? out.ErrorCode() : EIO));
+    Error("出力の書き込みに失敗しました (cannot write output): " +
+          CommandLineErrorText(out.ErrorCode() != 0 ? out.ErrorCode() : EIO));
     return kExitFailed;
+}
+
+// An output that is one of the files it records would destroy them: refused before a
+// byte is written (the PDF, or standard output sent to a file), however it is named.
+int RefuseOutputThatIsAnInput(const Arguments& args)
+{
+    std::optional<FileId> output;
+    if (args.mode == Mode::Pdf)
+        output = FileIdOf(args.pdfOut);
+    else if (args.mode == Mode::Dump || args.mode == Mode::Preview)
+        output = FileIdOf(1);
+    const std::string input = output ? InputThatIs(*output, args.operands) : std::string();
+    if (input.empty())
+        return -1;
+    Error("出力先" + (args.mode == Mode::Pdf ? "[" + args.pdfOut + "]" : std::string("(標準出力)")) +
+          "は入力のファイル[" + input + "]です (the output is one of the input files)");
+    return kExitUsage;
 }
 
 int RunDump(const Arguments& args, CTextFileWriter& out)
@@ -228,6 +250,11 @@ std::vector<std::string> SystemArguments()
 
 int main(int argc, char** argv)
 {
+#ifdef SIGXFSZ
+    // A file-size limit (ulimit -f) fails a write as a full disk does: said, exit 1, and
+    // nothing left behind, where the signal would kill the tool mid-write.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
 #if defined(_WIN32)
     std::vector<std::string> systemArguments = SystemArguments();
     std::vector<char*> systemArgv;
@@ -246,6 +273,11 @@ int main(int argc, char** argv)
         std::fputs(kUsage, stdout);
         return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
     }
+    if (const int code = RefuseOutputThatIsAnInput(args); code >= 0) {
+        return code;
+    }
+    // What a killed run (or a power cut) left goes now; a running copy holds its folder's lock.
+    CWorkFile().RemoveStaleFolders();
 
     if (args.mode == Mode::Pdf) {
 #if defined(VANTREL_DUMP_PDF)

@@ -156,6 +156,8 @@ void RunPrintLoop(CPrintHooks& hooks)
         ShowStartFailed(error, info.m_strJobFile);
         return;
     }
+    // A file printer draws the job straight into its output's temporary file.
+    const bool spoolerFile = spooler->JobFd() >= 0;
     QString folder = spooler->TemporaryFolder();
     if (folder.isEmpty())
         folder = QDir::tempPath();
@@ -166,17 +168,19 @@ void RunPrintLoop(CPrintHooks& hooks)
     job.SetInfo(QString::fromStdString(info.m_strDocTitle), QString::fromStdString(info.m_strDocSubject));
     job.setCreator("Vantrel");
     QPainter painter;
-    bool started = file.open();
-    if (!started) {
-        // Beside a file printer's output: the message names that output.
-        const QString where = spooler->OutputFile().isEmpty() ? folder : spooler->OutputFile();
-        error = QString::fromUtf8("%1: %2").arg(where, file.errorString());
-    }
+    bool started = spoolerFile || file.open();
+    if (!started)
+        error = QString::fromUtf8("%1: %2").arg(folder, file.errorString());
     if (started) {
-        file.close();
-        job.setOutputFileName(file.fileName());
+        if (spoolerFile) {
+            job.SetOutputHandle(spooler->JobFd());
+        } else {
+            file.close();
+            job.setOutputFileName(file.fileName());
+        }
         started = painter.begin(&job);
     }
+    const QString jobFile = spoolerFile ? spooler->JobFile() : file.fileName();
     if (!started) {
         info.m_nOutcome = PrintOutcome::Failed;
         hooks.OnEndPrinting(nullptr, &info);
@@ -212,19 +216,18 @@ void RunPrintLoop(CPrintHooks& hooks)
     ReactivateAfterStatus(parent);
     // Qt's PDF writer says all went well although its writes failed (a full disk): the
     // file itself must show that it is whole before it goes anywhere.
-    const bool written = painter.end() && PdfComplete(QFile::encodeName(file.fileName()).toStdString());
+    const bool written = painter.end() && PdfComplete(QFile::encodeName(jobFile).toStdString());
 
     // The temporary file goes unless the spooler takes it: a cancelled job reaches no printer.
     if (aborted) {
         info.m_nOutcome = PrintOutcome::Cancelled;
     } else if (!written) {
         info.m_nOutcome = PrintOutcome::Failed;
-        const QString where = spooler->OutputFile().isEmpty() ? file.fileName() : spooler->OutputFile();
+        const QString where = spooler->OutputFile().isEmpty() ? jobFile : spooler->OutputFile();
         error = QString::fromUtf8("%1: PDFを最後まで書き込めませんでした").arg(where);
     } else {
         file.setAutoRemove(false);
-        info.m_nOutcome = spooler->Submit(file.fileName(), title, &error) ? PrintOutcome::Printed
-                                                                          : PrintOutcome::Failed;
+        info.m_nOutcome = spooler->Submit(jobFile, title, &error) ? PrintOutcome::Printed : PrintOutcome::Failed;
     }
     hooks.OnEndPrinting(nullptr, &info);
     if (info.m_nOutcome == PrintOutcome::Failed)

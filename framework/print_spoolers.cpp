@@ -5,7 +5,6 @@
 
 #include <utility>
 #include <QFile>
-#include <QFileInfo>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
@@ -71,37 +70,32 @@ private:
     int m_copies;
 };
 
-// "Print to PDF file": the finished job takes the output file's place in one step, by
+// "Print to PDF file": the job is drawn into a temporary file beside the output, locked
+// while we live, which takes the output's place in one step when the job is whole, by
 // the rules of every output: only a regular file the user may write is replaced, a
 // link's target is written and the link kept, the result has the mode the umask gives.
 class CPdfFileSpooler : public CPrintSpooler {
 public:
     explicit CPdfFileSpooler(QString output) : m_output(std::move(output)) {}
 
-    bool Ready(QString* error) const override
+    bool Ready(QString* error) override
     {
-        OutputTarget target;
-        if (const int err = CheckOutputTarget(Bytes(m_output), &target); err != 0) {
+        if (const int err = m_file.Begin(Bytes(m_output)); err != 0) {
             *error = Reason(err);
             return false;
         }
         return true;
     }
 
-    // Beside the file really written (a link's target), so that the rename stays in
-    // one file system.
-    QString TemporaryFolder() const override
-    {
-        OutputTarget target;
-        const QString file = CheckOutputTarget(Bytes(m_output), &target) == 0
-                                 ? QFile::decodeName(QByteArray::fromStdString(target.path))
-                                 : m_output;
-        return QFileInfo(file).absolutePath();
-    }
+    int JobFd() const override { return m_file.Fd(); }
+    QString JobFile() const override { return QFile::decodeName(QByteArray::fromStdString(m_file.TempPath())); }
 
     bool Submit(const QString& pdfPath, const QString&, QString* error) override
     {
-        if (const int err = PlaceOutput(Bytes(pdfPath), Bytes(m_output)); err != 0) {
+        // The job file Ready made, or a whole file someone else wrote beside the output.
+        const int err =
+            m_file.Fd() >= 0 && pdfPath == JobFile() ? m_file.Commit() : PlaceOutput(Bytes(pdfPath), Bytes(m_output));
+        if (err != 0) {
             *error = Reason(err);
             return false;
         }
@@ -117,6 +111,7 @@ private:
     QString Reason(int err) const { return QString::fromUtf8("%1: %2").arg(m_output, ErrorText(err)); }
 
     QString m_output;
+    COutputFile m_file;  // abandoned with the spooler unless submitted
 };
 
 }  // namespace

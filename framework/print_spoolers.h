@@ -15,13 +15,17 @@ class CPrintSpooler {
 public:
     virtual ~CPrintSpooler() = default;
     // False, with the reason, when the job could not get there (checked before it is drawn).
-    [[nodiscard]] virtual bool Ready(QString* error) const
+    [[nodiscard]] virtual bool Ready(QString* error)
     {
         (void)error;
         return true;
     }
     // Folder for the temporary PDF ("" for the system's temporary folder).
     virtual QString TemporaryFolder() const { return {}; }
+    // The file the job is drawn into when the spooler makes it itself, open for writing
+    // from Ready on, and its name; -1 for a temporary file in TemporaryFolder().
+    virtual int JobFd() const { return -1; }
+    virtual QString JobFile() const { return {}; }
     // Hands the complete PDF over; the file is the spooler's afterwards. False, with the
     // reason, when the job did not get there.
     [[nodiscard]] virtual bool Submit(const QString& pdfPath, const QString& title, QString* error) = 0;

@@ -128,7 +128,7 @@ public:
             return errno != 0 ? errno : EIO;
         }
         if (!S_ISREG(st.st_mode)) {
-            return S_ISDIR(st.st_mode) ? EISDIR : ENODEV;
+            return S_ISDIR(st.st_mode) ? EISDIR : kErrNotRegularFile;
         }
         length = static_cast<std::int64_t>(st.st_size);
         return 0;

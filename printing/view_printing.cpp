@@ -11,6 +11,7 @@
 #include "printing/dump_page_painter.h"
 #include "printing/print_range_dlg.h"
 #include "printing/work_file.h"
+#include "textfile/output_file.h"
 #include "textfile/text_file_writer.h"
 #include "textfile/visible_text.h"
 
@@ -20,9 +21,34 @@
 
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 const QEvent::Type g_nMsgContinuePrt = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+namespace {
+
+// The marked file that output is under any name (itself, a link, a hard link): printing
+// into it would destroy what the job records. "" when none is.
+std::string MarkedFileAt(const std::string& output, const std::vector<PrintJobFile>& jobs)
+{
+    const std::optional<FileId> id = FileIdOf(output);
+    std::vector<std::string> paths;
+    for (const PrintJobFile& job : jobs)
+        paths.push_back(job.strPath);
+    return id ? InputThatIs(*id, paths) : std::string();
+}
+
+bool RefuseMarkedFileAsOutput(const std::string& output, const std::vector<PrintJobFile>& jobs)
+{
+    const std::string marked = MarkedFileAt(output, jobs);
+    if (!marked.empty())
+        ShowStartFailed(QString::fromUtf8("出力ファイル[%1]は印刷するファイルです").arg(QString::fromStdString(output)),
+                        marked);
+    return !marked.empty();
+}
+
+}  // namespace
 
 CViewPrinting& CViewPrinting::Of(CVantrelView* view)
 {
@@ -203,6 +229,14 @@ void CViewPrinting::OnPrintDump()
 
     // The files are fixed now: nothing done to the list while the jobs run changes them.
     std::vector<PrintJobFile> jobs = MarkedJobFiles(*view);
+    // A PDF file that is one of the marked files is refused before anything is asked.
+    QPrinter* printer = m_pPrinter != nullptr ? m_pPrinter : AfxGetApp() != nullptr ? &AfxGetApp()->Printer() : nullptr;
+    if (printer != nullptr && printer->outputFormat() == QPrinter::PdfFormat && !printer->outputFileName().isEmpty()) {
+        const std::string chosen = QFile::encodeName(printer->outputFileName()).toStdString();
+        for (const PrintJobFile& job : jobs)
+            if (RefuseMarkedFileAsOutput(JobOutputFile(chosen, job.strName, jobs.size()), jobs))
+                return;
+    }
     if (jobs.size() == 1) {
         CPrintRangeDlg dlg;
         dlg.m_nTotalPages = jobs.front().nPages;
@@ -320,6 +354,11 @@ bool CViewPrinting::OnPreparePrinting(CPrintInfo* pInfo)
         return true;
     pInfo->m_strOutputFile = JobOutputFile(QFile::encodeName(pInfo->m_pPrinter->outputFileName()).toStdString(),
                                            job->strName, m_aJobs.size());
+    // A file chosen in the printer dialog only now.
+    if (RefuseMarkedFileAsOutput(pInfo->m_strOutputFile, m_aJobs)) {
+        m_bSkipJob = true;
+        return false;
+    }
     if (WrittenByThisChain(pInfo->m_strOutputFile)) {
         // Two names that one file system takes as one file (case, say): the later job
         // would replace the earlier one's output.

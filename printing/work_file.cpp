@@ -1,11 +1,13 @@
 #include "printing/work_file.h"
 
+#include "textfile/output_file.h"
 #include "textfile/text_file_writer.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -19,6 +21,7 @@
 #include <sys/stat.h>
 #include <windows.h>
 #else
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,6 +30,20 @@
 namespace {
 
 constexpr char kWorkFileName[] = "WkFile.txt";
+constexpr char kFolderPrefix[] = "vantrel-";
+
+// "vantrel-" and what the folder maker puts after it (letters and digits; on Windows
+// digits and a dash): a name of ours, never a user's.
+bool IsFolderName(std::string_view name)
+{
+    constexpr std::size_t prefix = sizeof kFolderPrefix - 1;
+    if (name.size() <= prefix || name.substr(0, prefix) != kFolderPrefix)
+        return false;
+    for (const char ch : name.substr(prefix))
+        if (!((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') || ch == '-'))
+            return false;
+    return true;
+}
 
 // Digits grouped in threes: 3,758,096,384.
 std::string Grouped(std::uint64_t value)
@@ -63,18 +80,81 @@ std::string InFolder(const std::string& folder, const std::string& name)
     return WithSeparator(folder) + name;
 }
 
-std::string MakePrivateFolder(const std::string& given)
+// LockFileEx needs a file: the folder's lock is a file beside it, so that the folder
+// holds no open file a cleaner could not remove (the folder is then made anew).
+std::string LockFileOf(const std::string& folder)
+{
+    return folder + ".lock";
+}
+
+// A new private folder, locked while lockFd stays open.
+std::string MakePrivateFolder(const std::string& given, int* lockFd)
 {
     const std::string base = given.empty() ? DefaultBase() : given;
     if (base.empty()) return {};
     std::random_device random;
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string folder =
-            InFolder(base, "vantrel-" + std::to_string(::_getpid()) + "-" + std::to_string(random() % 1000000));
-        if (::CreateDirectoryW(WideName(folder).c_str(), nullptr)) return folder;
-        if (::GetLastError() != ERROR_ALREADY_EXISTS) return {};
+            InFolder(base, kFolderPrefix + std::to_string(::_getpid()) + "-" + std::to_string(random() % 1000000));
+        if (!::CreateDirectoryW(WideName(folder).c_str(), nullptr)) {
+            if (::GetLastError() != ERROR_ALREADY_EXISTS)
+                return {};
+            continue;
+        }
+        // Held only when another run's cleaner caught it first: then it is theirs to remove.
+        const int fd = ::_wopen(WideName(LockFileOf(folder)).c_str(),
+                                _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+        if (fd >= 0 && (TryLockFile(fd) || errno != EWOULDBLOCK)) {
+            *lockFd = fd;
+            return folder;
+        }
+        if (fd >= 0)
+            ::_close(fd);
+        else
+            ::RemoveDirectoryW(WideName(folder).c_str());
     }
     return {};
+}
+
+// Removes the folder while still holding its lock, then lets the lock and its file go.
+void ReleaseFolder(const std::string& folder, int lockFd, bool remove)
+{
+    if (remove && !folder.empty())
+        ::RemoveDirectoryW(WideName(folder).c_str());
+    if (lockFd >= 0) {
+        ::_close(lockFd);
+        ::DeleteFileW(WideName(LockFileOf(folder)).c_str());
+    }
+}
+
+void RemoveStaleFoldersIn(const std::string& base)
+{
+    WIN32_FIND_DATAW found{};
+    const HANDLE find = ::FindFirstFileW(WideName(InFolder(base, std::string(kFolderPrefix) + "*")).c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::string folder = InFolder(base, AnsiName(found.cFileName));
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+            (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || !IsFolderName(AnsiName(found.cFileName)))
+            continue;
+        // A folder without its lock file is being made, or not ours: left alone.
+        const int fd = ::_wopen(WideName(LockFileOf(folder)).c_str(), _O_RDWR | _O_BINARY | _O_NOINHERIT);
+        if (fd < 0)
+            continue;
+        if (!TryLockFile(fd)) {
+            ::_close(fd);
+            continue;
+        }
+        ::DeleteFileW(WideName(InFolder(folder, kWorkFileName)).c_str());
+        ReleaseFolder(folder, fd, true);
+    } while (::FindNextFileW(find, &found));
+    ::FindClose(find);
+}
+
+std::vector<std::string> SweptBases(const std::string& given)
+{
+    return {given.empty() ? DefaultBase() : given};
 }
 
 // A real folder, not a link or junction to somewhere else.
@@ -88,11 +168,6 @@ bool FolderIsOurs(const std::string& folder)
 void RemoveFileAt(const std::string& path)
 {
     ::DeleteFileW(WideName(path).c_str());
-}
-
-void RemoveFolderAt(const std::string& folder)
-{
-    ::RemoveDirectoryW(WideName(folder).c_str());
 }
 
 std::string BaseForMessages(const std::string& given)
@@ -114,14 +189,78 @@ std::vector<std::string> BaseFolders(const std::string& given)
     return bases;
 }
 
-std::string MakePrivateFolder(const std::string& given)
+std::string InFolder(const std::string& folder, const std::string& name)
 {
-    for (std::string pattern : BaseFolders(given)) {
-        if (pattern.back() != '/') pattern += '/';
-        pattern += "vantrel-XXXXXX";
-        if (::mkdtemp(pattern.data()) != nullptr) return pattern;  // mode 0700
+    return folder.empty() || folder.back() == '/' ? folder + name : folder + '/' + name;
+}
+
+// The bases a run cleans: where its own folder goes, the fallbacks too unless the user
+// named a place with $TMPDIR.
+std::vector<std::string> SweptBases(const std::string& given)
+{
+    std::vector<std::string> bases = BaseFolders(given);
+    if (given.empty() && bases.size() > 2)
+        bases.resize(1);
+    return bases;
+}
+
+// A new private folder, locked while lockFd stays open.
+std::string MakePrivateFolder(const std::string& given, int* lockFd)
+{
+    for (const std::string& base : BaseFolders(given)) {
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            std::string folder = InFolder(base, std::string(kFolderPrefix) + "XXXXXX");
+            if (::mkdtemp(folder.data()) == nullptr)
+                break;  // mode 0700
+            const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            // Gone, or its lock held, only when another run's cleaner caught it first.
+            const bool held = fd >= 0 && !TryLockFile(fd) && errno == EWOULDBLOCK;
+            struct stat st {};
+            if (fd >= 0 && !held && ::fstat(fd, &st) == 0 && st.st_nlink > 0) {
+                *lockFd = fd;
+                return folder;
+            }
+            if (fd >= 0)
+                ::close(fd);
+        }
     }
     return {};
+}
+
+// Removes the folder while still holding its lock, then lets the lock go.
+void ReleaseFolder(const std::string& folder, int lockFd, bool remove)
+{
+    if (remove && !folder.empty())
+        ::rmdir(folder.c_str());
+    if (lockFd >= 0)
+        ::close(lockFd);
+}
+
+// Work folders a killed run left under base: named as ours, a real folder of this user
+// that nobody else may enter, and with nobody holding its lock. Only the work file goes
+// with it: a folder holding anything else stays.
+void RemoveStaleFoldersIn(const std::string& base)
+{
+    DIR* dir = ::opendir(base.c_str());
+    if (dir == nullptr)
+        return;
+    const int at = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        struct stat st {};
+        if (!IsFolderName(entry->d_name) || ::fstatat(at, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() || (st.st_mode & 07777) != 0700)
+            continue;
+        const int fd = ::openat(at, entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat now {};
+        if (::fstat(fd, &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino && TryLockFile(fd)) {
+            ::unlinkat(fd, kWorkFileName, 0);
+            ::unlinkat(at, entry->d_name, AT_REMOVEDIR);
+        }
+        ::close(fd);
+    }
+    ::closedir(dir);
 }
 
 // A real folder (no link), owned by us, that nobody else may enter.
@@ -132,21 +271,10 @@ bool FolderIsOurs(const std::string& folder)
            (st.st_mode & 07777) == 0700;
 }
 
-std::string InFolder(const std::string& folder, const std::string& name)
-{
-    return folder.empty() || folder.back() == '/' ? folder + name : folder + '/' + name;
-}
-
 void RemoveFileAt(const std::string& path)
 {
     std::error_code ec;
     std::filesystem::remove(path, ec);
-}
-
-void RemoveFolderAt(const std::string& folder)
-{
-    std::error_code ec;
-    std::filesystem::remove(folder, ec);
 }
 
 std::string BaseForMessages(const std::string& given)
@@ -163,12 +291,20 @@ CWorkFile::~CWorkFile()
     Remove();
 }
 
+void CWorkFile::Release()
+{
+    m_nLockFd = -1;
+    m_strPath.clear();
+    m_strFolder.clear();
+}
+
 std::string CWorkFile::Prepare()
 {
     if (m_strFolder.empty() || !FolderIsOurs(m_strFolder)) {
         // Gone (a cleaner), or someone else's now: never used again, never removed by us.
-        m_strFolder = MakePrivateFolder(m_strBase);
-        m_strPath.clear();
+        ReleaseFolder(m_strFolder, m_nLockFd, false);
+        Release();
+        m_strFolder = MakePrivateFolder(m_strBase, &m_nLockFd);
         if (m_strFolder.empty()) return {};
         m_strPath = InFolder(m_strFolder, kWorkFileName);
     }
@@ -234,9 +370,15 @@ void CWorkFile::Remove()
 {
     RemoveFile();
     // Only the folder we made, and only once it is empty: never more than our own file.
-    if (!m_strFolder.empty() && FolderIsOurs(m_strFolder)) RemoveFolderAt(m_strFolder);
-    m_strPath.clear();
-    m_strFolder.clear();
+    ReleaseFolder(m_strFolder, m_nLockFd, !m_strFolder.empty() && FolderIsOurs(m_strFolder));
+    Release();
+}
+
+void CWorkFile::RemoveStaleFolders() const
+{
+    for (const std::string& base : SweptBases(m_strBase))
+        if (!base.empty())
+            RemoveStaleFoldersIn(base);
 }
 
 std::string NoRoomMessage(const std::string& workFile, std::uint64_t needed, std::uint64_t free)

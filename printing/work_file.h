@@ -12,8 +12,10 @@ class CTextFileWriter;
 // every dump and made anew when it is gone or not ours; the file is created new for
 // every dump, never through a link, and removed when its job ends; the folder goes
 // with Remove() or destruction. A "WkFile.txt" of the user's own is never touched.
-// On Windows the folder is made in the user's own temporary folder (GetTempPath), which
-// only the user may enter.
+// The folder is locked while its process lives (flock on the folder; on Windows
+// LockFileEx on a lock file beside it), so that a later run can tell what a killed one
+// left from what a running one uses. On Windows the folder is made in the user's own
+// temporary folder (GetTempPath), which only the user may enter.
 class CWorkFile {
 public:
     CWorkFile() = default;
@@ -39,11 +41,18 @@ public:
     void RemoveFile();
     // The work file and the folder.
     void Remove();
+    // The work folders of this user that no running process holds, with their work
+    // files: what a kill or a power cut left where folders are made ($TMPDIR when set,
+    // else /var/tmp and /tmp; the base given instead). Nothing else is touched.
+    void RemoveStaleFolders() const;
 
 private:
+    void Release();
+
     std::string m_strBase;
     std::string m_strFolder;
     std::string m_strPath;
+    int m_nLockFd = -1;  // holds the folder's lock
 };
 
 // "ワークファイルの空き容量が足りません[path]" with the bytes needed and free.

@@ -32,6 +32,22 @@ std::string SystemErrorText(int err)
         return "ファイルが大きすぎます";
     case EIO:
         return "入出力エラーが起きました";
+    case kErrNotRegularFile:
+        return "通常のファイルではありません";
+    case kErrForeignLink:
+        return "共有フォルダにある他のユーザーのリンクです";
+    default:
+        return std::generic_category().message(err);
+    }
+}
+
+std::string CommandLineErrorText(int err)
+{
+    switch (err) {
+    case kErrNotRegularFile:
+        return SystemErrorText(err) + " (not a regular file)";
+    case kErrForeignLink:
+        return SystemErrorText(err) + " (a link another user owns in a shared sticky folder)";
     default:
         return std::generic_category().message(err);
     }

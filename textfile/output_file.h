@@ -1,29 +1,58 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 // The rules for every file the program writes for the user (CSV, PDF): the output is
 // written beside its target under a short fresh name and takes the target's place only
 // when complete, so a failure leaves an earlier file as it was. Only a regular file the
 // user may write is replaced; through a link, the file it names is written and the link
-// kept; a folder, fifo, device or socket is refused. A new file gets the mode the umask
-// gives; a replaced one keeps its own. On Windows, which keeps no mode bits, a read-only
-// file is refused and so is one another program holds open; a replaced file keeps its
-// hidden and system attributes.
+// kept, but a link in a sticky folder anyone may write is followed only when the user
+// or the folder's owner owns it; a folder, fifo, device or socket is refused. A new file
+// gets the mode the umask gives; a replaced one keeps its own without the setuid, setgid
+// and sticky bits, and, replaced by root, its owner and group. The temporary file is
+// locked while its writer lives; the next output beside it removes one nobody holds.
+// On Windows, which keeps no mode bits, a read-only file is refused and so is one
+// another program holds open; a replaced file keeps its hidden and system attributes.
 
 // Where an output goes.
 struct OutputTarget {
     std::string path;  // the file to create or replace: a link's target for a link
     bool exists = false;
     unsigned mode = 0;  // the mode the output gets
+    // Root replacing another's file hands the new one to the old one's owner and group.
+    bool keepOwner = false;
+    unsigned owner = 0;
+    unsigned group = 0;
 };
 
-// 0 when path may take an output (target filled in), else the errno that refuses it.
+// 0 when path may take an output (target filled in), else the errno that refuses it
+// (or kErrNotRegularFile, kErrForeignLink).
 int CheckOutputTarget(const std::string& path, OutputTarget* target);
 
-// Puts the complete file at temp in the place of path, checked again now: its mode
-// set, synced, renamed over the target. 0 or the errno; temp is gone either way.
+// Puts the complete file at temp, made beside path by another writer, in the place of
+// path, as COutputFile::Commit does. 0 or the errno; temp is gone either way.
 int PlaceOutput(const std::string& temp, const std::string& path);
+
+// Which file a name or an open file is: device and inode, on Windows volume and index.
+struct FileId {
+    std::uint64_t device = 0;
+    std::uint64_t index = 0;
+};
+// A link followed; none when nothing is there.
+std::optional<FileId> FileIdOf(const std::string& path);
+std::optional<FileId> FileIdOf(int fd);
+// The first of inputs that is the file id names, under any name (a link, a hard link);
+// "" when none is.
+std::string InputThatIs(const FileId& id, const std::vector<std::string>& inputs);
+
+// Takes the lock of a file this process made, without waiting: a process holds it on
+// its work folder and temporary outputs while it lives, and a later run removes only
+// those whose lock it can take (flock; LockFileEx on Windows). False when another
+// holds it or it cannot be had.
+bool TryLockFile(int fd);
 
 // True when the file at path holds a whole PDF: flushed to the disk, not empty, and
 // its trailer's "%%EOF" in its last kilobyte. A writer that failed half-way leaves
@@ -38,13 +67,14 @@ public:
     COutputFile(const COutputFile&) = delete;
     COutputFile& operator=(const COutputFile&) = delete;
 
-    // Checks the target and creates the temporary file; 0 or the errno.
+    // Checks the target and creates the temporary file, locked; temporaries a killed
+    // run left beside it go. 0 or the errno.
     int Begin(const std::string& path);
     // The temporary file, open for writing until Commit or Abandon.
     int Fd() const { return m_fd; }
     const std::string& TempPath() const { return m_strTemp; }
-    // Syncs and closes the temporary file and puts it in the target's place; 0 or the
-    // errno. The temporary file is gone either way.
+    // Checks the target again, gives the temporary file its mode, syncs it and puts it
+    // in the target's place; 0 or the errno. The temporary file is gone either way.
     int Commit();
     // Removes the temporary file; the target stays as it was.
     void Abandon();

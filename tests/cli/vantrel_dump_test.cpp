@@ -7,6 +7,7 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -90,6 +91,11 @@ CliRun RunDump(const TempFolder& dir, const std::vector<std::string>& args, cons
         run.out = ReadAll(out);
     }
     run.err = ReadAll(dir / "stderr");
+#if defined(_WIN32)
+    // Standard error is text there: each line ends in the CR LF it adds.
+    for (std::size_t cr = run.err.find("\r\n"); cr != std::string::npos; cr = run.err.find("\r\n", cr))
+        run.err.erase(cr, 1);
+#endif
     return run;
 }
 
@@ -132,6 +138,18 @@ TEST(VantrelDumpCli, MissingFileAmongGoodOnes)
     EXPECT_NE(run.err.find("ファイルオープン失敗[" + (dir / "missing.bin") + "]\nファイルまたはフォルダが見つかりません"),
               std::string::npos)
         << run.err;
+    // A device (or a fifo) is no file to dump: said in plain words, never waited on.
+    std::vector<std::string> special = {kNoInput};
+#if !defined(_WIN32)
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    special.push_back(dir / "fifo");
+#endif
+    for (const std::string& name : special) {
+        const CliRun other = RunDump(dir, {name, dir / "a.bin"});
+        EXPECT_EQ(other.code, 1);
+        EXPECT_EQ(other.out, a);
+        EXPECT_NE(other.err.find("[" + name + "]\n通常のファイルではありません"), std::string::npos) << other.err;
+    }
 }
 
 TEST(VantrelDumpCli, UsageErrors)
@@ -180,6 +198,17 @@ TEST(VantrelDumpCli, FullOutputIsAFailure)
         EXPECT_NE(run.err.find("cannot write output"), std::string::npos) << name << run.err;
     }
     EXPECT_EQ(RunDump(dir, {"--csv", dir.Path().string()}, "/dev/full").code, 1);
+    // Run by the shell: a file-size limit fails the write as a full disk does, without a
+    // signal's death; standard output sent into an input is refused before a byte is written.
+    const auto shell = [&dir](const std::string& line) {
+        const int status = std::system((line + " 2>" + Quote(dir / "stderr")).c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    EXPECT_EQ(shell("ulimit -f 100; " + Quote(DumpExe()) + " " + Quote(dir / "big") + " >" + Quote(dir / "out")), 1);
+    EXPECT_NE(ReadAll(dir / "stderr").find("cannot write output): File too large"), std::string::npos);
+    EXPECT_EQ(shell(Quote(DumpExe()) + " " + Quote(dir / "small") + " >>" + Quote(dir / "small")), 2);
+    EXPECT_EQ(ReadAll(dir / "small"), "A");
+    EXPECT_NE(ReadAll(dir / "stderr").find("は入力のファイル[" + (dir / "small") + "]です"), std::string::npos);
 #endif
 }
 

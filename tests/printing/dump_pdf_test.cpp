@@ -89,10 +89,17 @@ TEST_F(DumpPdfTest, BadRangesAndArgumentsWriteNothing)
     const QString twelve = File("twelve.bin", 12 * 2560);
     const QString other = File("other.bin", 10);
     const QString out = QString::fromStdString(Out());
+    // An output that is one of the inputs, under any name, destroys nothing.
+    const QString link = m_dir.path() + "/link.pdf", hard = m_dir.path() + "/hard.pdf";
+    std::filesystem::create_symlink(twelve.toStdString(), link.toStdString());
+    std::filesystem::create_hard_link(twelve.toStdString(), hard.toStdString());
     const struct {
         QStringList args;
         int code;
     } cases[] = {
+        {{"--pdf", twelve, twelve}, 2},
+        {{"--pdf", link, other, twelve}, 2},
+        {{"--pdf", hard, twelve}, 2},
         {{"--pdf", out, "--pages", "5-3", twelve}, 2},
         {{"--pdf", out, "--pages", "3-13", twelve}, 2},
         {{"--pdf", out, "--pages", "0-3", twelve}, 2},
@@ -108,6 +115,8 @@ TEST_F(DumpPdfTest, BadRangesAndArgumentsWriteNothing)
         EXPECT_FALSE(err.isEmpty());
         EXPECT_FALSE(QFile::exists(out)) << c.args.join(' ').toStdString();
     }
+    EXPECT_EQ(dumptest::ReadAll(twelve.toStdString()), dumptest::PatternBytes(12 * 2560));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_dir.path().toStdString()), {}), 4);
 }
 
 TEST_F(DumpPdfTest, MissingFileIsSaidAndTheOthersStillComeOut)
@@ -135,13 +144,18 @@ TEST_F(DumpPdfTest, ReplacesOnlyWhatItMay)
     const struct {
         std::string out;
         int code;
-    } cases[] = {{dir + "/new.pdf", 0}, {dir + "/link.pdf", 0}, {dir + "/readonly.pdf", 1},
-                 {dir + "/fifo.pdf", 1}, {dir, 1}};
+        const char* reason;
+    } cases[] = {{dir + "/new.pdf", 0, ""},
+                 {dir + "/link.pdf", 0, ""},
+                 {dir + "/readonly.pdf", 1, "Permission denied"},
+                 {dir + "/fifo.pdf", 1, "通常のファイルではありません"},
+                 {dir, 1, "Is a directory"}};
     for (const auto& c : cases) {
         QString err;
         EXPECT_EQ(RunPdf({"--pdf", QString::fromStdString(c.out), a}, &err, umask027), c.code) << c.out;
         if (c.code != 0) {
-            EXPECT_TRUE(err.contains(QString::fromStdString("[" + c.out + "]"))) << err.toStdString();
+            EXPECT_TRUE(err.contains(QString::fromStdString("[" + c.out + "] (cannot create output): " + c.reason)))
+                << err.toStdString();
         }
     }
     struct stat st {};
@@ -174,8 +188,9 @@ TEST_F(DumpPdfTest, AnotherUsersFileIsNotReplaced)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 2);
 }
 
-// A full disk: Qt's PDF writer says all went well although its writes failed. The tool
-// must say it failed and leave the earlier file as it was.
+// A full disk, here a file-size limit the tool must live through: Qt's PDF writer says all
+// went well although its writes failed. The tool must say it failed and leave the earlier
+// file as it was.
 TEST_F(DumpPdfTest, FullDiskKeepsTheEarlierFile)
 {
     const std::string dir = m_dir.path().toStdString();
@@ -186,7 +201,6 @@ TEST_F(DumpPdfTest, FullDiskKeepsTheEarlierFile)
     dumptest::WriteBytes(Out(), "an earlier PDF");
     QString err;
     const int code = RunPdf(args, &err, [] {
-        std::signal(SIGXFSZ, SIG_IGN);
         rlimit limit {};
         ::getrlimit(RLIMIT_FSIZE, &limit);
         limit.rlim_cur = 48 * 1024;
@@ -217,14 +231,15 @@ TEST_F(DumpPdfTest, FolderNameThatIsNotUtf8)
 }
 
 // SIGTERM, SIGINT and SIGHUP leave neither the work folder nor the partial PDF, and end
-// the tool with 128 + the signal.
+// the tool with 128 + the signal. What a SIGKILL (or a power cut) leaves goes with the
+// next run: the work folder at its start, the temporary when it writes beside it.
 TEST_F(DumpPdfTest, KilledRunLeavesNothingBehind)
 {
     const std::string dir = m_dir.path().toStdString();
     const QString big = File("big.bin", 2000 * 2560);
     const std::string tmp = dir + "/tmp";
     std::filesystem::create_directory(tmp);
-    for (const int signo : {SIGTERM, SIGINT, SIGHUP}) {
+    for (const int signo : {SIGTERM, SIGINT, SIGHUP, SIGKILL}) {
         dumptest::WriteBytes(Out(), "an earlier PDF");
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -247,6 +262,14 @@ TEST_F(DumpPdfTest, KilledRunLeavesNothingBehind)
         ASSERT_TRUE(partial());
         ::kill(static_cast<pid_t>(p.processId()), signo);
         ASSERT_TRUE(p.waitForFinished(30000));
+        if (signo == SIGKILL) {
+            // No program outlives it: the next run removes what it left.
+            ASSERT_TRUE(partial());
+            const QStringList args{"--pdf", QString::fromStdString(Out()), File("small.bin", 10)};
+            EXPECT_EQ(RunPdf(args, nullptr, {}, {{"TMPDIR", QString::fromStdString(tmp)}}), 0);
+            EXPECT_TRUE(printtest::Leftovers(dir).empty());
+            continue;
+        }
         EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(p.exitCode(), 128 + signo);
         // (Qt may leave its own runtime folder there: not ours to remove.)

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,16 @@ inline QString Run(const QString& program, const QStringList& args, int* exitCod
     if (exitCode != nullptr)
         *exitCode = p.exitCode();
     return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// What the programs keep while they work, under folder: work folders, files, temporaries.
+inline std::set<std::string> Leftovers(const std::filesystem::path& folder)
+{
+    std::set<std::string> found;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(folder))
+        if (const std::string name = e.path().filename().string(); name.find("vantrel-") <= 1 || name == "WkFile.txt")
+            found.insert(e.path().string());
+    return found;
 }
 
 inline int PdfPages(const std::string& pdf)

@@ -37,6 +37,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cmath>
 #include <csignal>
@@ -664,6 +665,69 @@ TEST_F(ProgramPrintingTest, TermSignalEndsTheProgramAsACloseDoes)
     EXPECT_EQ(AfxGetApp()->GetProfileInt("Settings", "PreviewPages", 0), 2);
 }
 
+// A file-size limit (ulimit -f) hitting the work file fails it as a full disk does: the
+// program lives on (no signal is ignored for it here), says so, prints and flags nothing.
+TEST_F(ProgramPrintingTest, FileSizeLimitIsSaidAndPrintsNothing)
+{
+    dumptest::WriteBytes(m_folder + "/big.bin", dumptest::PatternBytes(100 * 2560));
+    CVantrelView* view = Start();
+    view->m_aFiles[0].nMark = 1;
+    AnswerRange({}, {});
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const rlimit small{64 * 1024, old.rlim_max};
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    PrintWithCtrlP(view);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].rfind("ワークファイル書き込み失敗[", 0), 0u) << m_messages[0];
+    EXPECT_EQ(view->m_aFiles[0].nPrinted, 0);
+    EXPECT_EQ(WorkFilesLeft(), 0);
+}
+
+// Two copies of the program of one user (one TMPDIR) printing at once: neither's start
+// or output removes what the other uses, and each prints its job (it says so in its exit
+// status). Two real processes: this test started again, with VANTREL_TEST_OUT set.
+TEST_F(ProgramPrintingTest, TwoCopiesPrintAtOnce)
+{
+    if (const char* out = std::getenv("VANTREL_TEST_OUT")) {
+        const int pages = std::atoi(std::getenv("VANTREL_TEST_PAGES"));
+        dumptest::WriteBytes(m_folder + "/a.bin", dumptest::PatternBytes(pages * 2560));
+        CVantrelView* view = Start(true);
+        view->m_aFiles[0].nMark = 1;
+        m_printer.setOutputFileName(out);
+        AnswerRange({}, {});
+        PrintWithCtrlP(view);
+        EXPECT_EQ(view->m_aFiles[0].nPrinted, 1);
+        return;
+    }
+    std::filesystem::create_directory(m_tmp / "tmp");
+    const auto start = [&](QProcess& p, int pages, const std::string& out) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TMPDIR", QString::fromStdString(m_tmp / "tmp"));
+        env.insert("VANTREL_TEST_PAGES", QString::number(pages));
+        env.insert("VANTREL_TEST_OUT", QString::fromStdString(m_tmp / out));
+        p.setProcessEnvironment(env);
+        p.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=ProgramPrintingTest.TwoCopiesPrintAtOnce"});
+        return p.waitForStarted() ? static_cast<pid_t>(p.processId()) : 0;
+    };
+    // The first held still once its work folder and file are there.
+    QProcess first, second;
+    const pid_t pid = start(first, 2000, "first.pdf");
+    const auto working = [&] { return printtest::Leftovers(m_tmp.Path()).size() >= 2; };
+    for (int i = 0; i < 600 && !working() && first.state() == QProcess::Running; ++i)
+        first.waitForFinished(50);
+    ASSERT_TRUE(pid > 0 && working() && first.state() == QProcess::Running) << first.readAll().toStdString();
+    ::kill(pid, SIGSTOP);
+    const std::set<std::string> held = printtest::Leftovers(m_tmp.Path());
+    start(second, 3, "second.pdf");
+    EXPECT_TRUE(second.waitForFinished(60000) && second.exitCode() == 0) << second.readAll().toStdString();
+    EXPECT_EQ(printtest::Leftovers(m_tmp.Path()), held);
+    ::kill(pid, SIGCONT);
+    EXPECT_TRUE(first.waitForFinished(120000) && first.exitCode() == 0) << first.readAll().toStdString();
+    EXPECT_TRUE(printtest::Leftovers(m_tmp.Path()).empty());
+}
+
 // A "WkFile.txt" of the user's own, in the current folder or the home folder, is never
 // touched by a print or by the program's end.
 TEST_F(ProgramPrintingTest, UsersOwnWkFileIsNeverTouched)
@@ -845,6 +909,32 @@ TEST_F(ViewPrintingTest, OutputThatCannotBeWrittenIsNamedAndNotFlagged)
         EXPECT_NE(text.find("ファイル: " + m_folder + "/" + name), std::string::npos) << text;
         EXPECT_EQ(m_view.m_aFiles[i].nPrinted, 0);
     }
+}
+
+// A PDF file that is one of the marked files, under any name (itself, one a chain makes
+// of the chosen name, a hard link), is refused before anything is asked (a dialog shown
+// is closed) or printed.
+TEST_F(ViewPrintingTest, PdfFileThatIsAMarkedFileIsRefusedBeforeAnyJob)
+{
+    AddFiles({{"a.bin", 3000}, {"b.bin", 100}, {"out_b.bin.pdf", 50}});
+    std::filesystem::create_hard_link(m_folder + "/a.bin", m_tmp / "hard_a.bin.pdf");
+    const std::pair<std::vector<int>, std::string> cases[] = {
+        {{0}, m_folder + "/a.bin"}, {{0, 1, 2}, m_folder + "/out.pdf"}, {{0, 1}, m_tmp / "hard.pdf"}};
+    for (const auto& [marked, chosen] : cases) {
+        for (std::size_t i = 0; i < m_view.m_aFiles.size(); ++i)
+            m_view.m_aFiles[i].nMark = std::count(marked.begin(), marked.end(), static_cast<int>(i)) ? 1 : 0;
+        m_printer.setOutputFileName(QString::fromStdString(chosen));
+        m_messages.clear();
+        QTimer::singleShot(0, [] {
+            if (QWidget* dialog = QApplication::activeModalWidget())
+                dialog->close();
+        });
+        RunChain([this] { m_printing->OnPrintDump(); });
+        ASSERT_EQ(m_messages.size(), 1u) << chosen;
+        EXPECT_EQ(m_messages[0].rfind("印刷を開始できませんでした。\n出力ファイル[", 0), 0u) << m_messages[0];
+    }
+    for (const FileEntry& e : m_view.m_aFiles)
+        EXPECT_EQ(dumptest::ReadAll(m_folder + "/" + e.strName), dumptest::PatternBytes(e.lSize)) << e.strName;
 }
 
 // The print-to-file printer's output follows the rules of every output: only a regular

@@ -220,6 +220,40 @@ TEST(WorkFile, FolderGoneOrNotOursIsMadeAnew)
     }
 }
 
+// What a killed run left goes; a running copy's folder (locked) and anything not ours stay.
+TEST(WorkFile, StaleFoldersGoLiveAndForeignOnesStay)
+{
+    TempFolder dir;
+    CWorkFile live(dir.Str());
+    ASSERT_FALSE(live.Prepare().empty());
+    EXPECT_EQ(Write(live, "live"), "live");
+    // Folders with a work file, made as ours are but for what the name says.
+    const auto folder = [&dir](const std::string& name) {
+        fs::create_directory(dir.Path() / name);
+        fs::permissions(dir.Path() / name, name.find("open") != name.npos ? fs::perms::all : fs::perms::owner_all);
+        dumptest::WriteBytes(sysfiles::Join(dir / name, "WkFile.txt"), "killed");
+        return name;
+    };
+    std::vector<std::string> stay = {folder("elsewhere-Ab12Cd")};
+#if defined(_WIN32)
+    const std::string stale = folder("vantrel-7-123");
+    dumptest::WriteBytes(dir / stale + ".lock", "");  // without its lock: still being made
+    stay.push_back(folder("vantrel-8-456"));
+#else
+    const std::string stale = folder("vantrel-Ab12Cd");
+    stay.insert(stay.end(), {folder("vantrel-open01"), "vantrel-file01", "vantrel-link01"});
+    dumptest::WriteBytes(dir / "vantrel-file01", "a file");
+    fs::create_directory_symlink(dir / stale, dir.Path() / "vantrel-link01");
+    if (::geteuid() == 0 && ::chown((dir / folder("vantrel-theirs")).c_str(), 65534, 65534) == 0)
+        stay.push_back("vantrel-theirs");
+#endif
+    live.RemoveStaleFolders();
+    EXPECT_FALSE(fs::exists(dir / stale));
+    for (const std::string& name : stay)
+        EXPECT_TRUE(fs::exists(dir / name) || fs::is_symlink(dir / name)) << name;
+    EXPECT_EQ(dumptest::ReadAll(live.Path()), "live");
+}
+
 TEST(WorkFile, NoRoomMessageNamesTheFileAndTheBytes)
 {
     EXPECT_EQ(NoRoomMessage("/var/tmp/vantrel-ab12cd/WkFile.txt", 3758096384ULL, 1048576),

@@ -23,6 +23,8 @@ TEST(SystemErrorText, CommonCausesReadInJapanese)
         {ENOENT, "ファイルまたはフォルダが見つかりません"},
         {EIO, "入出力エラーが起きました"},
         {EISDIR, "同じ名前のフォルダがあります"},
+        {kErrNotRegularFile, "通常のファイルではありません"},
+        {kErrForeignLink, "共有フォルダにある他のユーザーのリンクです"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(SystemErrorText(c.err), c.text) << c.err;

@@ -1,6 +1,7 @@
 #include "textfile/output_file.h"
 
 #include "common/temp_folder.h"
+#include "textfile/error_text.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -104,7 +106,9 @@ TEST(OutputFile, ReplacesOnlyRegularFilesTheUserMayWrite)
     std::filesystem::create_symlink("target.pdf", dir / "link.pdf");
     std::filesystem::create_symlink("nowhere.pdf", dir / "dangling.pdf");
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
-    cases.insert(cases.end(), {{"link.pdf", 0}, {"dangling.pdf", ENOENT}, {"fifo", EINVAL}});
+    std::ofstream(dir / "setuid") << "old";
+    ::chmod((dir / "setuid").c_str(), 06755);
+    cases.insert(cases.end(), {{"link.pdf", 0}, {"dangling.pdf", ENOENT}, {"fifo", kErrNotRegularFile}, {"setuid", 0}});
     // A socket of the test's own stands for a device: a fault aimed at a system device
     // would replace it for the whole machine.
     const std::string device = tmp.File("socket");
@@ -115,11 +119,11 @@ TEST(OutputFile, ReplacesOnlyRegularFilesTheUserMayWrite)
     std::memcpy(addr.sun_path, device.c_str(), device.size() + 1);
     ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0);
     ::close(sock);
-    const std::size_t entries = 9;
+    const std::size_t entries = 10;
 #endif
     for (const auto& c : cases)
         EXPECT_EQ(WriteOutput(tmp.File(c.name), c.name), c.error) << c.name;
-    EXPECT_EQ(WriteOutput(device, "x"), EINVAL);
+    EXPECT_EQ(WriteOutput(device, "x"), kErrNotRegularFile);
 
     EXPECT_EQ(Contents(dir / "new.pdf"), "new.pdf");
     EXPECT_EQ(Contents(dir / "mine.pdf"), "mine.pdf");
@@ -130,6 +134,7 @@ TEST(OutputFile, ReplacesOnlyRegularFilesTheUserMayWrite)
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.pdf"));  // the link stays
     EXPECT_EQ(Contents(dir / "target.pdf"), "link.pdf");
     EXPECT_FALSE(std::filesystem::exists(dir / "nowhere.pdf"));
+    EXPECT_EQ(Mode(dir / "setuid"), 0755u);  // never runs as its owner
 #endif
     // Nothing else: no temporary file left by any of them.
     EXPECT_EQ(Entries(dir), entries);
@@ -159,6 +164,66 @@ TEST(OutputFile, LongNameAndAbandonedOutput)
     EXPECT_EQ(Contents(tmp.Path() / "kept.pdf"), "earlier");
     EXPECT_EQ(Entries(tmp.Path()), 2u);
 }
+
+// What a killed run left beside an output goes with the next output there; a temporary
+// another run still writes (locked), and anything not ours, stays.
+TEST(OutputFile, StaleTemporariesGoAndLiveOnesStay)
+{
+    TempFolder tmp("output_stale");
+    std::vector<std::string> stay = {".vantrel-", "vantrel-abc123", ".vantrel-abc1234"};
+    for (const std::string& name : stay)
+        std::ofstream(tmp.Path() / name) << "a user's";
+    std::ofstream(tmp.Path() / ".vantrel-stale1") << "left by a kill";
+#if !defined(_WIN32)
+    ::chmod(tmp.File(".vantrel-stale1").c_str(), 0600);
+    stay.insert(stay.end(), {".vantrel-mode01", ".vantrel-link01"});
+    std::ofstream(tmp.Path() / ".vantrel-mode01") << "a user's";
+    ::chmod(tmp.File(".vantrel-mode01").c_str(), 0644);  // not the mode ours have
+    std::filesystem::create_symlink(".vantrel-stale1", tmp.Path() / ".vantrel-link01");
+#endif
+    COutputFile live;
+    ASSERT_EQ(live.Begin(tmp.File("other.pdf")), 0);
+    EXPECT_EQ(WriteOutput(tmp.File("out.pdf"), "new"), 0);
+    EXPECT_FALSE(std::filesystem::exists(tmp.Path() / ".vantrel-stale1"));
+    EXPECT_TRUE(std::filesystem::exists(live.TempPath()));
+    for (const std::string& name : stay)
+        EXPECT_TRUE(std::filesystem::exists(tmp.Path() / name) || std::filesystem::is_symlink(tmp.Path() / name))
+            << name;
+}
+
+#if !defined(_WIN32)
+// As root: another user's file keeps its owner; in a sticky folder anyone may write, a
+// link (also to a folder on the way) is followed only when we or the folder's owner own
+// it, whatever the machine's protected_symlinks.
+TEST(OutputFile, RootKeepsTheOwnerAndFollowsNoPlantedLink)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "other owners need root to make";
+    TempFolder tmp("output_root");
+    const auto& dir = tmp.Path();
+    std::ofstream(dir / "theirs.pdf") << "old";
+    ASSERT_EQ(::chown((dir / "theirs.pdf").c_str(), 65534, 65534), 0);
+    EXPECT_EQ(WriteOutput(tmp.File("theirs.pdf"), "new"), 0);
+    struct stat st {};
+    EXPECT_TRUE(::stat((dir / "theirs.pdf").c_str(), &st) == 0 && st.st_uid == 65534 && st.st_gid == 65534);
+    const auto link = dir / "sticky" / "link";
+    std::filesystem::create_directory(dir / "sticky");
+    // The folder's owner, the link's, whether the link names the victim's folder; the error.
+    const std::tuple<uid_t, uid_t, bool, int> cases[] = {{0, 65534, false, kErrForeignLink},
+                                                         {0, 65534, true, kErrForeignLink},
+                                                         {0, 0, false, 0},
+                                                         {65534, 65534, false, 0}};
+    for (const auto& [folderOwner, linkOwner, toFolder, error] : cases) {
+        std::ofstream(dir / "victim.pdf") << "victim";
+        ASSERT_EQ(::chown((dir / "sticky").c_str(), folderOwner, 0) + ::chmod((dir / "sticky").c_str(), 01777), 0);
+        std::filesystem::remove(link);
+        std::filesystem::create_symlink(toFolder ? dir : dir / "victim.pdf", link);
+        ASSERT_EQ(::lchown(link.c_str(), linkOwner, linkOwner), 0);
+        EXPECT_EQ(WriteOutput((toFolder ? link / "victim.pdf" : link).string(), "new"), error) << linkOwner << toFolder;
+        EXPECT_EQ(Contents(dir / "victim.pdf"), error == 0 ? "new" : "victim") << folderOwner << toFolder;
+    }
+}
+#endif
 
 TEST(OutputFile, PdfCompleteOnlyWithItsTrailer)
 {
