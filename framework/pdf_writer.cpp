@@ -1,5 +1,6 @@
 #include "framework/pdf_writer.h"
 
+#include "textfile/output_file.h"
 #include "textfile/sha256.h"
 
 #include <QIODevice>
@@ -21,6 +22,12 @@ constexpr int kCompression = 6;
 constexpr std::size_t kChunk = 60000;
 
 }  // namespace
+
+bool PdfComplete(const std::string& path)
+{
+    std::string tail;
+    return SyncFileToDisk(path, 1024, &tail) && tail.find("%%EOF") != std::string::npos;
+}
 
 std::string PdfRef(int object)
 {

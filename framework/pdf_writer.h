@@ -47,6 +47,11 @@ private:
     std::vector<std::uint64_t> m_xref;  // by object number; 0 is the free head
 };
 
+// True when the file at path holds a whole PDF: on the disk, not empty, and its trailer's
+// "%%EOF" in its last kilobyte. A writer that failed half-way (a full disk, which a
+// writer may hear of only at the end) leaves none of these for sure.
+[[nodiscard]] bool PdfComplete(const std::string& path);
+
 // "N 0 R"
 std::string PdfRef(int object);
 // A PDF text string: UTF-16 with its byte order mark, in hexadecimal.

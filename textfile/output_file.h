@@ -54,10 +54,10 @@ std::string InputThatIs(const FileId& id, const std::vector<std::string>& inputs
 // holds it or it cannot be had.
 bool TryLockFile(int fd);
 
-// True when the file at path holds a whole PDF: flushed to the disk, not empty, and
-// its trailer's "%%EOF" in its last kilobyte. A writer that failed half-way leaves
-// none of these for sure.
-bool PdfComplete(const std::string& path);
+// Makes what the file at path holds durable on the disk (a full disk may show only now)
+// and reads its last tailSize bytes into tail. False when it cannot be opened, flushed
+// or read, or is empty.
+[[nodiscard]] bool SyncFileToDisk(const std::string& path, std::size_t tailSize, std::string* tail);
 
 // An output being written: a fresh file beside the target, made only for this.
 class COutputFile {

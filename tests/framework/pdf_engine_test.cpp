@@ -4,6 +4,7 @@
 
 #include "framework/cdc.h"
 #include "framework/pdf_job_printer.h"
+#include "framework/pdf_writer.h"
 #include "framework/print_loop.h"
 #include "printing/dump_test_util.h"
 #include "printing/print_test_util.h"
@@ -275,6 +276,25 @@ TEST_F(PdfEngineTest, OutputThatCannotBeWrittenFailsTheJob)
     // Not painting: no page to begin.
     CPdfJobPrinter idle;
     EXPECT_FALSE(idle.newPage());
+}
+
+TEST(PdfWriter, PdfCompleteOnlyWithItsTrailer)
+{
+    TempFolder tmp("output_pdf");
+    const struct {
+        std::string text;
+        bool complete;
+    } cases[] = {
+        {"", false},
+        {"%PDF-1.4\n1 0 obj\n", false},
+        {"%PDF-1.4\n" + std::string(5000, 'x') + "\nstartxref\n123\n%%EOF\n", true},
+        {"%PDF-1.4\n%%EOF\n" + std::string(5000, 'x'), false},  // the trailer must close the file
+    };
+    for (const auto& c : cases) {
+        std::ofstream(tmp.Path() / "t.pdf", std::ios::binary | std::ios::trunc) << c.text;
+        EXPECT_EQ(PdfComplete(tmp.File("t.pdf")), c.complete) << c.text.substr(0, 20);
+    }
+    EXPECT_FALSE(PdfComplete(tmp.File("missing.pdf")));
 }
 
 }  // namespace

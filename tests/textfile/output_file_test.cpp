@@ -225,25 +225,6 @@ TEST(OutputFile, RootKeepsTheOwnerAndFollowsNoPlantedLink)
 }
 #endif
 
-TEST(OutputFile, PdfCompleteOnlyWithItsTrailer)
-{
-    TempFolder tmp("output_pdf");
-    const struct {
-        std::string text;
-        bool complete;
-    } cases[] = {
-        {"", false},
-        {"%PDF-1.4\n1 0 obj\n", false},
-        {"%PDF-1.4\n" + std::string(5000, 'x') + "\nstartxref\n123\n%%EOF\n", true},
-        {"%PDF-1.4\n%%EOF\n" + std::string(5000, 'x'), false},  // the trailer must close the file
-    };
-    for (const auto& c : cases) {
-        std::ofstream(tmp.Path() / "t.pdf", std::ios::binary | std::ios::trunc) << c.text;
-        EXPECT_EQ(PdfComplete(tmp.File("t.pdf")), c.complete) << c.text.substr(0, 20);
-    }
-    EXPECT_FALSE(PdfComplete(tmp.File("missing.pdf")));
-}
-
 #if defined(_WIN32)
 
 // Windows: a file another program holds open (a spreadsheet showing the CSV) is not

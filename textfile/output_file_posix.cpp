@@ -1,0 +1,327 @@
+// The rules of every output on Linux and other POSIX systems.
+#if !defined(_WIN32)
+#include "textfile/output_file.h"
+
+#include "textfile/error_text.h"
+#include "textfile/output_file_names.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string_view>
+
+namespace {
+
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+// The process's umask, read without changing it where the system tells it.
+mode_t CurrentUmask()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0) {
+            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+        }
+    }
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}
+
+void SyncFolder(const std::string& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Where path leads with every link followed, as realpath() has it, except that a link in
+// a sticky folder anyone may write is followed only when the user or the folder's owner
+// owns it: the kernel's protected_symlinks rule, which realpath() steps round and which a
+// machine may have turned off. A last component that is not there is the file to make;
+// reached through a link, it names no file the user chose.
+int ResolveLinks(const std::string& path, std::string* resolved)
+{
+    std::string done;  // no link in it; "" is the root
+    if (path.front() != '/') {
+        char* cwd = ::getcwd(nullptr, 0);
+        if (cwd == nullptr)
+            return errno;
+        done = std::strcmp(cwd, "/") == 0 ? "" : cwd;
+        std::free(cwd);
+    }
+    struct Part {
+        std::string name;
+        bool fromLink;
+    };
+    std::vector<Part> todo;  // the next part last
+    const auto push = [&todo](const std::string& text, bool fromLink) {
+        for (std::size_t end = text.size(); end > 0;) {
+            const std::size_t slash = text.rfind('/', end - 1);
+            const std::size_t begin = slash == std::string::npos ? 0 : slash + 1;
+            if (end > begin)
+                todo.push_back({text.substr(begin, end - begin), fromLink});
+            end = slash == std::string::npos ? 0 : slash;
+        }
+    };
+    push(path, false);
+    for (int links = 0; !todo.empty();) {
+        const Part part = std::move(todo.back());
+        todo.pop_back();
+        if (part.name == ".")
+            continue;
+        if (part.name == "..") {
+            done.erase(std::min(done.size(), done.rfind('/')));
+            continue;
+        }
+        const std::string next = done + '/' + part.name;
+        struct stat st {};
+        if (::lstat(next.c_str(), &st) != 0) {
+            if (errno != ENOENT || !todo.empty() || part.fromLink)
+                return errno;
+            done = next;
+            break;
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            done = next;
+            continue;
+        }
+        if (++links > 40)
+            return ELOOP;
+        struct stat folder {};
+        if (::stat(done.empty() ? "/" : done.c_str(), &folder) != 0)
+            return errno;
+        if ((folder.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH) && st.st_uid != ::geteuid() &&
+            st.st_uid != folder.st_uid)
+            return kErrForeignLink;
+        char target[PATH_MAX];
+        const ssize_t n = ::readlink(next.c_str(), target, sizeof target);
+        if (n < 0)
+            return errno;
+        if (n == static_cast<ssize_t>(sizeof target))
+            return ENAMETOOLONG;
+        if (target[0] == '/')
+            done.clear();
+        push(std::string(target, static_cast<std::size_t>(n)), true);
+    }
+    *resolved = done.empty() ? "/" : done;
+    return 0;
+}
+
+// Temporaries a killed run left in folder: ours by name, owner and mode, a regular file
+// with no other name, and with nobody holding its lock.
+void RemoveStaleTemporaries(const std::string& folder)
+{
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr)
+        return;
+    const int at = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        struct stat st {};
+        if (!IsTempName(entry->d_name) || ::fstatat(at, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || (st.st_mode & 07777) != 0600 || st.st_nlink != 1)
+            continue;
+        const int fd = ::openat(at, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat now {};
+        if (::fstat(fd, &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino && TryLockFile(fd))
+            ::unlinkat(at, entry->d_name, 0);
+        ::close(fd);
+    }
+    ::closedir(dir);
+}
+
+// Puts temp, open as fd, in the place of path, checked again now: owner, mode, synced,
+// renamed while fd (and its lock) is still held. 0 or the errno; temp is gone either way.
+int Place(int fd, const std::string& temp, const std::string& path)
+{
+    OutputTarget t;
+    int err = CheckOutputTarget(path, &t);
+    if (err == 0 && t.keepOwner && ::fchown(fd, t.owner, t.group) != 0)
+        err = errno;
+    if (err == 0 && ::fchmod(fd, t.mode) != 0)
+        err = errno;
+    if (err == 0 && ::fsync(fd) != 0)
+        err = errno;
+    if (err == 0 && ::rename(temp.c_str(), t.path.c_str()) != 0)
+        err = errno;
+    if (err != 0) {
+        ::unlink(temp.c_str());
+        return err;
+    }
+    // Make the rename itself durable; the file is complete either way.
+    SyncFolder(FolderOf(t.path));
+    return 0;
+}
+
+std::optional<FileId> FileIdOfStat(int result, const struct stat& st)
+{
+    if (result != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+}  // namespace
+
+int CheckOutputTarget(const std::string& path, OutputTarget* target)
+{
+    if (path.empty()) return ENOENT;
+    if (path.find('\0') != std::string::npos) return EINVAL;
+    OutputTarget t;
+    if (const int err = ResolveLinks(path, &t.path); err != 0)
+        return err;
+    struct stat st {};
+    if (::stat(t.path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return EISDIR;
+        if (!S_ISREG(st.st_mode))
+            return kErrNotRegularFile;
+        // A file the user may not write is never replaced, although the folder would
+        // allow it; nor is one without any write bit, which even root must not replace.
+        if (::access(t.path.c_str(), W_OK) != 0) return errno;
+        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return EACCES;
+        t.exists = true;
+        // What we wrote never runs as the file's owner or group.
+        t.mode = st.st_mode & 0777;
+        // Root saves in place as an editor would; the file would otherwise become root's.
+        t.keepOwner = ::geteuid() == 0;
+        t.owner = st.st_uid;
+        t.group = st.st_gid;
+    } else {
+        if (errno != ENOENT) return errno;
+        const std::string folder = FolderOf(t.path);
+        struct stat dir {};
+        if (::stat(folder.c_str(), &dir) != 0) return errno;
+        if (!S_ISDIR(dir.st_mode)) return ENOTDIR;
+        t.mode = 0666 & ~CurrentUmask();
+    }
+    if (target != nullptr) *target = t;
+    return 0;
+}
+
+std::optional<FileId> FileIdOf(const std::string& path)
+{
+    struct stat st {};
+    const int result = ::stat(path.c_str(), &st);
+    return FileIdOfStat(result, st);
+}
+
+std::optional<FileId> FileIdOf(int fd)
+{
+    struct stat st {};
+    const int result = ::fstat(fd, &st);
+    return FileIdOfStat(result, st);
+}
+
+bool TryLockFile(int fd)
+{
+    return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+}
+
+bool SyncFileToDisk(const std::string& path, std::size_t tailSize, std::string* tail)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && st.st_size > 0 && ::fsync(fd) == 0;
+    if (ok) {
+        const off_t from = st.st_size > static_cast<off_t>(tailSize) ? st.st_size - static_cast<off_t>(tailSize) : 0;
+        tail->assign(static_cast<std::size_t>(st.st_size - from), '\0');
+        ok = ::pread(fd, tail->data(), tail->size(), from) == static_cast<ssize_t>(tail->size());
+    }
+    ::close(fd);
+    return ok;
+}
+
+int COutputFile::Begin(const std::string& path)
+{
+    Abandon();
+    OutputTarget t;
+    if (const int err = CheckOutputTarget(path, &t); err != 0) return err;
+    // A short name, whatever the target's length: a name near the system's limit still
+    // leaves room for it.
+    const std::string folder = FolderOf(t.path);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = folder + "/" + kTempPrefix + "XXXXXX";
+        const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+        if (fd < 0)
+            return errno;
+        // Locked before a byte is written. Held by another, or gone, only when a cleaner
+        // of another run caught it first: then it is theirs to remove. A file system
+        // without locks still takes the output.
+        const bool held = !TryLockFile(fd) && errno == EWOULDBLOCK;
+        // 0600 whatever the umask: a cleaner knows ours by it.
+        (void)::fchmod(fd, 0600);
+        struct stat st {};
+        if (held || ::fstat(fd, &st) != 0 || st.st_nlink == 0) {
+            ::close(fd);
+            continue;
+        }
+        m_fd = fd;
+        m_strTemp = name;
+        m_strPath = path;
+        RemoveStaleTemporaries(folder);
+        return 0;
+    }
+    return EEXIST;
+}
+
+void COutputFile::Close()
+{
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+}
+
+int PlaceOutput(const std::string& temp, const std::string& path)
+{
+    const int fd = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+        const int err = errno;
+        ::unlink(temp.c_str());
+        return err;
+    }
+    const int err = Place(fd, temp, path);
+    ::close(fd);
+    return err;
+}
+
+int COutputFile::Commit()
+{
+    if (m_strTemp.empty()) return EBADF;
+    // Still locked while it takes the target's place: no other run takes it for a leftover.
+    const int err = Place(m_fd, m_strTemp, m_strPath);
+    Close();
+    m_strTemp.clear();
+    return err;
+}
+
+void COutputFile::Abandon()
+{
+    Close();
+    if (!m_strTemp.empty()) ::unlink(m_strTemp.c_str());
+    m_strTemp.clear();
+}
+
+#endif
