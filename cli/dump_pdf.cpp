@@ -5,23 +5,19 @@
 #include "framework/pdf_writer.h"
 #include "framework/print_loop.h"
 #include "cli/exit_cleanup.h"
+#include "printing/dump_job.h"
 #include "printing/dump_pages.h"
-#include "printing/dump_writer.h"
 #include "printing/print_range.h"
 #include "printing/dump_page_painter.h"
 #include "printing/work_file.h"
 #include "textfile/error_text.h"
 #include "textfile/output_file.h"
-#include "textfile/text_file_writer.h"
 #include "textfile/visible_text.h"
 
 #include <QGuiApplication>
 #include <QPainter>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <memory>
 
 namespace {
 
@@ -40,6 +36,103 @@ void QtMessages(QtMsgType type, const QMessageLogContext&, const QString& text)
 {
     if (type == QtCriticalMsg || type == QtFatalMsg)
         std::fprintf(stderr, "vantrel-dump: %s\n", text.toLocal8Bit().constData());
+}
+
+// What the PDF holds so far, and how the run is to end.
+struct PdfRecord {
+    std::string title;  // each file's name
+    std::string subject;  // each file's path, pages and digest
+    bool anyPage = false;
+    bool abandon = false;  // the PDF must not replace anything
+    int code = 0;
+};
+
+// The temporary beside out and the printer's pages on it, opened by its bytes: the
+// folder's name need not be UTF-8. False after saying why.
+bool OpenPdf(const std::string& out, COutputFile& pdf, CPdfJobPrinter& printer, QPainter& painter)
+{
+    int err = 0;
+    {
+        exitcleanup::Hold hold;
+        err = pdf.Begin(out);
+        exitcleanup::AddFile(pdf.TempPath());
+    }
+    if (err != 0) {
+        Error("出力を作れません[" + out + "] (cannot create output): " + Reason(err));
+        return false;
+    }
+    ConfigurePdfPrinter(printer, kPdfResolution);
+    printer.SetOutputHandle(pdf.Fd());
+    printer.setCreator("vantrel-dump");
+    if (!painter.begin(&printer)) {
+        Error("出力を作れません[" + out + "] (cannot create output)");
+        return false;
+    }
+    return true;
+}
+
+// One file's pages after those already drawn: all of them, or just the range. A file
+// that cannot be dumped gets no pages and the others still come out; a work file that
+// cannot be written, or a range out of bounds, ends the run.
+void PrintFile(CWorkFile& work, const std::string& path, const DumpPages* range,
+               CPdfJobPrinter& printer, CDC& dc, PdfRecord& record)
+{
+    // Only the pages that are printed are written.
+    const DumpJob job = WriteDumpJob(work, path, range != nullptr ? *range : DumpPages{}, DumpHooks{}, Reason);
+    if (!job.Written()) {
+        Error(job.Said(": "));
+        record.code = 1;
+        record.abandon = job.outcome == DumpJob::Outcome::WorkFileFailed;
+        return;
+    }
+    std::int64_t first = 1;
+    std::int64_t last = job.result.pageTotal;
+    if (range != nullptr) {
+        const std::string from = std::to_string(range->first);
+        const std::string to = std::to_string(range->last);
+        const PageRangeCheck check = CheckPageRange(false, from, to, job.result.pageTotal);
+        if (!check.ok) {
+            Error(check.message + " (--pages " + from + "-" + to + " of " + std::to_string(job.result.pageTotal) +
+                  ")");
+            work.RemoveFile();
+            record.code = 2;
+            record.abandon = true;
+            return;
+        }
+        first = range->first;
+        last = range->last;
+    }
+    const std::size_t slash = path.rfind('/');
+    record.title += (record.title.empty() ? "" : ", ") +
+                    VisibleText(slash == std::string::npos ? path : path.substr(slash + 1));
+    record.subject += (record.subject.empty() ? "" : "\n") + job.subject;
+    std::vector<std::string> lines;
+    for (std::int64_t page = first; page <= last; ++page) {
+        if (record.anyPage)
+            printer.newPage();
+        record.anyPage = true;
+        // A page the dump does not hold (an empty file) comes out blank, as on paper.
+        if (job.ReadPage(page, lines))
+            DrawDumpPage(&dc, lines);
+    }
+    work.RemoveFile();
+}
+
+// Puts the finished PDF in out's place once the file itself shows it is whole: Qt's
+// writer reports success although its writes failed (a full disk).
+int PlacePdf(const std::string& out, COutputFile& pdf, bool ended)
+{
+    if (!ended || !PdfComplete(pdf.TempPath())) {
+        Error("出力の書き込みに失敗しました[" + out + "] (cannot write output)");
+        return 1;
+    }
+    const std::string temp = pdf.TempPath();
+    if (const int err = pdf.Commit(); err != 0) {
+        Error("出力の書き込みに失敗しました[" + out + "] (cannot write output): " + Reason(err));
+        return 1;
+    }
+    exitcleanup::Forget(temp);
+    return 0;
 }
 
 }  // namespace
@@ -67,125 +160,29 @@ int WriteDumpPdf(const std::string& out, const std::vector<std::string>& files, 
         Error(WorkFileFailedMessage(work.Where()) + " (cannot make the work file)");
         return 1;
     }
-
-    // Written beside the target under a name of its own, and put in its place only when
-    // complete and checked. The path stays bytes: the folder's name need not be UTF-8.
     COutputFile pdf;
-    int err = 0;
-    {
-        exitcleanup::Hold hold;
-        err = pdf.Begin(out);
-        exitcleanup::AddFile(pdf.TempPath());
-    }
-    if (err != 0) {
-        Error("出力を作れません[" + out + "] (cannot create output): " + Reason(err));
-        return 1;
-    }
-    // The printer's own PDF pages, into the file opened by its bytes.
     CPdfJobPrinter printer;
-    ConfigurePdfPrinter(printer, kPdfResolution);
-    printer.SetOutputHandle(pdf.Fd());
-    printer.setCreator("vantrel-dump");
     QPainter painter;
-    if (!painter.begin(&printer)) {
-        Error("出力を作れません[" + out + "] (cannot create output)");
+    if (!OpenPdf(out, pdf, printer, painter))
         return 1;
-    }
 
-    int code = 0;
-    bool firstPage = true;
-    std::string title;
-    std::string subject;
-    bool abandon = false;
+    PdfRecord record;
+    const DumpPages pages{from, to};
     {
         CDC dc(&painter, &printer);
-        std::vector<std::string> lines;
         for (const std::string& path : files) {
-            // Only the pages that are printed are written.
-            const DumpPages pages = rangeGiven ? DumpPages{from, to} : DumpPages{};
-            CTextFileWriter text;
-            work.Prepare();
-            if (const int werr = work.Create(text); werr != 0) {
-                Error(WorkFileFailedMessage(workPath) + ": " + Reason(werr));
-                code = 1;
-                abandon = true;
+            PrintFile(work, path, rangeGiven ? &pages : nullptr, printer, dc, record);
+            if (record.abandon)
                 break;
-            }
-            DumpHooks hooks;
-            hooks.available = work.FreeBytes();
-            hooks.digest = true;
-            const DumpResult result = WriteDumpFile(path, text, pages, hooks);
-            text.Close();
-            if (result.status == DumpStatus::SourceOpenFailed || result.status == DumpStatus::ReadFailed) {
-                // No pages under its name; the other files still come out.
-                Error(result.status == DumpStatus::SourceOpenFailed ? FileOpenFailedMessage(path, result.error)
-                                                                    : FileReadFailedMessage(path, result.error));
-                work.RemoveFile();
-                code = 1;
-                continue;
-            }
-            if (result.status == DumpStatus::NoRoom) {
-                Error(NoRoomMessage(workPath, result.textSize, static_cast<std::uint64_t>(hooks.available)));
-                code = 1;
-                abandon = true;
-                break;
-            }
-            if (result.status != DumpStatus::Done || text.Failed()) {
-                Error(WorkFileFailedMessage(workPath) + ": " + Reason(text.ErrorCode() != 0 ? text.ErrorCode() : EIO));
-                code = 1;
-                abandon = true;
-                break;
-            }
-            std::int64_t first = 1;
-            std::int64_t last = result.pageTotal;
-            if (rangeGiven) {
-                const PageRangeCheck check = CheckPageRange(false, std::to_string(from), std::to_string(to),
-                                                            result.pageTotal);
-                if (!check.ok) {
-                    Error(check.message + " (--pages " + std::to_string(from) + "-" + std::to_string(to) +
-                          " of " + std::to_string(result.pageTotal) + ")");
-                    code = 2;
-                    abandon = true;
-                    break;
-                }
-                first = from;
-                last = to;
-            }
-            // The document says what it records: each file's name, and its path, pages and
-            // the SHA-256 of the bytes they show.
-            const std::size_t slash = path.rfind('/');
-            title += (title.empty() ? "" : ", ") + VisibleText(slash == std::string::npos ? path : path.substr(slash + 1));
-            subject += (subject.empty() ? "" : "\n") + DumpSubject(path, result);
-            DumpGeometry geometry{path, result.length, result.pageTotal, first};
-            for (std::int64_t page = first; page <= last; ++page) {
-                if (!firstPage)
-                    printer.newPage();
-                firstPage = false;
-                // A page the dump does not hold (an empty file) comes out blank, as on paper.
-                if (ReadDumpPage(workPath, geometry, page, lines))
-                    DrawDumpPage(&dc, lines);
-            }
-            work.RemoveFile();
         }
     }
-    printer.SetInfo(QString::fromStdString(title), QString::fromStdString(subject));
-    // Qt's PDF writer reports success although its writes failed (a full disk): the file
-    // itself must show it is whole before it replaces anything.
+    printer.SetInfo(QString::fromStdString(record.title), QString::fromStdString(record.subject));
     const bool ended = painter.end();
     work.Remove();
-    // A range out of bounds, a dump that failed or no page at all: an earlier file of
-    // that name stays as it was.
-    if (abandon || firstPage)
-        return code;
-    if (!ended || !PdfComplete(pdf.TempPath())) {
-        Error("出力の書き込みに失敗しました[" + out + "] (cannot write output)");
-        return 1;
-    }
-    const std::string temp = pdf.TempPath();
-    if (const int cerr = pdf.Commit(); cerr != 0) {
-        Error("出力の書き込みに失敗しました[" + out + "] (cannot write output): " + Reason(cerr));
-        return 1;
-    }
-    exitcleanup::Forget(temp);
-    return code;
+    // A range out of bounds, a work file that failed or no page at all: an earlier file
+    // of that name stays as it was.
+    if (record.abandon || !record.anyPage)
+        return record.code;
+    const int placed = PlacePdf(out, pdf, ended);
+    return placed != 0 ? placed : record.code;
 }

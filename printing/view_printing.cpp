@@ -11,6 +11,7 @@
 #include "printing/dump_page_painter.h"
 #include "printing/print_range_dlg.h"
 #include "printing/work_file.h"
+#include "textfile/error_text.h"
 #include "textfile/output_file.h"
 #include "textfile/text_file_writer.h"
 #include "textfile/visible_text.h"
@@ -109,21 +110,12 @@ const PrintJobFile* CViewPrinting::CurrentJob() const
     return m_nJob < m_aJobs.size() ? &m_aJobs[m_nJob] : nullptr;
 }
 
-CViewPrinting::DumpOutcome CViewPrinting::DumpJob(DumpPages pages)
+CViewPrinting::DumpOutcome CViewPrinting::DumpCurrentFile(DumpPages pages)
 {
     CVantrelView* view = m_pView;
     const PrintJobFile& job = m_aJobs[m_nJob];
     view->m_strPrintPath = job.strPath;
     m_bDumpReady = false;
-
-    // The private folder is checked (and made anew if need be) before every dump.
-    CWorkFile& work = WorkFile();
-    const std::string workFile = work.Prepare();
-    CTextFileWriter out;
-    if (workFile.empty() || work.Create(out) != 0) {
-        AfxMessageBox(WorkFileFailedMessage(work.Where()), MB_OK);
-        return DumpOutcome::WorkFileFailed;
-    }
 
     // The pump may close the window: the view and this object then go while the dump
     // is still on the stack, so everything after a pump asks the guard first.
@@ -133,43 +125,24 @@ CViewPrinting::DumpOutcome CViewPrinting::DumpJob(DumpPages pages)
     hooks.cancelRequested = [guard] {
         return guard.isNull() || QuitRequested() || guard->m_pView->m_bCancelPrint == 1;
     };
-    hooks.available = work.FreeBytes();
-    hooks.digest = true;
-    DumpResult result;
     {
         CWaitCursor wait;
-        result = WriteDumpFile(job.strPath, out, pages, hooks);
-        out.Close();
+        m_job = WriteDumpJob(WorkFile(), job.strPath, pages, hooks, SystemErrorText);
     }
     if (guard.isNull())
         return DumpOutcome::Gone;
-    if (result.status == DumpStatus::Done && out.Failed())
-        result.status = DumpStatus::WriteFailed;
-    if (result.status != DumpStatus::Done)
-        work.RemoveFile();  // nothing of a failed or cancelled dump stays behind
-    switch (result.status) {
-    case DumpStatus::Cancelled:
+    switch (m_job.outcome) {
+    case DumpJob::Outcome::Cancelled:
         return QuitRequested() ? DumpOutcome::Gone : DumpOutcome::Cancelled;
-    case DumpStatus::SourceOpenFailed:
-        AfxMessageBox(FileOpenFailedMessage(job.strPath, result.error), MB_OK);
+    case DumpJob::Outcome::FileFailed:
+        AfxMessageBox(m_job.Said("\n"), MB_OK);
         return DumpOutcome::FileFailed;
-    case DumpStatus::ReadFailed:
-        AfxMessageBox(FileReadFailedMessage(job.strPath, result.error), MB_OK);
-        return DumpOutcome::FileFailed;
-    case DumpStatus::NoRoom:
-        AfxMessageBox(NoRoomMessage(workFile, result.textSize, static_cast<std::uint64_t>(hooks.available)), MB_OK);
-        return DumpOutcome::FileFailed;
-    case DumpStatus::WriteFailed:
-        AfxMessageBox(WorkFileFailedMessage(workFile), MB_OK);
+    case DumpJob::Outcome::WorkFileFailed:
+        AfxMessageBox(m_job.Said("\n"), MB_OK);
         return DumpOutcome::WorkFileFailed;
-    case DumpStatus::Done:
+    case DumpJob::Outcome::Written:
         break;
     }
-    m_geometry.path = job.strPath;
-    m_geometry.length = result.length;
-    m_geometry.pageTotal = result.pageTotal;
-    m_geometry.firstPage = pages.first;
-    m_strSubject = DumpSubject(job.strPath, result);
     m_bDumpReady = true;
     return DumpOutcome::Written;
 }
@@ -182,7 +155,7 @@ void CViewPrinting::PrintJob()
     DumpPages pages{1, m_aJobs[m_nJob].nPages};
     if (view->m_nFromPage != 0 || view->m_nToPage != 0)
         pages = DumpPages{view->m_nFromPage, view->m_nToPage};
-    switch (DumpJob(pages)) {
+    switch (DumpCurrentFile(pages)) {
     case DumpOutcome::Gone:
         return;
     case DumpOutcome::Cancelled:
@@ -292,7 +265,7 @@ void CViewPrinting::OnPreviewDump()
     m_nJob = 0;
     QPointer<CViewPrinting> guard(this);
     view->SetPrinting(true);
-    const DumpOutcome outcome = DumpJob(DumpPages{1, kPreviewPages});
+    const DumpOutcome outcome = DumpCurrentFile(DumpPages{1, kPreviewPages});
     if (guard.isNull() || outcome == DumpOutcome::Gone)
         return;
     view->SetPrinting(false);
@@ -347,7 +320,7 @@ bool CViewPrinting::OnPreparePrinting(CPrintInfo* pInfo)
     pInfo->m_pPrinter = m_pPrinter;
     pInfo->m_strJobFile = job->strPath.empty() ? job->strName : job->strPath;
     pInfo->m_strDocTitle = VisibleText(job->strName);
-    pInfo->m_strDocSubject = m_strSubject;
+    pInfo->m_strDocSubject = m_job.subject;
     if (!DoPreparePrinting(pInfo, PrintParent()))
         return false;
     if (pInfo->m_bPreview || pInfo->m_pPrinter->outputFormat() != QPrinter::PdfFormat)
@@ -391,7 +364,7 @@ void CViewPrinting::OnPrint(CDC* pDC, CPrintInfo* pInfo)
         return;
     std::vector<std::string> lines;
     // The lookup seeks straight to the page: page 10,000 costs what page 1 costs.
-    if (!ReadDumpPage(WorkFile().Path(), m_geometry, pInfo->m_nCurPage, lines))
+    if (!m_job.ReadPage(pInfo->m_nCurPage, lines))
         return;  // the dump has no such page: a blank page
     if (view->m_bCancelPrint == 1) {
         view->m_bCancelPrint = 0;

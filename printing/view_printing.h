@@ -3,6 +3,7 @@
 #include "framework/cdc.h"
 #include "framework/print_loop.h"
 #include "framework/print_preview.h"
+#include "printing/dump_job.h"
 #include "printing/dump_pages.h"
 #include "printing/dump_writer.h"
 #include "printing/print_jobs.h"
@@ -71,7 +72,7 @@ private:
     // The file of the current job, null when none.
     const PrintJobFile* CurrentJob() const;
     // Writes the pages of the current job into a new work file.
-    DumpOutcome DumpJob(DumpPages pages);
+    DumpOutcome DumpCurrentFile(DumpPages pages);
     // Dumps and prints the current job, then goes on with the next or ends the chain.
     void PrintJob();
     void EndChain();
@@ -83,8 +84,7 @@ private:
     CWorkFile m_workFile;  // the view's own; its folder goes with the view
     CWorkFile* m_pWorkFile = nullptr;  // set instead: tests, benchmarks
     QPrinter* m_pPrinter = nullptr;
-    DumpGeometry m_geometry;
-    std::string m_strSubject;  // what the job's PDF says it records
+    DumpJob m_job;  // the current file's dump
     std::vector<PrintJobFile> m_aJobs;  // fixed when the command started
     std::size_t m_nJob = 0;  // the current job in m_aJobs
     std::vector<std::string> m_aOutputs;  // files this chain's jobs wrote

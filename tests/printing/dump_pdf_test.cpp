@@ -1,6 +1,7 @@
 // vantrel-dump --pdf: the printed pages of each file into one PDF, drawn by the printer's
 // page code.
 
+#include "common/small_file_system.h"
 #include "printing/dump_test_util.h"
 #include "printing/print_test_util.h"
 
@@ -119,12 +120,25 @@ TEST_F(DumpPdfTest, BadRangesAndArgumentsWriteNothing)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_dir.path().toStdString()), {}), 4);
 }
 
-TEST_F(DumpPdfTest, MissingFileIsSaidAndTheOthersStillComeOut)
+// A file that cannot be opened, or whose dump has no room in the work folder, is said;
+// the other files still come out.
+TEST_F(DumpPdfTest, FailedFileIsSaidAndTheOthersStillComeOut)
 {
     const QString a = File("a.bin", 10);
     QString err;
     EXPECT_EQ(RunPdf({"--pdf", QString::fromStdString(Out()), m_dir.path() + "/gone.bin", a}, &err), 1);
     EXPECT_TRUE(err.contains(QString::fromUtf8("ファイルオープン失敗[") + m_dir.path() + "/gone.bin]"));
+    EXPECT_EQ(printtest::PdfPages(Out()), 1);
+
+    const std::string small = m_dir.path().toStdString() + "/small";
+    const CSmallFileSystem fs(small, "256k");
+    if (!fs.Mounted())
+        GTEST_SKIP() << "a small file system needs root to mount";
+    const QString big = File("big.bin", 100 * 1024);
+    std::filesystem::remove(Out());
+    EXPECT_EQ(RunPdf({"--pdf", QString::fromStdString(Out()), big, a}, &err, {}, {{"TMPDIR", QString::fromStdString(small)}}), 1);
+    EXPECT_TRUE(err.contains(QString::fromUtf8("ワークファイルの空き容量が足りません[") + QString::fromStdString(small)))
+        << err.toStdString();
     EXPECT_EQ(printtest::PdfPages(Out()), 1);
 }
 

@@ -8,6 +8,7 @@
 #include "app/test_support.h"
 #include "app/vantrel_app.h"
 #include "common/scoped_env.h"
+#include "common/small_file_system.h"
 #include "filelist/list_marking.h"
 #include "filelist/vantrel_view.h"
 #include "printing/dump_test_util.h"
@@ -32,7 +33,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -1037,13 +1037,9 @@ TEST_F(ViewPrintingTest, FileShrinkingDuringItsDumpGetsNoJob)
 TEST_F(ViewPrintingTest, NoRoomForTheWorkFileIsSaidFirst)
 {
     const std::string small = m_tmp / "small";
-    std::filesystem::create_directories(small);
-    if (::geteuid() != 0 || ::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=256k") != 0)
+    const CSmallFileSystem fs(small, "256k");
+    if (!fs.Mounted())
         GTEST_SKIP() << "a small file system needs root to mount";
-    struct Unmount {
-        std::string path;
-        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
-    } unmount{small};
     AddFiles({{"big.bin", 100 * 1024}});
     {
         CWorkFile work(small);
