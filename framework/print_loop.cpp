@@ -138,99 +138,110 @@ bool DoPreparePrinting(CPrintInfo* pInfo, QWidget* parent)
     return dialog.exec() == QDialog::Accepted && CanSetUp(printer);
 }
 
+namespace {
+
+// What one job is drawn into: a file of our own first, so that cancelling it only means
+// not handing that file over, whereas a spool job cannot be called back once begun. A
+// file printer's job goes straight into its output's temporary file.
+struct JobDrawing {
+    QTemporaryFile file;
+    CPdfJobPrinter printer;
+    QPainter painter;
+    QString jobFile;
+};
+
+bool StartJob(JobDrawing& job, CPrintSpooler& spooler, const CPrintInfo& info, const QString& title,
+              QString* error)
+{
+    const bool spoolerFile = spooler.JobFd() >= 0;
+    QString folder = spooler.TemporaryFolder();
+    if (folder.isEmpty())
+        folder = QDir::tempPath();
+    job.file.setFileTemplate(folder + "/.vantrel-job-XXXXXX.pdf");
+    ConfigurePdfPrinter(job.printer, *info.m_pPrinter);
+    job.printer.setDocName(title);
+    job.printer.SetInfo(QString::fromStdString(info.m_strDocTitle), QString::fromStdString(info.m_strDocSubject));
+    job.printer.setCreator("Vantrel");
+    if (spoolerFile) {
+        job.printer.SetOutputHandle(spooler.JobFd());
+        job.jobFile = spooler.JobFile();
+    } else if (job.file.open()) {
+        job.file.close();
+        job.printer.setOutputFileName(job.file.fileName());
+        job.jobFile = job.file.fileName();
+    } else {
+        *error = QString::fromUtf8("%1: %2").arg(folder, job.file.errorString());
+        return false;
+    }
+    return job.painter.begin(&job.printer);
+}
+
+// The pages in the range, with the status window up; true when the user or the pump
+// stopped the job.
+bool PrintPages(CPrintHooks& hooks, CPrintInfo& info, JobDrawing& job, const CPrintSpooler& spooler,
+                const QString& title)
+{
+    CPrintStatusDlg status(title, spooler.PrinterName(), spooler.PortName(), hooks.PrintParent());
+    CDC dc(&job.painter, &job.printer);
+    hooks.OnBeginPrinting(&dc, &info);
+    status.show();
+    const std::int64_t from = info.GetFromPage();
+    const std::int64_t to = info.GetToPage();
+    for (std::int64_t page = from; page <= to; ++page) {
+        info.m_nCurPage = page;
+        status.SetPage(page);
+        hooks.OnPrepareDC(&dc, &info);
+        if (!info.m_bContinuePrinting)
+            break;
+        if (!PumpWaitingMessages() || status.Cancelled())
+            return true;
+        if (page != from)
+            job.printer.newPage();
+        hooks.OnPrint(&dc, &info);
+    }
+    return !PumpWaitingMessages() || status.Cancelled();
+}
+
+void EndJob(CPrintHooks& hooks, CPrintInfo& info, PrintOutcome outcome, const QString& error)
+{
+    info.m_nOutcome = outcome;
+    hooks.OnEndPrinting(nullptr, &info);
+    if (outcome == PrintOutcome::Failed)
+        ShowStartFailed(error, info.m_strJobFile);
+}
+
+}  // namespace
+
 void RunPrintLoop(CPrintHooks& hooks)
 {
     CPrintInfo info;
     if (!hooks.OnPreparePrinting(&info) || info.m_pPrinter == nullptr)
         return;
 
-    QWidget* parent = hooks.PrintParent();
     const QString title = hooks.DocumentTitle();
     std::unique_ptr<CPrintSpooler> spooler = MakeSpooler(*info.m_pPrinter, info.m_strOutputFile);
-
-    // The job is drawn into a file of our own first: cancelling it then only means not
-    // handing that file over, whereas a spool job cannot be called back once begun.
     QString error;
-    if (!spooler->Ready(&error)) {
-        info.m_nOutcome = PrintOutcome::Failed;
-        hooks.OnEndPrinting(nullptr, &info);
-        ShowStartFailed(error, info.m_strJobFile);
-        return;
-    }
-    // A file printer draws the job straight into its output's temporary file.
-    const bool spoolerFile = spooler->JobFd() >= 0;
-    QString folder = spooler->TemporaryFolder();
-    if (folder.isEmpty())
-        folder = QDir::tempPath();
-    QTemporaryFile file(folder + "/.vantrel-job-XXXXXX.pdf");
-    CPdfJobPrinter job;
-    ConfigurePdfPrinter(job, *info.m_pPrinter);
-    job.setDocName(title);
-    job.SetInfo(QString::fromStdString(info.m_strDocTitle), QString::fromStdString(info.m_strDocSubject));
-    job.setCreator("Vantrel");
-    QPainter painter;
-    bool started = spoolerFile || file.open();
-    if (!started)
-        error = QString::fromUtf8("%1: %2").arg(folder, file.errorString());
-    if (started) {
-        if (spoolerFile) {
-            job.SetOutputHandle(spooler->JobFd());
-        } else {
-            file.close();
-            job.setOutputFileName(file.fileName());
-        }
-        started = painter.begin(&job);
-    }
-    const QString jobFile = spoolerFile ? spooler->JobFile() : file.fileName();
-    if (!started) {
-        info.m_nOutcome = PrintOutcome::Failed;
-        hooks.OnEndPrinting(nullptr, &info);
-        ShowStartFailed(error, info.m_strJobFile);
+    JobDrawing job;
+    if (!spooler->Ready(&error) || !StartJob(job, *spooler, info, title, &error)) {
+        EndJob(hooks, info, PrintOutcome::Failed, error);
         return;
     }
 
-    bool aborted = false;
-    {
-        CPrintStatusDlg status(title, spooler->PrinterName(), spooler->PortName(), parent);
-        CDC dc(&painter, &job);
-        hooks.OnBeginPrinting(&dc, &info);
-        status.show();
-        const std::int64_t from = info.GetFromPage();
-        const std::int64_t to = info.GetToPage();
-        for (std::int64_t page = from; page <= to; ++page) {
-            info.m_nCurPage = page;
-            status.SetPage(page);
-            hooks.OnPrepareDC(&dc, &info);
-            if (!info.m_bContinuePrinting)
-                break;
-            if (!PumpWaitingMessages() || status.Cancelled()) {
-                aborted = true;
-                break;
-            }
-            if (page != from)
-                job.newPage();
-            hooks.OnPrint(&dc, &info);
-        }
-        if (!aborted && (!PumpWaitingMessages() || status.Cancelled()))
-            aborted = true;
-    }
-    ReactivateAfterStatus(parent);
+    const bool aborted = PrintPages(hooks, info, job, *spooler, title);
+    ReactivateAfterStatus(hooks.PrintParent());
     // Qt's PDF writer says all went well although its writes failed (a full disk): the
     // file itself must show that it is whole before it goes anywhere.
-    const bool written = painter.end() && PdfComplete(QFile::encodeName(jobFile).toStdString());
+    const bool written = job.painter.end() && PdfComplete(QFile::encodeName(job.jobFile).toStdString());
 
     // The temporary file goes unless the spooler takes it: a cancelled job reaches no printer.
     if (aborted) {
-        info.m_nOutcome = PrintOutcome::Cancelled;
+        EndJob(hooks, info, PrintOutcome::Cancelled, error);
     } else if (!written) {
-        info.m_nOutcome = PrintOutcome::Failed;
-        const QString where = spooler->OutputFile().isEmpty() ? jobFile : spooler->OutputFile();
-        error = QString::fromUtf8("%1: PDFを最後まで書き込めませんでした").arg(where);
+        const QString where = spooler->OutputFile().isEmpty() ? job.jobFile : spooler->OutputFile();
+        EndJob(hooks, info, PrintOutcome::Failed, QString::fromUtf8("%1: PDFを最後まで書き込めませんでした").arg(where));
     } else {
-        file.setAutoRemove(false);
-        info.m_nOutcome = spooler->Submit(jobFile, title, &error) ? PrintOutcome::Printed : PrintOutcome::Failed;
+        job.file.setAutoRemove(false);
+        const bool submitted = spooler->Submit(job.jobFile, title, &error);
+        EndJob(hooks, info, submitted ? PrintOutcome::Printed : PrintOutcome::Failed, error);
     }
-    hooks.OnEndPrinting(nullptr, &info);
-    if (info.m_nOutcome == PrintOutcome::Failed)
-        ShowStartFailed(error, info.m_strJobFile);
 }
