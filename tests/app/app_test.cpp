@@ -1,3 +1,4 @@
+#include "common/qt_events.h"
 #include "framework/dialog_units.h"
 #include "app/main_frame.h"
 #include "framework/message_box.h"
@@ -398,14 +399,12 @@ TEST(MessageBox, RealBoxHasTheCaptionJapaneseButtonsAndIcon)
     QString title;
     QStringList buttons;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QTimer::singleShot(0, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
-        title = box->windowTitle();
-        icon = box->icon();
-        for (QAbstractButton* b : box->buttons())
+    qttest::AnswerModal<QMessageBox>([&](QMessageBox& box) {
+        title = box.windowTitle();
+        icon = box.icon();
+        for (QAbstractButton* b : box.buttons())
             buttons << b->text();
-        for (QAbstractButton* b : box->buttons())
+        for (QAbstractButton* b : box.buttons())
             if (b->text() == QString::fromUtf8("ｷｬﾝｾﾙ"))
                 b->click();
     });
@@ -415,12 +414,13 @@ TEST(MessageBox, RealBoxHasTheCaptionJapaneseButtonsAndIcon)
     buttons.sort();
     EXPECT_EQ(buttons, (QStringList{QStringLiteral("OK"), QString::fromUtf8("ｷｬﾝｾﾙ")}));
 
-    QTimer::singleShot(0, [] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-            for (QAbstractButton* b : box->buttons())
+    qttest::AnswerModal<QMessageBox>(
+        [](QMessageBox& box) {
+            for (QAbstractButton* b : box.buttons())
                 if (b->text() == QString::fromUtf8("いいえ(&N)"))
                     b->click();
-    });
+        },
+        qttest::Modal::IfUp);
     EXPECT_EQ(AfxMessageBox("q", MB_YESNO | MB_ICONQUESTION), IDNO);
 }
 

@@ -1,5 +1,6 @@
 #include "filelist/vantrel_view.h"
 
+#include "common/qt_events.h"
 #include "framework/command_ids.h"
 #include "app/main_frame.h"
 #include "framework/message_box.h"
@@ -390,19 +391,17 @@ TEST_F(ViewTest, FolderCommandListsSavesAndKeepsPrintedFlags)
     bool foldersByName = false;
     QString startDir;
     auto choose = [&](const fs::path& target, bool accept) {
-        QTimer::singleShot(0, [&, target, accept] {
-            auto* dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(dlg, nullptr);
-            title = dlg->windowTitle().toStdString();
-            foldersByName = dlg->testOption(QFileDialog::ShowDirsOnly) && dlg->viewMode() == QFileDialog::List;
-            startDir = dlg->directory().absolutePath();
+        qttest::AnswerModal<QFileDialog>([&, target, accept](QFileDialog& dlg) {
+            title = dlg.windowTitle().toStdString();
+            foldersByName = dlg.testOption(QFileDialog::ShowDirsOnly) && dlg.viewMode() == QFileDialog::List;
+            startDir = dlg.directory().absolutePath();
             if (!accept) {
-                dlg->reject();
+                dlg.reject();
                 return;
             }
-            dlg->setDirectory(QString::fromStdString(target.parent_path().string()));
-            dlg->selectFile(QString::fromStdString(target.string()));
-            static_cast<QDialog*>(dlg)->accept();
+            dlg.setDirectory(QString::fromStdString(target.parent_path().string()));
+            dlg.selectFile(QString::fromStdString(target.string()));
+            static_cast<QDialog&>(dlg).accept();
         });
         view->OnCmdMsg(ID_SELECT_FOLDER, nullptr);
         Flush();
@@ -458,14 +457,12 @@ TEST_F(ViewTest, CsvCommandNamesAndWritesTheFile)
     for (const Case c : {Case{"list", "list.csv"}, Case{"other.csv", "other.csv"}, Case{"list.txt", "list.txt"}}) {
         std::string title;
         QStringList filters;
-        QTimer::singleShot(0, [&] {
-            auto* dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(dlg, nullptr);
-            title = dlg->windowTitle().toStdString();
-            filters = dlg->nameFilters();
-            dlg->setDirectory(QString::fromStdString(dir.string()));
-            dlg->selectFile(QString::fromStdString(c.typed));
-            static_cast<QDialog*>(dlg)->accept();
+        qttest::AnswerModal<QFileDialog>([&](QFileDialog& dlg) {
+            title = dlg.windowTitle().toStdString();
+            filters = dlg.nameFilters();
+            dlg.setDirectory(QString::fromStdString(dir.string()));
+            dlg.selectFile(QString::fromStdString(c.typed));
+            static_cast<QDialog&>(dlg).accept();
         });
         view->OnCmdMsg(ID_FILE_SAVE_CSV, nullptr);
         EXPECT_EQ(title, "CSV形式で保存");
@@ -477,21 +474,16 @@ TEST_F(ViewTest, CsvCommandNamesAndWritesTheFile)
     EXPECT_TRUE(messages.empty());
 
     // Cancel writes nothing.
-    QTimer::singleShot(0, [] {
-        if (auto* dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget()))
-            dlg->reject();
-    });
+    qttest::AnswerModal<QFileDialog>([](QFileDialog& dlg) { dlg.reject(); }, qttest::Modal::IfUp);
     view->OnCmdMsg(ID_FILE_SAVE_CSV, nullptr);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 3);
 
     // A target that cannot be written: a message naming it.
     std::ofstream(dir / "blocker") << "x";
     const fs::path bad = dir / "blocker" / "list.csv";
-    QTimer::singleShot(0, [&] {
-        auto* dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(dlg, nullptr);
-        dlg->selectFile(QString::fromStdString(bad.string()));
-        static_cast<QDialog*>(dlg)->accept();
+    qttest::AnswerModal<QFileDialog>([&](QFileDialog& dlg) {
+        dlg.selectFile(QString::fromStdString(bad.string()));
+        static_cast<QDialog&>(dlg).accept();
     });
     view->OnCmdMsg(ID_FILE_SAVE_CSV, nullptr);
     SetMessageBoxHook({});

@@ -3,6 +3,7 @@
 // the pages that come out of the queue.
 // Skipped, with the reason, where such a scheduler cannot run.
 
+#include "common/qt_events.h"
 #include "framework/message_box.h"
 #include "filelist/vantrel_view.h"
 #include "printing/dump_test_util.h"
@@ -151,14 +152,10 @@ TEST_F(CupsPrintTest, DumpComesOutOfARealQueue)
         return false;
     });
     // All pages in the range dialog.
-    QTimer::singleShot(0, [] {
-        if (QWidget* dlg = QApplication::activeModalWidget())
-            QTest::keyClick(dlg, Qt::Key_Return);
-    });
+    qttest::AnswerModal<QWidget>([](QWidget& dlg) { QTest::keyClick(&dlg, Qt::Key_Return); }, qttest::Modal::IfUp);
 
     printing.OnPrintDump();
-    for (int i = 0; i < 100 && view.m_bPrinting; ++i)
-        QCoreApplication::processEvents();
+    qttest::RunEventsWhile(view.m_bPrinting, 100);
     EXPECT_TRUE(messages.empty()) << messages.front();
     EXPECT_EQ(view.m_aFiles[0].nPrinted, 1);
 
@@ -188,13 +185,10 @@ TEST_F(CupsPrintTest, DumpComesOutOfARealQueue)
     jobs.folder = m_dir.path().toStdString();
     {
         printtest::RecordJobs record(&jobs);
-        QTimer::singleShot(0, [] {
-            if (QWidget* dlg = QApplication::activeModalWidget())
-                QTest::keyClick(dlg, Qt::Key_Return);
-        });
+        qttest::AnswerModal<QWidget>([](QWidget& dlg) { QTest::keyClick(&dlg, Qt::Key_Return); },
+                                     qttest::Modal::IfUp);
         printing.OnPrintDump();
-        for (int i = 0; i < 100 && view.m_bPrinting; ++i)
-            QCoreApplication::processEvents();
+        qttest::RunEventsWhile(view.m_bPrinting, 100);
     }
     ASSERT_EQ(jobs.Count(), 1);
     for (int page = 1; page <= 2; ++page) {

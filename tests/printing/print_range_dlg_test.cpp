@@ -1,3 +1,4 @@
+#include "common/qt_events.h"
 #include "framework/dialog_units.h"
 #include "framework/message_box.h"
 #include "printing/print_range_dlg.h"
@@ -245,13 +246,11 @@ TEST(PrintRangeDlgMessage, BelongsToTheDialogAndIsCentredOnIt)
         qobject_cast<QRadioButton*>(dlg.Control(CPrintRangeDlg::IDC_RANGE_PAGES))->click();
         dlg.FromEdit()->setText("5");
         dlg.ToEdit()->setText("3");
-        QTimer::singleShot(0, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            ASSERT_NE(box, nullptr);
-            parent = box->parentWidget();
-            title = box->windowTitle();
-            boxCentre = box->frameGeometry().center();
-            box->accept();
+        qttest::AnswerModal<QMessageBox>([&](QMessageBox& box) {
+            parent = box.parentWidget();
+            title = box.windowTitle();
+            boxCentre = box.frameGeometry().center();
+            box.accept();
         });
         qobject_cast<QPushButton*>(dlg.Control(1))->click();
         dlg.reject();

@@ -1,6 +1,7 @@
 // The print and preview commands on a real view: one job per marked file, ranges,
 // cancelling, failures, and the pages as they come out of the printer (a PDF here).
 
+#include "common/qt_events.h"
 #include "framework/command_ids.h"
 #include "app/main_frame.h"
 #include "framework/message_box.h"
@@ -87,8 +88,7 @@ protected:
     void RunChain(const std::function<void()>& command)
     {
         command();
-        for (int i = 0; i < 100 && m_view.m_bPrinting; ++i)
-            QCoreApplication::processEvents();
+        qttest::RunEventsWhile(m_view.m_bPrinting, 100);
         QCoreApplication::processEvents();
         EXPECT_FALSE(m_view.m_bPrinting);
     }
@@ -97,18 +97,16 @@ protected:
     void AnswerRange(const QString& from, const QString& to, bool cancel = false,
                      std::function<void()> after = {})
     {
-        QTimer::singleShot(0, [=] {
-            auto* dlg = qobject_cast<CPrintRangeDlg*>(QApplication::activeModalWidget());
-            ASSERT_NE(dlg, nullptr);
+        qttest::AnswerModal<CPrintRangeDlg>([=](CPrintRangeDlg& dlg) {
             if (cancel) {
-                dlg->reject();
+                dlg.reject();
             } else {
                 if (!from.isEmpty()) {
-                    dlg->findChildren<QRadioButton*>()[1]->click();
-                    dlg->FromEdit()->setText(from);
-                    dlg->ToEdit()->setText(to);
+                    dlg.findChildren<QRadioButton*>()[1]->click();
+                    dlg.FromEdit()->setText(from);
+                    dlg.ToEdit()->setText(to);
                 }
-                qobject_cast<QPushButton*>(dlg->Control(1))->click();
+                qobject_cast<QPushButton*>(dlg.Control(1))->click();
             }
             if (after)
                 after();
@@ -401,8 +399,7 @@ TEST_F(ViewPrintingTest, CtrlPInTheFramePrintsWithCommandsDisabledMeanwhile)
     };
     printtest::RecordJobs record(&m_jobs);
     QTest::keyClick(&frame, Qt::Key_P, Qt::ControlModifier);
-    for (int i = 0; i < 100 && view->m_bPrinting; ++i)
-        QCoreApplication::processEvents();
+    qttest::RunEventsWhile(view->m_bPrinting, 100);
 
     EXPECT_EQ(m_messages, std::vector<std::string>{"印刷を行いますか？"});
     EXPECT_EQ(m_jobs.Count(), 2);
@@ -422,8 +419,7 @@ TEST_F(ViewPrintingTest, PreviewPrintButtonRunsThePrintCommand)
     ASSERT_NE(m_printing->Preview(), nullptr);
     AnswerRange("2", "3");
     m_printing->Preview()->Button(CPrintPreview::ID_PREVIEW_PRINT)->click();
-    for (int i = 0; i < 100 && m_view.m_bPrinting; ++i)
-        QCoreApplication::processEvents();
+    qttest::RunEventsWhile(m_view.m_bPrinting, 100);
     EXPECT_EQ(frame.centralWidget(), &m_view);
     ASSERT_EQ(m_jobs.Count(), 1);
     EXPECT_EQ(printtest::PdfPages(m_jobs.Job(0)), 2);
@@ -537,8 +533,7 @@ protected:
     {
         theApp.MainFrame()->UpdateCommands();  // the marks were set by hand
         QTest::keyClick(theApp.MainFrame(), Qt::Key_P, Qt::ControlModifier);
-        for (int i = 0; i < 200 && view->m_bPrinting; ++i)
-            QCoreApplication::processEvents();
+        qttest::RunEventsWhile(view->m_bPrinting);
     }
 
     CWorkFile* m_pWork = &m_work;
@@ -559,13 +554,13 @@ TEST_F(ProgramPrintingTest, CommandsThatChangeTheListDoNothingWhileJobsRun)
 
     // A dialog the command opens is answered with the other folder (and its file).
     const auto answerDialog = [other] {
-        QTimer::singleShot(0, [other] {
-            if (auto* dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-                dlg->setDirectory(QString::fromStdString(other));
-                dlg->selectFile(QString::fromStdString(other + "/first.bin"));
-                static_cast<QDialog*>(dlg)->accept();
-            }
-        });
+        qttest::AnswerModal<QFileDialog>(
+            [other](QFileDialog& dlg) {
+                dlg.setDirectory(QString::fromStdString(other));
+                dlg.selectFile(QString::fromStdString(other + "/first.bin"));
+                static_cast<QDialog&>(dlg).accept();
+            },
+            qttest::Modal::IfUp);
     };
     struct Attempt {
         const char* what;
@@ -610,8 +605,7 @@ TEST_F(ProgramPrintingTest, CommandsThatChangeTheListDoNothingWhileJobsRun)
         std::filesystem::create_directories(m_jobs.folder);
         printtest::RecordJobs record(&m_jobs);
         QTest::keyClick(&frame, Qt::Key_P, Qt::ControlModifier);
-        for (int i = 0; i < 200 && view->m_bPrinting; ++i)
-            QCoreApplication::processEvents();
+        qttest::RunEventsWhile(view->m_bPrinting);
 
         EXPECT_TRUE(enabledMeanwhile.empty()) << enabledMeanwhile.front();
         EXPECT_EQ(view->m_strFolder, m_folder);
@@ -796,8 +790,7 @@ TEST_F(ProgramPrintingTest, PreviewLeavesOnlyItsOwnKeys)
     printtest::RecordJobs record(&m_jobs);
     AnswerRange({}, {});
     preview->Button(CPrintPreview::ID_PREVIEW_PRINT)->click();
-    for (int i = 0; i < 100 && view->m_bPrinting; ++i)
-        QCoreApplication::processEvents();
+    qttest::RunEventsWhile(view->m_bPrinting, 100);
     ASSERT_EQ(m_jobs.Count(), 1);
     EXPECT_EQ(printtest::PdfPages(m_jobs.Job(0)), 7);
     EXPECT_EQ(view->m_aFiles[0].nPrinted, 1);
@@ -925,10 +918,7 @@ TEST_F(ViewPrintingTest, PdfFileThatIsAMarkedFileIsRefusedBeforeAnyJob)
             m_view.m_aFiles[i].nMark = std::count(marked.begin(), marked.end(), static_cast<int>(i)) ? 1 : 0;
         m_printer.setOutputFileName(QString::fromStdString(chosen));
         m_messages.clear();
-        QTimer::singleShot(0, [] {
-            if (QWidget* dialog = QApplication::activeModalWidget())
-                dialog->close();
-        });
+        qttest::AnswerModal<QWidget>([](QWidget& dialog) { dialog.close(); }, qttest::Modal::IfUp);
         RunChain([this] { m_printing->OnPrintDump(); });
         ASSERT_EQ(m_messages.size(), 1u) << chosen;
         EXPECT_EQ(m_messages[0].rfind("印刷を開始できませんでした。\n出力ファイル[", 0), 0u) << m_messages[0];
