@@ -27,10 +27,10 @@ public:
 
     // Makes sure the private folder is there and ours, and that no work file is left
     // in it; returns the work file's path, "" when no private folder can be had.
-    std::string Prepare();
+    [[nodiscard]] std::string Prepare();
     // Creates the work file of one dump for out: a new file, never through a link.
     // Call Prepare first. 0, or the errno.
-    int Create(CTextFileWriter& out);
+    [[nodiscard]] int Create(CTextFileWriter& out);
     // Bytes free where the work file goes; -1 when that cannot be told.
     std::int64_t FreeBytes() const;
     const std::string& Path() const { return m_strPath; }

@@ -30,11 +30,11 @@ struct OutputTarget {
 
 // 0 when path may take an output (target filled in), else the errno that refuses it
 // (or kErrNotRegularFile, kErrForeignLink).
-int CheckOutputTarget(const std::string& path, OutputTarget* target);
+[[nodiscard]] int CheckOutputTarget(const std::string& path, OutputTarget* target);
 
 // Puts the complete file at temp, made beside path by another writer, in the place of
 // path, as COutputFile::Commit does. 0 or the errno; temp is gone either way.
-int PlaceOutput(const std::string& temp, const std::string& path);
+[[nodiscard]] int PlaceOutput(const std::string& temp, const std::string& path);
 
 // Which file a name or an open file is: device and inode, on Windows volume and index.
 struct FileId {
@@ -52,7 +52,7 @@ std::string InputThatIs(const FileId& id, const std::vector<std::string>& inputs
 // its work folder and temporary outputs while it lives, and a later run removes only
 // those whose lock it can take (flock; LockFileEx on Windows). False when another
 // holds it or it cannot be had.
-bool TryLockFile(int fd);
+[[nodiscard]] bool TryLockFile(int fd);
 
 // Makes what the file at path holds durable on the disk (a full disk may show only now)
 // and reads its last tailSize bytes into tail. False when it cannot be opened, flushed
@@ -69,13 +69,13 @@ public:
 
     // Checks the target and creates the temporary file, locked; temporaries a killed
     // run left beside it go. 0 or the errno.
-    int Begin(const std::string& path);
+    [[nodiscard]] int Begin(const std::string& path);
     // The temporary file, open for writing until Commit or Abandon.
     int Fd() const { return m_fd; }
     const std::string& TempPath() const { return m_strTemp; }
     // Checks the target again, gives the temporary file its mode, syncs it and puts it
     // in the target's place; 0 or the errno. The temporary file is gone either way.
-    int Commit();
+    [[nodiscard]] int Commit();
     // Removes the temporary file; the target stays as it was.
     void Abandon();
 

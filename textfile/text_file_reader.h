@@ -27,7 +27,7 @@ public:
     std::string GetField(std::int16_t n) const;
 
     // Byte position of the next line; Seek lets the page lookup start mid-file.
-    bool Seek(std::uint64_t offset);
+    [[nodiscard]] bool Seek(std::uint64_t offset);
     std::uint64_t Tell() const;
     // A read failed for another reason than the end of the file.
     bool HadError() const { return m_bError; }
