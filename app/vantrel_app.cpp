@@ -1,5 +1,6 @@
 #include "app/vantrel_app.h"
 
+#include "framework/qt_text.h"
 #include "app/about_dlg.h"
 #include "framework/command_ids.h"
 #include "framework/dialog_units.h"
@@ -12,6 +13,7 @@
 #include "filelist/vantrel_view.h"
 #include "printing/work_file.h"
 
+#include <QDir>
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
@@ -71,7 +73,7 @@ public:
         };
         for (const Text& t : kTexts)
             if (qstrcmp(context, t.context) == 0 && qstrcmp(sourceText, t.source) == 0)
-                return QString::fromUtf8(t.japanese);
+                return QString::fromLocal8Bit(t.japanese);
         return {};
     }
 };
@@ -328,10 +330,10 @@ void CVantrelApp::OnFileNew()
 void CVantrelApp::OnFileOpen()
 {
     const QString chosen = QFileDialog::getOpenFileName(m_pMainFrame, QString(), QString(),
-                                                        QString::fromUtf8("すべてのﾌｧｲﾙ (*)"));
+                                                        QString::fromLocal8Bit("すべてのﾌｧｲﾙ (*)"));
     if (chosen.isEmpty())
         return;
-    if (!OpenDocumentFile(QFile::encodeName(chosen).toStdString()))
+    if (!OpenDocumentFile(FromQt(QDir::toNativeSeparators(chosen))))
         return;
     if (CVantrelView* view = View())
         view->OnInitialUpdate();
@@ -391,7 +393,7 @@ void CVantrelApp::SaveStdProfileSettings()
 {
     {
         QSettings settings(QStringLiteral("Kovalmeret"), QStringLiteral("Vantrel"));
-        settings.remove(QString::fromUtf8(kRecentSection));
+        settings.remove(QString::fromLocal8Bit(kRecentSection));
     }
     for (size_t i = 0; i < m_aRecentFiles.size(); ++i)
         WriteProfileString(kRecentSection, "File" + std::to_string(i + 1), m_aRecentFiles[i]);
