@@ -11,6 +11,7 @@
 #include "framework/print_setup_dlg.h"
 #include "app/vantrel_doc.h"
 #include "filelist/vantrel_view.h"
+#include "printing/view_printing.h"
 #include "printing/work_file.h"
 
 #include <QDir>
@@ -171,13 +172,15 @@ bool CVantrelApp::InitInstance(int& argc, char** argv)
     // A logout or kill closes the window as the user would: the work running then ends
     // at its next page start, the settings are saved and the work folder removed.
     m_nExitSignal = 0;
-    m_pExitSignals = std::make_unique<CExitSignals>([this](int signo) {
-        m_nExitSignal = signo;
-        if (m_pMainFrame != nullptr)
-            m_pMainFrame->close();
-        // Also ends the loop of a dialog that is open, and a dump inside a pump.
-        RequestQuit();
-    });
+    m_pExitSignals = std::make_unique<CExitSignals>(
+        [this](int signo) {
+            m_nExitSignal = signo;
+            if (m_pMainFrame != nullptr)
+                m_pMainFrame->close();
+            // Also ends the loop of a dialog that is open, and a dump inside a pump.
+            RequestQuit();
+        },
+        [this] { OnEndSession(); });
 
 #ifdef SIGXFSZ
     // A file-size limit (ulimit -f) fails a write as a full disk does: said, not a death.
@@ -243,6 +246,18 @@ int CVantrelApp::ExitInstance()
     RemoveQtTranslation();
     m_pOwnApp.reset();
     return m_nExitSignal != 0 ? 128 + m_nExitSignal : m_nExitCode;
+}
+
+void CVantrelApp::OnEndSession()
+{
+    // Windows may end the process as soon as this returns: the exit work cannot wait for
+    // the loop to end. A dump still writing keeps its file open; the next start removes it.
+    m_nExitSignal = SIGTERM;
+    if (m_bProfileLoaded)
+        SaveStdProfileSettings();
+    if (CVantrelView* view = View())
+        CViewPrinting::Of(view).WorkFile().Remove();
+    RequestQuit();
 }
 
 bool CVantrelApp::InstallQtTranslation(const QString& folder)

@@ -1,4 +1,5 @@
 #include "framework/dialog_units.h"
+#include "framework/event_pump.h"
 #include "framework/qt_text.h"
 #include "app/main_frame.h"
 #include "framework/message_box.h"
@@ -9,6 +10,7 @@
 #include "printing/view_printing.h"
 #include "tests/app/test_support.h"
 
+#include <QAbstractEventDispatcher>
 #include <QAbstractFileIconProvider>
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -261,6 +263,38 @@ TEST(Start, FifoAsTheDocumentIsRefusedWithoutWaiting)
     EXPECT_FALSE(freed);
 #endif
 }
+
+#if defined(_WIN32)
+// The end of the Windows session ends work as SIGTERM does, before the system's message
+// has returned: the settings saved in the registry, the work folder gone.
+TEST(Start, EndOfSessionSavesTheSettingsAndRemovesTheWorkFolder)
+{
+    ScopedSettings settings;
+    ASSERT_TRUE(Init({}));
+    theApp.m_nNumPreviewPages = 2;
+    CWorkFile& work = CViewPrinting::Of(theApp.View()).WorkFile();
+    ASSERT_FALSE(work.Prepare().empty());
+    const std::string folder = work.Folder();
+    ASSERT_TRUE(std::filesystem::exists(folder));
+    // The system's MSG, laid out without <windows.h>: WM_ENDSESSION (0x16), wParam TRUE.
+    struct {
+        void* hwnd;
+        unsigned message;
+        unsigned long long wParam;
+        long long lParam;
+        unsigned long time;
+        long x;
+        long y;
+    } msg{nullptr, 0x16, 1, 0, 0, 0, 0};
+    qintptr result = 0;
+    QAbstractEventDispatcher::instance()->filterNativeEvent("windows_generic_MSG", &msg, &result);
+    EXPECT_FALSE(std::filesystem::exists(folder));
+    const QSettings key(QString::fromLatin1(kVantrelRegistryKey), QSettings::NativeFormat);
+    EXPECT_EQ(key.value("Settings/PreviewPages").toInt(), 2);
+    EXPECT_EQ(theApp.ExitInstance(), 128 + SIGTERM);
+    ClearQuitRequest();
+}
+#endif
 
 TEST(Start, FileArgumentOpensByNameAndEntersTheRecentList)
 {
