@@ -17,7 +17,7 @@
 #include <iterator>
 
 #ifdef Q_OS_WIN
-#include <windows.h>
+#include "framework/native_message.h"
 #endif
 
 namespace {
@@ -49,7 +49,7 @@ constexpr unsigned kSeparator = 0;
 
 QString Text(const char* utf8)
 {
-    return QString::fromUtf8(utf8);
+    return QString::fromLocal8Bit(utf8);
 }
 
 }  // namespace
@@ -296,15 +296,16 @@ bool CMainFrame::OnSizing(unsigned nSide, CRect* pRect, bool bZoomed, bool bIcon
 #ifdef Q_OS_WIN
 bool CMainFrame::nativeEvent(const QByteArray& eventType, void* message, qintptr* result)
 {
-    MSG* msg = static_cast<MSG*>(message);
-    if (eventType == "windows_generic_MSG" && msg->message == WM_SIZING) {
-        RECT* r = reinterpret_cast<RECT*>(msg->lParam);
-        CRect rc{r->left, r->top, r->right, r->bottom};
-        if (!OnSizing(static_cast<unsigned>(msg->wParam), &rc, isMaximized(), isMinimized())) {
-            *result = TRUE;
+    unsigned edge = 0;
+    SizingRect* r = eventType == "windows_generic_MSG" ? SizingMessage(message, &edge) : nullptr;
+    if (r != nullptr) {
+        CRect rc{static_cast<int>(r->left), static_cast<int>(r->top), static_cast<int>(r->right),
+                 static_cast<int>(r->bottom)};
+        if (!OnSizing(edge, &rc, isMaximized(), isMinimized())) {
+            *result = 1;
             return true;
         }
-        *r = RECT{rc.left, rc.top, rc.right, rc.bottom};
+        *r = SizingRect{rc.left, rc.top, rc.right, rc.bottom};
     }
     return QMainWindow::nativeEvent(eventType, message, result);
 }

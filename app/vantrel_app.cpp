@@ -1,5 +1,6 @@
 #include "app/vantrel_app.h"
 
+#include "framework/qt_text.h"
 #include "app/about_dlg.h"
 #include "framework/command_ids.h"
 #include "framework/dialog_units.h"
@@ -10,8 +11,10 @@
 #include "framework/print_setup_dlg.h"
 #include "app/vantrel_doc.h"
 #include "filelist/vantrel_view.h"
+#include "printing/view_printing.h"
 #include "printing/work_file.h"
 
+#include <QDir>
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
@@ -71,7 +74,7 @@ public:
         };
         for (const Text& t : kTexts)
             if (qstrcmp(context, t.context) == 0 && qstrcmp(sourceText, t.source) == 0)
-                return QString::fromUtf8(t.japanese);
+                return QString::fromLocal8Bit(t.japanese);
         return {};
     }
 };
@@ -169,13 +172,15 @@ bool CVantrelApp::InitInstance(int& argc, char** argv)
     // A logout or kill closes the window as the user would: the work running then ends
     // at its next page start, the settings are saved and the work folder removed.
     m_nExitSignal = 0;
-    m_pExitSignals = std::make_unique<CExitSignals>([this](int signo) {
-        m_nExitSignal = signo;
-        if (m_pMainFrame != nullptr)
-            m_pMainFrame->close();
-        // Also ends the loop of a dialog that is open, and a dump inside a pump.
-        RequestQuit();
-    });
+    m_pExitSignals = std::make_unique<CExitSignals>(
+        [this](int signo) {
+            m_nExitSignal = signo;
+            if (m_pMainFrame != nullptr)
+                m_pMainFrame->close();
+            // Also ends the loop of a dialog that is open, and a dump inside a pump.
+            RequestQuit();
+        },
+        [this] { OnEndSession(); });
 
 #ifdef SIGXFSZ
     // A file-size limit (ulimit -f) fails a write as a full disk does: said, not a death.
@@ -241,6 +246,18 @@ int CVantrelApp::ExitInstance()
     RemoveQtTranslation();
     m_pOwnApp.reset();
     return m_nExitSignal != 0 ? 128 + m_nExitSignal : m_nExitCode;
+}
+
+void CVantrelApp::OnEndSession()
+{
+    // Windows may end the process as soon as this returns: the exit work cannot wait for
+    // the loop to end. A dump still writing keeps its file open; the next start removes it.
+    m_nExitSignal = SIGTERM;
+    if (m_bProfileLoaded)
+        SaveStdProfileSettings();
+    if (CVantrelView* view = View())
+        CViewPrinting::Of(view).WorkFile().Remove();
+    RequestQuit();
 }
 
 bool CVantrelApp::InstallQtTranslation(const QString& folder)
@@ -328,10 +345,10 @@ void CVantrelApp::OnFileNew()
 void CVantrelApp::OnFileOpen()
 {
     const QString chosen = QFileDialog::getOpenFileName(m_pMainFrame, QString(), QString(),
-                                                        QString::fromUtf8("すべてのﾌｧｲﾙ (*)"));
+                                                        QString::fromLocal8Bit("すべてのﾌｧｲﾙ (*)"));
     if (chosen.isEmpty())
         return;
-    if (!OpenDocumentFile(QFile::encodeName(chosen).toStdString()))
+    if (!OpenDocumentFile(FromQt(QDir::toNativeSeparators(chosen))))
         return;
     if (CVantrelView* view = View())
         view->OnInitialUpdate();
@@ -391,7 +408,7 @@ void CVantrelApp::SaveStdProfileSettings()
 {
     {
         QSettings settings(QStringLiteral("Kovalmeret"), QStringLiteral("Vantrel"));
-        settings.remove(QString::fromUtf8(kRecentSection));
+        settings.remove(QString::fromLocal8Bit(kRecentSection));
     }
     for (size_t i = 0; i < m_aRecentFiles.size(); ++i)
         WriteProfileString(kRecentSection, "File" + std::to_string(i + 1), m_aRecentFiles[i]);

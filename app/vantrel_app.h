@@ -45,6 +45,9 @@ public:
     void OnFileOpen();
     void OnFilePrintSetup();
     void OnAppExit();
+    // The end of the Windows session: the settings saved and the work folder removed now,
+    // as SIGTERM's close would do later.
+    void OnEndSession();
 
     // Loads Qt's Japanese texts (qtbase_ja.qm) from folder for its own dialogs and
     // buttons, with the few it lacks and a Japanese default locale, replacing any loaded

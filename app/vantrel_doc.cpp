@@ -1,10 +1,12 @@
 #include "app/vantrel_doc.h"
 
+#include "framework/qt_text.h"
 #include "framework/command_ids.h"
 #include "app/main_frame.h"
 #include "framework/message_box.h"
 #include "app/vantrel_app.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QString>
@@ -85,11 +87,11 @@ void CVantrelDoc::OnFileSave()
 {
     // Saving writes nothing, so saving straight to the name an opened file gave the
     // document would empty that file. Always ask; the dialog confirms an overwrite.
-    const QString suggested = QString::fromUtf8(m_strPathName.empty() ? "Vantre" : m_strPathName.c_str());
+    const QString suggested = QString::fromLocal8Bit(m_strPathName.empty() ? "Vantre" : m_strPathName.c_str());
     const QString chosen = QFileDialog::getSaveFileName(theApp.MainFrame(), QString(), suggested);
     if (chosen.isEmpty())
         return;
-    const std::string path = QFile::encodeName(chosen).toStdString();
+    const std::string path = FromQt(QDir::toNativeSeparators(chosen));
     if (!OnSaveDocument(path)) {
         AfxMessageBox("ﾌｧｲﾙ [" + path + "] に保存できませんでした。");
         return;

@@ -1,5 +1,6 @@
 #include "cli/dump_pdf.h"
 
+#include "framework/qt_text.h"
 #include "framework/cdc.h"
 #include "framework/pdf_job_printer.h"
 #include "framework/pdf_writer.h"
@@ -176,7 +177,7 @@ int WriteDumpPdf(const std::string& out, const std::vector<std::string>& files, 
                 break;
         }
     }
-    printer.SetInfo(QString::fromStdString(record.title), QString::fromStdString(record.subject));
+    printer.SetInfo(ToQt(record.title), ToQt(record.subject));
     const bool ended = painter.end();
     work.Remove();
     // A range out of bounds, a work file that failed or no page at all: an earlier file

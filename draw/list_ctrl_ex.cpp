@@ -1,5 +1,10 @@
 #include "draw/list_ctrl_ex.h"
 
+#include "framework/qt_text.h"
+#if defined(_WIN32)
+#include "textfile/ansi_names.h"
+#endif
+
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
@@ -21,19 +26,24 @@ constexpr char kDots[] = "...";
 
 QString ToQ(const std::string& s)
 {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+    return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size()));
 }
 
 // Where each character of a UTF-8 text begins; a stray continuation byte stays with the
-// character before it, so a cut never splits a sequence.
+// character before it, so a cut never splits a sequence. On Windows the text is in the
+// ANSI code page, whose trail bytes look like anything.
 std::vector<std::size_t> CharStarts(const std::string& s)
 {
+#if defined(_WIN32)
+    return CharacterStarts(s);
+#else
     std::vector<std::size_t> starts;
     for (std::size_t i = 0; i < s.size(); ++i) {
         if (i == 0 || (static_cast<unsigned char>(s[i]) & 0xC0) != 0x80)
             starts.push_back(i);
     }
     return starts;
+#endif
 }
 
 enum class Align { Left, Centre, Right };
@@ -520,7 +530,7 @@ void CListCtrlEx::UpdateFont()
     m_lfItem.lfWeight = f.bold() ? FW_BOLD : 0;
     m_lfItem.lfItalic = f.italic() ? 1 : 0;
     m_lfItem.lfCharSet = DEFAULT_CHARSET;
-    m_lfItem.lfFaceName = f.family().toStdString();
+    m_lfItem.lfFaceName = FromQt(f.family());
     m_fontItem.CreateFontIndirect(m_lfItem);
 
     int cyImage = 0;

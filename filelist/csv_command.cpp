@@ -1,8 +1,10 @@
 #include "filelist/vantrel_view.h"
 
+#include "framework/qt_text.h"
 #include "framework/message_box.h"
 #include "filelist/csv_export.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -14,9 +16,9 @@ void CVantrelView::OnUpdateFileSaveCsv(CCmdUI* pCmdUI)
 
 void CVantrelView::OnFileSaveCsv()
 {
-    const QString description = QString::fromUtf8("CSVファイル");
+    const QString description = QString::fromLocal8Bit("CSVファイル");
     const QString ext = QStringLiteral("csv");
-    QFileDialog dlg(this, QString::fromUtf8("CSV形式で保存"), QString(),
+    QFileDialog dlg(this, QString::fromLocal8Bit("CSV形式で保存"), QString(),
                     QStringLiteral("%1(*.%2)").arg(description, ext));
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setFileMode(QFileDialog::AnyFile);
@@ -29,6 +31,6 @@ void CVantrelView::OnFileSaveCsv()
         path += QStringLiteral(".csv");
 
     std::string error;
-    if (!SaveListAsCsv(QFile::encodeName(path).toStdString(), m_strFolder, m_aFiles, &error))
+    if (!SaveListAsCsv(FromQt(QDir::toNativeSeparators(path)), m_strFolder, m_aFiles, &error))
         AfxMessageBox(error);
 }

@@ -214,7 +214,7 @@ bool CVantrelView::event(QEvent* event)
         QToolTip::hideText();
         event->ignore();
     } else {
-        QToolTip::showText(help->globalPos(), QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())), this);
+        QToolTip::showText(help->globalPos(), QString::fromLocal8Bit(name.data(), static_cast<qsizetype>(name.size())), this);
     }
     return true;
 }

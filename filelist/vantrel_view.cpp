@@ -1,8 +1,10 @@
 #include "filelist/vantrel_view.h"
 
+#include "framework/qt_text.h"
 #include "framework/command_ids.h"
 #include "framework/win_app.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 
@@ -119,8 +121,8 @@ bool CVantrelView::ChooseFolder()
 {
     // The folder's bytes go through the file-name codec both ways, so a name that is
     // not valid UTF-8 still opens.
-    QFileDialog dlg(this, QString::fromUtf8("印刷対象フォルダを選択してください"),
-                    QFile::decodeName(QByteArray::fromStdString(m_strFolder)));
+    QFileDialog dlg(this, QString::fromLocal8Bit("印刷対象フォルダを選択してください"),
+                    ToQt(m_strFolder));
     dlg.setFileMode(QFileDialog::Directory);
     dlg.setOption(QFileDialog::ShowDirsOnly);
     // Names only, as a folder browser shows them: the detail columns would format
@@ -131,7 +133,7 @@ bool CVantrelView::ChooseFolder()
     const QString chosen = dlg.selectedFiles().constFirst();
     if (chosen.isEmpty())
         return false;
-    m_strFolder = QFile::encodeName(chosen).toStdString();
+    m_strFolder = FromQt(QDir::toNativeSeparators(chosen));
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "framework/cdc.h"
 
+#include "framework/qt_text.h"
 #include "framework/pdf_engine.h"
 
 #include <QFontMetrics>
@@ -224,13 +225,13 @@ const CFontCell& CDC::CurrentFont() const
     }
     // The stock font: the application font at the classic default cell height.
     CLogFont lf;
-    lf.lfFaceName = qGuiApp ? QGuiApplication::font().family().toStdString() : std::string();
+    lf.lfFaceName = qGuiApp ? FromQt(QGuiApplication::font().family()) : std::string();
     return FontCellForLogFont(lf, m_pAttrib);
 }
 
 bool CDC::TextOut(int x, int y, const std::string& text)
 {
-    const QString str = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    const QString str = QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
     const CFontCell& cell = CurrentFont();
     if (m_nBkMode == OPAQUE)
         FillPixels(x, y, QFontMetrics(cell.font, m_pAttrib).horizontalAdvance(str), cell.ascent + cell.descent, m_crBk);
@@ -297,7 +298,7 @@ bool CDC::TextOutAscii(int x, int y, std::string_view text)
 
 CSize CDC::GetTextExtent(const std::string& text)
 {
-    const QString str = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    const QString str = QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
     const CFontCell& cell = CurrentFont();
     return CSize{QFontMetrics(cell.font, m_pAttrib).horizontalAdvance(str), cell.ascent + cell.descent};
 }

@@ -19,7 +19,7 @@ int MulDiv(int a, int b, int c)
 
 QFont DialogTemplateFont(const char* face, int pointSize)
 {
-    QFont font(QString::fromUtf8(face));
+    QFont font(QString::fromLocal8Bit(face));
     const QScreen* screen = qGuiApp ? QGuiApplication::primaryScreen() : nullptr;
     const int dpi = screen ? static_cast<int>(std::lround(screen->logicalDotsPerInchY())) : 96;
     // A template's point size is an em of pointSize * dpi / 72 pixels, rounded.

@@ -27,8 +27,8 @@ extern "C" void OnSignalToPipe(int signo)
 
 }  // namespace
 
-CExitSignals::CExitSignals(std::function<void(int)> onSignal, QObject* parent)
-    : QObject(parent), m_onSignal(std::move(onSignal))
+CExitSignals::CExitSignals(std::function<void(int)> onSignal, std::function<void()> onSessionEnd, QObject* parent)
+    : QObject(parent), m_onSignal(std::move(onSignal)), m_onSessionEnd(std::move(onSessionEnd))
 {
     if (g_pipe[0] >= 0 || ::pipe(g_pipe) != 0)
         return;  // one watcher per process
@@ -71,12 +71,82 @@ void CExitSignals::Deliver()
 
 #else
 
-CExitSignals::CExitSignals(std::function<void(int)> onSignal, QObject* parent)
-    : QObject(parent), m_onSignal(std::move(onSignal))
+#include <QAbstractEventDispatcher>
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
+
+#include <csignal>
+#include <memory>
+
+#include <windows.h>
+
+namespace {
+
+CExitSignals* g_pWatcher = nullptr;
+HANDLE g_hEnded = nullptr;  // set once the program has done its exit work
+
+BOOL WINAPI OnConsoleEvent(DWORD type)
 {
+    const int signo = type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT ? SIGINT : SIGTERM;
+    if (g_pWatcher == nullptr)
+        return FALSE;
+    CExitSignals* watcher = g_pWatcher;
+    QMetaObject::invokeMethod(watcher, [watcher, signo] { watcher->DeliverSignal(signo); }, Qt::QueuedConnection);
+    // After a close, log-off or shut-down the system ends the process as soon as this
+    // returns: the settings and the work folder come first.
+    if (type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT)
+        ::WaitForSingleObject(g_hEnded, INFINITE);
+    return TRUE;
 }
 
-CExitSignals::~CExitSignals() = default;
+class CEndSessionFilter : public QAbstractNativeEventFilter {
+public:
+    explicit CEndSessionFilter(std::function<void()> onEnd) : m_onEnd(std::move(onEnd)) {}
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override
+    {
+        const MSG* msg = static_cast<const MSG*>(message);
+        // Every top-level window gets it; the work is done once.
+        if (type == "windows_generic_MSG" && msg->message == WM_ENDSESSION && msg->wParam != 0 && !m_bEnded) {
+            m_bEnded = true;
+            if (m_onEnd)
+                m_onEnd();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_onEnd;
+    bool m_bEnded = false;
+};
+
+std::unique_ptr<CEndSessionFilter> g_pFilter;
+
+}  // namespace
+
+CExitSignals::CExitSignals(std::function<void(int)> onSignal, std::function<void()> onSessionEnd, QObject* parent)
+    : QObject(parent), m_onSignal(std::move(onSignal)), m_onSessionEnd(std::move(onSessionEnd))
+{
+    if (g_pWatcher != nullptr)
+        return;  // one watcher per process
+    g_pWatcher = this;
+    g_hEnded = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+    g_pFilter = std::make_unique<CEndSessionFilter>(m_onSessionEnd);
+    QCoreApplication::instance()->installNativeEventFilter(g_pFilter.get());
+}
+
+CExitSignals::~CExitSignals()
+{
+    if (g_pWatcher != this)
+        return;
+    if (QCoreApplication::instance() != nullptr)
+        QCoreApplication::instance()->removeNativeEventFilter(g_pFilter.get());
+    g_pFilter.reset();
+    ::SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
+    g_pWatcher = nullptr;
+    // The exit work is done: a console handler waiting for it lets the system go on.
+    ::SetEvent(g_hEnded);
+}
 
 void CExitSignals::Deliver() {}
 

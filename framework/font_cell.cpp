@@ -22,19 +22,22 @@ bool CFont::CreateFontIndirect(const CLogFont& lf)
 
 void InstallFontSubstitutions()
 {
-    static const char* const kFaces[][2] = {
-        {"ＭＳ 明朝", "IPAMincho"},
-        {"ＭＳ Ｐ明朝", "IPAPMincho"},
-        {"ＭＳ Ｐゴシック", "IPAPGothic"},
-        {"ＭＳ ゴシック", "IPAGothic"},
+    // The face a Windows of another language lists under its English name, then the IPA
+    // face under its English name and under the Japanese one, which Wine lists alone.
+    static const char* const kFaces[][4] = {
+        {"ＭＳ 明朝", "MS Mincho", "IPAMincho", "IPA明朝"},
+        {"ＭＳ Ｐ明朝", "MS PMincho", "IPAPMincho", "IPA P明朝"},
+        {"ＭＳ Ｐゴシック", "MS PGothic", "IPAPGothic", "IPA Pゴシック"},
+        {"ＭＳ ゴシック", "MS Gothic", "IPAGothic", "IPAゴシック"},
     };
     const QStringList families = QFontDatabase::families();
     for (const auto& face : kFaces) {
-        const QString name = QString::fromUtf8(face[0]);
+        const QString name = QString::fromLocal8Bit(face[0]);
         // A system that has the real face keeps it.
         if (families.contains(name, Qt::CaseInsensitive))
             continue;
-        QFont::insertSubstitution(name, QString::fromUtf8(face[1]));
+        QFont::insertSubstitutions(name, {QString::fromLocal8Bit(face[1]), QString::fromLocal8Bit(face[2]),
+                                          QString::fromLocal8Bit(face[3])});
     }
 }
 
@@ -42,7 +45,7 @@ namespace {
 
 QFont BaseFont(const CLogFont& lf)
 {
-    QFont font(QString::fromUtf8(lf.lfFaceName.c_str()));
+    QFont font(QString::fromLocal8Bit(lf.lfFaceName.c_str()));
     const int weight = lf.lfWeight <= 0 ? FW_NORMAL : std::clamp(lf.lfWeight, 100, 900);
     font.setWeight(static_cast<QFont::Weight>(weight));
     font.setItalic(lf.lfItalic != 0);

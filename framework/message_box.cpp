@@ -78,7 +78,7 @@ int AfxMessageBox(const std::string& text, unsigned flags)
     if (parent == nullptr && AfxGetApp() != nullptr)
         parent = AfxGetApp()->GetMainWnd();
     QMessageBox box(IconFor(flags & MB_ICONMASK), QStringLiteral("Vantrel"),
-                    QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                    QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())),
                     QMessageBox::NoButton, parent);
     const std::vector<Button> buttons = ButtonsFor(type);
     std::vector<std::pair<QAbstractButton*, int>> ids;
@@ -87,7 +87,7 @@ int AfxMessageBox(const std::string& text, unsigned flags)
         const QMessageBox::ButtonRole role =
             b.id == IDCANCEL ? QMessageBox::RejectRole
                              : (b.id == IDNO ? QMessageBox::NoRole : QMessageBox::AcceptRole);
-        QPushButton* button = box.addButton(QString::fromUtf8(b.text), role);
+        QPushButton* button = box.addButton(QString::fromLocal8Bit(b.text), role);
         ids.emplace_back(button, b.id);
     }
     const size_t def = (flags & MB_DEFBUTTON2) && buttons.size() > 1 ? 1 : 0;

@@ -63,7 +63,7 @@ void HideUnhonouredPrintOptions(QPrintDialog& dlg)
 
 CPrintSetupDlg::CPrintSetupDlg(QPrinter* printer, QWidget* parent) : QPrintDialog(printer, parent)
 {
-    setWindowTitle(QString::fromUtf8("プリンタの設定"));
+    setWindowTitle(QString::fromLocal8Bit("プリンタの設定"));
     HideUnhonouredPrintOptions(*this);
     if (auto* buttons = findChild<QDialogButtonBox*>())
         if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok))

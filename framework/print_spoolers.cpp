@@ -1,5 +1,6 @@
 #include "framework/print_spoolers.h"
 
+#include "framework/qt_text.h"
 #include "textfile/error_text.h"
 #include "textfile/output_file.h"
 
@@ -21,7 +22,7 @@ SpoolerFactory& Factory()
 
 QString ErrorText(int err)
 {
-    return QString::fromStdString(SystemErrorText(err));
+    return ToQt(SystemErrorText(err));
 }
 
 // lp talks to the local scheduler in milliseconds; these only bound a sick one.
@@ -50,10 +51,9 @@ public:
         } else if (!lp.waitForFinished(kSpoolFinishMs)) {
             lp.kill();
             lp.waitForFinished(1000);
-            *error = QString::fromUtf8("lp: スプーラが応答しません");
+            *error = QString::fromLocal8Bit("lp: スプーラが応答しません");
         } else if (lp.exitStatus() != QProcess::NormalExit || lp.exitCode() != 0) {
-            *error = QString::fromStdString(
-                SpoolerErrorText(QString::fromLocal8Bit(lp.readAllStandardError()).toStdString()));
+            *error = ToQt(SpoolerErrorText(FromQt(QString::fromLocal8Bit(lp.readAllStandardError()))));
         } else {
             ok = true;
         }
@@ -88,7 +88,7 @@ public:
     }
 
     int JobFd() const override { return m_file.Fd(); }
-    QString JobFile() const override { return QFile::decodeName(QByteArray::fromStdString(m_file.TempPath())); }
+    QString JobFile() const override { return ToQt(m_file.TempPath()); }
 
     bool Submit(const QString& pdfPath, const QString&, QString* error) override
     {
@@ -107,7 +107,7 @@ public:
     QString OutputFile() const override { return m_output; }
 
 private:
-    static std::string Bytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
+    static std::string Bytes(const QString& path) { return FromQt(path); }
     QString Reason(int err) const { return QString::fromUtf8("%1: %2").arg(m_output, ErrorText(err)); }
 
     QString m_output;
@@ -126,8 +126,7 @@ std::unique_ptr<CPrintSpooler> MakeSpooler(const QPrinter& printer, const std::s
     if (Factory())
         return Factory()(printer);
     if (printer.outputFormat() == QPrinter::PdfFormat)
-        return std::make_unique<CPdfFileSpooler>(outputFile.empty() ? printer.outputFileName()
-                                                                    : QFile::decodeName(QByteArray::fromStdString(outputFile)));
+        return std::make_unique<CPdfFileSpooler>(outputFile.empty() ? printer.outputFileName() : ToQt(outputFile));
     return std::make_unique<CQueueSpooler>(printer);
 }
 

@@ -18,7 +18,7 @@ constexpr int kFrame = 3;
 
 QString PortLine(const QString& port)
 {
-    return QString::fromUtf8("%1 へ出力中").arg(port);
+    return QString::fromLocal8Bit("%1 へ出力中").arg(port);
 }
 
 }  // namespace
@@ -34,15 +34,15 @@ CPrintStatusDlg::CPrintStatusDlg(const QString& title, const QString& printer,
     const QRect client = DialogUnitsToPixels(font(), 0, 0, kWidth, kHeight);
     setFixedSize(client.size() + QSize(2 * kFrame, 2 * kFrame));
 
-    AddLine(QString::fromUtf8("印刷中"), 9);
+    AddLine(QString::fromLocal8Bit("印刷中"), 9);
     AddLine(title, 19)->setObjectName("title");  // 201
-    AddLine(QString::fromUtf8("を"), 29);
+    AddLine(QString::fromLocal8Bit("を"), 29);
     AddLine(printer, 39)->setObjectName("printer");  // 202
     AddLine(PortLine(port), 49)->setObjectName("port");  // 203
     m_pPage = AddLine(QString(), 59);  // 204
     m_pPage->setObjectName("page");
 
-    m_pCancel = new QPushButton(QString::fromUtf8("ｷｬﾝｾﾙ"), this);
+    m_pCancel = new QPushButton(QString::fromLocal8Bit("ｷｬﾝｾﾙ"), this);
     m_pCancel->setGeometry(DialogUnitsToPixels(font(), 46, 74, 40, 14).translated(kFrame, kFrame));
     m_pCancel->setDefault(true);
     connect(m_pCancel, &QPushButton::clicked, this, [this] { m_bUserAbort = true; });
@@ -66,7 +66,7 @@ void CPrintStatusDlg::paintEvent(QPaintEvent* event)
 
 void CPrintStatusDlg::SetPage(std::int64_t page)
 {
-    m_pPage->setText(QString::fromUtf8("ﾍﾟｰｼﾞ %1").arg(page));
+    m_pPage->setText(QString::fromLocal8Bit("ﾍﾟｰｼﾞ %1").arg(page));
 }
 
 void CPrintStatusDlg::reject()

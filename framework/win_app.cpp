@@ -1,5 +1,7 @@
 #include "framework/win_app.h"
 
+#include "framework/qt_text.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QPrinter>
@@ -20,7 +22,7 @@ const char* const kCopiesEntry = "Copies";
 
 QString Key(const std::string& section, const std::string& entry)
 {
-    return QString::fromUtf8(section.c_str()) + QLatin1Char('/') + QString::fromUtf8(entry.c_str());
+    return ToQt(section) + QLatin1Char('/') + ToQt(entry);
 }
 
 // Qt reports a damaged or unreadable store only to the first QSettings that reads
@@ -35,10 +37,17 @@ bool& StoreDamaged(const QSettings& settings)
     return bad;
 }
 
-bool IsValidUtf8(const std::string& s)
+// Whether the value reads back as it is from a string; on Windows every value in the ANSI
+// code page does.
+bool IsText(const std::string& s)
 {
+#if defined(_WIN32)
+    (void)s;
+    return true;
+#else
     const QByteArray bytes(s.data(), static_cast<qsizetype>(s.size()));
     return QString::fromUtf8(bytes).toUtf8() == bytes;
+#endif
 }
 
 }  // namespace
@@ -82,9 +91,9 @@ QPrinter& CWinApp::Printer()
         const std::string pdfFile = GetProfileString(kPrinterSection, kPdfFileEntry);
         if (queue.empty() && !pdfFile.empty()) {
             m_pPrinter->setOutputFormat(QPrinter::PdfFormat);
-            m_pPrinter->setOutputFileName(QFile::decodeName(QByteArray::fromStdString(pdfFile)));
-        } else if (!queue.empty() && !QPrinterInfo::printerInfo(QString::fromStdString(queue)).isNull()) {
-            m_pPrinter->setPrinterName(QString::fromStdString(queue));
+            m_pPrinter->setOutputFileName(ToQt(pdfFile));
+        } else if (!queue.empty() && !QPrinterInfo::printerInfo(ToQt(queue)).isNull()) {
+            m_pPrinter->setPrinterName(ToQt(queue));
         }
         if (const int copies = GetProfileInt(kPrinterSection, kCopiesEntry, 0); copies > 0)
             m_pPrinter->setCopyCount(copies);
@@ -97,15 +106,15 @@ void CWinApp::SavePrinterSettings()
     if (!m_pPrinter)
         return;
     const bool pdf = m_pPrinter->outputFormat() == QPrinter::PdfFormat;
-    WriteProfileString(kPrinterSection, kPrinterEntry, pdf ? std::string() : m_pPrinter->printerName().toStdString());
+    WriteProfileString(kPrinterSection, kPrinterEntry, pdf ? std::string() : FromQt(m_pPrinter->printerName()));
     WriteProfileString(kPrinterSection, kPdfFileEntry,
-                       pdf ? QFile::encodeName(m_pPrinter->outputFileName()).toStdString() : std::string());
+                       pdf ? FromQt(m_pPrinter->outputFileName()) : std::string());
     WriteProfileInt(kPrinterSection, kCopiesEntry, std::max(1, m_pPrinter->copyCount()));
 }
 
 std::string CWinApp::GetProfileString(const std::string& section, const std::string& entry, const std::string& def)
 {
-    QSettings settings(QString::fromStdString(m_strRegistryKey), QString::fromStdString(m_strAppName));
+    QSettings settings(ToQt(m_strRegistryKey), ToQt(m_strAppName));
     if (StoreDamaged(settings))
         return def;
     const QVariant value = settings.value(Key(section, entry));
@@ -118,14 +127,14 @@ std::string CWinApp::GetProfileString(const std::string& section, const std::str
     }
     if (!value.canConvert<QString>())
         return def;
-    return value.toString().toStdString();
+    return FromQt(value.toString());
 }
 
 bool CWinApp::WriteProfileString(const std::string& section, const std::string& entry, const std::string& value)
 {
-    QSettings settings(QString::fromStdString(m_strRegistryKey), QString::fromStdString(m_strAppName));
-    if (IsValidUtf8(value))
-        settings.setValue(Key(section, entry), QString::fromStdString(value));
+    QSettings settings(ToQt(m_strRegistryKey), ToQt(m_strAppName));
+    if (IsText(value))
+        settings.setValue(Key(section, entry), ToQt(value));
     else
         settings.setValue(Key(section, entry), QByteArray(value.data(), static_cast<qsizetype>(value.size())));
     bool& damaged = StoreDamaged(settings);
@@ -141,7 +150,7 @@ int CWinApp::GetProfileInt(const std::string& section, const std::string& entry,
 {
     const std::string text = GetProfileString(section, entry, std::string());
     bool ok = false;
-    const int value = QString::fromStdString(text).trimmed().toInt(&ok);
+    const int value = ToQt(text).trimmed().toInt(&ok);
     return ok ? value : def;
 }
 

@@ -1,5 +1,6 @@
 #include "printing/print_range_dlg.h"
 
+#include "framework/qt_text.h"
 #include "framework/dialog_units.h"
 #include "framework/message_box.h"
 #include "printing/print_range.h"
@@ -43,7 +44,7 @@ private:
 
 QString Text(const char* utf8)
 {
-    return QString::fromUtf8(utf8);
+    return QString::fromLocal8Bit(utf8);
 }
 
 }  // namespace
@@ -149,7 +150,7 @@ void CPrintRangeDlg::OnInitDialog()
     m_pTo->setMaxLength(digits);
     // Four digits fit the template; a longer total widens the edits to show it whole.
     PlaceControls(ExtraEditUnits(digits));
-    m_pTotal->setTitle(QString::fromUtf8("全 %1 ページ").arg(m_nTotalPages));
+    m_pTotal->setTitle(QString::fromLocal8Bit("全 %1 ページ").arg(m_nTotalPages));
     m_pFrom->setText(QString::number(m_nFrom));
     m_pTo->setText(QString::number(m_nTotalPages));
     m_pFrom->setEnabled(false);
@@ -181,8 +182,8 @@ void CPrintRangeDlg::accept()
 
 void CPrintRangeDlg::OnOK()
 {
-    const PageRangeCheck check = CheckPageRange(m_pAll->isChecked(), m_pFrom->text().toStdString(),
-                                                m_pTo->text().toStdString(), m_nTotalPages);
+    const PageRangeCheck check = CheckPageRange(m_pAll->isChecked(), FromQt(m_pFrom->text()),
+                                                FromQt(m_pTo->text()), m_nTotalPages);
     if (!check.ok) {
         AfxMessageBox(check.message, MB_OK);
         return;

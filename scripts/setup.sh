@@ -50,6 +50,17 @@ vantrel_install_packages() {
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get "${lock[@]}" install -y -q --no-install-recommends "${missing[@]}"
 }
 
+# Wine takes its ANSI code page from the locale: ja_JP.UTF-8 gives 932.
+vantrel_japanese_locale() {
+  locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8' && return 0
+  vantrel_say "Generating the ja_JP.UTF-8 locale"
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  "${sudo[@]}" sed -i 's/^# *\(ja_JP\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^ja_JP\.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | "${sudo[@]}" tee -a /etc/locale.gen >/dev/null
+  "${sudo[@]}" locale-gen >/dev/null
+}
+
 # vantrel_build DIR [cmake options...]: configures (once) and builds everything in DIR.
 vantrel_build() {
   local dir=$1; shift

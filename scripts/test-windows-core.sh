@@ -9,15 +9,7 @@ cd "$(dirname "$0")/.."
 WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix wine64 locales googletest)
 vantrel_install_packages "${WINDOWS_PACKAGES[@]}"
 
-# Wine takes its ANSI code page from the locale: ja_JP.UTF-8 gives 932.
-if ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; then
-  vantrel_say "Generating the ja_JP.UTF-8 locale"
-  sudo=()
-  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-  "${sudo[@]}" sed -i 's/^# *\(ja_JP\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-  grep -q '^ja_JP\.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | "${sudo[@]}" tee -a /etc/locale.gen >/dev/null
-  "${sudo[@]}" locale-gen >/dev/null
-fi
+vantrel_japanese_locale
 
 root=$PWD
 out=$root/build-windows

@@ -57,6 +57,16 @@ std::size_t PathNameStart(const std::string& path)
     return start;
 }
 
+std::vector<std::size_t> CharacterStarts(const std::string& text)
+{
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        starts.push_back(i);
+        if (::IsDBCSLeadByte(static_cast<BYTE>(text[i])) && i + 1 < text.size()) ++i;
+    }
+    return starts;
+}
+
 std::string WithSeparator(const std::string& folder)
 {
     return folder.empty() || PathNameStart(folder) == folder.size() ? folder : folder + '\\';

@@ -15,6 +15,7 @@ std::FILE* OpenStream(const std::string& path, const char* mode);
 #if defined(_WIN32)
 
 #include <cstddef>
+#include <vector>
 
 // The name as the wide functions take it: MultiByteToWideChar with CP_ACP, the reading
 // the ANSI functions themselves give it.
@@ -29,6 +30,10 @@ std::string AnsiName(const std::wstring& name);
 // Where the last component of a path begins: after its last backslash, slash or drive
 // colon that is no trail byte of a double-byte character ("\x83\x5C" is one character).
 std::size_t PathNameStart(const std::string& path);
+
+// Where each character of a text in the ANSI code page begins: a lead byte and the byte
+// after it are one character.
+std::vector<std::size_t> CharacterStarts(const std::string& text);
 
 // The folder with a separator at its end, where a name can follow: added unless it ends
 // in one already (not a trail byte that happens to be 0x5C).

@@ -40,7 +40,7 @@ protected:
     }
     void TearDown() override { theApp.ExitInstance(); }
 
-    QString Str(const char* s) { return QString::fromUtf8(s); }
+    QString Str(const char* s) { return QString::fromLocal8Bit(s); }
 
     std::unique_ptr<ScopedSettings> m_settings;
     CMainFrame* m_frame = nullptr;
@@ -206,7 +206,7 @@ TEST(Sizing, MinimumTrackingSize)
 TEST(AboutBox, ControlsPlacedFromDialogUnits)
 {
     CAboutDlg dlg;
-    EXPECT_EQ(dlg.windowTitle(), QString::fromUtf8("バージョン情報"));
+    EXPECT_EQ(dlg.windowTitle(), QString::fromLocal8Bit("バージョン情報"));
     EXPECT_EQ(dlg.size(), QSize(291, 125));  // 166 x 77 units at base units 7 x 13
     auto* ok = dlg.findChild<QPushButton*>("ok");
     ASSERT_NE(ok, nullptr);
@@ -226,7 +226,7 @@ TEST(AboutBox, ControlsPlacedFromDialogUnits)
         auto* label = dlg.findChild<QLabel*>(l.name);
         ASSERT_NE(label, nullptr) << l.name;
         EXPECT_EQ(label->geometry(), l.rect) << l.name;
-        EXPECT_EQ(label->text(), QString::fromUtf8(l.text)) << l.name;
+        EXPECT_EQ(label->text(), QString::fromLocal8Bit(l.text)) << l.name;
     }
     auto* icon = dlg.findChild<QLabel*>("icon");
     ASSERT_NE(icon, nullptr);

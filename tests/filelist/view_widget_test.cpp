@@ -1,12 +1,14 @@
 #include "filelist/vantrel_view.h"
 
 #include "common/qt_events.h"
+#include "framework/qt_text.h"
 #include "framework/command_ids.h"
 #include "app/main_frame.h"
 #include "framework/message_box.h"
 #include "app/vantrel_app.h"
 #include "filelist/list_marking.h"
 
+#include <QDir>
 #include <QApplication>
 #include <QFileDialog>
 #include <QCursor>
@@ -392,15 +394,15 @@ TEST_F(ViewTest, FolderCommandListsSavesAndKeepsPrintedFlags)
     QString startDir;
     auto choose = [&](const fs::path& target, bool accept) {
         qttest::AnswerModal<QFileDialog>([&, target, accept](QFileDialog& dlg) {
-            title = dlg.windowTitle().toStdString();
+            title = FromQt(dlg.windowTitle());
             foldersByName = dlg.testOption(QFileDialog::ShowDirsOnly) && dlg.viewMode() == QFileDialog::List;
             startDir = dlg.directory().absolutePath();
             if (!accept) {
                 dlg.reject();
                 return;
             }
-            dlg.setDirectory(QString::fromStdString(target.parent_path().string()));
-            dlg.selectFile(QString::fromStdString(target.string()));
+            dlg.setDirectory(ToQt(target.parent_path().string()));
+            dlg.selectFile(ToQt(target.string()));
             static_cast<QDialog&>(dlg).accept();
         });
         view->OnCmdMsg(ID_SELECT_FOLDER, nullptr);
@@ -419,7 +421,7 @@ TEST_F(ViewTest, FolderCommandListsSavesAndKeepsPrintedFlags)
     view->m_aFiles[1].nPrinted = 1;  // b.txt printed
     Click(2);
     choose(b, false);  // cancel: nothing changes
-    EXPECT_EQ(startDir.toStdString(), a.string());  // opens at the current folder
+    EXPECT_EQ(FromQt(QDir::toNativeSeparators(startDir)), a.string());  // opens at the current folder
     EXPECT_EQ(view->m_strFolder, a.string());
     EXPECT_EQ(Marks(), "001");
 
@@ -458,15 +460,15 @@ TEST_F(ViewTest, CsvCommandNamesAndWritesTheFile)
         std::string title;
         QStringList filters;
         qttest::AnswerModal<QFileDialog>([&](QFileDialog& dlg) {
-            title = dlg.windowTitle().toStdString();
+            title = FromQt(dlg.windowTitle());
             filters = dlg.nameFilters();
-            dlg.setDirectory(QString::fromStdString(dir.string()));
-            dlg.selectFile(QString::fromStdString(c.typed));
+            dlg.setDirectory(ToQt(dir.string()));
+            dlg.selectFile(ToQt(c.typed));
             static_cast<QDialog&>(dlg).accept();
         });
         view->OnCmdMsg(ID_FILE_SAVE_CSV, nullptr);
         EXPECT_EQ(title, "CSV形式で保存");
-        EXPECT_EQ(filters, QStringList{QString::fromUtf8("CSVファイル(*.csv)")});
+        EXPECT_EQ(filters, QStringList{QString::fromLocal8Bit("CSVファイル(*.csv)")});
         EXPECT_TRUE(fs::exists(dir / c.written)) << c.typed;
     }
     EXPECT_FALSE(fs::exists(dir / "list.txt.csv"));
@@ -482,7 +484,7 @@ TEST_F(ViewTest, CsvCommandNamesAndWritesTheFile)
     std::ofstream(dir / "blocker") << "x";
     const fs::path bad = dir / "blocker" / "list.csv";
     qttest::AnswerModal<QFileDialog>([&](QFileDialog& dlg) {
-        dlg.selectFile(QString::fromStdString(bad.string()));
+        dlg.selectFile(ToQt(bad.string()));
         static_cast<QDialog&>(dlg).accept();
     });
     view->OnCmdMsg(ID_FILE_SAVE_CSV, nullptr);
@@ -617,7 +619,12 @@ TEST_F(ViewTest, NamesThatWouldActAreShownWrittenOut)
     const struct {
         const char* acting;
         const char* shown;
-    } cases[] = {{"rtl_\u202Egnp.exe", "rtl_<U+202E>gnp.exe"}, {"two\nlines", "two<U+000A>lines"}};
+    } cases[] = {
+#if !defined(_WIN32)
+        // Code page 932 holds no bidi controls: on Windows such a name comes in as '?'.
+        {"rtl_\u202Egnp.exe", "rtl_<U+202E>gnp.exe"},
+#endif
+        {"two\nlines", "two<U+000A>lines"}};
     for (const auto& c : cases) {
         Fill(1, std::string("/data/") + c.acting);
         view->m_aFiles[0].strName = c.acting;
@@ -643,7 +650,7 @@ TEST_F(ViewTest, ShortenedNameShowsWholeAsTooltip)
         QCoreApplication::sendEvent(view.get(), &help);
         EXPECT_EQ(help.isAccepted(), row == 0);
         if (row == 0) {
-            EXPECT_EQ(QToolTip::text(), QString::fromStdString(view->m_aFiles[0].strName));
+            EXPECT_EQ(QToolTip::text(), ToQt(view->m_aFiles[0].strName));
         }
     }
 }

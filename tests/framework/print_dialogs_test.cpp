@@ -27,13 +27,16 @@ bool Offered(const QWidget* w)
 
 TEST(PrintSetupDlg, SetsUpWithOkAndOffersOnlyWhatAJobHonours)
 {
+#if defined(_WIN32)
+    GTEST_SKIP() << "Qt's printer dialog on Windows is the system's own, with none of these widgets";
+#endif
     QPrinter printer(QPrinter::HighResolution);
     printer.setCopyCount(2);
     printer.setColorMode(QPrinter::GrayScale);
     CPrintSetupDlg dlg(&printer, nullptr);
     dlg.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
-    EXPECT_EQ(dlg.windowTitle(), QString::fromUtf8("プリンタの設定"));
+    EXPECT_EQ(dlg.windowTitle(), QString::fromLocal8Bit("プリンタの設定"));
 
     auto* buttons = dlg.findChild<QDialogButtonBox*>();
     ASSERT_NE(buttons, nullptr);

@@ -111,7 +111,7 @@ TEST_F(PrintPreviewTest, BarButtonsTextsAndPlaces)
     for (const Expect& e : buttons) {
         QPushButton* b = preview->Button(e.id);
         ASSERT_NE(b, nullptr) << e.id;
-        EXPECT_EQ(b->text(), QString::fromUtf8(e.text));
+        EXPECT_EQ(b->text(), QString::fromLocal8Bit(e.text));
         EXPECT_EQ(b->geometry(), DialogUnitsToPixels(b->parentWidget()->font(), e.x, 2, 44, 12)) << e.id;
     }
     preview->Close();
@@ -152,7 +152,7 @@ TEST_F(PrintPreviewTest, PagingZoomAndTwoPages)
     QPushButton* numPage = preview->Button(CPrintPreview::ID_PREVIEW_NUMPAGE);
     numPage->click();
     EXPECT_TRUE(preview->TwoPages());
-    EXPECT_EQ(numPage->text(), QString::fromUtf8("1 ﾍﾟｰｼﾞ(&O)"));
+    EXPECT_EQ(numPage->text(), QString::fromLocal8Bit("1 ﾍﾟｰｼﾞ(&O)"));
     EXPECT_EQ(preview->PreviewWidget()->viewMode(), QPrintPreviewWidget::FacingPagesView);
     // Pages side by side from page 1: 1|2, then 3.
     EXPECT_EQ(ShownPages(preview), "1 2");
@@ -187,7 +187,7 @@ TEST_F(PrintPreviewTest, OpensWithTheStoredPageCountAndStoresTheChoice)
     ASSERT_NE(preview, nullptr);
     EXPECT_TRUE(preview->TwoPages());
     EXPECT_EQ(preview->PreviewWidget()->viewMode(), QPrintPreviewWidget::FacingPagesView);
-    EXPECT_EQ(preview->Button(CPrintPreview::ID_PREVIEW_NUMPAGE)->text(), QString::fromUtf8("1 ﾍﾟｰｼﾞ(&O)"));
+    EXPECT_EQ(preview->Button(CPrintPreview::ID_PREVIEW_NUMPAGE)->text(), QString::fromLocal8Bit("1 ﾍﾟｰｼﾞ(&O)"));
     preview->Button(CPrintPreview::ID_PREVIEW_NUMPAGE)->click();
     EXPECT_EQ(app->m_nNumPreviewPages, 1);
     preview->Close();
@@ -205,7 +205,7 @@ TEST_F(PrintPreviewTest, OpensWithTheStoredPageCountAndStoresTheChoice)
     preview = Open();
     ASSERT_NE(preview, nullptr);
     EXPECT_FALSE(preview->TwoPages());
-    EXPECT_EQ(preview->Button(CPrintPreview::ID_PREVIEW_NUMPAGE)->text(), QString::fromUtf8("2 ﾍﾟｰｼﾞ(&T)"));
+    EXPECT_EQ(preview->Button(CPrintPreview::ID_PREVIEW_NUMPAGE)->text(), QString::fromLocal8Bit("2 ﾍﾟｰｼﾞ(&T)"));
     preview->Close();
     EXPECT_EQ(app->m_nNumPreviewPages, 2);
     app->m_nNumPreviewPages = saved;

@@ -1,0 +1,175 @@
+#!/usr/bin/env bash
+# Cross-builds Qt for 64-bit Windows (Core, Gui, Widgets, PrintSupport and Test, with the
+# windows and offscreen platform plugins and the Windows styles) from Debian's own qt6-base
+# source, with MinGW-w64 and the host's Qt tools, into a cache outside the checkout:
+#   VANTREL_QT_WINDOWS   (default /var/cache/vantrel/qt6-windows-6.4.2)
+# A finished cache holds .vantrel-complete, written last, and is reused as it is; anything
+# else found there is a build that stopped half way and is built again. Projects use it with
+#   -DCMAKE_TOOLCHAIN_FILE=$VANTREL_QT_WINDOWS/lib/cmake/Qt6/qt.toolchain.cmake
+# which loads the MinGW-w64 toolchain file kept in the cache. Needs root (it adds a deb-src
+# entry and installs packages); about 75 minutes on 2 cores shared with other work.
+set -euo pipefail
+self=$(realpath "$0")
+cd "$(dirname "$self")/.."
+. scripts/setup.sh
+
+qt_version=6.4.2
+prefix=$(realpath -m "${VANTREL_QT_WINDOWS:-/var/cache/vantrel/qt6-windows-$qt_version}")
+stamp=$prefix/.vantrel-complete
+building=$prefix/.vantrel-building
+toolchain=$prefix/mingw-w64-posix.cmake
+work=/var/cache/vantrel/build/qt6-windows-$qt_version
+host_cmake=/usr/lib/x86_64-linux-gnu/cmake
+
+options=(
+  -GNinja
+  -DCMAKE_BUILD_TYPE=Release
+  -DCMAKE_INSTALL_PREFIX="$prefix"
+  -DCMAKE_TOOLCHAIN_FILE="$toolchain"
+  -DQT_HOST_PATH=/usr
+  -DQT_HOST_PATH_CMAKE_DIR="$host_cmake"
+  -DQT_BUILD_EXAMPLES=OFF
+  -DQT_BUILD_TESTS=OFF
+  # Qt's own copies, so the DLLs need nothing beyond the MinGW runtime.
+  -DFEATURE_system_pcre2=OFF
+  -DFEATURE_system_zlib=OFF
+  -DFEATURE_system_freetype=OFF
+  -DFEATURE_system_harfbuzz=OFF
+  -DFEATURE_system_png=OFF
+  -DFEATURE_system_jpeg=OFF
+  -DFEATURE_network=OFF
+  -DFEATURE_sql=OFF
+  -DFEATURE_dbus=OFF
+  -DFEATURE_concurrent=OFF
+  # Debian's source leaves out src/3rdparty/wintab.
+  -DFEATURE_tabletevent=OFF
+  # Without OpenGL, 6.4.2's qwindowswindow.cpp does not compile; Windows loads it at run time.
+  -DFEATURE_opengl=ON
+)
+expected_options() { printf '%s\n' "${options[@]}"; }
+
+if [ -f "$stamp" ]; then
+  if [ "$(grep -v '^#' "$stamp")" = "$(expected_options)" ]; then
+    vantrel_say "Qt $qt_version for Windows is already in $prefix; using it as it is."
+    exit 0
+  fi
+  vantrel_say "Qt for Windows in $prefix was built with other options; building it again."
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "Building Qt for Windows needs root (or sudo)." >&2; exit 1; }
+  vantrel_say "Building Qt for Windows needs root; running again with sudo."
+  exec sudo env VANTREL_QT_WINDOWS="$prefix" "$self" "$@"
+fi
+
+# Only a folder this script made is emptied: a stamp or the mark of a build under way says so.
+if [ -e "$prefix" ] && [ -n "$(ls -A "$prefix")" ] && [ ! -e "$stamp" ] && [ ! -e "$building" ]; then
+  echo "$prefix is not empty and holds no Qt built here; leaving it alone." >&2
+  exit 1
+fi
+
+# vantrel_install_packages waits for another install's lock itself; the calls of apt-get
+# here wait too, up to ten minutes, instead of failing at once.
+apt_lock=(-o DPkg::Lock::Timeout=600)
+
+vantrel_install_packages g++-mingw-w64-x86-64-posix cmake ninja-build qt6-base-dev \
+  dpkg-dev xz-utils perl python3
+
+# The cross build must match the host's moc, rcc and uic, so the source is the host Qt's own.
+src_version=$(dpkg-query -W -f='${source:Version}' qt6-base-dev)
+case $src_version in
+  "$qt_version"+*) ;;
+  *) echo "The host's Qt (qt6-base $src_version) is not Qt $qt_version." >&2; exit 1 ;;
+esac
+
+sources_file=/etc/apt/sources.list.d/vantrel-deb-src.sources
+sources_text='# Debian source packages, for scripts/qt-windows.sh (apt-get source qt6-base).
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg'
+if [ ! -f "$sources_file" ] || [ "$(cat "$sources_file")" != "$sources_text" ]; then
+  vantrel_say "Adding Debian's source packages in $sources_file"
+  printf '%s\n' "$sources_text" >"$sources_file"
+  apt-get "${apt_lock[@]}" update -q
+elif ! apt-cache showsrc --only-source qt6-base 2>/dev/null | grep -qx "Version: $src_version"; then
+  apt-get "${apt_lock[@]}" update -q
+fi
+
+downloads=$work/downloads
+source_dir=$work/qtbase
+build_dir=$work/build
+mkdir -p "$downloads"
+
+# apt-get checks each file against the signed index; files already here are kept.
+vantrel_say "Fetching the source of qt6-base $src_version"
+(cd "$downloads" && apt-get "${apt_lock[@]}" source -q --download-only "qt6-base=$src_version")
+dsc=$downloads/qt6-base_${src_version#*:}.dsc
+[ -f "$dsc" ] || { echo "apt-get source left no $dsc" >&2; exit 1; }
+
+# An unpacked source and a build folder of an earlier try are kept when they match, so a
+# rerun goes on where it stopped rather than compiling everything again.
+if [ "$(cat "$source_dir/.vantrel-source" 2>/dev/null)" != "$src_version" ]; then
+  # Without debian-keyring dpkg-source cannot check the uploader's signature and says so;
+  # apt-get has already checked every file against Debian's signed index.
+  vantrel_say "Unpacking $(basename "$dsc")"
+  rm -rf "$source_dir" "$build_dir"
+  dpkg-source -x "$dsc" "$source_dir"
+  echo "$src_version" >"$source_dir/.vantrel-source"
+fi
+if [ "$(cat "$build_dir/.vantrel-options" 2>/dev/null)" != "$(expected_options)" ]; then
+  rm -rf "$build_dir"
+fi
+mkdir -p "$build_dir"
+
+rm -rf "$prefix"
+mkdir -p "$prefix"
+touch "$building"
+
+# The project's cmake/mingw-w64.cmake links programs statically and runs them under Wine, for
+# the core's tests; Qt's DLLs want neither, and the installed qt.toolchain.cmake loads the
+# toolchain file by its path, so that file lives in the cache with Qt.
+cat >"$toolchain" <<'EOF'
+# 64-bit Windows with Debian's MinGW-w64, POSIX threads (g++-mingw-w64-x86-64-posix).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+EOF
+
+start=$SECONDS
+vantrel_say "Configuring Qt $qt_version for Windows in $build_dir"
+cmake -S "$source_dir" -B "$build_dir" "${options[@]}"
+expected_options >"$build_dir/.vantrel-options"
+
+# Lowest priority, so the other work on this machine keeps its pace.
+vantrel_say "Building Qt for Windows with 2 jobs at nice 19 (about 75 minutes on 2 shared cores)"
+nice -n 19 cmake --build "$build_dir" -j 2
+
+vantrel_say "Installing into $prefix"
+cmake --install "$build_dir" >/dev/null
+elapsed=$((SECONDS - start))
+
+{
+  echo "# qt6-base $src_version from Debian, cross-built for Windows $(date -u +%Y-%m-%dT%H:%M:%SZ)"
+  echo "# built in $elapsed s"
+  expected_options
+} >"$stamp.new"
+mv "$stamp.new" "$stamp"
+rm -f "$building"
+
+# The cache is all that is needed from now on.
+rm -rf "$work"
+rmdir --ignore-fail-on-non-empty "$(dirname "$work")"
+
+vantrel_say "Qt $qt_version for Windows is in $prefix ($(du -sh "$prefix" | cut -f1))."
+vantrel_say "Built in $((elapsed / 60)) min $((elapsed % 60)) s."
