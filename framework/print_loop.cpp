@@ -6,6 +6,7 @@
 #include "framework/pdf_writer.h"
 #include "framework/print_setup_dlg.h"
 #include "framework/print_status_dlg.h"
+#include "framework/qt_text.h"
 #include "framework/win_app.h"
 #include "textfile/error_text.h"
 #include "textfile/output_file.h"
@@ -67,7 +68,7 @@ void ShowStartFailed(const QString& reason, const std::string& jobFile)
     std::string text = "印刷を開始できませんでした。";
     if (!reason.isEmpty()) {
         text += '\n';
-        text += reason.toStdString();
+        text += FromQt(reason);
     }
     if (!jobFile.empty()) {
         text += "\nファイル: ";
@@ -97,7 +98,7 @@ void CPrintHooks::OnEndPrinting(CDC*, CPrintInfo*) {}
 
 QString CPrintHooks::DocumentTitle() const
 {
-    return QString::fromUtf8("無題");
+    return ToQt("無題");
 }
 
 PrinterDialogHook SetPrinterDialogHook(PrinterDialogHook hook)
@@ -160,7 +161,7 @@ bool StartJob(JobDrawing& job, CPrintSpooler& spooler, const CPrintInfo& info, c
     job.file.setFileTemplate(folder + "/.vantrel-job-XXXXXX.pdf");
     ConfigurePdfPrinter(job.printer, *info.m_pPrinter);
     job.printer.setDocName(title);
-    job.printer.SetInfo(QString::fromStdString(info.m_strDocTitle), QString::fromStdString(info.m_strDocSubject));
+    job.printer.SetInfo(ToQt(info.m_strDocTitle), ToQt(info.m_strDocSubject));
     job.printer.setCreator("Vantrel");
     if (spoolerFile) {
         job.printer.SetOutputHandle(spooler.JobFd());
@@ -170,7 +171,7 @@ bool StartJob(JobDrawing& job, CPrintSpooler& spooler, const CPrintInfo& info, c
         job.printer.setOutputFileName(job.file.fileName());
         job.jobFile = job.file.fileName();
     } else {
-        *error = QString::fromUtf8("%1: %2").arg(folder, job.file.errorString());
+        *error = ToQt("%1: %2").arg(folder, job.file.errorString());
         return false;
     }
     return job.painter.begin(&job.printer);
@@ -231,14 +232,14 @@ void RunPrintLoop(CPrintHooks& hooks)
     ReactivateAfterStatus(hooks.PrintParent());
     // Qt's PDF writer says all went well although its writes failed (a full disk): the
     // file itself must show that it is whole before it goes anywhere.
-    const bool written = job.painter.end() && PdfComplete(QFile::encodeName(job.jobFile).toStdString());
+    const bool written = job.painter.end() && PdfComplete(FromQt(job.jobFile));
 
     // The temporary file goes unless the spooler takes it: a cancelled job reaches no printer.
     if (aborted) {
         EndJob(hooks, info, PrintOutcome::Cancelled, error);
     } else if (!written) {
         const QString where = spooler->OutputFile().isEmpty() ? job.jobFile : spooler->OutputFile();
-        EndJob(hooks, info, PrintOutcome::Failed, QString::fromUtf8("%1: PDFを最後まで書き込めませんでした").arg(where));
+        EndJob(hooks, info, PrintOutcome::Failed, ToQt("%1: PDFを最後まで書き込めませんでした").arg(where));
     } else {
         job.file.setAutoRemove(false);
         const bool submitted = spooler->Submit(job.jobFile, title, &error);

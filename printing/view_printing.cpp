@@ -4,6 +4,7 @@
 #include "framework/command_ids.h"
 #include "framework/message_box.h"
 #include "framework/print_preview.h"
+#include "framework/qt_text.h"
 #include "framework/win_app.h"
 #include "framework/wait_cursor.h"
 #include "draw/join_path.h"
@@ -44,7 +45,7 @@ bool RefuseMarkedFileAsOutput(const std::string& output, const std::vector<Print
 {
     const std::string marked = MarkedFileAt(output, jobs);
     if (!marked.empty())
-        ShowStartFailed(QString::fromUtf8("出力ファイル[%1]は印刷するファイルです").arg(QString::fromStdString(output)),
+        ShowStartFailed(ToQt("出力ファイル[%1]は印刷するファイルです").arg(ToQt(output)),
                         marked);
     return !marked.empty();
 }
@@ -75,7 +76,7 @@ CWorkFile& CViewPrinting::WorkFile()
 
 QString CViewPrinting::DocumentTitle() const
 {
-    return AfxGetApp() != nullptr ? QString::fromStdString(AfxGetApp()->GetDocumentTitle()) : CPrintHooks::DocumentTitle();
+    return AfxGetApp() != nullptr ? ToQt(AfxGetApp()->GetDocumentTitle()) : CPrintHooks::DocumentTitle();
 }
 
 QWidget* CViewPrinting::PrintParent() const
@@ -205,7 +206,7 @@ void CViewPrinting::OnPrintDump()
     // A PDF file that is one of the marked files is refused before anything is asked.
     QPrinter* printer = m_pPrinter != nullptr ? m_pPrinter : AfxGetApp() != nullptr ? &AfxGetApp()->Printer() : nullptr;
     if (printer != nullptr && printer->outputFormat() == QPrinter::PdfFormat && !printer->outputFileName().isEmpty()) {
-        const std::string chosen = QFile::encodeName(printer->outputFileName()).toStdString();
+        const std::string chosen = FromQt(printer->outputFileName());
         for (const PrintJobFile& job : jobs)
             if (RefuseMarkedFileAsOutput(JobOutputFile(chosen, job.strName, jobs.size()), jobs))
                 return;
@@ -325,7 +326,7 @@ bool CViewPrinting::OnPreparePrinting(CPrintInfo* pInfo)
         return false;
     if (pInfo->m_bPreview || pInfo->m_pPrinter->outputFormat() != QPrinter::PdfFormat)
         return true;
-    pInfo->m_strOutputFile = JobOutputFile(QFile::encodeName(pInfo->m_pPrinter->outputFileName()).toStdString(),
+    pInfo->m_strOutputFile = JobOutputFile(FromQt(pInfo->m_pPrinter->outputFileName()),
                                            job->strName, m_aJobs.size());
     // A file chosen in the printer dialog only now.
     if (RefuseMarkedFileAsOutput(pInfo->m_strOutputFile, m_aJobs)) {
@@ -335,8 +336,8 @@ bool CViewPrinting::OnPreparePrinting(CPrintInfo* pInfo)
     if (WrittenByThisChain(pInfo->m_strOutputFile)) {
         // Two names that one file system takes as one file (case, say): the later job
         // would replace the earlier one's output.
-        ShowStartFailed(QString::fromUtf8("出力ファイル[%1]は同じ印刷の別のファイルの出力と重なります")
-                            .arg(QString::fromStdString(pInfo->m_strOutputFile)),
+        ShowStartFailed(ToQt("出力ファイル[%1]は同じ印刷の別のファイルの出力と重なります")
+                            .arg(ToQt(pInfo->m_strOutputFile)),
                         pInfo->m_strJobFile);
         m_bSkipJob = true;
         return false;
