@@ -11,6 +11,7 @@
 #include "printing/print_range.h"
 #include "printing/dump_page_painter.h"
 #include "printing/work_file.h"
+#include "textfile/ansi_names.h"
 #include "textfile/error_text.h"
 #include "textfile/output_file.h"
 #include "textfile/visible_text.h"
@@ -103,9 +104,7 @@ void PrintFile(CWorkFile& work, const std::string& path, const DumpPages* range,
         first = range->first;
         last = range->last;
     }
-    const std::size_t slash = path.rfind('/');
-    record.title += (record.title.empty() ? "" : ", ") +
-                    VisibleText(slash == std::string::npos ? path : path.substr(slash + 1));
+    record.title += (record.title.empty() ? "" : ", ") + VisibleText(path.substr(PathNameStart(path)));
     record.subject += (record.subject.empty() ? "" : "\n") + job.subject;
     std::vector<std::string> lines;
     for (std::int64_t page = first; page <= last; ++page) {

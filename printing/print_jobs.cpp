@@ -15,26 +15,11 @@ std::vector<PrintJobFile> MarkedJobFiles(const CFileListModel& model)
     return jobs;
 }
 
-namespace {
-
-// Where the last component of a path begins.
-std::size_t NameStart(const std::string& path)
-{
-#ifdef _WIN32
-    return PathNameStart(path);
-#else
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? 0 : slash + 1;
-#endif
-}
-
-}  // namespace
-
 std::string JobOutputFile(const std::string& chosen, const std::string& printedName, std::size_t jobCount)
 {
     if (jobCount <= 1)
         return chosen;
-    const std::size_t nameStart = NameStart(chosen);
+    const std::size_t nameStart = PathNameStart(chosen);
     // A leading dot names a hidden file, not an extension.
     const std::size_t dot = chosen.rfind('.');
     const bool hasExtension = dot != std::string::npos && dot > nameStart;

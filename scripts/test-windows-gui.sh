@@ -166,6 +166,10 @@ for name in あいう.bin テスト.txt; do
   diff <(pages "$window_pdf") <(pages "$ref_pdf") >/dev/null || fail "$name: pages differ from vantrel-dump --pdf"
   headers=$(pages "$window_pdf" | grep -c "C:\\\\vantrel-gui-test\\\\データ\\\\$name" || true)
   [ "$headers" -eq "$(pdfinfo "$window_pdf" | sed -n 's/^Pages: *//p')" ] || fail "$name: a page header lacks the path"
+  # The record's name, path, length and digest, the same as the tool's (read in the ANSI code page).
+  record() { pdfinfo "$1" | grep -E '^(Title|Subject):'; }
+  [ "$(record "$window_pdf")" = "$(record "$ref_pdf")" ] && record "$window_pdf" | grep -q "^Title: *$name\$" ||
+    fail "$name: the PDF's title or subject differs from vantrel-dump's"
 done
 vantrel_say "The window under Wine listed, marked and printed two PDFs whose pages match vantrel-dump --pdf"
 

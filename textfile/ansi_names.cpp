@@ -114,4 +114,10 @@ std::FILE* OpenStream(const std::string& path, const char* mode)
     return std::fopen(path.c_str(), mode);
 }
 
+std::size_t PathNameStart(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? 0 : slash + 1;
+}
+
 #endif

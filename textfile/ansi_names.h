@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 
@@ -12,9 +13,13 @@
 // fopen by such a name.
 std::FILE* OpenStream(const std::string& path, const char* mode);
 
+// Where the last component of a path begins: after its last slash; on Windows also after
+// a backslash or a drive colon that is no trail byte of a double-byte character
+// ("\x83\x5C" is one character).
+std::size_t PathNameStart(const std::string& path);
+
 #if defined(_WIN32)
 
-#include <cstddef>
 #include <vector>
 
 // The name as the wide functions take it: MultiByteToWideChar with CP_ACP, the reading
@@ -26,10 +31,6 @@ std::wstring WideName(const std::string& name);
 // another name of it (U+00A5 becomes a backslash under code page 932).
 std::string AnsiName(const wchar_t* name, std::size_t size);
 std::string AnsiName(const std::wstring& name);
-
-// Where the last component of a path begins: after its last backslash, slash or drive
-// colon that is no trail byte of a double-byte character ("\x83\x5C" is one character).
-std::size_t PathNameStart(const std::string& path);
 
 // Where each character of a text in the ANSI code page begins: a lead byte and the byte
 // after it are one character.
