@@ -179,11 +179,11 @@ bool StartJob(JobDrawing& job, CPrintSpooler& spooler, const CPrintInfo& info, c
 
 // The pages in the range, with the status window up; true when the user or the pump
 // stopped the job.
-bool PrintPages(CPrintHooks& hooks, CPrintInfo& info, JobDrawing& job, const CPrintSpooler& spooler,
-                const QString& title)
+bool PrintPages(CPrintHooks& hooks, CPrintInfo& info, QPainter& painter, QPrinter& printer,
+                const CPrintSpooler& spooler, const QString& title)
 {
     CPrintStatusDlg status(title, spooler.PrinterName(), spooler.PortName(), hooks.PrintParent());
-    CDC dc(&job.painter, &job.printer);
+    CDC dc(&painter, &printer);
     hooks.OnBeginPrinting(&dc, &info);
     status.show();
     const std::int64_t from = info.GetFromPage();
@@ -197,7 +197,7 @@ bool PrintPages(CPrintHooks& hooks, CPrintInfo& info, JobDrawing& job, const CPr
         if (!PumpWaitingMessages() || status.Cancelled())
             return true;
         if (page != from)
-            job.printer.newPage();
+            printer.newPage();
         hooks.OnPrint(&dc, &info);
     }
     return !PumpWaitingMessages() || status.Cancelled();
@@ -211,6 +211,31 @@ void EndJob(CPrintHooks& hooks, CPrintInfo& info, PrintOutcome outcome, const QS
         ShowStartFailed(error, info.m_strJobFile);
 }
 
+// A printer that takes the pages as they are drawn: what its engine says is the outcome.
+void PrintOnPrinter(CPrintHooks& hooks, CPrintInfo& info, const CPrintSpooler& spooler, const QString& title)
+{
+    QPrinter& printer = *info.m_pPrinter;
+    printer.setDocName(title);
+    printer.setFullPage(true);
+    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        EndJob(hooks, info, PrintOutcome::Failed, ToQt("%1: 印刷ジョブを開始できませんでした").arg(spooler.PrinterName()));
+        return;
+    }
+    const bool aborted = PrintPages(hooks, info, painter, printer, spooler, title);
+    ReactivateAfterStatus(hooks.PrintParent());
+    if (aborted) {
+        printer.abort();
+        painter.end();
+        EndJob(hooks, info, PrintOutcome::Cancelled, {});
+        return;
+    }
+    const bool sent = painter.end() && printer.printerState() != QPrinter::Error;
+    EndJob(hooks, info, sent ? PrintOutcome::Printed : PrintOutcome::Failed,
+           ToQt("%1: 印刷ジョブを最後まで送れませんでした").arg(spooler.PrinterName()));
+}
+
 }  // namespace
 
 void RunPrintLoop(CPrintHooks& hooks)
@@ -221,6 +246,10 @@ void RunPrintLoop(CPrintHooks& hooks)
 
     const QString title = hooks.DocumentTitle();
     std::unique_ptr<CPrintSpooler> spooler = MakeSpooler(*info.m_pPrinter, info.m_strOutputFile);
+    if (spooler->DrawsOnPrinter()) {
+        PrintOnPrinter(hooks, info, *spooler, title);
+        return;
+    }
     QString error;
     JobDrawing job;
     if (!spooler->Ready(&error) || !StartJob(job, *spooler, info, title, &error)) {
@@ -228,7 +257,7 @@ void RunPrintLoop(CPrintHooks& hooks)
         return;
     }
 
-    const bool aborted = PrintPages(hooks, info, job, *spooler, title);
+    const bool aborted = PrintPages(hooks, info, job.painter, job.printer, *spooler, title);
     ReactivateAfterStatus(hooks.PrintParent());
     // Qt's PDF writer says all went well although its writes failed (a full disk): the
     // file itself must show that it is whole before it goes anywhere.

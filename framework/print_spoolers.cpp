@@ -114,6 +114,26 @@ private:
     COutputFile m_file;  // abandoned with the spooler unless submitted
 };
 
+#ifdef _WIN32
+// Windows has no lp: the job goes to the printer as it is drawn, through Qt's engine.
+class CWindowsPrinterSpooler : public CPrintSpooler {
+public:
+    explicit CWindowsPrinterSpooler(const QPrinter& printer)
+        : m_name(printer.printerName()), m_port(QPrinterInfo(printer).location())
+    {
+    }
+
+    bool DrawsOnPrinter() const override { return true; }
+    bool Submit(const QString&, const QString&, QString*) override { return true; }
+    QString PrinterName() const override { return m_name; }
+    QString PortName() const override { return m_port; }
+
+private:
+    QString m_name;
+    QString m_port;
+};
+#endif
+
 }  // namespace
 
 SpoolerFactory SetSpoolerFactory(SpoolerFactory factory)
@@ -127,6 +147,10 @@ std::unique_ptr<CPrintSpooler> MakeSpooler(const QPrinter& printer, const std::s
         return Factory()(printer);
     if (printer.outputFormat() == QPrinter::PdfFormat)
         return std::make_unique<CPdfFileSpooler>(outputFile.empty() ? printer.outputFileName() : ToQt(outputFile));
+#ifdef _WIN32
+    return std::make_unique<CWindowsPrinterSpooler>(printer);
+#else
     return std::make_unique<CQueueSpooler>(printer);
+#endif
 }
 

@@ -34,10 +34,14 @@ public:
     virtual QString PortName() const = 0;
     // The file the job becomes, for a printer that writes one ("" for a queue).
     virtual QString OutputFile() const { return {}; }
+    // True for a printer that takes the pages as they are drawn, through Qt's own engine
+    // (a Windows printer): no PDF is made, and a cancel aborts the printer's job.
+    virtual bool DrawsOnPrinter() const { return false; }
 };
 
-// The spooler of a printer: the system's print queue (through lp, bounded in time), or
-// the file of a "print to PDF" printer (outputFile, when given, instead of the printer's).
+// The spooler of a printer: the system's print queue (through lp, bounded in time; on
+// Windows the printer itself), or the file of a "print to PDF" printer (outputFile, when
+// given, instead of the printer's).
 std::unique_ptr<CPrintSpooler> MakeSpooler(const QPrinter& printer, const std::string& outputFile = {});
 
 // Tests replace how spoolers are made and how the printer dialog answers.

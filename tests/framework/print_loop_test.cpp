@@ -139,6 +139,34 @@ TEST_F(PrintLoopTest, CancelButtonLetsNothingReachThePrinter)
     EXPECT_TRUE(m_messages.empty());
 }
 
+// A printer that takes the pages as they are drawn (a Windows printer) gets them through
+// its own engine with no PDF of ours in between; a cancel ends its job without a word.
+TEST_F(PrintLoopTest, PrinterThatTakesThePagesAsDrawnGetsThemStraight)
+{
+    struct CDirectSpooler : printtest::CRecordingSpooler {
+        using CRecordingSpooler::CRecordingSpooler;
+        bool DrawsOnPrinter() const override { return true; }
+    };
+    SpoolerFactoryGuard direct([this](const QPrinter&) { return std::make_unique<CDirectSpooler>(&m_jobs); });
+    m_hooks.maxPage = 3;
+    RunPrintLoop(m_hooks);
+    EXPECT_EQ(m_hooks.outcome, PrintOutcome::Printed);
+    EXPECT_EQ(m_jobs.Count(), 0);
+    EXPECT_EQ(printtest::PdfPages(m_tmp / "out.pdf"), 3);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_tmp.Path()), {}), 1);
+
+    m_hooks.pages.clear();
+    m_hooks.onPage = [](CPrintInfo* info) {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* status = qobject_cast<CPrintStatusDlg*>(w); status != nullptr && info->m_nCurPage == 2)
+                status->CancelButton()->click();
+    };
+    RunPrintLoop(m_hooks);
+    EXPECT_EQ(m_hooks.pages, (std::vector<std::int64_t>{1, 2}));
+    EXPECT_EQ(m_hooks.outcome, PrintOutcome::Cancelled);
+    EXPECT_TRUE(m_messages.empty());
+}
+
 TEST_F(PrintLoopTest, QuitWhilePrintingAbandonsTheJob)
 {
     printtest::RecordJobs record(&m_jobs);
