@@ -76,9 +76,8 @@ QString CMainFrame::Title()
 }
 
 CMainFrame::CMainFrame(CVantrelView* view)
-    : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                               Qt::WindowCloseButtonHint),
+    : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_pView(view)
 {
     setWindowTitle(Title());
@@ -128,8 +127,9 @@ void CMainFrame::CreateMenu()
         std::initializer_list<unsigned> items;
     };
     const Popup popups[] = {
-        {"ファイル(&F)", {ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP, kSeparator,
-                          ID_FILE_SAVE_CSV, kSeparator, ID_APP_EXIT}},
+        {"ファイル(&F)",
+         {ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP, kSeparator, ID_FILE_SAVE_CSV, kSeparator,
+          ID_APP_EXIT}},
         {"選択(&S)", {ID_SELECT_FOLDER, kSeparator, ID_SELECT_ALL, ID_SELECT_NONE}},
         {"ヘルプ(&H)", {ID_APP_ABOUT}},
     };
@@ -154,9 +154,9 @@ void CMainFrame::CreateToolBar()
     m_wndToolBar->setIconSize(QSize(16, 15));
     m_wndToolBar->toggleViewAction()->setVisible(false);
     const QPixmap strip(QStringLiteral(":/res/toolbar.xpm"));
-    const unsigned order[] = {ID_SELECT_FOLDER, kSeparator, ID_FILE_SAVE_CSV, kSeparator,
-                              ID_SELECT_ALL, ID_SELECT_NONE, kSeparator, ID_FILE_PRINT_PREVIEW,
-                              ID_FILE_PRINT, kSeparator, ID_APP_ABOUT};
+    const unsigned order[] = {ID_SELECT_FOLDER, kSeparator,     ID_FILE_SAVE_CSV, kSeparator,
+                              ID_SELECT_ALL,    ID_SELECT_NONE, kSeparator,       ID_FILE_PRINT_PREVIEW,
+                              ID_FILE_PRINT,    kSeparator,     ID_APP_ABOUT};
     for (unsigned id : order) {
         if (id == kSeparator) {
             m_wndToolBar->addSeparator();

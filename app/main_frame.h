@@ -19,10 +19,10 @@ class CVantrelView;
 struct CommandInfo {
     unsigned id;
     const char* menuText;  // "" for commands reached only through accelerators
-    const char* prompt;    // the status prompt (first part of the command's string)
-    const char* tooltip;   // the part after the line feed
-    const char* shortcuts; // ";"-separated key sequences, portable text
-    int image;             // index into the toolbar strip, -1 for none
+    const char* prompt;  // the status prompt (first part of the command's string)
+    const char* tooltip;  // the part after the line feed
+    const char* shortcuts;  // ";"-separated key sequences, portable text
+    int image;  // index into the toolbar strip, -1 for none
 };
 
 // The program's only top-level window: fixed 575 x 420, caption with system menu and

@@ -56,8 +56,7 @@ std::string OpenFailedMessage(const std::string& path)
 class CQtGapsTranslator : public QTranslator {
 public:
     bool isEmpty() const override { return false; }
-    QString translate(const char* context, const char* sourceText, const char* disambiguation,
-                      int n) const override
+    QString translate(const char* context, const char* sourceText, const char* disambiguation, int n) const override
     {
         (void)disambiguation;
         (void)n;
@@ -124,12 +123,12 @@ CCommandLineInfo CCommandLineInfo::Parse(const std::vector<std::string>& args)
         }
         // On POSIX an absolute path starts with '/': only the framework's own switch
         // names count as switches there.
-        static const char* const kSwitches[] = {"p", "pt", "dde", "automation", "embedding",
-                                                "unregister", "unregserver"};
+        static const char* const kSwitches[] = {"p",         "pt",         "dde",        "automation",
+                                                "embedding", "unregister", "unregserver"};
         const bool isSwitch =
-            !flag.empty() && (arg[0] == '-' || std::find_if(std::begin(kSwitches), std::end(kSwitches),
-                                                            [&](const char* s) { return flag == s; }) !=
-                                                   std::end(kSwitches));
+            !flag.empty() &&
+            (arg[0] == '-' || std::find_if(std::begin(kSwitches), std::end(kSwitches),
+                                           [&](const char* s) { return flag == s; }) != std::end(kSwitches));
         if (isSwitch) {
             // "/pt" names printer, driver and port after the file: never used here.
             if (flag == "p" || flag == "pt")
@@ -344,8 +343,8 @@ void CVantrelApp::OnFileNew()
 
 void CVantrelApp::OnFileOpen()
 {
-    const QString chosen = QFileDialog::getOpenFileName(m_pMainFrame, QString(), QString(),
-                                                        QString::fromLocal8Bit("すべてのﾌｧｲﾙ (*)"));
+    const QString chosen =
+        QFileDialog::getOpenFileName(m_pMainFrame, QString(), QString(), QString::fromLocal8Bit("すべてのﾌｧｲﾙ (*)"));
     if (chosen.isEmpty())
         return;
     if (!OpenDocumentFile(FromQt(QDir::toNativeSeparators(chosen))))
@@ -385,8 +384,7 @@ void CVantrelApp::AddToRecentFileList(const std::string& path)
     const std::filesystem::path abs = std::filesystem::absolute(path, ec);
     if (!ec)
         full = abs.lexically_normal().string();
-    m_aRecentFiles.erase(std::remove(m_aRecentFiles.begin(), m_aRecentFiles.end(), full),
-                         m_aRecentFiles.end());
+    m_aRecentFiles.erase(std::remove(m_aRecentFiles.begin(), m_aRecentFiles.end(), full), m_aRecentFiles.end());
     m_aRecentFiles.insert(m_aRecentFiles.begin(), full);
     if (m_aRecentFiles.size() > kMaxRecent)
         m_aRecentFiles.resize(kMaxRecent);

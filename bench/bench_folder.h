@@ -12,8 +12,8 @@
 inline std::filesystem::path MakeBenchFolder(const std::string& tag)
 {
     const char* env = std::getenv("VANTREL_BENCH_TMP");
-    std::filesystem::path folder = env != nullptr && *env != '\0' ? std::filesystem::path(env)
-                                                                  : std::filesystem::temp_directory_path();
+    std::filesystem::path folder =
+        env != nullptr && *env != '\0' ? std::filesystem::path(env) : std::filesystem::temp_directory_path();
     folder /= "vantrel_bench_" + tag + "_" + std::to_string(::getpid());
     std::filesystem::create_directories(folder);
     return folder;

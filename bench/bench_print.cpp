@@ -180,8 +180,8 @@ double CpuSeconds(int who)
 
 struct ChildRun {
     bool ok = false;
-    double cpu = 0;     // seconds, the child and what it waited for
-    long peakKiB = 0;   // the child's own peak resident memory
+    double cpu = 0;  // seconds, the child and what it waited for
+    long peakKiB = 0;  // the child's own peak resident memory
 };
 
 // Runs args as a child with env added to this process's environment; its standard output
@@ -346,7 +346,8 @@ BENCHMARK(BM_JobTexttopdf)->UseManualTime()->Unit(benchmark::kMillisecond)->Iter
 void BM_JobPeakMemory(benchmark::State& state)
 {
     const std::int64_t pages = state.range(0);
-    const std::string source = SampleFile("memory-" + std::to_string(pages) + ".bin", static_cast<std::uint64_t>(pages) * 2560);
+    const std::string source =
+        SampleFile("memory-" + std::to_string(pages) + ".bin", static_cast<std::uint64_t>(pages) * 2560);
     const std::string pdf = (BenchFolder() / "memory.pdf").string();
     ChildRun run;
     for (auto _ : state) {
@@ -432,8 +433,8 @@ void BM_Draw820Pages(benchmark::State& state)
     std::vector<std::string> lines;
     const double cpu = CpuSeconds(RUSAGE_SELF);
     for (auto _ : state) {
-        std::unique_ptr<QPrinter> printer = old ? std::make_unique<QPrinter>(QPrinter::HighResolution)
-                                                : std::make_unique<CPdfJobPrinter>();
+        std::unique_ptr<QPrinter> printer =
+            old ? std::make_unique<QPrinter>(QPrinter::HighResolution) : std::make_unique<CPdfJobPrinter>();
         ConfigurePdfPrinter(*printer, 1200);
         printer->setOutputFileName(QString::fromStdString((BenchFolder() / "draw.pdf").string()));
         QPainter painter(printer.get());

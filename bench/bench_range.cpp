@@ -147,7 +147,8 @@ BENCHMARK(BM_WholeDumpOf1GiB)->Unit(benchmark::kMillisecond)->Iterations(1);
 void BM_PdfJobPeakMemory(benchmark::State& state)
 {
     const std::int64_t pages = state.range(0);
-    const std::string file = SparseFile("pages" + std::to_string(pages) + ".bin", static_cast<std::uint64_t>(pages) * 2560);
+    const std::string file =
+        SparseFile("pages" + std::to_string(pages) + ".bin", static_cast<std::uint64_t>(pages) * 2560);
     const std::string out = (BenchFolder() / "job.pdf").string();
     const std::string exe = VANTREL_DUMP_EXE;
     for (auto _ : state) {

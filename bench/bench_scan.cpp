@@ -41,7 +41,8 @@ void CountAlloc(std::size_t size)
 void* operator new(std::size_t size)
 {
     void* p = std::malloc(size == 0 ? 1 : size);
-    if (p == nullptr) throw std::bad_alloc();
+    if (p == nullptr)
+        throw std::bad_alloc();
     CountAlloc(malloc_usable_size(p));
     return p;
 }
@@ -49,7 +50,8 @@ void* operator new(std::size_t size)
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void* p) noexcept
 {
-    if (p == nullptr) return;
+    if (p == nullptr)
+        return;
     g_heapNow.fetch_sub(malloc_usable_size(p));
     std::free(p);
 }
@@ -71,18 +73,28 @@ public:
         m_path = MakeBenchFolder("scan");
         std::mt19937 rng(42);
         std::vector<int> order(kFiles);
-        for (int i = 0; i < kFiles; ++i) order[i] = i;
+        for (int i = 0; i < kFiles; ++i)
+            order[i] = i;
         std::shuffle(order.begin(), order.end(), rng);
         char name[64];
         for (int i : order) {
             switch (i % 4) {
-            case 0: std::snprintf(name, sizeof name, "IMG_%06d.jpg", i); break;
-            case 1: std::snprintf(name, sizeof name, "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF_%06d.bin", i); break;
-            case 2: std::snprintf(name, sizeof name, "Report-%06d.TXT", i); break;
-            default: std::snprintf(name, sizeof name, "%08x%04x.dat", static_cast<unsigned>(rng()), i & 0xFFFF); break;
+            case 0:
+                std::snprintf(name, sizeof name, "IMG_%06d.jpg", i);
+                break;
+            case 1:
+                std::snprintf(name, sizeof name, "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF_%06d.bin", i);
+                break;
+            case 2:
+                std::snprintf(name, sizeof name, "Report-%06d.TXT", i);
+                break;
+            default:
+                std::snprintf(name, sizeof name, "%08x%04x.dat", static_cast<unsigned>(rng()), i & 0xFFFF);
+                break;
             }
             const int fd = open((m_path / name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (fd >= 0) close(fd);
+            if (fd >= 0)
+                close(fd);
         }
     }
     ~BenchFolder()
@@ -113,7 +125,8 @@ void BM_BareDirectoryIterator(benchmark::State& state)
             ++count;
         }
         benchmark::DoNotOptimize(total);
-        if (count != kFiles) state.SkipWithError("wrong file count");
+        if (count != kFiles)
+            state.SkipWithError("wrong file count");
     }
 }
 
@@ -128,7 +141,8 @@ void BM_ScanAndOrder(benchmark::State& state)
         CFileListModel model;
         model.ScanFolder(pattern);
         benchmark::DoNotOptimize(model.m_aFiles.data());
-        if (model.m_aFiles.size() != kFiles) state.SkipWithError("wrong file count");
+        if (model.m_aFiles.size() != kFiles)
+            state.SkipWithError("wrong file count");
         peak = g_heapPeak.load() - before;
         kept = g_heapNow.load() - before;
     }

@@ -76,8 +76,8 @@ bool OpenPdf(const std::string& out, COutputFile& pdf, CPdfJobPrinter& printer, 
 // One file's pages after those already drawn: all of them, or just the range. A file
 // that cannot be dumped gets no pages and the others still come out; a work file that
 // cannot be written, or a range out of bounds, ends the run.
-void PrintFile(CWorkFile& work, const std::string& path, const DumpPages* range,
-               CPdfJobPrinter& printer, CDC& dc, PdfRecord& record)
+void PrintFile(CWorkFile& work, const std::string& path, const DumpPages* range, CPdfJobPrinter& printer, CDC& dc,
+               PdfRecord& record)
 {
     // Only the pages that are printed are written.
     const DumpJob job = WriteDumpJob(work, path, range != nullptr ? *range : DumpPages{}, DumpHooks{}, Reason);
@@ -94,8 +94,7 @@ void PrintFile(CWorkFile& work, const std::string& path, const DumpPages* range,
         const std::string to = std::to_string(range->last);
         const PageRangeCheck check = CheckPageRange(false, from, to, job.result.pageTotal);
         if (!check.ok) {
-            Error(check.message + " (--pages " + from + "-" + to + " of " + std::to_string(job.result.pageTotal) +
-                  ")");
+            Error(check.message + " (--pages " + from + "-" + to + " of " + std::to_string(job.result.pageTotal) + ")");
             work.RemoveFile();
             record.code = 2;
             record.abandon = true;

@@ -3,10 +3,18 @@
 #ifdef _WIN32
 
 namespace exitcleanup {
-void Install() {}
-void AddFile(const std::string&) {}
-void AddFolder(const std::string&) {}
-void Forget(const std::string&) {}
+void Install()
+{
+}
+void AddFile(const std::string&)
+{
+}
+void AddFolder(const std::string&)
+{
+}
+void Forget(const std::string&)
+{
+}
 Hold::Hold() = default;
 Hold::~Hold() = default;
 }  // namespace exitcleanup

@@ -239,8 +239,10 @@ std::vector<std::string> SystemArguments()
     std::vector<std::string> arguments;
     int count = 0;
     wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-    if (wide == nullptr) return arguments;
-    for (int i = 0; i < count; ++i) arguments.push_back(AnsiName(wide[i], std::wcslen(wide[i])));
+    if (wide == nullptr)
+        return arguments;
+    for (int i = 0; i < count; ++i)
+        arguments.push_back(AnsiName(wide[i], std::wcslen(wide[i])));
     ::LocalFree(wide);
     return arguments;
 }
@@ -258,7 +260,8 @@ int main(int argc, char** argv)
 #if defined(_WIN32)
     std::vector<std::string> systemArguments = SystemArguments();
     std::vector<char*> systemArgv;
-    for (std::string& argument : systemArguments) systemArgv.push_back(argument.data());
+    for (std::string& argument : systemArguments)
+        systemArgv.push_back(argument.data());
     systemArgv.push_back(nullptr);
     if (!systemArguments.empty()) {
         argc = static_cast<int>(systemArguments.size());

@@ -9,8 +9,8 @@
 struct CFitTextStyle {
     COLORREF m_crTextColor = 0;
     std::string m_strFaceName = "ＭＳ Ｐゴシック";
-    int m_nAlign = 0;   // 0 centre, 1 left, other right
-    int m_bBold = 0;    // 1 = bold
+    int m_nAlign = 0;  // 0 centre, 1 left, other right
+    int m_bBold = 0;  // 1 = bold
     int m_bItalic = 0;  // 1 = italic
 
     void ResetTextStyle() { *this = CFitTextStyle(); }

@@ -40,8 +40,8 @@ bool CImageList::SetOverlayImage(int nImage, int nOverlay)
     return true;
 }
 
-bool CImageList::Draw(CDC* pDC, int nImage, CPoint pt, unsigned nStyle, COLORREF clrBk,
-                                   COLORREF clrBlend, int cx, int cy) const
+bool CImageList::Draw(CDC* pDC, int nImage, CPoint pt, unsigned nStyle, COLORREF clrBk, COLORREF clrBlend, int cx,
+                      int cy) const
 {
     if (nImage < 0 || nImage >= GetImageCount())
         return false;

@@ -29,8 +29,8 @@ public:
     // clrBk fills the image's cell unless the flags ask for transparency or it is
     // CLR_NONE; ILD_BLEND50 mixes every painted pixel half and half with clrBlend.
     // cx and cy, when not 0, are the part of the image drawn, from its top-left.
-    bool Draw(CDC* pDC, int nImage, CPoint pt, unsigned nStyle, COLORREF clrBk = CLR_NONE,
-              COLORREF clrBlend = CLR_NONE, int cx = 0, int cy = 0) const;
+    bool Draw(CDC* pDC, int nImage, CPoint pt, unsigned nStyle, COLORREF clrBk = CLR_NONE, COLORREF clrBlend = CLR_NONE,
+              int cx = 0, int cy = 0) const;
 
 private:
     int m_cx = 0;

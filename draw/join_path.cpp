@@ -8,7 +8,7 @@
 namespace {
 
 constexpr std::size_t kWindowsBudget = 260;  // MAX_PATH without its terminating zero
-constexpr std::size_t kPosixBudget = 4096;   // PATH_MAX
+constexpr std::size_t kPosixBudget = 4096;  // PATH_MAX
 
 bool IsAsciiLetter(unsigned char c)
 {

@@ -5,7 +5,7 @@
 // The two rule sets for joining a folder and a name.
 enum class PathRules {
     Windows,  // backslash, drive colon, code page 932 lead bytes, 260-byte budget
-    Posix,    // slash, 4096-byte budget
+    Posix,  // slash, 4096-byte budget
 };
 
 // The rules of the platform the program runs on.

@@ -117,11 +117,8 @@ std::string FitText(CDC* pDC, const std::string& strText, int nColumnLen, int nO
 // CListCtrlEx
 
 CListCtrlEx::CListCtrlEx(QWidget* parent, unsigned dwStyle)
-    : QAbstractScrollArea(parent),
-      m_clrText(GetSysColor(COLOR_WINDOWTEXT)),
-      m_clrTextBk(GetSysColor(COLOR_WINDOW)),
-      m_clrBkgnd(GetSysColor(COLOR_WINDOW)),
-      m_dwStyle(dwStyle)
+    : QAbstractScrollArea(parent), m_clrText(GetSysColor(COLOR_WINDOWTEXT)), m_clrTextBk(GetSysColor(COLOR_WINDOW)),
+      m_clrBkgnd(GetSysColor(COLOR_WINDOW)), m_dwStyle(dwStyle)
 {
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setAutoFillBackground(false);
@@ -179,8 +176,9 @@ int CListCtrlEx::InsertColumn(int nCol, const std::string& strHeading, int nForm
     m_pHeaderModel->insertColumn(nCol);
     auto* pHead = new QStandardItem(ToQ(strHeading));
     const int fmt = nFormat & LVCFMT_JUSTIFYMASK;
-    pHead->setTextAlignment(Qt::AlignVCenter |
-                            (fmt == LVCFMT_RIGHT ? Qt::AlignRight : fmt == LVCFMT_CENTER ? Qt::AlignHCenter : Qt::AlignLeft));
+    pHead->setTextAlignment(Qt::AlignVCenter | (fmt == LVCFMT_RIGHT    ? Qt::AlignRight
+                                                : fmt == LVCFMT_CENTER ? Qt::AlignHCenter
+                                                                       : Qt::AlignLeft));
     m_pHeaderModel->setHorizontalHeaderItem(nCol, pHead);
     m_pHeader->resizeSection(nCol, m_aColumns[static_cast<std::size_t>(nCol)].nWidth);
     UpdateScrollBars();
@@ -446,8 +444,8 @@ void CListCtrlEx::InvalidateItem(int nItem)
 
 CListCtrlEx::CImageList* CListCtrlEx::SetImageList(CImageList* pImageList, int nImageList)
 {
-    CImageList** slot = nImageList == LVSIL_STATE ? &m_pStateImages
-                        : nImageList == LVSIL_SMALL ? &m_pSmallImages
+    CImageList** slot = nImageList == LVSIL_STATE    ? &m_pStateImages
+                        : nImageList == LVSIL_SMALL  ? &m_pSmallImages
                         : nImageList == LVSIL_NORMAL ? &m_pNormalImages
                                                      : nullptr;
     if (!slot)
@@ -655,8 +653,8 @@ void CListCtrlEx::DrawItem(CDC* pDC, int nItem, const CRect& rcItem)
     const Item& item = m_aItems[static_cast<std::size_t>(nItem)];
     const unsigned nState = item.nState & 0xFFFF;
 
-    const bool bHighlight = ((nState & LVIS_SELECTED) && (bFocus || (m_dwStyle & LVS_SHOWSELALWAYS))) ||
-                            (nState & LVIS_DROPHILITED);
+    const bool bHighlight =
+        ((nState & LVIS_SELECTED) && (bFocus || (m_dwStyle & LVS_SHOWSELALWAYS))) || (nState & LVIS_DROPHILITED);
 
     CRect rcLabel;
     GetItemRect(nItem, &rcLabel, LVIR_LABEL);
@@ -665,8 +663,7 @@ void CListCtrlEx::DrawItem(CDC* pDC, int nItem, const CRect& rcItem)
     if (m_bFullWidthHighlight && rcHighlight.right < m_cxClient)
         rcHighlight.right = m_cxClient;
 
-    const COLORREF clrOldText =
-        pDC->SetTextColor(bHighlight ? GetSysColor(COLOR_HIGHLIGHTTEXT) : RGB(0, 0, 255));
+    const COLORREF clrOldText = pDC->SetTextColor(bHighlight ? GetSysColor(COLOR_HIGHLIGHTTEXT) : RGB(0, 0, 255));
     const COLORREF clrOldBk = pDC->GetBkColor();
     if (bHighlight)
         pDC->SetBkColor(GetSysColor(COLOR_HIGHLIGHT));
@@ -719,8 +716,8 @@ void CListCtrlEx::DrawItemImages(CDC* pDC, int nItem, const CRect& rcItem, bool 
         GetItemRect(nItem, &rcIcon, LVIR_ICON);
         // In the 16 by 16 icon cell, whatever the list's own image size: a larger image
         // would cover the label.
-        m_pSmallImages->Draw(pDC, item.nImage, CPoint{rcIcon.left, rcIcon.top}, nImageStyle | (nState & LVIS_OVERLAYMASK),
-                             m_clrBkgnd, clrBlend, kSmallIcon, kSmallIcon);
+        m_pSmallImages->Draw(pDC, item.nImage, CPoint{rcIcon.left, rcIcon.top},
+                             nImageStyle | (nState & LVIS_OVERLAYMASK), m_clrBkgnd, clrBlend, kSmallIcon, kSmallIcon);
     }
 }
 

@@ -28,7 +28,8 @@ void AppendQuoted(std::string& out, const std::string& field)
 {
     out += '"';
     for (char c : field) {
-        if (c == '"') out += '"';
+        if (c == '"')
+            out += '"';
         out += c;
     }
     out += '"';
@@ -40,7 +41,8 @@ std::string CsvLine(std::initializer_list<std::string> fields)
 {
     std::string line;
     for (const std::string& field : fields) {
-        if (!line.empty()) line += ',';
+        if (!line.empty())
+            line += ',';
         AppendQuoted(line, field);
     }
     return line;
@@ -53,8 +55,7 @@ std::string Decimal(std::int64_t v)
 
 }  // namespace
 
-bool WriteListCsv(CTextFileWriter& writer, const std::string& folder,
-                  const std::vector<FileEntry>& files)
+bool WriteListCsv(CTextFileWriter& writer, const std::string& folder, const std::vector<FileEntry>& files)
 {
     // Integer sums: the same text as "%.0f" of a double sum for any real folder, and exact
     // beyond 2^53. Unsigned addition so an absurd list wraps instead of overflowing.
@@ -77,7 +78,8 @@ bool WriteListCsv(CTextFileWriter& writer, const std::string& folder,
     ok = line(CsvLine({"No.", "ファイル名", "サイズ(Byte)", "印刷枚数"})) && ok;
     std::size_t number = 0;
     for (const FileEntry& e : files) {
-        if (!ok) break;  // the writer's error is sticky; no point converting the rest
+        if (!ok)
+            break;  // the writer's error is sticky; no point converting the rest
         ok = line(CsvLine({std::to_string(++number), e.strName, Decimal(e.lSize), Decimal(e.nPages)}));
     }
     return ok && !writer.Failed();
@@ -97,8 +99,8 @@ std::string FailureMessage(const std::string& path, int err)
 
 }  // namespace
 
-bool SaveListAsCsv(const std::string& path, const std::string& folder,
-                   const std::vector<FileEntry>& files, std::string* error)
+bool SaveListAsCsv(const std::string& path, const std::string& folder, const std::vector<FileEntry>& files,
+                   std::string* error)
 {
     COutputFile output;
     int err = output.Begin(path);
@@ -112,14 +114,18 @@ bool SaveListAsCsv(const std::string& path, const std::string& folder,
             writer.Attach(stream);
             const bool written = WriteListCsv(writer, folder, files);
             writer.Close();  // flushes the attached stream without closing it
-            if (!written || writer.Failed()) err = writer.ErrorCode() != 0 ? writer.ErrorCode() : EIO;
-            if (std::fclose(stream) != 0 && err == 0) err = errno != 0 ? errno : EIO;
+            if (!written || writer.Failed())
+                err = writer.ErrorCode() != 0 ? writer.ErrorCode() : EIO;
+            if (std::fclose(stream) != 0 && err == 0)
+                err = errno != 0 ? errno : EIO;
         }
-        if (err == 0) err = output.Commit();
+        if (err == 0)
+            err = output.Commit();
     }
     if (err != 0) {
         output.Abandon();
-        if (error != nullptr) *error = FailureMessage(path, err);
+        if (error != nullptr)
+            *error = FailureMessage(path, err);
         return false;
     }
     return true;

@@ -41,10 +41,12 @@ struct FoundFiles {
 // What a link names: its size, or false for a link to a folder or to nothing.
 bool LinkedFileSize(const std::wstring& path, std::int64_t& size)
 {
-    const HANDLE h = ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    BY_HANDLE_FILE_INFORMATION info {};
+    const HANDLE h =
+        ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info{};
     const bool file = ::GetFileType(h) == FILE_TYPE_DISK && ::GetFileInformationByHandle(h, &info) &&
                       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     ::CloseHandle(h);
@@ -66,9 +68,10 @@ bool ReadFolder(const std::string& pattern, FoundFiles& found)
     }
     const std::wstring folder = WideName(pattern.substr(0, PathNameStart(pattern)));
     do {
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;  // "." and ".." too
-        std::int64_t size = static_cast<std::int64_t>(static_cast<std::uint64_t>(data.nFileSizeHigh) << 32 |
-                                                      data.nFileSizeLow);
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            continue;  // "." and ".." too
+        std::int64_t size =
+            static_cast<std::int64_t>(static_cast<std::uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow);
         // A link lists as the file it names, as on Linux.
         if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
             !LinkedFileSize(folder + data.cFileName, size))
@@ -94,7 +97,8 @@ std::string FolderOfPattern(const std::string& pattern)
 bool ReadFolder(const std::string& pattern, FoundFiles& found)
 {
     DIR* dir = opendir(FolderOfPattern(pattern).c_str());
-    if (dir == nullptr) return false;
+    if (dir == nullptr)
+        return false;
     const int fd = dirfd(dir);
     // A folder that can be read but not searched names its entries and refuses to say
     // anything about them: that is a folder we cannot read, not an empty one.
@@ -104,19 +108,20 @@ bool ReadFolder(const std::string& pattern, FoundFiles& found)
         // Only regular files, so printing can never block on a fifo or a device.
         // A link or an unknown type needs the stat to tell.
         const unsigned char type = e->d_type;
-        if (type == DT_DIR || type == DT_FIFO || type == DT_SOCK || type == DT_CHR ||
-            type == DT_BLK)
+        if (type == DT_DIR || type == DT_FIFO || type == DT_SOCK || type == DT_CHR || type == DT_BLK)
             continue;
         const char* name = e->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
             continue;
         struct stat st;
         if (fstatat(fd, name, &st, 0) != 0) {
-            if (errno != ENOENT) ++refused;  // ENOENT: vanished, or a dangling link
+            if (errno != ENOENT)
+                ++refused;  // ENOENT: vanished, or a dangling link
             continue;
         }
         ++examined;
-        if (!S_ISREG(st.st_mode)) continue;
+        if (!S_ISREG(st.st_mode))
+            continue;
         found.Add(name, std::char_traits<char>::length(name), static_cast<std::int64_t>(st.st_size));
     }
     closedir(dir);
@@ -142,12 +147,12 @@ std::vector<std::uint32_t> SortedOrder(const FoundFiles& found)
     keys.reserve(found.names.size());
     std::vector<std::uint32_t> keyEnd(n);
     for (std::size_t i = 0; i < n; ++i) {
-        AppendNameKey(found.names.data() + found.NameBegin(i), found.nameEnd[i] - found.NameBegin(i),
-                      keys);
+        AppendNameKey(found.names.data() + found.NameBegin(i), found.nameEnd[i] - found.NameBegin(i), keys);
         keyEnd[i] = static_cast<std::uint32_t>(keys.size());
     }
     std::vector<std::uint32_t> order(n);
-    for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<std::uint32_t>(i);
+    for (std::size_t i = 0; i < n; ++i)
+        order[i] = static_cast<std::uint32_t>(i);
     const std::uint32_t* k = keys.data();
     std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
         const std::uint32_t* pa = k + (a == 0 ? 0 : keyEnd[a - 1]);
@@ -161,9 +166,11 @@ std::vector<std::uint32_t> SortedOrder(const FoundFiles& found)
 
 bool CFileListModel::ScanFolder(const std::string& pattern)
 {
-    if (pattern.empty()) return false;
+    if (pattern.empty())
+        return false;
     FoundFiles found;
-    if (!ReadFolder(pattern, found)) return false;
+    if (!ReadFolder(pattern, found))
+        return false;
 
     const std::vector<std::uint32_t> order = SortedOrder(found);
     auto entryAt = [&](std::uint32_t i) {
@@ -172,7 +179,8 @@ bool CFileListModel::ScanFolder(const std::string& pattern)
     };
     if (m_aFiles.empty()) {
         m_aFiles.reserve(order.size());
-        for (std::uint32_t i : order) m_aFiles.push_back(entryAt(i));
+        for (std::uint32_t i : order)
+            m_aFiles.push_back(entryAt(i));
         return true;
     }
     // Entries already listed stay before new ones of equal name, as one insert at a time would leave them.
@@ -185,7 +193,8 @@ bool CFileListModel::ScanFolder(const std::string& pattern)
             merged.push_back(std::move(m_aFiles[old++]));
         merged.push_back(std::move(entry));
     }
-    while (old < m_aFiles.size()) merged.push_back(std::move(m_aFiles[old++]));
+    while (old < m_aFiles.size())
+        merged.push_back(std::move(m_aFiles[old++]));
     m_aFiles = std::move(merged);
     return true;
 }
@@ -193,16 +202,15 @@ bool CFileListModel::ScanFolder(const std::string& pattern)
 void CFileListModel::AddFileEntry(std::string name, std::int64_t size)
 {
     auto at = std::upper_bound(m_aFiles.begin(), m_aFiles.end(), name,
-                               [](const std::string& n, const FileEntry& e) {
-                                   return CompareNames(n, e.strName) < 0;
-                               });
+                               [](const std::string& n, const FileEntry& e) { return CompareNames(n, e.strName) < 0; });
     m_aFiles.insert(at, MakeEntry(std::move(name), size));
 }
 
 bool CFileListModel::ListFolder()
 {
     m_aFiles.clear();
-    if (m_strFolder.empty()) return false;
+    if (m_strFolder.empty())
+        return false;
     return ScanFolder(JoinPath(m_strFolder, "*.*"));
 }
 
@@ -210,10 +218,13 @@ void CFileListModel::RememberPrinted(const std::string& oldFolder)
 {
     std::unordered_set<std::string> known;
     for (const PrintedFile& p : m_aPrinted)
-        if (p.strFolder == oldFolder) known.insert(p.strName);
+        if (p.strFolder == oldFolder)
+            known.insert(p.strName);
     for (const FileEntry& e : m_aFiles) {
-        if (e.nPrinted != 1) continue;
-        if (known.insert(e.strName).second) m_aPrinted.push_back(PrintedFile{oldFolder, e.strName});
+        if (e.nPrinted != 1)
+            continue;
+        if (known.insert(e.strName).second)
+            m_aPrinted.push_back(PrintedFile{oldFolder, e.strName});
     }
 }
 
@@ -221,10 +232,13 @@ void CFileListModel::RestorePrinted()
 {
     std::unordered_set<std::string> printed;
     for (const PrintedFile& p : m_aPrinted)
-        if (p.strFolder == m_strFolder) printed.insert(p.strName);
-    if (printed.empty()) return;
+        if (p.strFolder == m_strFolder)
+            printed.insert(p.strName);
+    if (printed.empty())
+        return;
     for (FileEntry& e : m_aFiles)
-        if (printed.count(e.strName) != 0) e.nPrinted = 1;
+        if (printed.count(e.strName) != 0)
+            e.nPrinted = 1;
 }
 
 void CFileListModel::MarkPrinted(const std::string& folder, const std::string& name)
@@ -238,7 +252,8 @@ void CFileListModel::MarkPrinted(const std::string& folder, const std::string& n
         }
     }
     for (const PrintedFile& p : m_aPrinted)
-        if (p.strFolder == folder && p.strName == name) return;
+        if (p.strFolder == folder && p.strName == name)
+            return;
     m_aPrinted.push_back(PrintedFile{folder, name});
 }
 
@@ -246,7 +261,8 @@ std::int64_t CFileListModel::MarkedPages() const
 {
     std::int64_t total = 0;
     for (const FileEntry& e : m_aFiles)
-        if (e.nMark == 1) total += e.nPages;
+        if (e.nMark == 1)
+            total += e.nPages;
     return total;
 }
 
@@ -254,7 +270,8 @@ int CFileListModel::MarkedCount() const
 {
     int count = 0;
     for (const FileEntry& e : m_aFiles)
-        if (e.nMark == 1) ++count;
+        if (e.nMark == 1)
+            ++count;
     return count;
 }
 
@@ -266,20 +283,24 @@ int CFileListModel::FirstMarked() const
 int CFileListModel::LastMarked() const
 {
     for (int i = static_cast<int>(m_aFiles.size()) - 1; i >= 0; --i)
-        if (m_aFiles[i].nMark == 1) return i;
+        if (m_aFiles[i].nMark == 1)
+            return i;
     return -1;
 }
 
 int CFileListModel::NextMarkedAfter(int index) const
 {
     const int count = static_cast<int>(m_aFiles.size());
-    if (index >= count) return -1;
+    if (index >= count)
+        return -1;
     for (int i = index < 0 ? 0 : index + 1; i < count; ++i)
-        if (m_aFiles[i].nMark == 1) return i;
+        if (m_aFiles[i].nMark == 1)
+            return i;
     return -1;
 }
 
 void CFileListModel::SetAllMarks(int value)
 {
-    for (FileEntry& e : m_aFiles) e.nMark = value;
+    for (FileEntry& e : m_aFiles)
+        e.nMark = value;
 }

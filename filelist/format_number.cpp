@@ -55,11 +55,13 @@ std::string FormatNumber(double value, const std::string& strTemplate)
             }
             const std::size_t len = digits.size() - start;
             for (std::size_t i = 0; i < len; ++i) {
-                if (i > 0 && (len - i) % 3 == 0) result += ',';
+                if (i > 0 && (len - i) % 3 == 0)
+                    result += ',';
                 result += digits[start + i];
             }
         }
     }
-    if (dash) result += ".-";
+    if (dash)
+        result += ".-";
     return result;
 }

@@ -25,8 +25,7 @@ CRect ToCRect(const PixelRect& r)
 
 // One text through the application's fit-text, with the style items that differ from
 // its defaults (it resets them after every call).
-void FitText(CDC* pDC, const CRect& rc, const std::string& text, int align, COLORREF color,
-             bool bold = false)
+void FitText(CDC* pDC, const CRect& rc, const std::string& text, int align, COLORREF color, bool bold = false)
 {
     CVantrelApp* app = &theApp;
     app->m_nAlign = align;
@@ -168,16 +167,13 @@ void CVantrelView::DrawListRows(CDC* pDC)
             pDC->FillSolidRect(CRect{10, y, R, yb}, RGB(255, 255, 255));
         }
         if (e.nPrinted != 0)
-            FitText(pDC, CRect{g.PrintedLeft(), y, R, yb}, "●", ALIGN_CENTER,
-                    marked ? onMark : RGB(0, 0, 255));
+            FitText(pDC, CRect{g.PrintedLeft(), y, R, yb}, "●", ALIGN_CENTER, marked ? onMark : RGB(0, 0, 255));
         pDC->MoveTo(10, yb - 1);
         pDC->LineTo(R, yb - 1);
-        FitText(pDC, CRect{g.PagesLeft(), y, g.PrintedLeft(), yb},
-                FormatNumber(static_cast<double>(e.nPages), ","), ALIGN_RIGHT,
-                marked ? onMark : RGB(255, 0, 0));
-        FitText(pDC, CRect{g.SizeLeft(), y, g.PagesLeft(), yb},
-                FormatNumber(static_cast<double>(e.lSize), ","), ALIGN_RIGHT,
-                marked ? onMark : RGB(0, 0, 255));
+        FitText(pDC, CRect{g.PagesLeft(), y, g.PrintedLeft(), yb}, FormatNumber(static_cast<double>(e.nPages), ","),
+                ALIGN_RIGHT, marked ? onMark : RGB(255, 0, 0));
+        FitText(pDC, CRect{g.SizeLeft(), y, g.PagesLeft(), yb}, FormatNumber(static_cast<double>(e.lSize), ","),
+                ALIGN_RIGHT, marked ? onMark : RGB(0, 0, 255));
         FitText(pDC, CRect{g.NameLeft(), y, g.SizeLeft(), yb}, VisibleText(e.strName), ALIGN_LEFT,
                 marked ? onMark : RGB(0, 0, 255));
         FitText(pDC, CRect{10, y, g.NameLeft(), yb}, std::to_string(i + 1) + " ", ALIGN_RIGHT,

@@ -48,14 +48,29 @@ void CVantrelView::OnScrollAction(int action)
 {
     int code = SB_ENDSCROLL;
     switch (action) {
-    case QAbstractSlider::SliderSingleStepSub: code = SB_LINEUP; break;
-    case QAbstractSlider::SliderSingleStepAdd: code = SB_LINEDOWN; break;
-    case QAbstractSlider::SliderPageStepSub: code = SB_PAGEUP; break;
-    case QAbstractSlider::SliderPageStepAdd: code = SB_PAGEDOWN; break;
-    case QAbstractSlider::SliderMove: code = SB_THUMBTRACK; break;
-    case QAbstractSlider::SliderToMinimum: code = SB_TOP; break;
-    case QAbstractSlider::SliderToMaximum: code = SB_BOTTOM; break;
-    default: break;
+    case QAbstractSlider::SliderSingleStepSub:
+        code = SB_LINEUP;
+        break;
+    case QAbstractSlider::SliderSingleStepAdd:
+        code = SB_LINEDOWN;
+        break;
+    case QAbstractSlider::SliderPageStepSub:
+        code = SB_PAGEUP;
+        break;
+    case QAbstractSlider::SliderPageStepAdd:
+        code = SB_PAGEDOWN;
+        break;
+    case QAbstractSlider::SliderMove:
+        code = SB_THUMBTRACK;
+        break;
+    case QAbstractSlider::SliderToMinimum:
+        code = SB_TOP;
+        break;
+    case QAbstractSlider::SliderToMaximum:
+        code = SB_BOTTOM;
+        break;
+    default:
+        break;
     }
     // The slider has already moved its position for this action; the view decides.
     OnVScroll(code, m_pScrollBar->sliderPosition());
@@ -169,11 +184,21 @@ void CVantrelView::keyPressEvent(QKeyEvent* event)
 {
     unsigned vk = 0;
     switch (event->key()) {
-    case Qt::Key_Escape: vk = VK_ESCAPE; break;
-    case Qt::Key_PageUp: vk = VK_PRIOR; break;
-    case Qt::Key_PageDown: vk = VK_NEXT; break;
-    case Qt::Key_Up: vk = VK_UP; break;
-    case Qt::Key_Down: vk = VK_DOWN; break;
+    case Qt::Key_Escape:
+        vk = VK_ESCAPE;
+        break;
+    case Qt::Key_PageUp:
+        vk = VK_PRIOR;
+        break;
+    case Qt::Key_PageDown:
+        vk = VK_NEXT;
+        break;
+    case Qt::Key_Up:
+        vk = VK_UP;
+        break;
+    case Qt::Key_Down:
+        vk = VK_DOWN;
+        break;
     default:
         QWidget::keyPressEvent(event);
         return;
@@ -214,7 +239,8 @@ bool CVantrelView::event(QEvent* event)
         QToolTip::hideText();
         event->ignore();
     } else {
-        QToolTip::showText(help->globalPos(), QString::fromLocal8Bit(name.data(), static_cast<qsizetype>(name.size())), this);
+        QToolTip::showText(help->globalPos(), QString::fromLocal8Bit(name.data(), static_cast<qsizetype>(name.size())),
+                           this);
     }
     return true;
 }

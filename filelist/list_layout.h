@@ -65,8 +65,7 @@ struct ListGeometry {
     // Where the scroll bar stands: beside the heading row and the rows.
     PixelRect ScrollBarRect(int cxVScroll) const
     {
-        return {cxClient - cxVScroll - 10, HeadingTop(), cxClient - 10,
-                HeadingTop() + nRowHeight * (nVisibleRows + 1)};
+        return {cxClient - cxVScroll - 10, HeadingTop(), cxClient - 10, HeadingTop() + nRowHeight * (nVisibleRows + 1)};
     }
 
     // Visible row (from 0) whose band holds y, counting on past the last visible row;

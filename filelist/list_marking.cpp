@@ -75,8 +75,8 @@ KeyOutcome ApplyKey(std::vector<FileEntry>& files, int& topRow, int visibleRows,
     }
 
     if (vk == VK_PRIOR || vk == VK_NEXT) {
-        topRow = vk == VK_PRIOR ? std::max(0, topRow - visibleRows)
-                                : std::min(topRow + visibleRows, count - visibleRows);
+        topRow =
+            vk == VK_PRIOR ? std::max(0, topRow - visibleRows) : std::min(topRow + visibleRows, count - visibleRows);
         out.updateScrollBar = true;
         out.repaint = true;
         return out;

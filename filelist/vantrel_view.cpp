@@ -35,8 +35,8 @@ constexpr ViewCommand kCommands[] = {
 // Commands that change the list, the marks, the document or the printer: none may run
 // while jobs are under way, whoever handles them.
 constexpr unsigned kLockedWhilePrinting[] = {
-    ID_SELECT_FOLDER, ID_SELECT_ALL, ID_SELECT_NONE, ID_FILE_NEW, ID_FILE_OPEN,
-    ID_FILE_SAVE, ID_FILE_PRINT_SETUP, ID_FILE_PRINT, ID_FILE_PRINT_DIRECT, ID_FILE_PRINT_PREVIEW,
+    ID_SELECT_FOLDER, ID_SELECT_ALL,       ID_SELECT_NONE, ID_FILE_NEW,          ID_FILE_OPEN,
+    ID_FILE_SAVE,     ID_FILE_PRINT_SETUP, ID_FILE_PRINT,  ID_FILE_PRINT_DIRECT, ID_FILE_PRINT_PREVIEW,
 };
 
 }  // namespace
@@ -121,8 +121,7 @@ bool CVantrelView::ChooseFolder()
 {
     // The folder's bytes go through the file-name codec both ways, so a name that is
     // not valid UTF-8 still opens.
-    QFileDialog dlg(this, QString::fromLocal8Bit("印刷対象フォルダを選択してください"),
-                    ToQt(m_strFolder));
+    QFileDialog dlg(this, QString::fromLocal8Bit("印刷対象フォルダを選択してください"), ToQt(m_strFolder));
     dlg.setFileMode(QFileDialog::Directory);
     dlg.setOption(QFileDialog::ShowDirsOnly);
     // Names only, as a folder browser shows them: the detail columns would format

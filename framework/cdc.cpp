@@ -181,8 +181,7 @@ void CDC::SetPixels(const std::vector<CPoint>& points, COLORREF color)
     // A high-density device scales too, below the painter's transform.
     const QPaintDevice* device = m_pPainter->device();
     const bool wholePixels = t.type() <= QTransform::TxTranslate && t.dx() == std::floor(t.dx()) &&
-                             t.dy() == std::floor(t.dy()) &&
-                             (device == nullptr || device->devicePixelRatio() == 1.0);
+                             t.dy() == std::floor(t.dy()) && (device == nullptr || device->devicePixelRatio() == 1.0);
     if (!wholePixels) {
         // Scaled: each pixel is a unit square in logical units, as a line covers it.
         for (const CPoint& p : points)

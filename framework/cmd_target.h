@@ -4,7 +4,11 @@
 class CCmdUI {
 public:
     explicit CCmdUI(unsigned id) : m_nID(id) {}
-    void Enable(bool on = true) { m_bEnabled = on; m_bEnableChanged = true; }
+    void Enable(bool on = true)
+    {
+        m_bEnabled = on;
+        m_bEnableChanged = true;
+    }
     void SetCheck(int check = 1) { m_nCheck = check; }
 
     unsigned m_nID;

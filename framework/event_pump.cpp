@@ -59,4 +59,3 @@ bool PumpWaitingMessages()
         QCoreApplication::processEvents(QEventLoop::AllEvents);
     return !QuitRequested();
 }
-

@@ -91,7 +91,8 @@ BOOL WINAPI OnConsoleEvent(DWORD type)
     if (g_pWatcher == nullptr)
         return FALSE;
     CExitSignals* watcher = g_pWatcher;
-    QMetaObject::invokeMethod(watcher, [watcher, signo] { watcher->DeliverSignal(signo); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        watcher, [watcher, signo] { watcher->DeliverSignal(signo); }, Qt::QueuedConnection);
     // After a close, log-off or shut-down the system ends the process as soon as this
     // returns: the settings and the work folder come first.
     if (type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT)
@@ -148,6 +149,8 @@ CExitSignals::~CExitSignals()
     ::SetEvent(g_hEnded);
 }
 
-void CExitSignals::Deliver() {}
+void CExitSignals::Deliver()
+{
+}
 
 #endif

@@ -36,8 +36,8 @@ void InstallFontSubstitutions()
         // A system that has the real face keeps it.
         if (families.contains(name, Qt::CaseInsensitive))
             continue;
-        QFont::insertSubstitutions(name, {QString::fromLocal8Bit(face[1]), QString::fromLocal8Bit(face[2]),
-                                          QString::fromLocal8Bit(face[3])});
+        QFont::insertSubstitutions(
+            name, {QString::fromLocal8Bit(face[1]), QString::fromLocal8Bit(face[2]), QString::fromLocal8Bit(face[3])});
     }
 }
 
@@ -117,8 +117,7 @@ const CFontCell& FontCellForLogFont(const CLogFont& lf, QPaintDevice* device)
     static std::map<FontKey, CFontCell> cache;
     const int dpiX = device ? device->logicalDpiX() : 0;
     const int dpiY = device ? device->logicalDpiY() : 0;
-    FontKey key{lf.lfFaceName, lf.lfHeight, lf.lfWeight <= 0 ? FW_NORMAL : lf.lfWeight,
-                lf.lfItalic != 0, dpiX, dpiY};
+    FontKey key{lf.lfFaceName, lf.lfHeight, lf.lfWeight <= 0 ? FW_NORMAL : lf.lfWeight, lf.lfItalic != 0, dpiX, dpiY};
     auto it = cache.find(key);
     if (it != cache.end())
         return it->second;
@@ -131,4 +130,3 @@ QFont FontForLogFont(const CLogFont& lf, QPaintDevice* device)
 {
     return FontCellForLogFont(lf, device).font;
 }
-

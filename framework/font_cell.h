@@ -55,4 +55,3 @@ const CFontCell& FontCellForLogFont(const CLogFont& lf, QPaintDevice* device);
 // The Qt font whose cell height (ascent + descent) on device equals a positive
 // lfHeight, or whose em equals a negative one; cached.
 QFont FontForLogFont(const CLogFont& lf, QPaintDevice* device);
-

@@ -78,15 +78,14 @@ int AfxMessageBox(const std::string& text, unsigned flags)
     if (parent == nullptr && AfxGetApp() != nullptr)
         parent = AfxGetApp()->GetMainWnd();
     QMessageBox box(IconFor(flags & MB_ICONMASK), QStringLiteral("Vantrel"),
-                    QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())),
-                    QMessageBox::NoButton, parent);
+                    QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::NoButton,
+                    parent);
     const std::vector<Button> buttons = ButtonsFor(type);
     std::vector<std::pair<QAbstractButton*, int>> ids;
     for (const Button& b : buttons) {
         // Roles only order the buttons; the answer comes from our own table.
         const QMessageBox::ButtonRole role =
-            b.id == IDCANCEL ? QMessageBox::RejectRole
-                             : (b.id == IDNO ? QMessageBox::NoRole : QMessageBox::AcceptRole);
+            b.id == IDCANCEL ? QMessageBox::RejectRole : (b.id == IDNO ? QMessageBox::NoRole : QMessageBox::AcceptRole);
         QPushButton* button = box.addButton(QString::fromLocal8Bit(b.text), role);
         ids.emplace_back(button, b.id);
     }

@@ -15,7 +15,6 @@
 
 namespace {
 
-
 constexpr QPaintEngine::PaintEngineFeatures kFeatures =
     QPaintEngine::PrimitiveTransform | QPaintEngine::PixmapTransform | QPaintEngine::PainterPaths |
     QPaintEngine::Antialiasing | QPaintEngine::PaintOutsidePaintEvent;
@@ -159,9 +158,11 @@ void CPdfEngine::FinishPage()
     const int page = m_writer.NewObject();
     const QRect media = m_layout.fullRectPoints();
     std::string dict = "<< /Type /Page /Parent " + PdfRef(m_nPageTree) + " /MediaBox [0 0 " +
-                       std::to_string(media.width()) + " " + std::to_string(media.height()) + "] /Resources << /Font <<";
+                       std::to_string(media.width()) + " " + std::to_string(media.height()) +
+                       "] /Resources << /Font <<";
     for (int font : m_pageFonts)
-        dict += " /F" + std::to_string(font) + " " + PdfRef(m_fonts[static_cast<std::size_t>(font / 2)].object[font % 2]);
+        dict +=
+            " /F" + std::to_string(font) + " " + PdfRef(m_fonts[static_cast<std::size_t>(font / 2)].object[font % 2]);
     dict += " >> /ExtGState << /GSa " + PdfRef(m_nGraphicsState);
     for (int alpha : m_pageAlphas)
         dict += " /A" + std::to_string(alpha) + " " + PdfRef(m_alphaStates[alpha]);
@@ -178,8 +179,9 @@ void CPdfEngine::WriteFonts()
 {
     const std::string identity = " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>";
     if (m_nEncoding != 0)
-        m_writer.WriteStream(m_nEncoding, std::string(" /Type /CMap /CMapName /") + CPdfFont::kNarrowEncodingName + identity,
-                    CPdfFont::NarrowEncodingMap());
+        m_writer.WriteStream(m_nEncoding,
+                             std::string(" /Type /CMap /CMapName /") + CPdfFont::kNarrowEncodingName + identity,
+                             CPdfFont::NarrowEncodingMap());
     for (const FontEntry& entry : m_fonts) {
         for (const bool wide : {false, true}) {
             if (entry.object[wide ? 1 : 0] == 0)
@@ -191,18 +193,18 @@ void CPdfEngine::WriteFonts()
             m_writer.WriteStream(file, " /Length1 " + std::to_string(program.size()), program);
             const int descriptor = m_writer.NewObject();
             m_writer.BeginObject(descriptor);
-            m_writer.Write("<< /Type /FontDescriptor /FontName /" + base + " " + font.DescriptorEntries() + " /FontFile2 " +
-                  PdfRef(file) + " >>\nendobj\n");
+            m_writer.Write("<< /Type /FontDescriptor /FontName /" + base + " " + font.DescriptorEntries() +
+                           " /FontFile2 " + PdfRef(file) + " >>\nendobj\n");
             const int cidFont = m_writer.NewObject();
             m_writer.BeginObject(cidFont);
             m_writer.Write("<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + base + identity + " /FontDescriptor " +
-                  PdfRef(descriptor) + " /CIDToGIDMap /Identity " + font.WidthArray(wide) + " >>\nendobj\n");
+                           PdfRef(descriptor) + " /CIDToGIDMap /Identity " + font.WidthArray(wide) + " >>\nendobj\n");
             const int toUnicode = m_writer.NewObject();
             m_writer.WriteStream(toUnicode, std::string(), font.ToUnicodeMap(wide));
             m_writer.BeginObject(entry.object[wide ? 1 : 0]);
             m_writer.Write("<< /Type /Font /Subtype /Type0 /BaseFont /" + base + " /Encoding " +
-                  (wide ? std::string("/Identity-H") : PdfRef(m_nEncoding)) + " /DescendantFonts [" + PdfRef(cidFont) +
-                  "] /ToUnicode " + PdfRef(toUnicode) + " >>\nendobj\n");
+                           (wide ? std::string("/Identity-H") : PdfRef(m_nEncoding)) + " /DescendantFonts [" +
+                           PdfRef(cidFont) + "] /ToUnicode " + PdfRef(toUnicode) + " >>\nendobj\n");
         }
     }
 }
@@ -236,8 +238,8 @@ void CPdfEngine::WriteTail()
     std::string dict = "<< /Title " + PdfTextString(m_strTitle.isEmpty() ? m_settings.docName() : m_strTitle);
     if (!m_strSubject.isEmpty())
         dict += " /Subject " + PdfTextString(m_strSubject);
-    dict += " /Creator " + PdfTextString(m_settings.creator()) + " /Producer (Vantrel) /CreationDate (" + created +
-            ") >>";
+    dict +=
+        " /Creator " + PdfTextString(m_settings.creator()) + " /Producer (Vantrel) /CreationDate (" + created + ") >>";
     const int info = m_writer.NewObject();
     m_writer.WriteObject(info, dict);
     m_writer.WriteObject(m_nCatalog, "<< /Type /Catalog /Pages " + PdfRef(m_nPageTree) + " >>");
@@ -517,9 +519,9 @@ void CPdfEngine::drawImage(const QRectF& r, const QImage& image, const QRectF& s
         data.append(reinterpret_cast<const char*>(rgb.constScanLine(y)), static_cast<std::size_t>(rgb.width()) * 3);
     const int object = m_writer.NewObject();
     m_writer.WriteStream(object,
-                " /Type /XObject /Subtype /Image /Width " + std::to_string(rgb.width()) + " /Height " +
-                    std::to_string(rgb.height()) + " /ColorSpace /DeviceRGB /BitsPerComponent 8",
-                data);
+                         " /Type /XObject /Subtype /Image /Width " + std::to_string(rgb.width()) + " /Height " +
+                             std::to_string(rgb.height()) + " /ColorSpace /DeviceRGB /BitsPerComponent 8",
+                         data);
     m_pageImages.push_back(object);
     EndText();
     BeginClip();
@@ -528,4 +530,3 @@ void CPdfEngine::drawImage(const QRectF& r, const QImage& image, const QRectF& s
     m_content += "cm\n/Im" + std::to_string(object) + " Do\nQ\n";
     EndClip();
 }
-

@@ -137,8 +137,8 @@ private:
     };
     // The glyphs of a line, each span in its face: text in the embedded fonts, outlines
     // for faces that cannot be embedded.
-    void DrawLine(std::span<const GlyphSpan> spans, std::span<const quint32> glyphs,
-                  std::span<const QPointF> positions, std::span<const char32_t> chars, const QColor& color);
+    void DrawLine(std::span<const GlyphSpan> spans, std::span<const quint32> glyphs, std::span<const QPointF> positions,
+                  std::span<const char32_t> chars, const QColor& color);
     // The spacing that puts fixed-pitch glyphs of one baseline where shaping put them.
     double CharacterSpacing(std::span<const QPointF> positions, std::size_t from, std::size_t to);
     // Glyphs from..to of one baseline in the open text object, from its text matrix.

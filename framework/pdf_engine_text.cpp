@@ -97,8 +97,8 @@ std::vector<std::vector<char32_t>> CPdfEngine::GlyphCharacters(const QString& te
     const QList<uint> codePoints = text.toUcs4();
     const bool leftToRight = std::none_of(codePoints.begin(), codePoints.end(), [](uint c) {
         const QChar::Direction d = QChar::direction(c);
-        return d == QChar::DirR || d == QChar::DirAL || d == QChar::DirAN || d == QChar::DirRLE ||
-               d == QChar::DirRLO || d == QChar::DirRLI;
+        return d == QChar::DirR || d == QChar::DirAL || d == QChar::DirAN || d == QChar::DirRLE || d == QChar::DirRLO ||
+               d == QChar::DirRLI;
     });
     if (leftToRight && glyphCount == static_cast<std::size_t>(codePoints.size())) {
         // A glyph a character, left to right: the glyphs by their places are the
@@ -135,8 +135,8 @@ std::vector<std::vector<char32_t>> CPdfEngine::GlyphCharacters(const QString& te
     return chars;
 }
 
-void CPdfEngine::DrawOutlines(const QRawFont& font, std::span<const quint32> glyphs,
-                              std::span<const QPointF> positions, const QColor& color)
+void CPdfEngine::DrawOutlines(const QRawFont& font, std::span<const quint32> glyphs, std::span<const QPointF> positions,
+                              const QColor& color)
 {
     QPainterPath outlines;
     for (std::size_t i = 0; i < glyphs.size() && i < positions.size(); ++i)

@@ -90,8 +90,8 @@ std::string PostScriptName(const QRawFont& face)
     }
     std::string result;
     const std::string source = !unicodeName.empty() ? unicodeName
-                             : !macName.empty()   ? macName
-                                                  : face.familyName().toStdString();
+                               : !macName.empty()   ? macName
+                                                    : face.familyName().toStdString();
     for (char c : source) {
         // Only what a PDF name may hold without escapes.
         if (c > 0x20 && c < 0x7F && std::string_view("()<>[]{}/%#").find(c) == std::string_view::npos)

@@ -83,9 +83,9 @@ private:
     int m_nUnitsPerEm = 1000;
     int m_nGlyphs = 0;
     Subset m_narrow;  // CIDs 0 to 0x7F, the codes themselves
-    Subset m_wide;    // CID 0 is .notdef
+    Subset m_wide;  // CID 0 is .notdef
     std::unordered_map<std::uint64_t, std::uint16_t> m_wideCid;  // by glyph and character
     std::vector<std::uint16_t> m_advance;  // by glyph, in font units
-    std::vector<double> m_width;           // by glyph, in thousandths of the em
+    std::vector<double> m_width;  // by glyph, in thousandths of the em
     QByteArray m_head, m_hhea, m_maxp, m_os2, m_post, m_hmtx;
 };

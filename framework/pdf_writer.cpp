@@ -96,7 +96,8 @@ struct CPdfWriter::Compressor {
     {
         out.resize(libdeflate_zlib_compress_bound(compressor, data.size()));
         const std::size_t size = compressor == nullptr ? 0
-                                 : libdeflate_zlib_compress(compressor, data.data(), data.size(), out.data(), out.size());
+                                                       : libdeflate_zlib_compress(compressor, data.data(), data.size(),
+                                                                                  out.data(), out.size());
         return std::string_view(out.data(), size);
     }
 };
@@ -105,14 +106,18 @@ struct CPdfWriter::Compressor {
     QByteArray packed;
     std::string_view Pack(std::string_view data)
     {
-        packed = qCompress(reinterpret_cast<const uchar*>(data.data()), static_cast<qsizetype>(data.size()), kCompression);
+        packed =
+            qCompress(reinterpret_cast<const uchar*>(data.data()), static_cast<qsizetype>(data.size()), kCompression);
         // qCompress puts the length in four bytes before the zlib stream.
-        return std::string_view(packed.constData() + 4, static_cast<std::size_t>(std::max<qsizetype>(0, packed.size() - 4)));
+        return std::string_view(packed.constData() + 4,
+                                static_cast<std::size_t>(std::max<qsizetype>(0, packed.size() - 4)));
     }
 };
 #endif
 
-CPdfWriter::CPdfWriter() : m_pCompressor(std::make_unique<Compressor>()) {}
+CPdfWriter::CPdfWriter() : m_pCompressor(std::make_unique<Compressor>())
+{
+}
 
 CPdfWriter::~CPdfWriter() = default;
 

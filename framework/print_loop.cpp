@@ -87,14 +87,18 @@ std::int64_t CPrintInfo::GetToPage() const
     return std::clamp(m_nToPage, m_nMinPage, std::max(m_nMinPage, m_nMaxPage));
 }
 
-void CPrintHooks::OnBeginPrinting(CDC*, CPrintInfo*) {}
+void CPrintHooks::OnBeginPrinting(CDC*, CPrintInfo*)
+{
+}
 
 void CPrintHooks::OnPrepareDC(CDC*, CPrintInfo* pInfo)
 {
     pInfo->m_bContinuePrinting = pInfo->m_nMaxPage != kUnknownMaxPage || pInfo->m_nCurPage == 1;
 }
 
-void CPrintHooks::OnEndPrinting(CDC*, CPrintInfo*) {}
+void CPrintHooks::OnEndPrinting(CDC*, CPrintInfo*)
+{
+}
 
 QString CPrintHooks::DocumentTitle() const
 {
@@ -151,8 +155,7 @@ struct JobDrawing {
     QString jobFile;
 };
 
-bool StartJob(JobDrawing& job, CPrintSpooler& spooler, const CPrintInfo& info, const QString& title,
-              QString* error)
+bool StartJob(JobDrawing& job, CPrintSpooler& spooler, const CPrintInfo& info, const QString& title, QString* error)
 {
     const bool spoolerFile = spooler.JobFd() >= 0;
     QString folder = spooler.TemporaryFolder();
@@ -220,7 +223,8 @@ void PrintOnPrinter(CPrintHooks& hooks, CPrintInfo& info, const CPrintSpooler& s
     printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
     QPainter painter;
     if (!painter.begin(&printer)) {
-        EndJob(hooks, info, PrintOutcome::Failed, ToQt("%1: 印刷ジョブを開始できませんでした").arg(spooler.PrinterName()));
+        EndJob(hooks, info, PrintOutcome::Failed,
+               ToQt("%1: 印刷ジョブを開始できませんでした").arg(spooler.PrinterName()));
         return;
     }
     const bool aborted = PrintPages(hooks, info, painter, printer, spooler, title);

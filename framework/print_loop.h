@@ -113,4 +113,3 @@ void ConfigurePdfPrinter(QPrinter& printer, const QPrinter& target);
 void ConfigurePdfPrinter(QPrinter& printer, int resolution);
 // The resolution of Qt's PDF printer, which a "print to PDF file" printer draws at.
 inline constexpr int kPdfResolution = 1200;
-

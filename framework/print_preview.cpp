@@ -32,12 +32,9 @@ struct BarButton {
 constexpr int kBarWidth = 330;
 constexpr int kBarHeight = 16;
 constexpr BarButton kButtons[] = {
-    {CPrintPreview::ID_PREVIEW_PRINT, "印刷(&P)...", 2},
-    {CPrintPreview::ID_PREVIEW_NEXT, "次ﾍﾟｰｼﾞ(&N)", 48},
-    {CPrintPreview::ID_PREVIEW_PREV, "前ﾍﾟｰｼﾞ(&V)", 94},
-    {CPrintPreview::ID_PREVIEW_NUMPAGE, "2 ﾍﾟｰｼﾞ(&T)", 140},
-    {CPrintPreview::ID_PREVIEW_ZOOMIN, "ｽﾞｰﾑ ｲﾝ(&I)", 186},
-    {CPrintPreview::ID_PREVIEW_ZOOMOUT, "ｽﾞｰﾑ ｱｳﾄ(&O)", 232},
+    {CPrintPreview::ID_PREVIEW_PRINT, "印刷(&P)...", 2},    {CPrintPreview::ID_PREVIEW_NEXT, "次ﾍﾟｰｼﾞ(&N)", 48},
+    {CPrintPreview::ID_PREVIEW_PREV, "前ﾍﾟｰｼﾞ(&V)", 94},    {CPrintPreview::ID_PREVIEW_NUMPAGE, "2 ﾍﾟｰｼﾞ(&T)", 140},
+    {CPrintPreview::ID_PREVIEW_ZOOMIN, "ｽﾞｰﾑ ｲﾝ(&I)", 186}, {CPrintPreview::ID_PREVIEW_ZOOMOUT, "ｽﾞｰﾑ ｱｳﾄ(&O)", 232},
     {CPrintPreview::ID_PREVIEW_CLOSE, "閉じる(&C)", 278},
 };
 
@@ -251,7 +248,8 @@ void CPrintPreview::ShowPair(int page)
         return;
     const QSizeF place = pages.front()->boundingRect().size();
     for (qsizetype i = 0; i < pages.size(); ++i)
-        pages[i]->setPos(QPointF(static_cast<double>(i % 2) * place.width(), static_cast<double>(i / 2) * place.height()));
+        pages[i]->setPos(
+            QPointF(static_cast<double>(i % 2) * place.width(), static_cast<double>(i / 2) * place.height()));
     graphics->scene()->setSceneRect(graphics->scene()->itemsBoundingRect());
     const int first = std::clamp(page - (page - 1) % 2, 1, static_cast<int>(pages.size()));
     QRectF pair = pages[first - 1]->sceneBoundingRect();

@@ -153,4 +153,3 @@ std::unique_ptr<CPrintSpooler> MakeSpooler(const QPrinter& printer, const std::s
     return std::make_unique<CQueueSpooler>(printer);
 #endif
 }
-

@@ -23,8 +23,7 @@ QString PortLine(const QString& port)
 
 }  // namespace
 
-CPrintStatusDlg::CPrintStatusDlg(const QString& title, const QString& printer,
-                                 const QString& port, QWidget* parent)
+CPrintStatusDlg::CPrintStatusDlg(const QString& title, const QString& printer, const QString& port, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
 {
     setWindowModality(Qt::ApplicationModal);

@@ -14,8 +14,7 @@ class CPrintStatusDlg : public QDialog {
     Q_OBJECT
 
 public:
-    CPrintStatusDlg(const QString& title, const QString& printer, const QString& port,
-                    QWidget* parent = nullptr);
+    CPrintStatusDlg(const QString& title, const QString& printer, const QString& port, QWidget* parent = nullptr);
 
     void SetPage(std::int64_t page);
     bool Cancelled() const { return m_bUserAbort; }

@@ -107,8 +107,7 @@ void CWinApp::SavePrinterSettings()
         return;
     const bool pdf = m_pPrinter->outputFormat() == QPrinter::PdfFormat;
     WriteProfileString(kPrinterSection, kPrinterEntry, pdf ? std::string() : FromQt(m_pPrinter->printerName()));
-    WriteProfileString(kPrinterSection, kPdfFileEntry,
-                       pdf ? FromQt(m_pPrinter->outputFileName()) : std::string());
+    WriteProfileString(kPrinterSection, kPdfFileEntry, pdf ? FromQt(m_pPrinter->outputFileName()) : std::string());
     WriteProfileInt(kPrinterSection, kCopiesEntry, std::max(1, m_pPrinter->copyCount()));
 }
 

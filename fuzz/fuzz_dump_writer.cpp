@@ -55,8 +55,7 @@ Model Expected(const std::string& path, const std::string& bytes, bool preview)
             }
             std::string line = Hex(at, 8);
             for (std::size_t j = 0; j < kLineBytes && at + j < n; ++j) {
-                line += (j == 0 || j == 16 ? "  " : " ") +
-                        Hex(static_cast<unsigned char>(bytes[at + j]), 2);
+                line += (j == 0 || j == 16 ? "  " : " ") + Hex(static_cast<unsigned char>(bytes[at + j]), 2);
             }
             model.lines.push_back(std::move(line));
         }
@@ -131,8 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Model model = Expected(source, bytes, preview);
     const std::size_t pages = model.pendingAtPage.size();
     FUZZ_CHECK(result.length == static_cast<std::int64_t>(bytes.size()));
-    FUZZ_CHECK(pageStarts == static_cast<int>(cancelAt != 0 && cancelAt <= static_cast<int>(pages)
-                                                  ? cancelAt : pages));
+    FUZZ_CHECK(pageStarts == static_cast<int>(cancelAt != 0 && cancelAt <= static_cast<int>(pages) ? cancelAt : pages));
     if (cancelAt != 0 && cancelAt <= static_cast<int>(pages)) {
         FUZZ_CHECK(result.status == DumpStatus::Cancelled);
         FUZZ_CHECK(text == Joined(model.lines, model.pendingAtPage[cancelAt - 1]));

@@ -29,8 +29,7 @@ void CheckWindows(const std::string& folder, const std::string& name)
         return;
     }
     FUZZ_CHECK(joined.size() <= 260);
-    FUZZ_CHECK(joined.size() == folder.size() + name.size() ||
-               joined.size() == folder.size() + name.size() + 1);
+    FUZZ_CHECK(joined.size() == folder.size() + name.size() || joined.size() == folder.size() + name.size() + 1);
     FUZZ_CHECK(joined.compare(0, folder.size(), folder) == 0);
     FUZZ_CHECK(joined.compare(joined.size() - name.size(), name.size(), name) == 0);
     if (joined.size() != folder.size() + name.size()) {

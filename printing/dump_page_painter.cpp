@@ -43,4 +43,3 @@ void DrawDumpPage(CDC* pDC, const std::vector<std::string>& lines)
     pDC->SetBkMode(oldMode);
     pDC->SelectObject(oldFont);
 }
-

@@ -13,12 +13,11 @@
 double MmToPixels(CDC* pDC, double mm);
 // Where a dump page's lines go in printer pixels, and their font.
 struct DumpPageLayout {
-    int x = 0;   // left edge of every line
+    int x = 0;  // left edge of every line
     int y0 = 0;  // top of the header line
-    int h = 0;   // line pitch and cell height
+    int h = 0;  // line pitch and cell height
     CLogFont font;
 };
 DumpPageLayout DumpPageLayoutFor(CDC* pDC);
 // Draws one dump page (header first) at its fixed millimetre positions in "ＭＳ 明朝".
 void DrawDumpPage(CDC* pDC, const std::vector<std::string>& lines);
-

@@ -67,8 +67,8 @@ struct Layout {
     std::uint64_t FullPagesBytes(std::uint64_t k) const
     {
         const std::uint64_t lines = k * kLinesPerPage;
-        return k * (headerBase + kAfterHeader + kColumnLine + 5 * 2) + SumOfPageDigits(k) +
-               lines * kFullLineBody + SumOfOffsetDigits(lines);
+        return k * (headerBase + kAfterHeader + kColumnLine + 5 * 2) + SumOfPageDigits(k) + lines * kFullLineBody +
+               SumOfOffsetDigits(lines);
     }
 
     // Bytes of the short last page, page fullPages + 1; 0 when there is none.
@@ -78,8 +78,7 @@ struct Layout {
         if (left == 0) {
             return 0;
         }
-        std::uint64_t bytes = headerBase + dumptext::DecimalDigits(fullPages + 1) + kAfterHeader +
-                              kColumnLine;
+        std::uint64_t bytes = headerBase + dumptext::DecimalDigits(fullPages + 1) + kAfterHeader + kColumnLine;
         std::uint64_t offset = fullPages * kLinesPerPage * kBytesPerLine;
         for (std::uint64_t line = 0; left > 0; ++line) {
             const std::uint64_t count = left < kBytesPerLine ? left : kBytesPerLine;
@@ -144,17 +143,14 @@ bool ReadDumpPage(const std::string& workFile, const DumpGeometry& geometry, std
     // The page is there only when its own header is: a preview, a cancelled dump or a
     // file that shrank leaves the later ones out.
     const std::string expected =
-        dumptext::ToFileText(DumpPageHeader(geometry.path, geometry.length, page, geometry.pageTotal)) +
-        "\r\n";
+        dumptext::ToFileText(DumpPageHeader(geometry.path, geometry.length, page, geometry.pageTotal)) + "\r\n";
     {
-        std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenStream(workFile, "rb"),
-                                                             &std::fclose);
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenStream(workFile, "rb"), &std::fclose);
         if (!file || VANTREL_FSEEK(file.get(), static_cast<long long>(begin), SEEK_SET) != 0) {
             return false;
         }
         std::string found(expected.size(), '\0');
-        if (std::fread(found.data(), 1, found.size(), file.get()) != found.size() ||
-            found != expected) {
+        if (std::fread(found.data(), 1, found.size(), file.get()) != found.size() || found != expected) {
             return false;
         }
     }

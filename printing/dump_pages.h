@@ -25,4 +25,4 @@ std::uint64_t DumpTextSize(const DumpGeometry& geometry, std::int64_t first, std
 // The lines of page N (header first, line ends removed), as the printer draws them.
 // False, with no lines, when the work file does not hold that page.
 [[nodiscard]] bool ReadDumpPage(const std::string& workFile, const DumpGeometry& geometry, std::int64_t page,
-                  std::vector<std::string>& lines);
+                                std::vector<std::string>& lines);

@@ -25,10 +25,10 @@
 #define VANTREL_FSTAT _fstat64
 using FileStat = struct _stat64;
 #ifndef S_ISREG
-#define S_ISREG(m) (((m) & _S_IFMT) == _S_IFREG)
+#define S_ISREG(m) (((m)&_S_IFMT) == _S_IFREG)
 #endif
 #ifndef S_ISDIR
-#define S_ISDIR(m) (((m) & _S_IFMT) == _S_IFDIR)
+#define S_ISDIR(m) (((m)&_S_IFMT) == _S_IFDIR)
 #endif
 #else
 #include <unistd.h>
@@ -37,7 +37,6 @@ using FileStat = struct _stat64;
 #define VANTREL_FSTAT ::fstat
 using FileStat = struct stat;
 #endif
-
 
 namespace {
 
@@ -123,7 +122,7 @@ public:
         if (m_fd < 0) {
             return errno != 0 ? errno : ENOENT;
         }
-        FileStat st {};
+        FileStat st{};
         if (VANTREL_FSTAT(m_fd, &st) != 0) {
             return errno != 0 ? errno : EIO;
         }
@@ -161,7 +160,10 @@ public:
         }
         return got;
     }
-    int Error() const { return m_nError; }
+    int Error() const
+    {
+        return m_nError;
+    }
 
 private:
     int m_fd = -1;
@@ -174,7 +176,8 @@ private:
 std::string DumpSubject(const std::string& path, const DumpResult& result)
 {
     char text[256];
-    std::snprintf(text, sizeof text, "; Length: %lld bytes; Pages: %lld-%lld / %lld; SHA-256 of %lld bytes from offset %lld: ",
+    std::snprintf(text, sizeof text,
+                  "; Length: %lld bytes; Pages: %lld-%lld / %lld; SHA-256 of %lld bytes from offset %lld: ",
                   static_cast<long long>(result.length), static_cast<long long>(result.firstPage),
                   static_cast<long long>(result.lastPage), static_cast<long long>(result.pageTotal),
                   static_cast<long long>(result.endByte - result.firstByte), static_cast<long long>(result.firstByte));
@@ -191,8 +194,7 @@ std::string FileReadFailedMessage(const std::string& path, int err)
     return "ファイル読み込み失敗[" + path + "]" + (err != 0 ? "\n" + SystemErrorText(err) : std::string());
 }
 
-DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, int preview,
-                         const DumpHooks& hooks)
+DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, int preview, const DumpHooks& hooks)
 {
     DumpPages pages;
     if (preview != 0) {
@@ -207,9 +209,10 @@ namespace {
 // the text buffer, handed to the writer in large pieces.
 class CDumpRun {
 public:
-    CDumpRun(CSourceFile& source, CTextFileWriter& out, CSha256* digest, const std::string& path,
-             std::int64_t length, std::int64_t pageTotal, std::int64_t start, std::int64_t end)
-        : m_source(source), m_out(out), m_pDigest(digest), m_remaining(start < end ? static_cast<std::uint64_t>(end - start) : 0),
+    CDumpRun(CSourceFile& source, CTextFileWriter& out, CSha256* digest, const std::string& path, std::int64_t length,
+             std::int64_t pageTotal, std::int64_t start, std::int64_t end)
+        : m_source(source), m_out(out), m_pDigest(digest),
+          m_remaining(start < end ? static_cast<std::uint64_t>(end - start) : 0),
           m_offset(static_cast<std::uint64_t>(start))
     {
         // The header's fixed parts; only the page number changes from page to page.
@@ -322,8 +325,7 @@ private:
 
 }  // namespace
 
-DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, DumpPages pages,
-                         const DumpHooks& hooks)
+DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, DumpPages pages, const DumpHooks& hooks)
 {
     DumpResult result;
     CSourceFile source;

@@ -57,10 +57,10 @@ struct DumpResult {
 // at the start and no further; fewer bytes than that (a file that shrank) or a read
 // error is a failure. Memory stays constant whatever the file size.
 [[nodiscard]] DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, DumpPages pages,
-                         const DumpHooks& hooks = {});
+                                       const DumpHooks& hooks = {});
 // With preview nonzero only the first kPreviewPages pages, else all.
 [[nodiscard]] DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, int preview,
-                         const DumpHooks& hooks = {});
+                                       const DumpHooks& hooks = {});
 
 // What a job's PDF says of what it prints: the path, the file's length, the pages and
 // the SHA-256 of the bytes they show, with where those bytes lie, so the record can be

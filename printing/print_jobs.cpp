@@ -9,8 +9,8 @@ std::vector<PrintJobFile> MarkedJobFiles(const CFileListModel& model)
     for (const FileEntry& e : model.m_aFiles) {
         if (e.nMark != 1)
             continue;
-        jobs.push_back(PrintJobFile{model.m_strFolder, e.strName, JoinPath(model.m_strFolder, e.strName),
-                                    e.lSize, e.nPages});
+        jobs.push_back(
+            PrintJobFile{model.m_strFolder, e.strName, JoinPath(model.m_strFolder, e.strName), e.lSize, e.nPages});
     }
     return jobs;
 }

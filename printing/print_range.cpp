@@ -38,8 +38,8 @@ std::int64_t ParsePageNumber(const std::string& text)
     return value;
 }
 
-PageRangeCheck CheckPageRange(bool allPages, const std::string& fromText,
-                              const std::string& toText, std::int64_t totalPages)
+PageRangeCheck CheckPageRange(bool allPages, const std::string& fromText, const std::string& toText,
+                              std::int64_t totalPages)
 {
     PageRangeCheck check;
     if (allPages) {

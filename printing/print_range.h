@@ -12,8 +12,8 @@ struct PageRangeCheck {
 };
 
 // allPages: the "全ページ印刷" choice; the edits are then not read.
-PageRangeCheck CheckPageRange(bool allPages, const std::string& fromText,
-                              const std::string& toText, std::int64_t totalPages);
+PageRangeCheck CheckPageRange(bool allPages, const std::string& fromText, const std::string& toText,
+                              std::int64_t totalPages);
 
 // atoi of an edit's text; empty gives 0.
 std::int64_t ParsePageNumber(const std::string& text);

@@ -182,8 +182,8 @@ void CPrintRangeDlg::accept()
 
 void CPrintRangeDlg::OnOK()
 {
-    const PageRangeCheck check = CheckPageRange(m_pAll->isChecked(), FromQt(m_pFrom->text()),
-                                                FromQt(m_pTo->text()), m_nTotalPages);
+    const PageRangeCheck check =
+        CheckPageRange(m_pAll->isChecked(), FromQt(m_pFrom->text()), FromQt(m_pTo->text()), m_nTotalPages);
     if (!check.ok) {
         AfxMessageBox(check.message, MB_OK);
         return;

@@ -45,8 +45,7 @@ bool RefuseMarkedFileAsOutput(const std::string& output, const std::vector<Print
 {
     const std::string marked = MarkedFileAt(output, jobs);
     if (!marked.empty())
-        ShowStartFailed(ToQt("出力ファイル[%1]は印刷するファイルです").arg(ToQt(output)),
-                        marked);
+        ShowStartFailed(ToQt("出力ファイル[%1]は印刷するファイルです").arg(ToQt(output)), marked);
     return !marked.empty();
 }
 
@@ -326,8 +325,7 @@ bool CViewPrinting::OnPreparePrinting(CPrintInfo* pInfo)
         return false;
     if (pInfo->m_bPreview || pInfo->m_pPrinter->outputFormat() != QPrinter::PdfFormat)
         return true;
-    pInfo->m_strOutputFile = JobOutputFile(FromQt(pInfo->m_pPrinter->outputFileName()),
-                                           job->strName, m_aJobs.size());
+    pInfo->m_strOutputFile = JobOutputFile(FromQt(pInfo->m_pPrinter->outputFileName()), job->strName, m_aJobs.size());
     // A file chosen in the printer dialog only now.
     if (RefuseMarkedFileAsOutput(pInfo->m_strOutputFile, m_aJobs)) {
         m_bSkipJob = true;
@@ -336,9 +334,9 @@ bool CViewPrinting::OnPreparePrinting(CPrintInfo* pInfo)
     if (WrittenByThisChain(pInfo->m_strOutputFile)) {
         // Two names that one file system takes as one file (case, say): the later job
         // would replace the earlier one's output.
-        ShowStartFailed(ToQt("出力ファイル[%1]は同じ印刷の別のファイルの出力と重なります")
-                            .arg(ToQt(pInfo->m_strOutputFile)),
-                        pInfo->m_strJobFile);
+        ShowStartFailed(
+            ToQt("出力ファイル[%1]は同じ印刷の別のファイルの出力と重なります").arg(ToQt(pInfo->m_strOutputFile)),
+            pInfo->m_strJobFile);
         m_bSkipJob = true;
         return false;
     }
@@ -356,7 +354,9 @@ bool CViewPrinting::WrittenByThisChain(const std::string& output) const
     return false;
 }
 
-void CViewPrinting::OnBeginPrinting(CDC*, CPrintInfo*) {}
+void CViewPrinting::OnBeginPrinting(CDC*, CPrintInfo*)
+{
+}
 
 void CViewPrinting::OnPrint(CDC* pDC, CPrintInfo* pInfo)
 {

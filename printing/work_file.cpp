@@ -62,15 +62,18 @@ std::string DefaultBase()
 {
     wchar_t buffer[MAX_PATH + 1];
     DWORD n = ::GetTempPathW(MAX_PATH + 1, buffer);
-    if (n == 0 || n > MAX_PATH) return {};
+    if (n == 0 || n > MAX_PATH)
+        return {};
     std::wstring wide(buffer, n);
     if (WideName(AnsiName(wide)) != wide) {
         n = ::GetShortPathNameW(wide.c_str(), buffer, MAX_PATH + 1);
-        if (n == 0 || n > MAX_PATH) return {};
+        if (n == 0 || n > MAX_PATH)
+            return {};
         wide.assign(buffer, n);
     }
     // Its closing backslash goes while it is wide text, where no trail byte can look like one.
-    while (wide.size() > 3 && wide.back() == L'\\') wide.pop_back();
+    while (wide.size() > 3 && wide.back() == L'\\')
+        wide.pop_back();
     const std::string base = AnsiName(wide);
     return WideName(base) == wide ? base : std::string();
 }
@@ -91,7 +94,8 @@ std::string LockFileOf(const std::string& folder)
 std::string MakePrivateFolder(const std::string& given, int* lockFd)
 {
     const std::string base = given.empty() ? DefaultBase() : given;
-    if (base.empty()) return {};
+    if (base.empty())
+        return {};
     std::random_device random;
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string folder =
@@ -181,9 +185,11 @@ std::string BaseForMessages(const std::string& given)
 // convention, else /tmp.
 std::vector<std::string> BaseFolders(const std::string& given)
 {
-    if (!given.empty()) return {given};
+    if (!given.empty())
+        return {given};
     std::vector<std::string> bases;
-    if (const char* tmp = std::getenv("TMPDIR"); tmp != nullptr && *tmp != '\0') bases.emplace_back(tmp);
+    if (const char* tmp = std::getenv("TMPDIR"); tmp != nullptr && *tmp != '\0')
+        bases.emplace_back(tmp);
     bases.emplace_back("/var/tmp");
     bases.emplace_back("/tmp");
     return bases;
@@ -305,7 +311,8 @@ std::string CWorkFile::Prepare()
         ReleaseFolder(m_strFolder, m_nLockFd, false);
         Release();
         m_strFolder = MakePrivateFolder(m_strBase, &m_nLockFd);
-        if (m_strFolder.empty()) return {};
+        if (m_strFolder.empty())
+            return {};
         m_strPath = InFolder(m_strFolder, kWorkFileName);
     }
     RemoveFile();
@@ -316,15 +323,14 @@ int CWorkFile::Create(CTextFileWriter& out)
 {
     errno = 0;
 #if defined(_WIN32)
-    const int fd = m_strPath.empty() ? -1
-                                     : ::_wopen(WideName(m_strPath).c_str(),
-                                                _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                                                _S_IREAD | _S_IWRITE);
+    const int fd = m_strPath.empty()
+                       ? -1
+                       : ::_wopen(WideName(m_strPath).c_str(),
+                                  _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
     std::FILE* stream = fd >= 0 ? ::_fdopen(fd, "wb") : nullptr;
 #else
-    const int fd = m_strPath.empty() ? -1
-                                     : ::open(m_strPath.c_str(),
-                                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int fd =
+        m_strPath.empty() ? -1 : ::open(m_strPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     std::FILE* stream = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
 #endif
     if (stream == nullptr) {
@@ -344,26 +350,30 @@ int CWorkFile::Create(CTextFileWriter& out)
 std::int64_t CWorkFile::FreeBytes() const
 {
 #if defined(_WIN32)
-    ULARGE_INTEGER available {};
-    if (!::GetDiskFreeSpaceExW(WideName(m_strFolder).c_str(), &available, nullptr, nullptr)) return -1;
+    ULARGE_INTEGER available{};
+    if (!::GetDiskFreeSpaceExW(WideName(m_strFolder).c_str(), &available, nullptr, nullptr))
+        return -1;
     return static_cast<std::int64_t>(available.QuadPart);
 #else
     std::error_code ec;
     const std::filesystem::space_info space = std::filesystem::space(m_strFolder, ec);
-    if (ec || space.available == static_cast<std::uintmax_t>(-1)) return -1;
+    if (ec || space.available == static_cast<std::uintmax_t>(-1))
+        return -1;
     return static_cast<std::int64_t>(space.available);
 #endif
 }
 
 std::string CWorkFile::Where() const
 {
-    if (!m_strPath.empty()) return m_strPath;
+    if (!m_strPath.empty())
+        return m_strPath;
     return InFolder(InFolder(BaseForMessages(m_strBase), "vantrel-XXXXXX"), kWorkFileName);
 }
 
 void CWorkFile::RemoveFile()
 {
-    if (!m_strPath.empty() && FolderIsOurs(m_strFolder)) RemoveFileAt(m_strPath);
+    if (!m_strPath.empty() && FolderIsOurs(m_strFolder))
+        RemoveFileAt(m_strPath);
 }
 
 void CWorkFile::Remove()

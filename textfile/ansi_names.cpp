@@ -14,10 +14,12 @@ std::FILE* OpenStream(const std::string& path, const char* mode)
 
 std::wstring WideName(const std::string& name)
 {
-    if (name.empty()) return {};
+    if (name.empty())
+        return {};
     const int size = static_cast<int>(name.size());
     const int wide = ::MultiByteToWideChar(CP_ACP, 0, name.data(), size, nullptr, 0);
-    if (wide <= 0) return {};
+    if (wide <= 0)
+        return {};
     std::wstring out(static_cast<std::size_t>(wide), L'\0');
     ::MultiByteToWideChar(CP_ACP, 0, name.data(), size, out.data(), wide);
     return out;
@@ -25,14 +27,16 @@ std::wstring WideName(const std::string& name)
 
 std::string AnsiName(const wchar_t* name, std::size_t size)
 {
-    if (size == 0) return {};
+    if (size == 0)
+        return {};
     const int wide = static_cast<int>(size);
     // A system whose ANSI code page is UTF-8 holds every name and takes neither setting.
     const bool utf8 = ::GetACP() == CP_UTF8;
     const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
     const char* fallback = utf8 ? nullptr : "?";
     const int bytes = ::WideCharToMultiByte(CP_ACP, flags, name, wide, nullptr, 0, fallback, nullptr);
-    if (bytes <= 0) return std::string(size, '?');
+    if (bytes <= 0)
+        return std::string(size, '?');
     std::string out(static_cast<std::size_t>(bytes), '\0');
     ::WideCharToMultiByte(CP_ACP, flags, name, wide, out.data(), bytes, fallback, nullptr);
     return out;
@@ -62,7 +66,8 @@ std::vector<std::size_t> CharacterStarts(const std::string& text)
     std::vector<std::size_t> starts;
     for (std::size_t i = 0; i < text.size(); ++i) {
         starts.push_back(i);
-        if (::IsDBCSLeadByte(static_cast<BYTE>(text[i])) && i + 1 < text.size()) ++i;
+        if (::IsDBCSLeadByte(static_cast<BYTE>(text[i])) && i + 1 < text.size())
+            ++i;
     }
     return starts;
 }

@@ -23,13 +23,15 @@ std::vector<std::uint16_t> BuildTable()
 {
     std::vector<std::uint16_t> table(0x10000, kNoCp932);
     for (char32_t cp = 0; cp < 0x10000; ++cp) {
-        if (cp >= 0xD800 && cp < 0xE000) continue;
+        if (cp >= 0xD800 && cp < 0xE000)
+            continue;
         const wchar_t in = static_cast<wchar_t>(cp);
         unsigned char out[4];
         BOOL usedDefault = FALSE;
         const int n = ::WideCharToMultiByte(kCodePage932, WC_NO_BEST_FIT_CHARS, &in, 1, reinterpret_cast<char*>(out),
                                             sizeof out, nullptr, &usedDefault);
-        if (usedDefault) continue;
+        if (usedDefault)
+            continue;
         if (n == 1)
             table[cp] = out[0];
         else if (n == 2)
@@ -66,9 +68,11 @@ std::vector<std::uint16_t> BuildTable()
 {
     std::vector<std::uint16_t> table(0x10000, kNoCp932);
     iconv_t cd = iconv_open("CP932", Utf32Native());
-    if (cd == reinterpret_cast<iconv_t>(-1)) return table;
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return table;
     for (char32_t cp = 0; cp < 0x10000; ++cp) {
-        if (cp >= 0xD800 && cp < 0xE000) continue;
+        if (cp >= 0xD800 && cp < 0xE000)
+            continue;
         char32_t in = cp;
         char* inPtr = reinterpret_cast<char*>(&in);
         std::size_t inLeft = sizeof in;
@@ -101,7 +105,8 @@ const std::uint16_t* Cp932Table()
 
 std::int32_t Cp932Value(char32_t codePoint)
 {
-    if (codePoint >= 0x10000) return -1;  // code page 932 holds nothing beyond the BMP
+    if (codePoint >= 0x10000)
+        return -1;  // code page 932 holds nothing beyond the BMP
     const std::uint16_t v = Cp932Table()[codePoint];
     return v == kNoCp932 ? -1 : v;
 }
@@ -156,7 +161,8 @@ std::string Cp932ToUtf8(const std::string& cp932)
 {
     std::string out;
     iconv_t cd = iconv_open("UTF-8", "CP932");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return out;
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return out;
     char* in = const_cast<char*>(cp932.data());
     std::size_t inLeft = cp932.size();
     std::vector<char> buf(cp932.size() * 3 + 16);
@@ -166,7 +172,8 @@ std::string Cp932ToUtf8(const std::string& cp932)
         const std::size_t r = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
         out.append(buf.data(), outPtr);
         if (r == static_cast<std::size_t>(-1)) {
-            if (errno == E2BIG) continue;
+            if (errno == E2BIG)
+                continue;
             // EILSEQ or a lead byte cut short: replace one byte and go on.
             out += "\xEF\xBF\xBD";
             ++in;

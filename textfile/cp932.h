@@ -52,13 +52,17 @@ inline char32_t NextUtf8(const unsigned char*& p, const unsigned char* end)
     } else if (b0 >= 0xE0 && b0 <= 0xEF) {
         need = 2;
         cp = b0 & 0x0F;
-        if (b0 == 0xE0) lo = 0xA0;
-        if (b0 == 0xED) hi = 0x9F;
+        if (b0 == 0xE0)
+            lo = 0xA0;
+        if (b0 == 0xED)
+            hi = 0x9F;
     } else if (b0 >= 0xF0 && b0 <= 0xF4) {
         need = 3;
         cp = b0 & 0x07;
-        if (b0 == 0xF0) lo = 0x90;
-        if (b0 == 0xF4) hi = 0x8F;
+        if (b0 == 0xF0)
+            lo = 0x90;
+        if (b0 == 0xF4)
+            hi = 0x8F;
     } else {
         ++p;
         return kUtf8Invalid | b0;

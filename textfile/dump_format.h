@@ -22,9 +22,8 @@ constexpr std::int64_t PageCount(std::int64_t size)
 // The page header line, without its line ends: "Name : path  Length : ...  Page : p / n".
 std::string DumpPageHeader(const std::string& path, std::int64_t length, std::int64_t page, std::int64_t pageTotal);
 
-inline constexpr std::string_view kDumpColumnHeader =
-    "Position  00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F"
-    "  10 11 12 13 14 15 16 17 18 19 1A 1B 1C 1D 1E 1F";
+inline constexpr std::string_view kDumpColumnHeader = "Position  00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F"
+                                                      "  10 11 12 13 14 15 16 17 18 19 1A 1B 1C 1D 1E 1F";
 
 namespace dumptext {
 

@@ -187,20 +187,25 @@ std::optional<FileId> FileIdOfStat(int result, const struct stat& st)
 
 int CheckOutputTarget(const std::string& path, OutputTarget* target)
 {
-    if (path.empty()) return ENOENT;
-    if (path.find('\0') != std::string::npos) return EINVAL;
+    if (path.empty())
+        return ENOENT;
+    if (path.find('\0') != std::string::npos)
+        return EINVAL;
     OutputTarget t;
     if (const int err = ResolveLinks(path, &t.path); err != 0)
         return err;
     struct stat st {};
     if (::stat(t.path.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) return EISDIR;
+        if (S_ISDIR(st.st_mode))
+            return EISDIR;
         if (!S_ISREG(st.st_mode))
             return kErrNotRegularFile;
         // A file the user may not write is never replaced, although the folder would
         // allow it; nor is one without any write bit, which even root must not replace.
-        if (::access(t.path.c_str(), W_OK) != 0) return errno;
-        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return EACCES;
+        if (::access(t.path.c_str(), W_OK) != 0)
+            return errno;
+        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+            return EACCES;
         t.exists = true;
         // What we wrote never runs as the file's owner or group.
         t.mode = st.st_mode & 0777;
@@ -209,14 +214,18 @@ int CheckOutputTarget(const std::string& path, OutputTarget* target)
         t.owner = st.st_uid;
         t.group = st.st_gid;
     } else {
-        if (errno != ENOENT) return errno;
+        if (errno != ENOENT)
+            return errno;
         const std::string folder = FolderOf(t.path);
         struct stat dir {};
-        if (::stat(folder.c_str(), &dir) != 0) return errno;
-        if (!S_ISDIR(dir.st_mode)) return ENOTDIR;
+        if (::stat(folder.c_str(), &dir) != 0)
+            return errno;
+        if (!S_ISDIR(dir.st_mode))
+            return ENOTDIR;
         t.mode = 0666 & ~CurrentUmask();
     }
-    if (target != nullptr) *target = t;
+    if (target != nullptr)
+        *target = t;
     return 0;
 }
 
@@ -259,7 +268,8 @@ int COutputFile::Begin(const std::string& path)
 {
     Abandon();
     OutputTarget t;
-    if (const int err = CheckOutputTarget(path, &t); err != 0) return err;
+    if (const int err = CheckOutputTarget(path, &t); err != 0)
+        return err;
     // A short name, whatever the target's length: a name near the system's limit still
     // leaves room for it.
     const std::string folder = FolderOf(t.path);
@@ -290,7 +300,8 @@ int COutputFile::Begin(const std::string& path)
 
 void COutputFile::Close()
 {
-    if (m_fd >= 0) ::close(m_fd);
+    if (m_fd >= 0)
+        ::close(m_fd);
     m_fd = -1;
 }
 
@@ -309,7 +320,8 @@ int PlaceOutput(const std::string& temp, const std::string& path)
 
 int COutputFile::Commit()
 {
-    if (m_strTemp.empty()) return EBADF;
+    if (m_strTemp.empty())
+        return EBADF;
     // Still locked while it takes the target's place: no other run takes it for a leftover.
     const int err = Place(m_fd, m_strTemp, m_strPath);
     Close();
@@ -320,7 +332,8 @@ int COutputFile::Commit()
 void COutputFile::Abandon()
 {
     Close();
-    if (!m_strTemp.empty()) ::unlink(m_strTemp.c_str());
+    if (!m_strTemp.empty())
+        ::unlink(m_strTemp.c_str());
     m_strTemp.clear();
 }
 

@@ -23,7 +23,8 @@ namespace {
 std::string FolderOf(const std::string& path)
 {
     const std::size_t start = PathNameStart(path);
-    if (start == 0) return ".";
+    if (start == 0)
+        return ".";
     const bool keepSeparator = start == 1 || path[start - 1] == ':' || (start == 3 && path[1] == ':');
     return path.substr(0, keepSeparator ? start : start - 1);
 }
@@ -34,7 +35,8 @@ public:
     explicit CHandle(HANDLE h) : m_h(h) {}
     ~CHandle()
     {
-        if (m_h != INVALID_HANDLE_VALUE) ::CloseHandle(m_h);
+        if (m_h != INVALID_HANDLE_VALUE)
+            ::CloseHandle(m_h);
     }
     CHandle(const CHandle&) = delete;
     CHandle& operator=(const CHandle&) = delete;
@@ -59,7 +61,8 @@ std::string LinkTarget(HANDLE h)
     std::wstring final(32768, L'\0');
     const DWORD n = ::GetFinalPathNameByHandleW(h, final.data(), static_cast<DWORD>(final.size()),
                                                 FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (n == 0 || n >= final.size()) return {};
+    if (n == 0 || n >= final.size())
+        return {};
     final.resize(n);
     if (final.rfind(L"\\\\?\\UNC\\", 0) == 0)
         final = L"\\\\" + final.substr(8);
@@ -80,8 +83,10 @@ int LastErrno()
 // and its read-only attribute refuses it, as the lack of every write bit does on Linux.
 int CheckOutputTarget(const std::string& path, OutputTarget* target)
 {
-    if (path.empty()) return ENOENT;
-    if (path.find('\0') != std::string::npos) return EINVAL;
+    if (path.empty())
+        return ENOENT;
+    if (path.find('\0') != std::string::npos)
+        return EINVAL;
     OutputTarget t;
     t.path = path;
     t.mode = FILE_ATTRIBUTE_NORMAL;
@@ -92,30 +97,39 @@ int CheckOutputTarget(const std::string& path, OutputTarget* target)
         if (error != ERROR_FILE_NOT_FOUND || ::GetFileAttributesW(WideName(path).c_str()) != INVALID_FILE_ATTRIBUTES)
             return ErrnoFromSystem(error);
         const DWORD folder = ::GetFileAttributesW(WideName(FolderOf(path)).c_str());
-        if (folder == INVALID_FILE_ATTRIBUTES) return LastErrno();
-        if ((folder & FILE_ATTRIBUTE_DIRECTORY) == 0) return ENOTDIR;
+        if (folder == INVALID_FILE_ATTRIBUTES)
+            return LastErrno();
+        if ((folder & FILE_ATTRIBUTE_DIRECTORY) == 0)
+            return ENOTDIR;
     } else {
         // A device (NUL, CON, COM1) passes for a file by its attributes, not by its type.
         if (::GetFileType(what.Get()) != FILE_TYPE_DISK)
             return kErrNotRegularFile;
-        BY_HANDLE_FILE_INFORMATION info {};
-        if (!::GetFileInformationByHandle(what.Get(), &info)) return LastErrno();
-        if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return EISDIR;
-        if ((info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) return EACCES;
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!::GetFileInformationByHandle(what.Get(), &info))
+            return LastErrno();
+        if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            return EISDIR;
+        if ((info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0)
+            return EACCES;
         // Through a link the file it names is written and the link kept.
         const DWORD own = ::GetFileAttributesW(WideName(path).c_str());
         if (own != INVALID_FILE_ATTRIBUTES && (own & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
             t.path = LinkTarget(what.Get());
-            if (t.path.empty()) return EINVAL;
+            if (t.path.empty())
+                return EINVAL;
         }
         // Writing it must be allowed, and no other program may hold it shut.
         const CHandle write(OpenExisting(t.path, FILE_WRITE_DATA));
-        if (!write.Valid()) return LastErrno();
+        if (!write.Valid())
+            return LastErrno();
         t.exists = true;
         t.mode = info.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-        if (t.mode == 0) t.mode = FILE_ATTRIBUTE_NORMAL;
+        if (t.mode == 0)
+            t.mode = FILE_ATTRIBUTE_NORMAL;
     }
-    if (target != nullptr) *target = t;
+    if (target != nullptr)
+        *target = t;
     return 0;
 }
 
@@ -124,12 +138,14 @@ int PlaceOutput(const std::string& temp, const std::string& path)
     OutputTarget t;
     int err = CheckOutputTarget(path, &t);
     const std::wstring wideTemp = WideName(temp);
-    if (err == 0 && !::SetFileAttributesW(wideTemp.c_str(), t.mode)) err = LastErrno();
-    // One rename that replaces the target, made durable before it returns.
-    if (err == 0 && !::MoveFileExW(wideTemp.c_str(), WideName(t.path).c_str(),
-                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (err == 0 && !::SetFileAttributesW(wideTemp.c_str(), t.mode))
         err = LastErrno();
-    if (err != 0) ::DeleteFileW(wideTemp.c_str());
+    // One rename that replaces the target, made durable before it returns.
+    if (err == 0 &&
+        !::MoveFileExW(wideTemp.c_str(), WideName(t.path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        err = LastErrno();
+    if (err != 0)
+        ::DeleteFileW(wideTemp.c_str());
     return err;
 }
 
@@ -219,7 +235,8 @@ int COutputFile::Begin(const std::string& path)
 {
     Abandon();
     OutputTarget t;
-    if (const int err = CheckOutputTarget(path, &t); err != 0) return err;
+    if (const int err = CheckOutputTarget(path, &t); err != 0)
+        return err;
     // A short name, whatever the target's length: a path near the system's limit still
     // leaves room for it.
     const std::string folder = WithSeparator(FolderOf(t.path));
@@ -227,7 +244,8 @@ int COutputFile::Begin(const std::string& path)
     const char* const digits = "abcdefghijklmnopqrstuvwxyz0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = folder + ".vantrel-";
-        for (int i = 0; i < 6; ++i) name += digits[random() % 36];
+        for (int i = 0; i < 6; ++i)
+            name += digits[random() % 36];
         const int fd = ::_wopen(WideName(name).c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
                                 _S_IREAD | _S_IWRITE);
         if (fd < 0 && errno != EEXIST)
@@ -251,13 +269,15 @@ int COutputFile::Begin(const std::string& path)
 
 void COutputFile::Close()
 {
-    if (m_fd >= 0) ::_close(m_fd);
+    if (m_fd >= 0)
+        ::_close(m_fd);
     m_fd = -1;
 }
 
 int COutputFile::Commit()
 {
-    if (m_strTemp.empty()) return EBADF;
+    if (m_strTemp.empty())
+        return EBADF;
     const int err = m_fd >= 0 && ::_commit(m_fd) != 0 ? errno : 0;
     Close();
     const std::string temp = m_strTemp;
@@ -272,7 +292,8 @@ int COutputFile::Commit()
 void COutputFile::Abandon()
 {
     Close();
-    if (!m_strTemp.empty()) ::_wunlink(WideName(m_strTemp).c_str());
+    if (!m_strTemp.empty())
+        ::_wunlink(WideName(m_strTemp).c_str());
     m_strTemp.clear();
 }
 

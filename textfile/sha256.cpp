@@ -69,7 +69,9 @@ struct CSha256::State {
 };
 #endif
 
-CSha256::CSha256() : m_pState(std::make_unique<State>()) {}
+CSha256::CSha256() : m_pState(std::make_unique<State>())
+{
+}
 
 CSha256::~CSha256() = default;
 

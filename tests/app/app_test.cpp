@@ -244,7 +244,8 @@ TEST(Start, FifoAsTheDocumentIsRefusedWithoutWaiting)
         }
     });
     const std::string message = "ﾄﾞｷｭﾒﾝﾄを開くことができませんでした。\n" + fifo;
-    for (const std::vector<std::string>& args : {std::vector<std::string>{fifo}, std::vector<std::string>{"-p", fifo}}) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{fifo}, std::vector<std::string>{"-p", fifo}}) {
         Recorded rec;
         HookGuard hook(rec);
         EXPECT_FALSE(Init(args));

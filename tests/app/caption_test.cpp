@@ -29,8 +29,7 @@ QString NativeCaption(QWidget* w)
 {
     QCoreApplication::processEvents();
     QProcess xprop;
-    xprop.start("xprop", {"-id", QString::number(w->winId()), "-notype", "-f", "_NET_WM_NAME", "8x",
-                          "_NET_WM_NAME"});
+    xprop.start("xprop", {"-id", QString::number(w->winId()), "-notype", "-f", "_NET_WM_NAME", "8x", "_NET_WM_NAME"});
     if (!xprop.waitForFinished(10000))
         return QStringLiteral("<xprop did not answer>");
     const QString out = QString::fromLatin1(xprop.readAllStandardOutput()).trimmed();

@@ -95,8 +95,9 @@ TEST_F(FrameTest, ToolbarOrderTooltipsAndFixedPlace)
     EXPECT_FALSE(bar->isMovable());
     EXPECT_FALSE(bar->isFloatable());
     EXPECT_EQ(bar->iconSize(), QSize(16, 15));
-    const unsigned order[] = {ID_SELECT_FOLDER, 0, ID_FILE_SAVE_CSV, 0, ID_SELECT_ALL, ID_SELECT_NONE, 0,
-                              ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT, 0, ID_APP_ABOUT};
+    const unsigned order[] = {
+        ID_SELECT_FOLDER, 0, ID_FILE_SAVE_CSV, 0, ID_SELECT_ALL, ID_SELECT_NONE, 0, ID_FILE_PRINT_PREVIEW,
+        ID_FILE_PRINT,    0, ID_APP_ABOUT};
     const QList<QAction*> actions = bar->actions();
     ASSERT_EQ(actions.size(), static_cast<qsizetype>(std::size(order)));
     for (size_t i = 0; i < std::size(order); ++i) {
@@ -122,8 +123,8 @@ TEST_F(FrameTest, CommandStatesComeFromTheTargets)
 {
     m_frame->UpdateCommands();
     // Handled by the application, the document and the view.
-    for (unsigned id : {ID_APP_ABOUT, ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_PRINT_SETUP, ID_APP_EXIT, ID_FILE_SAVE,
-                        ID_SELECT_FOLDER})
+    for (unsigned id :
+         {ID_APP_ABOUT, ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_PRINT_SETUP, ID_APP_EXIT, ID_FILE_SAVE, ID_SELECT_FOLDER})
         EXPECT_TRUE(m_frame->Action(id)->isEnabled()) << id;
     // No handler anywhere: disabled, and refused when asked directly.
     for (unsigned id : {ID_EDIT_UNDO, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, ID_NEXT_PANE, ID_PREV_PANE}) {
@@ -178,9 +179,9 @@ TEST(Sizing, MinimumTrackingSize)
     };
     const CRect small{100, 100, 500, 400};  // 400 x 300
     const Case cases[] = {
-        {1, small, {25, 100, 500, 400}},   // left edge pushed back, right stays
+        {1, small, {25, 100, 500, 400}},  // left edge pushed back, right stays
         {2, small, {100, 100, 575, 400}},
-        {3, small, {100, 20, 500, 400}},   // top edge pushed back, bottom stays
+        {3, small, {100, 20, 500, 400}},  // top edge pushed back, bottom stays
         {4, small, {25, 20, 500, 400}},
         {5, small, {100, 20, 575, 400}},
         {6, small, {100, 100, 500, 480}},  // bottom pushed back, top stays
@@ -241,4 +242,3 @@ TEST(AboutBox, ControlsPlacedFromDialogUnits)
         dlg.grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/vantrel-about.png"));
     }
 }
-

@@ -41,8 +41,14 @@ public:
     }
     ScopedSettings(const ScopedSettings&) = delete;
     ScopedSettings& operator=(const ScopedSettings&) = delete;
-    QString Dir() const { return m_dir->path(); }
-    QString ConfFile() const { return m_dir->path() + QStringLiteral("/Kovalmeret/Vantrel.conf"); }
+    QString Dir() const
+    {
+        return m_dir->path();
+    }
+    QString ConfFile() const
+    {
+        return m_dir->path() + QStringLiteral("/Kovalmeret/Vantrel.conf");
+    }
     std::string File(const char* name) const
     {
         return QDir::toNativeSeparators(m_dir->path() + QLatin1Char('/') + QLatin1String(name)).toStdString();

@@ -135,8 +135,9 @@ TEST(VantrelDumpCli, MissingFileAmongGoodOnes)
     const CliRun run = RunDump(dir, {dir / "a.bin", dir / "missing.bin", dir / "a.bin"});
     EXPECT_EQ(run.code, 1);
     EXPECT_EQ(run.out, a + a);
-    EXPECT_NE(run.err.find("ファイルオープン失敗[" + (dir / "missing.bin") + "]\nファイルまたはフォルダが見つかりません"),
-              std::string::npos)
+    EXPECT_NE(
+        run.err.find("ファイルオープン失敗[" + (dir / "missing.bin") + "]\nファイルまたはフォルダが見つかりません"),
+        std::string::npos)
         << run.err;
     // A device (or a fifo) is no file to dump: said in plain words, never waited on.
     std::vector<std::string> special = {kNoInput};
@@ -266,10 +267,9 @@ TEST(VantrelDumpCli, WindowsArgumentOutsideTheCodePageOpensNothing)
     ASSERT_EQ(::_wrename((dir.Path() / "yen").c_str(), (dir.Path() / L"x\u00A5.bin").c_str()), 0);
     std::filesystem::create_directory(dir.Path() / "x");
     WriteBytes(sysfiles::Join(dir / "x", ".bin"), "another file");
-    const std::wstring command = L"\"\"" + std::filesystem::path(DumpExe()).wstring() + L"\" \"" +
-                                 (dir.Path() / L"x\u00A5.bin").wstring() + L"\" >\"" +
-                                 (dir.Path() / "stdout").wstring() + L"\" 2>\"" + (dir.Path() / "stderr").wstring() +
-                                 L"\" <NUL\"";
+    const std::wstring command =
+        L"\"\"" + std::filesystem::path(DumpExe()).wstring() + L"\" \"" + (dir.Path() / L"x\u00A5.bin").wstring() +
+        L"\" >\"" + (dir.Path() / "stdout").wstring() + L"\" 2>\"" + (dir.Path() / "stderr").wstring() + L"\" <NUL\"";
     EXPECT_EQ(::_wsystem(command.c_str()), 1);
     EXPECT_EQ(ReadAll(dir / "stdout"), "");
     EXPECT_NE(ReadAll(dir / "stderr").find("ファイルオープン失敗[" + (dir / "x?.bin") + "]"), std::string::npos)

@@ -25,8 +25,7 @@ enum class Modal { Required, IfUp };
 
 // Hands the modal window of the command about to run to answer, as a T. One that is not
 // up, or is another kind, fails the test unless it may be missing.
-template <class T = QWidget>
-void AnswerModal(std::function<void(T&)> answer, Modal need = Modal::Required)
+template <class T = QWidget> void AnswerModal(std::function<void(T&)> answer, Modal need = Modal::Required)
 {
     QTimer::singleShot(0, [answer = std::move(answer), need] {
         if (auto* modal = qobject_cast<T*>(QApplication::activeModalWidget()))

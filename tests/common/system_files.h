@@ -72,11 +72,13 @@ inline bool MakeSizedFile(const std::string& path, std::int64_t size)
 #if defined(_WIN32)
     const int fd = ::_open(path.c_str(), _O_CREAT | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
     const bool ok = fd >= 0 && ::_chsize_s(fd, size) == 0;
-    if (fd >= 0) ::_close(fd);
+    if (fd >= 0)
+        ::_close(fd);
 #else
     const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY, 0600);
     const bool ok = fd >= 0 && ::ftruncate(fd, size) == 0;
-    if (fd >= 0) ::close(fd);
+    if (fd >= 0)
+        ::close(fd);
 #endif
     return ok;
 }

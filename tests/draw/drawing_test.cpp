@@ -62,8 +62,7 @@ TEST(DottedFrame, OddCoordinatesAndStateRestored)
         EXPECT_EQ(dc.GetBkMode(), OPAQUE);
     });
     // Top row 4 and bottom row 9 at odd x from 3 to 6; sides at x 3 and 7, odd y 5, 7.
-    const std::set<std::pair<int, int>> expected = {{3, 4}, {5, 4}, {3, 9}, {5, 9}, {3, 5},
-                                                    {3, 7}, {7, 5}, {7, 7}};
+    const std::set<std::pair<int, int>> expected = {{3, 4}, {5, 4}, {3, 9}, {5, 9}, {3, 5}, {3, 7}, {7, 5}, {7, 7}};
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x)
             EXPECT_EQ(img.pixel(x, y) != kBackground, expected.count({x, y}) == 1) << x << "," << y;
@@ -91,7 +90,10 @@ TEST(SunkenFrame, RingsOfBandThree)
         QRgb bottomRight;
     };
     const Ring rings[] = {
-        {1, dark, light}, {2, Rgb(face), Rgb(face)}, {3, light, dark}, {4, light, dark},
+        {1, dark, light},
+        {2, Rgb(face), Rgb(face)},
+        {3, light, dark},
+        {4, light, dark},
     };
     for (const Ring& r : rings) {
         EXPECT_EQ(img.pixel(midX, rc.top - r.k), r.topLeft) << "top " << r.k;
@@ -211,8 +213,8 @@ TEST(FitText, AlignmentsPlaceTheTextAsTheFormulasSay)
         int align;
         int x;
     };
-    const Case cases[] = {{0, 5 + (200 - ext.cx) / 2}, {1, 5 + 2}, {2, 205 - ext.cx - 2},
-                          {5, 205 - ext.cx - 2}, {-1, 205 - ext.cx - 2}};
+    const Case cases[] = {
+        {0, 5 + (200 - ext.cx) / 2}, {1, 5 + 2}, {2, 205 - ext.cx - 2}, {5, 205 - ext.cx - 2}, {-1, 205 - ext.cx - 2}};
     for (const Case& c : cases) {
         theApp.m_nAlign = c.align;
         theApp.m_crTextColor = RGB(200, 0, 0);
@@ -252,9 +254,7 @@ TEST(FitText, LowRectanglesAndTooWideTexts)
     EXPECT_TRUE(five == Expected(60, 20, FitFont(2), (60 - Extent(FitFont(2), "A").cx) / 2, (5 - 2) / 2, 0, "A"));
     // Wider than the rectangle even at height 2: nothing, style still reset.
     theApp.m_crTextColor = RGB(255, 0, 0);
-    const QImage wide = Draw(60, 20, [&](CDC& dc) {
-        theApp.DrawFitText(&dc, CRect{0, 0, 3, 20}, "WWWWWWWWWWWW");
-    });
+    const QImage wide = Draw(60, 20, [&](CDC& dc) { theApp.DrawFitText(&dc, CRect{0, 0, 3, 20}, "WWWWWWWWWWWW"); });
     EXPECT_TRUE(wide == Canvas(60, 20));
     ExpectStyleReset();
 }

@@ -25,8 +25,7 @@ bool IsBlueInk(COLORREF c)
     return GetBValue(c) > 200 && GetRValue(c) < 80 && GetGValue(c) < 80;
 }
 
-template <class Pred>
-bool AnyPixel(const QImage& img, const CRect& rc, Pred pred)
+template <class Pred> bool AnyPixel(const QImage& img, const CRect& rc, Pred pred)
 {
     for (int x = rc.left; x < rc.right; ++x)
         for (int y = rc.top; y < rc.bottom; ++y)
@@ -124,8 +123,8 @@ TEST(FitTextWithEllipsis, CutsWholeCharactersToTheLongestPrefixThatFits)
     dc.SelectObject(&font);
     auto width = [&](const std::string& s) { return dc.GetTextExtent(s).cx; };
 
-    for (const std::string& text : {std::string("Report_2024_final.txt"), std::string("日本語のファイル名.txt"),
-                                   std::string("ａé日x𝄞y")}) {
+    for (const std::string& text :
+         {std::string("Report_2024_final.txt"), std::string("日本語のファイル名.txt"), std::string("ａé日x𝄞y")}) {
         const int cxText = width(text);
         for (const int offset : {4, 12}) {
             EXPECT_EQ(L::FitTextWithEllipsis(&dc, text, cxText + offset, offset), text);
@@ -420,7 +419,7 @@ TEST(ListCtrlExFocus, FocusChangeRepaintsSelectedRowsAtOnce)
         {false, L::LVS_REPORT, {1, 3}},  // whatever the full-row setting
         {true, L::LVS_REPORT, {1, 3}},
         {true, L::LVS_REPORT | L::LVS_SHOWSELALWAYS, {3}},  // only the focused row
-        {true, 0, {}},                                        // not in report mode
+        {true, 0, {}},  // not in report mode
     };
     for (const Case& c : cases) {
         RecordingList list;
@@ -561,8 +560,8 @@ TEST_F(ListCtrlExTest, FilledList)
     // The long name is cut to what fits its column, ending in "...", and stays inside it.
     Measure m(list);
     const CRect label1 = Rect(1, L::LVIR_LABEL);
-    const auto [inkLeft, inkRight] = InkSpan(img, label1.left, list.GetColumnWidth(0), label1.top + 1,
-                                             label1.bottom - 1, list.m_clrTextBk);
+    const auto [inkLeft, inkRight] =
+        InkSpan(img, label1.left, list.GetColumnWidth(0), label1.top + 1, label1.bottom - 1, list.m_clrTextBk);
     ASSERT_GE(inkLeft, 0);
     EXPECT_LT(inkRight, list.GetColumnWidth(0) - 2);
     EXPECT_GT(m.Width(longName), list.GetColumnWidth(0));

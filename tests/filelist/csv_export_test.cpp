@@ -32,13 +32,15 @@ FileEntry Entry(const std::string& name, std::int64_t size)
 }
 
 // The header lines in code page 932, spelled out byte by byte.
-const std::string kHeaderRow =
-    "\"No.\",\"\x83t\x83@\x83" "C\x83\x8B\x96\xBC\",\"\x83T\x83" "C\x83Y(Byte)\",\"\x88\xF3\x8D\xFC\x96\x87\x90\x94\"\r\n";
+const std::string kHeaderRow = "\"No.\",\"\x83t\x83@\x83"
+                               "C\x83\x8B\x96\xBC\",\"\x83T\x83"
+                               "C\x83Y(Byte)\",\"\x88\xF3\x8D\xFC\x96\x87\x90\x94\"\r\n";
 std::string Head(const std::string& folder, const std::string& bytes, const std::string& pages)
 {
     return "\"\x83t\x83H\x83\x8B\x83_\",\"" + folder + "\"\r\n" +
-           "\"\x91\x8D" "Byte\x90\x94\",\"" + bytes + "\"\r\n" +
-           "\"\x91\x8D\x88\xF3\x8D\xFC\x96\x87\x90\x94\",\"" + pages + "\"\r\n" + kHeaderRow;
+           "\"\x91\x8D"
+           "Byte\x90\x94\",\"" +
+           bytes + "\"\r\n" + "\"\x91\x8D\x88\xF3\x8D\xFC\x96\x87\x90\x94\",\"" + pages + "\"\r\n" + kHeaderRow;
 }
 
 TEST(CsvExport, WritesTheListAsCodePage932WithCrLf)
@@ -49,21 +51,25 @@ TEST(CsvExport, WritesTheListAsCodePage932WithCrLf)
         std::vector<FileEntry> files;
         std::string expected;
     } cases[] = {
-        {"C:\\Data", {Entry("a.bin", 3000), Entry("b.txt", 10)},
+        {"C:\\Data",
+         {Entry("a.bin", 3000), Entry("b.txt", 10)},
          Head("C:\\Data", "3010", "3") + "\"1\",\"a.bin\",\"3000\",\"2\"\r\n\"2\",\"b.txt\",\"10\",\"1\"\r\n"},
         {"/empty", {}, Head("/empty", "0", "0")},
 #if defined(_WIN32)
         // Names are code page 932 bytes as the system gave them, written as they are.
-        {"C:\\表", {Entry("say \"hi\", ok", 1), Entry("ソ表\x87\x40", 0)},
+        {"C:\\表",
+         {Entry("say \"hi\", ok", 1), Entry("ソ表\x87\x40", 0)},
          Head("C:\\\x95\x5C", "1", "2") + "\"1\",\"say \"\"hi\"\", ok\",\"1\",\"1\"\r\n" +
              "\"2\",\"\x83\x5C\x95\x5C\x87\x40\",\"0\",\"1\"\r\n"},
 #else
         // UTF-8 names in code page 932; what it cannot hold, and bytes that are no UTF-8, as '?'.
-        {"/q\"f", {Entry("say \"hi\", ok", 1), Entry("\xE2\x82\xAC\xF0\x9F\x98\x80\xFF\xE3\x82\xBD", 0)},
+        {"/q\"f",
+         {Entry("say \"hi\", ok", 1), Entry("\xE2\x82\xAC\xF0\x9F\x98\x80\xFF\xE3\x82\xBD", 0)},
          Head("/q\"\"f", "1", "2") + "\"1\",\"say \"\"hi\"\", ok\",\"1\",\"1\"\r\n" +
              "\"2\",\"???\x83\x5C\",\"0\",\"1\"\r\n"},
 #endif
-        {"/big", {Entry("x", 9007199254740993LL), Entry("y", 5000000000LL)},
+        {"/big",
+         {Entry("x", 9007199254740993LL), Entry("y", 5000000000LL)},
          Head("/big", "9007204254740993", "3518439162009") + "\"1\",\"x\",\"9007199254740993\",\"3518437208884\"\r\n" +
              "\"2\",\"y\",\"5000000000\",\"1953125\"\r\n"},
     };
@@ -87,7 +93,8 @@ TEST(CsvExport, ReplacesAnExistingFileAndKeepsItHidden)
     std::string error;
     ASSERT_TRUE(SaveListAsCsv(path.string(), "C:\\d", {}, &error)) << error;
     EXPECT_EQ(Contents(path.string()), Head("C:\\d", "0", "0"));
-    EXPECT_EQ(::GetFileAttributesA(path.string().c_str()) & FILE_ATTRIBUTE_HIDDEN, static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_EQ(::GetFileAttributesA(path.string().c_str()) & FILE_ATTRIBUTE_HIDDEN,
+              static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.Path()), {}), 1);  // no temporary left
 }
 

@@ -24,7 +24,8 @@ namespace {
 std::vector<std::string> Names(const CFileListModel& model)
 {
     std::vector<std::string> names;
-    for (const FileEntry& e : model.m_aFiles) names.push_back(e.strName);
+    for (const FileEntry& e : model.m_aFiles)
+        names.push_back(e.strName);
     return names;
 }
 
@@ -42,27 +43,38 @@ void MakeFile(const std::filesystem::path& path, std::size_t size)
 TEST(FileListModel, PageCount)
 {
     const std::pair<std::int64_t, std::int64_t> cases[] = {
-        {0, 1}, {1, 1}, {2560, 1}, {2561, 2}, {5120, 2},
-        {5000000000LL, 1953125}, {(1LL << 32) + 1, 1677722},
+        {0, 1}, {1, 1}, {2560, 1}, {2561, 2}, {5120, 2}, {5000000000LL, 1953125}, {(1LL << 32) + 1, 1677722},
     };
-    for (const auto& [size, pages] : cases) EXPECT_EQ(PageCount(size), pages) << size;
+    for (const auto& [size, pages] : cases)
+        EXPECT_EQ(PageCount(size), pages) << size;
 }
 
 TEST(FileListModel, AddFileEntryKeepsNameOrderAndFoundOrderOfEqualNames)
 {
     CFileListModel model;
     const std::pair<const char*, std::int64_t> added[] = {
-        {"b.txt", 1}, {"A.txt", 2}, {"_x.txt", 3}, {"1.txt", 4}, {"ｱ", 5}, {"ア.txt", 6},
-        {"a.TXT", 7}, {"a", 8},     {"ａ", 9},     {"Ａ", 10},     {"6000000000.bin", 6000000000LL},
+        {"b.txt", 1},
+        {"A.txt", 2},
+        {"_x.txt", 3},
+        {"1.txt", 4},
+        {"ｱ", 5},
+        {"ア.txt", 6},
+        {"a.TXT", 7},
+        {"a", 8},
+        {"ａ", 9},
+        {"Ａ", 10},
+        {"6000000000.bin", 6000000000LL},
     };
-    for (const auto& [name, size] : added) model.AddFileEntry(name, size);
+    for (const auto& [name, size] : added)
+        model.AddFileEntry(name, size);
     const std::vector<std::string> expected = {
         "1.txt", "6000000000.bin", "a", "A.txt", "a.TXT", "b.txt", "_x.txt", "ｱ", "ａ", "Ａ", "ア.txt",
     };
     EXPECT_EQ(Names(model), expected);
     EXPECT_EQ(model.m_aFiles[1].lSize, 6000000000LL);
     EXPECT_EQ(model.m_aFiles[1].nPages, 2343750);
-    for (const FileEntry& e : model.m_aFiles) EXPECT_EQ(e.nMark + e.nPrinted, 0);
+    for (const FileEntry& e : model.m_aFiles)
+        EXPECT_EQ(e.nMark + e.nPrinted, 0);
 }
 
 #if defined(_WIN32)
@@ -146,7 +158,8 @@ TEST(FileListModel, ScanListsRegularFilesAndLinksToThemOnly)
     CFileListModel model;
     model.m_strFolder = tmp.Str();
     EXPECT_TRUE(model.ListFolder());
-    if (sock >= 0) close(sock);
+    if (sock >= 0)
+        close(sock);
     const std::vector<std::string> expected = {
         ".hidden", "A.txt", "b.txt", "link", "quote\"d\nline \xF0\x9F\x98\x80",
     };
@@ -193,7 +206,8 @@ TEST(FileListModel, PrintedFlagsSurviveAChangeOfFolder)
 {
     TempFolder a("printed_a");
     TempFolder b("printed_b");
-    for (const char* n : {"one.txt", "two.txt", "Three.txt"}) MakeFile(a.Path() / n, 1);
+    for (const char* n : {"one.txt", "two.txt", "Three.txt"})
+        MakeFile(a.Path() / n, 1);
     MakeFile(b.Path() / "one.txt", 1);
 
     CFileListModel model;
@@ -251,7 +265,8 @@ TEST(FileListModel, FolderThatCannotBeSearchedIsUnreadable)
         } else {
             const pid_t child = ::fork();
             if (child == 0) {
-                if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(99);
+                if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                    ::_exit(99);
                 CFileListModel model;
                 model.m_strFolder = folder.string();
                 ::_exit(model.ListFolder() ? static_cast<int>(model.m_aFiles.size()) : 100);
@@ -273,7 +288,8 @@ TEST(FileListModel, PrintedFlagGoesByNameToTheListOrToItsFolderMemory)
 {
     TempFolder a("mark_a");
     TempFolder b("mark_b");
-    for (const char* n : {"x.bin", "y.bin"}) MakeFile(a.Path() / n, 1);
+    for (const char* n : {"x.bin", "y.bin"})
+        MakeFile(a.Path() / n, 1);
     MakeFile(b.Path() / "x.bin", 1);
 
     CFileListModel model;
@@ -303,7 +319,8 @@ TEST(FileListModel, PrintedFlagGoesByNameToTheListOrToItsFolderMemory)
 TEST(FileListModel, MarkQueries)
 {
     CFileListModel model;
-    for (int i = 0; i < 5; ++i) model.AddFileEntry(std::string(1, static_cast<char>('a' + i)), 3000000000LL);
+    for (int i = 0; i < 5; ++i)
+        model.AddFileEntry(std::string(1, static_cast<char>('a' + i)), 3000000000LL);
     EXPECT_EQ(model.FirstMarked(), -1);
     EXPECT_EQ(model.LastMarked(), -1);
     model.m_aFiles[1].nMark = 1;

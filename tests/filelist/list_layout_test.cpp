@@ -9,8 +9,8 @@ TEST(ListLayoutTest, VisibleRowsForHeights)
         int rows;
     };
     // (cy - 102) / 20, never negative.
-    for (const Case c : {Case{300, 9}, Case{301, 9}, Case{302, 10}, Case{122, 1}, Case{121, 0},
-                         Case{102, 0}, Case{83, 0}, Case{50, 0}, Case{0, 0}, Case{-40, 0}})
+    for (const Case c : {Case{300, 9}, Case{301, 9}, Case{302, 10}, Case{122, 1}, Case{121, 0}, Case{102, 0},
+                         Case{83, 0}, Case{50, 0}, Case{0, 0}, Case{-40, 0}})
         EXPECT_EQ(VisibleRowsForHeight(c.cy), c.rows) << "cy " << c.cy;
 }
 

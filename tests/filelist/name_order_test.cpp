@@ -18,7 +18,8 @@ int CompareKeys(const std::string& a, const std::string& b)
     std::vector<std::uint32_t> ka, kb;
     AppendNameKey(a, ka);
     AppendNameKey(b, kb);
-    if (std::lexicographical_compare(ka.begin(), ka.end(), kb.begin(), kb.end())) return -1;
+    if (std::lexicographical_compare(ka.begin(), ka.end(), kb.begin(), kb.end()))
+        return -1;
     return ka == kb ? 0 : 1;
 }
 
@@ -30,31 +31,31 @@ TEST(NameOrder, AscendingSequence)
         "",
         "1.txt",
         "a",
-        "a.txt",            // a name that ends first sorts first
+        "a.txt",  // a name that ends first sorts first
         "A.txt2",
         "b.txt",
         "Z",
-        "_x.txt",           // '_' (0x5F) after every letter, folded or not
+        "_x.txt",  // '_' (0x5F) after every letter, folded or not
         "~",
 #if defined(_WIN32)
-        "\x80",             // a single byte of code page 932's own, before the katakana
+        "\x80",  // a single byte of code page 932's own, before the katakana
 #endif
-        "ｱ",                // half-width katakana (0xB1): after all ASCII
+        "ｱ",  // half-width katakana (0xB1): after all ASCII
 #if defined(_WIN32)
-        "\xFC",             // a lead byte with no trail byte weighs its own value
+        "\xFC",  // a lead byte with no trail byte weighs its own value
 #endif
-        "Ａb",              // 0x8260
-        "ａc",              // folds to Ａc
-        "ア",               // 0x8341
-        "ソ",               // 0x835C, its trail byte the backslash's
-        "漢",               // 0x8ABF
-        "表",               // 0x955C
-        "ⅰ",                // 0xFA40, IBM extension
+        "Ａb",  // 0x8260
+        "ａc",  // folds to Ａc
+        "ア",  // 0x8341
+        "ソ",  // 0x835C, its trail byte the backslash's
+        "漢",  // 0x8ABF
+        "表",  // 0x955C
+        "ⅰ",  // 0xFA40, IBM extension
 #if !defined(_WIN32)
-        "€",                // code page 932 lacks it: after every character it holds
-        "\x80",             // invalid UTF-8 bytes weigh as U+DC80..U+DCFF would
+        "€",  // code page 932 lacks it: after every character it holds
+        "\x80",  // invalid UTF-8 bytes weigh as U+DC80..U+DCFF would
         "\xFF",
-        "😀",               // emoji, by its code point
+        "😀",  // emoji, by its code point
 #endif
     };
     for (std::size_t i = 0; i < names.size(); ++i) {

@@ -110,10 +110,7 @@ protected:
         return ui.m_bEnabled;
     }
 
-    QImage Grab()
-    {
-        return view->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    }
+    QImage Grab() { return view->grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
     std::unique_ptr<CVantrelView> view;
     PaintCounter counter;
@@ -185,8 +182,7 @@ TEST_F(ViewTest, ThumbDragMovesTheTopRow)
     opt.singleStep = bar->singleStep();
     opt.pageStep = bar->pageStep();
     opt.subControls = QStyle::SC_All;
-    const QRect handle =
-        bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, bar);
+    const QRect handle = bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, bar);
     ASSERT_TRUE(handle.isValid());
 
     QTest::mousePress(bar, Qt::LeftButton, {}, handle.center());
@@ -200,8 +196,7 @@ TEST_F(ViewTest, ThumbDragMovesTheTopRow)
     EXPECT_EQ(bar->value(), during);
 
     // A click on the arrow below the track steps one row.
-    const QRect down =
-        bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarAddLine, bar);
+    const QRect down = bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarAddLine, bar);
     if (down.isValid() && !down.isEmpty()) {
         QTest::mouseClick(bar, Qt::LeftButton, {}, down.center());
         Flush();
@@ -585,8 +580,8 @@ TEST_F(ViewTest, DotsAreSharpAtDevicePixelRatioTwo)
     // logical pixel is two by two device pixels of its colour, never one.
     const int R = 565;
     const QPoint points[] = {
-        {55, 93}, {55, 94}, {R - 270, 95}, {R - 60, 96},  // column rules
-        {11, 112}, {12, 112}, {10, 113}, {10, 114}, {564, 113},  // dotted frame
+        {55, 93},       {55, 94},  {R - 270, 95}, {R - 60, 96},  // column rules
+        {11, 112},      {12, 112}, {10, 113},     {10, 114},    {564, 113},  // dotted frame
         {100, 92 + 19},  // row line
     };
     for (const QPoint& p : points) {
@@ -611,7 +606,6 @@ TEST_F(ViewTest, PartialUpdateMatchesFullPaint)
             ASSERT_EQ(part.pixel(x, y), full.pixel(x, y)) << x << "," << y;
 }
 
-
 // A name or folder that holds characters that would act is shown with them written out,
 // as the page header shows it: nothing reorders or breaks the row.
 TEST_F(ViewTest, NamesThatWouldActAreShownWrittenOut)
@@ -624,7 +618,8 @@ TEST_F(ViewTest, NamesThatWouldActAreShownWrittenOut)
         // Code page 932 holds no bidi controls: on Windows such a name comes in as '?'.
         {"rtl_\u202Egnp.exe", "rtl_<U+202E>gnp.exe"},
 #endif
-        {"two\nlines", "two<U+000A>lines"}};
+        {"two\nlines", "two<U+000A>lines"}
+    };
     for (const auto& c : cases) {
         Fill(1, std::string("/data/") + c.acting);
         view->m_aFiles[0].strName = c.acting;

@@ -20,7 +20,6 @@
 
 #include <functional>
 
-
 namespace {
 
 using Drawing = std::function<void(QPainter&, CDC&, int page)>;
@@ -76,9 +75,8 @@ TEST_F(PdfEngineTest, SizeAndMetricsAreThoseOfQtsPdfPrinter)
         EXPECT_EQ(ours.heightMM(), qts.heightMM());
         EXPECT_TRUE(ours.pageLayout().isEquivalentTo(qts.pageLayout()));
     }
-    const std::string pdf = Draw(*std::make_unique<CPdfJobPrinter>(), "a4.pdf", [](QPainter&, CDC& dc, int) {
-        dc.FillSolidRect(0, 0, 10, 10, RGB(0, 0, 0));
-    });
+    const std::string pdf = Draw(*std::make_unique<CPdfJobPrinter>(), "a4.pdf",
+                                 [](QPainter&, CDC& dc, int) { dc.FillSolidRect(0, 0, 10, 10, RGB(0, 0, 0)); });
     const QString info = printtest::Run("pdfinfo", {QString::fromStdString(pdf)});
     EXPECT_TRUE(info.contains(QRegularExpression("Page size:\\s+595 x 842 pts"))) << info.toStdString();
     EXPECT_TRUE(info.contains(QString::fromUtf8("Title:           テスト (1)"))) << info.toStdString();
@@ -140,20 +138,23 @@ TEST_F(PdfEngineTest, TextReadsBackWhereQtsEnginePutsIt)
 
 TEST_F(PdfEngineTest, OneEmbeddedSubsetFontPerFaceForTheWholeJob)
 {
-    const std::string pdf = Draw(*std::make_unique<CPdfJobPrinter>(), "fonts.pdf", [](QPainter& painter, CDC& dc, int page) {
-        CLogFont lf;
-        lf.lfHeight = 70 + page;  // another size on every page
-        lf.lfFaceName = "ＭＳ 明朝";
-        CFont font;
-        font.CreateFontIndirect(lf);
-        dc.SelectObject(&font);
-        dc.TextOut(300, 300, "Page " + std::to_string(page) + " 頁");
-        dc.TextOutAscii(300, 400, "0123456789ABCDEF");
-        dc.SelectObject(static_cast<CFont*>(nullptr));
-        // The same face asked for by its own name.
-        painter.setFont(QFont("IPAMincho", 20));
-        painter.drawText(QPointF(300, 600), "IPAMincho");
-    }, 3);
+    const std::string pdf = Draw(
+        *std::make_unique<CPdfJobPrinter>(), "fonts.pdf",
+        [](QPainter& painter, CDC& dc, int page) {
+            CLogFont lf;
+            lf.lfHeight = 70 + page;  // another size on every page
+            lf.lfFaceName = "ＭＳ 明朝";
+            CFont font;
+            font.CreateFontIndirect(lf);
+            dc.SelectObject(&font);
+            dc.TextOut(300, 300, "Page " + std::to_string(page) + " 頁");
+            dc.TextOutAscii(300, 400, "0123456789ABCDEF");
+            dc.SelectObject(static_cast<CFont*>(nullptr));
+            // The same face asked for by its own name.
+            painter.setFont(QFont("IPAMincho", 20));
+            painter.drawText(QPointF(300, 600), "IPAMincho");
+        },
+        3);
     EXPECT_EQ(printtest::ReaderComplaints(pdf), "");
     // One font for the ASCII codes, one (Identity-H) for the rest; different subsets,
     // different names.
@@ -192,9 +193,9 @@ TEST_F(PdfEngineTest, CompositeGlyphsAndFacesWithoutTrueTypeOutlines)
         if (c.embedded) {
             EXPECT_EQ(printtest::PdfText(ours, 1).trimmed(), QString::fromUtf8("Åéñ Ǻ"));
         }
-        EXPECT_LT(printtest::ImageDifference(printtest::PdfPageImage(ours, 1, 150),
-                                             printtest::PdfPageImage(qts, 1, 150)),
-                  0.05);
+        EXPECT_LT(
+            printtest::ImageDifference(printtest::PdfPageImage(ours, 1, 150), printtest::PdfPageImage(qts, 1, 150)),
+            0.05);
     }
 }
 
@@ -236,13 +237,13 @@ TEST_F(PdfEngineTest, ShapesImagesAndClipsShowWhereQtsEngineDrawsThem)
     EXPECT_LT(printtest::ImageDifference(a, b), 0.05);
     // Drawn at 600 dpi, seen at 150 dpi: a quarter of every distance.
     auto grey = [&](int x, int y) { return qGray(a.pixel(x / 4, y / 4)); };
-    EXPECT_LT(grey(1200, 900), 20);    // the filled box
+    EXPECT_LT(grey(1200, 900), 20);  // the filled box
     EXPECT_GT(grey(1200, 1300), 235);  // blank paper below it
-    EXPECT_LT(grey(2405, 900), 20);    // the ellipse's stroke
-    EXPECT_GT(grey(3000, 900), 235);   // and its empty inside
-    EXPECT_GT(grey(750, 3750), 235);   // the image's white square
-    EXPECT_LT(grey(1050, 3750), 20);   // and its black neighbour
-    EXPECT_LT(grey(2700, 3900), 20);   // the fill inside its clip
+    EXPECT_LT(grey(2405, 900), 20);  // the ellipse's stroke
+    EXPECT_GT(grey(3000, 900), 235);  // and its empty inside
+    EXPECT_GT(grey(750, 3750), 235);  // the image's white square
+    EXPECT_LT(grey(1050, 3750), 20);  // and its black neighbour
+    EXPECT_LT(grey(2700, 3900), 20);  // the fill inside its clip
     EXPECT_GT(grey(2200, 3400), 235);  // and none outside
     EXPECT_GT(grey(3100, 4300), 235);
     // A gradient, which the painter turns into something the engine draws.

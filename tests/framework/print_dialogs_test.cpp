@@ -46,8 +46,8 @@ TEST(PrintSetupDlg, SetsUpWithOkAndOffersOnlyWhatAJobHonours)
     for (QPushButton* b : buttons->findChildren<QPushButton*>())
         if (buttons->buttonRole(b) == QDialogButtonBox::ResetRole)
             b->click();
-    for (const char* name : {"properties", "gbPrintRange", "printRange", "pageSetCombo", "colorMode",
-                             "duplex", "collate", "reverse"})
+    for (const char* name :
+         {"properties", "gbPrintRange", "printRange", "pageSetCombo", "colorMode", "duplex", "collate", "reverse"})
         EXPECT_FALSE(Offered(dlg.findChild<QWidget*>(name))) << name;
     auto* tabs = dlg.findChild<QTabWidget*>("tabs");
     ASSERT_NE(tabs, nullptr);

@@ -122,9 +122,9 @@ TEST_F(PrintLoopTest, CancelButtonLetsNothingReachThePrinter)
                 QStringList lines;
                 for (QLabel* label : status->findChildren<QLabel*>())
                     lines << label->text();
-                EXPECT_EQ(lines, QStringList({QString::fromUtf8("印刷中"), QString::fromUtf8("無題"),
-                                              QString::fromUtf8("を"), "recorder",
-                                              QString::fromUtf8("jobs へ出力中"), QString::fromUtf8("ﾍﾟｰｼﾞ 2")}));
+                EXPECT_EQ(lines,
+                          QStringList({QString::fromUtf8("印刷中"), QString::fromUtf8("無題"), QString::fromUtf8("を"),
+                                       "recorder", QString::fromUtf8("jobs へ出力中"), QString::fromUtf8("ﾍﾟｰｼﾞ 2")}));
                 EXPECT_EQ(status->CancelButton()->text(), QString::fromUtf8("ｷｬﾝｾﾙ"));
                 status->CancelButton()->click();
             }
@@ -189,7 +189,8 @@ TEST_F(PrintLoopTest, FailedStartEndsTheJobThenSaysSo)
     EXPECT_EQ(m_hooks.outcome, PrintOutcome::Failed);
     // The reason names the folder the job could not be drawn into.
     ASSERT_EQ(m_messages.size(), 1u);
-    EXPECT_EQ(m_messages[0].rfind("印刷を開始できませんでした。\n" + (m_tmp / "missing") + ": ", 0), 0u) << m_messages[0];
+    EXPECT_EQ(m_messages[0].rfind("印刷を開始できませんでした。\n" + (m_tmp / "missing") + ": ", 0), 0u)
+        << m_messages[0];
 }
 
 TEST_F(PrintLoopTest, PdfFilePrinterGetsTheWholeJobInOneStep)

@@ -45,7 +45,9 @@ QString CaptureBackend(const QString& outFolder)
 {
     return "#!/bin/sh\n"
            "[ $# -eq 0 ] && { echo 'file vantrel-capture \"Unknown\" \"Vantrel test capture\"'; exit 0; }\n"
-           "out='" + outFolder + "'/job-$1\n"
+           "out='" +
+           outFolder +
+           "'/job-$1\n"
            "if [ $# -ge 6 ]; then cat \"$6\" > \"$out.part\"; else cat > \"$out.part\"; fi || exit 1\n"
            "mv \"$out.part\" \"$out.ps\"\n";
 }
@@ -83,8 +85,8 @@ protected:
         // Only its owner runs it: as root, the scheduler then runs it as root too.
         QFile::setPermissions(backend, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         // Filters run as the scheduler's own user: they must reach the folder and its tmp.
-        const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
-                          QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+        const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
+                          QFile::ReadOther | QFile::ExeOther;
         QFile::setPermissions(root, open);
         QFile::setPermissions(root + "/tmp", open | QFile::WriteGroup | QFile::WriteOther);
         m_socket = root + "/cups.sock";
@@ -185,8 +187,7 @@ TEST_F(CupsPrintTest, DumpComesOutOfARealQueue)
     jobs.folder = m_dir.path().toStdString();
     {
         printtest::RecordJobs record(&jobs);
-        qttest::AnswerModal<QWidget>([](QWidget& dlg) { QTest::keyClick(&dlg, Qt::Key_Return); },
-                                     qttest::Modal::IfUp);
+        qttest::AnswerModal<QWidget>([](QWidget& dlg) { QTest::keyClick(&dlg, Qt::Key_Return); }, qttest::Modal::IfUp);
         printing.OnPrintDump();
         qttest::RunEventsWhile(view.m_bPrinting, 100);
     }

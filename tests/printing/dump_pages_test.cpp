@@ -59,8 +59,8 @@ TEST(DumpPages, EveryPageEqualsASequentialScan)
     const std::string names[] = {"plain.bin", "two\nlines.bin", "日本語 名前.bin"};
 #endif
     for (const std::string& name : names) {
-        for (const std::size_t size : {std::size_t{1}, std::size_t{2560}, std::size_t{2561},
-                                       std::size_t{12 * 2560 + 33}}) {
+        for (const std::size_t size :
+             {std::size_t{1}, std::size_t{2560}, std::size_t{2561}, std::size_t{12 * 2560 + 33}}) {
             WriteBytes(dir / name, PatternBytes(size));
             DumpText(dir / name, dir / "WkFile.txt");
             const DumpGeometry g = Geometry(dir / name, static_cast<std::int64_t>(size));
@@ -107,8 +107,8 @@ TEST(DumpPages, PagesOfARangeWorkFile)
 TEST(DumpPages, TextSizeOfHugeFiles)
 {
     const std::string path = "/data/huge.bin";
-    for (const std::int64_t length : {std::int64_t{1} << 30, (std::int64_t{1} << 32) + 2561,
-                                      (std::int64_t{1} << 36) + 100}) {
+    for (const std::int64_t length :
+         {std::int64_t{1} << 30, (std::int64_t{1} << 32) + 2561, (std::int64_t{1} << 36) + 100}) {
         const DumpGeometry g{path, length, PageCount(length)};
         const std::int64_t last = g.pageTotal;
         const std::int64_t from = last - 3000;
@@ -121,14 +121,15 @@ TEST(DumpPages, TextSizeOfHugeFiles)
         // 80 lines of 106 characters plus the offset's digits past 8, each with CR LF.
         const std::int64_t page = last - 2;
         const std::string header = DumpPageHeader(path, length, page, g.pageTotal);
-        const std::uint64_t offsetDigits = static_cast<std::uint64_t>(
-            dumptext::OffsetDigits(static_cast<std::uint64_t>(page - 1) * 2560));
+        const std::uint64_t offsetDigits =
+            static_cast<std::uint64_t>(dumptext::OffsetDigits(static_cast<std::uint64_t>(page - 1) * 2560));
         EXPECT_EQ(DumpTextSize(g, page, page), 2 + header.size() + 2 + 2 + 108 + 5 * 2 + 80 * (100 + offsetDigits))
             << length;
     }
     // The 1 GiB file's dump is about 3.5 times its size.
     const std::int64_t gib = std::int64_t{1} << 30;
-    const double ratio = static_cast<double>(DumpTextSize(DumpGeometry{path, gib, PageCount(gib)}, 1, PageCount(gib))) / gib;
+    const double ratio =
+        static_cast<double>(DumpTextSize(DumpGeometry{path, gib, PageCount(gib)}, 1, PageCount(gib))) / gib;
     EXPECT_GT(ratio, 3.4);
     EXPECT_LT(ratio, 3.5);
 }
@@ -194,8 +195,9 @@ TEST(DumpPages, OffsetsPastFourGiB)
                 lineBytes += static_cast<unsigned>(std::snprintf(buf, sizeof buf, "%08llX", o) + 100);
             }
         }
-        offset += headerBase + static_cast<unsigned>(std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(page))) + 4 + 108 +
-                  10 + lineBytes;
+        offset += headerBase +
+                  static_cast<unsigned>(std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(page))) + 4 +
+                  108 + 10 + lineBytes;
     }
     EXPECT_EQ(PageHeaderOffset(g, g.pageTotal + 1), offset);
 }

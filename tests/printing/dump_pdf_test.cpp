@@ -22,7 +22,6 @@
 #include <filesystem>
 #include <functional>
 
-
 namespace {
 
 int RunPdf(const QStringList& args, QString* err = nullptr, std::function<void()> inChild = {},
@@ -136,8 +135,11 @@ TEST_F(DumpPdfTest, FailedFileIsSaidAndTheOthersStillComeOut)
         GTEST_SKIP() << "a small file system needs root to mount";
     const QString big = File("big.bin", 100 * 1024);
     std::filesystem::remove(Out());
-    EXPECT_EQ(RunPdf({"--pdf", QString::fromStdString(Out()), big, a}, &err, {}, {{"TMPDIR", QString::fromStdString(small)}}), 1);
-    EXPECT_TRUE(err.contains(QString::fromUtf8("ワークファイルの空き容量が足りません[") + QString::fromStdString(small)))
+    EXPECT_EQ(
+        RunPdf({"--pdf", QString::fromStdString(Out()), big, a}, &err, {}, {{"TMPDIR", QString::fromStdString(small)}}),
+        1);
+    EXPECT_TRUE(
+        err.contains(QString::fromUtf8("ワークファイルの空き容量が足りません[") + QString::fromStdString(small)))
         << err.toStdString();
     EXPECT_EQ(printtest::PdfPages(Out()), 1);
 }
@@ -195,7 +197,8 @@ TEST_F(DumpPdfTest, AnotherUsersFileIsNotReplaced)
     dumptest::WriteBytes(dir + "/theirs.pdf", "root's");
     ::chmod((dir + "/theirs.pdf").c_str(), 0644);
     QProcess p;
-    p.start("runuser", {"-u", "nobody", "--", VANTREL_DUMP_EXE, "--pdf", QString::fromStdString(dir + "/theirs.pdf"), a});
+    p.start("runuser",
+            {"-u", "nobody", "--", VANTREL_DUMP_EXE, "--pdf", QString::fromStdString(dir + "/theirs.pdf"), a});
     p.waitForFinished(60000);
     EXPECT_EQ(p.exitCode(), 1) << p.readAllStandardError().toStdString();
     EXPECT_EQ(dumptest::ReadAll(dir + "/theirs.pdf"), "root's");
@@ -215,7 +218,7 @@ TEST_F(DumpPdfTest, FullDiskKeepsTheEarlierFile)
     dumptest::WriteBytes(Out(), "an earlier PDF");
     QString err;
     const int code = RunPdf(args, &err, [] {
-        rlimit limit {};
+        rlimit limit{};
         ::getrlimit(RLIMIT_FSIZE, &limit);
         limit.rlim_cur = 48 * 1024;
         ::setrlimit(RLIMIT_FSIZE, &limit);
@@ -332,7 +335,8 @@ TEST_F(DumpPdfTest, EveryReaderReadsEveryNameBack)
             }
             pattern = "Name : " + pattern + " Length : 00000064\\(100\\) Page : 1 / 1";
             EXPECT_TRUE(QRegularExpression(pattern).match(words).hasMatch())
-                << reader.toStdString() << ": " << n.shown << "\n" << words.toStdString();
+                << reader.toStdString() << ": " << n.shown << "\n"
+                << words.toStdString();
         }
     }
 }
@@ -352,12 +356,16 @@ TEST_F(DumpPdfTest, DocumentInformationTiesThePdfToItsBytes)
         ASSERT_EQ(RunPdf(QStringList{"--pdf", QString::fromStdString(Out())} + c.range + QStringList{five}), 0);
         EXPECT_EQ(printtest::PdfInfo(Out(), "Title"), "five.bin");
         // As README says to check it.
-        const QString sum = printtest::Run("sh", {"-c", QString("tail -c +%1 \"$0\" | head -c %2 | sha256sum")
-                                                            .arg(c.from + 1).arg(c.count), five})
-                                .section(' ', 0, 0);
+        const QString sum =
+            printtest::Run(
+                "sh", {"-c", QString("tail -c +%1 \"$0\" | head -c %2 | sha256sum").arg(c.from + 1).arg(c.count), five})
+                .section(' ', 0, 0);
         EXPECT_EQ(printtest::PdfInfo(Out(), "Subject"),
                   QString("File: %1; Length: 12793 bytes; Pages: %2; SHA-256 of %3 bytes from offset %4: %5")
-                      .arg(five, c.pages).arg(c.count).arg(c.from).arg(sum));
+                      .arg(five, c.pages)
+                      .arg(c.count)
+                      .arg(c.from)
+                      .arg(sum));
         const QString raw = QString::fromLatin1(QByteArray::fromStdString(dumptest::ReadAll(Out())));
         EXPECT_TRUE(raw.contains(QRegularExpression("/CreationDate \\(D:\\d{14}(Z|[+-]\\d\\d'\\d\\d')\\)")));
         EXPECT_TRUE(raw.contains(QRegularExpression("/ID \\[<[0-9a-f]{32}> <[0-9a-f]{32}>\\]")));

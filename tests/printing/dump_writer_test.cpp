@@ -19,9 +19,8 @@ using namespace dumptest;
 
 namespace {
 
-const std::string kColumns =
-    "Position  00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F  "
-    "10 11 12 13 14 15 16 17 18 19 1A 1B 1C 1D 1E 1F";
+const std::string kColumns = "Position  00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F  "
+                             "10 11 12 13 14 15 16 17 18 19 1A 1B 1C 1D 1E 1F";
 
 std::size_t Count(const std::string& text, const std::string& what)
 {
@@ -53,8 +52,8 @@ TEST(DumpWriter, PageCounts)
 {
     const struct {
         std::int64_t size, pages;
-    } cases[] = {{0, 1}, {1, 1}, {2560, 1}, {2561, 2}, {5000, 2}, {30720, 12},
-                 {5368709120LL, 2097152}, {5368709121LL, 2097153}};
+    } cases[] = {
+        {0, 1}, {1, 1}, {2560, 1}, {2561, 2}, {5000, 2}, {30720, 12}, {5368709120LL, 2097152}, {5368709121LL, 2097153}};
     for (const auto& c : cases) {
         EXPECT_EQ(PageCount(c.size), c.pages) << c.size;
     }
@@ -66,8 +65,8 @@ TEST(DumpWriter, SingleByteExactly)
     WriteBytes(dir / "a.bin", "A");
     DumpResult r;
     const std::string text = DumpText(dir / "a.bin", dir / "WkFile.txt", 0, {}, &r);
-    EXPECT_EQ(text, "\r\nName : " + (dir / "a.bin") + "  Length : 00000001(1)  Page : 1 / 1\r\n\r\n" +
-                        kColumns + "\r\n\r\n00000000  41\r\n");
+    EXPECT_EQ(text, "\r\nName : " + (dir / "a.bin") + "  Length : 00000001(1)  Page : 1 / 1\r\n\r\n" + kColumns +
+                        "\r\n\r\n00000000  41\r\n");
     EXPECT_EQ(kColumns.size(), 106u);
     EXPECT_EQ(r.status, DumpStatus::Done);
     EXPECT_EQ(r.length, 1);
@@ -90,8 +89,8 @@ TEST(DumpWriter, EmptyFileWritesNothing)
 TEST(DumpWriter, MatchesReferenceAtEveryEdge)
 {
     TempFolder dir;
-    const std::size_t sizes[] = {1, 15, 16, 17, 31, 32, 33, 48, 511, 512, 513, 2559, 2560, 2561,
-                                 2592, 5119, 5120, 5121, 30727, 1048576 + 2560 * 3 + 77};
+    const std::size_t sizes[] = {1,   15,   16,   17,   31,   32,   33,   48,   511,   512,
+                                 513, 2559, 2560, 2561, 2592, 5119, 5120, 5121, 30727, 1048576 + 2560 * 3 + 77};
     for (const std::size_t size : sizes) {
         const std::string bytes = PatternBytes(size, static_cast<unsigned>(size));
         WriteBytes(dir / "f.bin", bytes);
@@ -141,9 +140,8 @@ TEST(DumpWriter, FullPageAndSecondPage)
 
     WriteBytes(dir / "p", std::string(2561, '\0'));
     text = DumpText(dir / "p", dir / "WkFile.txt");
-    EXPECT_TRUE(EndsWith(text, "00 00\r\nName : " + (dir / "p") +
-                                   "  Length : 00000A01(2561)  Page : 2 / 2\r\n\r\n" + kColumns +
-                                   "\r\n\r\n00000A00  00\r\n"));
+    EXPECT_TRUE(EndsWith(text, "00 00\r\nName : " + (dir / "p") + "  Length : 00000A01(2561)  Page : 2 / 2\r\n\r\n" +
+                                   kColumns + "\r\n\r\n00000A00  00\r\n"));
     EXPECT_NE(text.find("Page : 1 / 2\r\n"), std::string::npos);
 }
 
@@ -225,8 +223,8 @@ TEST(DumpWriter, FileChangingDuringTheDump)
     // Within the first read, which comes before any pump; after it; and growing.
     for (const std::size_t sizeAfter : {std::size_t{1000}, std::size_t{1100077}, kSize + 5000}) {
         WriteBytes(dir / "f", bytes);
-        const std::string after = sizeAfter <= kSize ? bytes.substr(0, sizeAfter)
-                                                     : bytes + PatternBytes(sizeAfter - kSize, 9);
+        const std::string after =
+            sizeAfter <= kSize ? bytes.substr(0, sizeAfter) : bytes + PatternBytes(sizeAfter - kSize, 9);
         DumpHooks hooks;
         bool changed = false;
         hooks.pump = [&] {
@@ -274,8 +272,8 @@ TEST(DumpWriter, RangesAreTheirPagesOfTheWholeDumpWithAKnownSize)
         ASSERT_EQ(r.status, DumpStatus::Done);
         // The digest is of exactly the bytes the pages show.
         const std::size_t first = std::min<std::size_t>(size, static_cast<std::size_t>(range.first - 1) * 2560);
-        const std::size_t end = range.first > range.last ? first
-                                                         : std::min<std::size_t>(size, static_cast<std::size_t>(range.last) * 2560);
+        const std::size_t end =
+            range.first > range.last ? first : std::min<std::size_t>(size, static_cast<std::size_t>(range.last) * 2560);
         EXPECT_EQ(r.sha256, CSha256::Hex(CSha256::Of(bytes.data() + first, end > first ? end - first : 0)));
         EXPECT_EQ(r.endByte - r.firstByte, static_cast<std::int64_t>(end > first ? end - first : 0));
         const std::string text = ReadAll(dir / "WkFile.txt");
@@ -290,16 +288,16 @@ TEST(DumpWriter, RangesAreTheirPagesOfTheWholeDumpWithAKnownSize)
 TEST(DumpWriter, TextSizeIsExactForEverySize)
 {
     TempFolder dir;
-    for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{31}, std::size_t{32}, std::size_t{33},
-                                   std::size_t{511}, std::size_t{512}, std::size_t{513}, std::size_t{2559},
-                                   std::size_t{2560}, std::size_t{2561}, std::size_t{9 * 2560 + 17},
-                                   std::size_t{10 * 2560}, std::size_t{99 * 2560 + 2559}}) {
+    for (const std::size_t size :
+         {std::size_t{0}, std::size_t{1}, std::size_t{31}, std::size_t{32}, std::size_t{33}, std::size_t{511},
+          std::size_t{512}, std::size_t{513}, std::size_t{2559}, std::size_t{2560}, std::size_t{2561},
+          std::size_t{9 * 2560 + 17}, std::size_t{10 * 2560}, std::size_t{99 * 2560 + 2559}}) {
         WriteBytes(dir / "s", PatternBytes(size));
         DumpResult r;
         const std::string text = DumpText(dir / "s", dir / "WkFile.txt", 0, {}, &r);
-        EXPECT_EQ(DumpTextSize(DumpGeometry{dir / "s", static_cast<std::int64_t>(size), PageCount(size)}, 1,
-                               PageCount(size)),
-                  text.size())
+        EXPECT_EQ(
+            DumpTextSize(DumpGeometry{dir / "s", static_cast<std::int64_t>(size), PageCount(size)}, 1, PageCount(size)),
+            text.size())
             << size;
         EXPECT_EQ(r.textSize, text.size()) << size;
     }
@@ -311,8 +309,8 @@ TEST(DumpWriter, NoRoomWritesNothing)
     TempFolder dir;
     WriteBytes(dir / "n.bin", PatternBytes(3 * 2560));
     const std::uint64_t needed = DumpTextSize(DumpGeometry{dir / "n.bin", 3 * 2560, 3}, 1, 3);
-    for (const std::int64_t available : {std::int64_t{0}, static_cast<std::int64_t>(needed) - 1,
-                                         static_cast<std::int64_t>(needed)}) {
+    for (const std::int64_t available :
+         {std::int64_t{0}, static_cast<std::int64_t>(needed) - 1, static_cast<std::int64_t>(needed)}) {
         DumpHooks hooks;
         hooks.available = available;
         DumpResult r;

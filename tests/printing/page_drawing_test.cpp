@@ -43,11 +43,11 @@ using PageDrawing = std::function<void(CDC*, const std::vector<std::string>&)>;
 
 // Pixels of two renderings of one page: how far apart they are.
 struct PixelComparison {
-    int maxDifference = 0;         // 0..255
-    double meanOverInk = 0;        // mean |difference| over the pixels with ink in either
-    double inkChange = 0;          // relative change of the total ink
-    double shareAbove8 = 0;        // share of the inked pixels that differ by more than 8
-    int blankOnOneSide = 0;        // pixels blank in one and half dark or darker in the other
+    int maxDifference = 0;  // 0..255
+    double meanOverInk = 0;  // mean |difference| over the pixels with ink in either
+    double inkChange = 0;  // relative change of the total ink
+    double shareAbove8 = 0;  // share of the inked pixels that differ by more than 8
+    int blankOnOneSide = 0;  // pixels blank in one and half dark or darker in the other
 };
 
 PixelComparison Compare(const QImage& a, const QImage& b)
@@ -137,8 +137,9 @@ TEST_F(PageDrawingTest, PrintedPagesMatchTheOldDrawing)
             // The same text, however it is extracted.
             EXPECT_EQ(printtest::PdfText(after, page), printtest::PdfText(before, page));
             for (const char* mode : {"-raw", "-nopgbrk"}) {
-                const QStringList args{mode, "-f", QString::number(page), "-l", QString::number(page),
-                                       QString::fromStdString(before), "-"};
+                const QStringList args{
+                    mode, "-f", QString::number(page), "-l", QString::number(page), QString::fromStdString(before),
+                    "-"};
                 QStringList argsAfter = args;
                 argsAfter[5] = QString::fromStdString(after);
                 EXPECT_EQ(printtest::Run("pdftotext", argsAfter), printtest::Run("pdftotext", args)) << mode;

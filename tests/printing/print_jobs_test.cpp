@@ -55,7 +55,7 @@ TEST(PrintJobs, OutputFileOfEachJob)
         {"/out/Out.PDF", "x", 2, "/out/Out_x.PDF"},
         {"/out/out", "a.bin", 2, "/out/out_a.bin.pdf"},
         {"/out.d/out", "a.bin", 2, "/out.d/out_a.bin.pdf"},  // a dot in the folder is no extension
-        {"/out/.pdf", "a.bin", 2, "/out/.pdf_a.bin.pdf"},    // nor a leading dot
+        {"/out/.pdf", "a.bin", 2, "/out/.pdf_a.bin.pdf"},  // nor a leading dot
         {"out.tar.pdf", "a", 2, "out.tar_a.pdf"},
 #if defined(_WIN32)
         // The 0x5C trail byte of 表 is no separator: ".d" is the name's extension.
@@ -81,7 +81,8 @@ TEST(PrintJobs, WindowsTrailByte5CNamesListJoinDumpAndExport)
         std::string name;
         std::string bytes;
     } files[] = {{"ソ", "so"}, {"a.bin", "a"}, {"表ソ.txt", "hyou-so"}, {"ｿ", "half-width"}};
-    for (const auto& f : files) dumptest::WriteBytes(sysfiles::Join(folder, f.name), f.bytes);
+    for (const auto& f : files)
+        dumptest::WriteBytes(sysfiles::Join(folder, f.name), f.bytes);
 
     CFileListModel model;
     model.m_strFolder = folder;
@@ -102,7 +103,8 @@ TEST(PrintJobs, WindowsTrailByte5CNamesListJoinDumpAndExport)
         ASSERT_EQ(r.status, DumpStatus::Done) << job.strName;
         std::string bytes;
         for (const auto& f : files)
-            if (f.name == job.strName) bytes = f.bytes;
+            if (f.name == job.strName)
+                bytes = f.bytes;
         EXPECT_EQ(r.length, static_cast<std::int64_t>(bytes.size()));
         EXPECT_EQ(dumptest::ReadAll(dir / "WkFile.txt"), dumptest::ReferenceDump(job.strPath, bytes)) << job.strName;
     }

@@ -12,9 +12,21 @@ TEST(PrintRange, ParsePageNumberLikeAtoi)
         const char* text;
         std::int64_t value;
     } cases[] = {
-        {"", 0}, {"12", 12}, {"  \t12", 12}, {"+7", 7}, {"-3", -3}, {"12abc", 12}, {"abc", 0},
-        {"1 2", 1}, {"- 3", 0}, {"０", 0}, {"007", 7}, {"9223372036854775807", kMax},
-        {"99999999999999999999", kMax}, {"-9223372036854775808", kMin}, {"-99999999999999999999", kMin},
+        {"", 0},
+        {"12", 12},
+        {"  \t12", 12},
+        {"+7", 7},
+        {"-3", -3},
+        {"12abc", 12},
+        {"abc", 0},
+        {"1 2", 1},
+        {"- 3", 0},
+        {"０", 0},
+        {"007", 7},
+        {"9223372036854775807", kMax},
+        {"99999999999999999999", kMax},
+        {"-9223372036854775808", kMin},
+        {"-99999999999999999999", kMin},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ParsePageNumber(c.text), c.value) << '"' << c.text << '"';
@@ -66,7 +78,8 @@ TEST(PrintRange, EditDigits)
     const struct {
         std::int64_t total;
         int digits;
-    } cases[] = {{0, 4}, {1, 4}, {12, 4}, {9999, 4}, {10000, 5}, {2097152, 7}, {std::numeric_limits<std::int64_t>::max(), 19}};
+    } cases[] = {
+        {0, 4}, {1, 4}, {12, 4}, {9999, 4}, {10000, 5}, {2097152, 7}, {std::numeric_limits<std::int64_t>::max(), 19}};
     for (const auto& c : cases) {
         EXPECT_EQ(RangeEditDigits(c.total), c.digits) << c.total;
     }

@@ -97,8 +97,8 @@ inline int PdfPages(const std::string& pdf)
 // Text of one page, lines as laid out.
 inline QString PdfText(const std::string& pdf, int page)
 {
-    return Run("pdftotext", {"-layout", "-f", QString::number(page), "-l", QString::number(page),
-                             QString::fromStdString(pdf), "-"});
+    return Run("pdftotext",
+               {"-layout", "-f", QString::number(page), "-l", QString::number(page), QString::fromStdString(pdf), "-"});
 }
 
 // A word pdftotext found on a page, in points from the page's top-left corner.
@@ -174,7 +174,8 @@ inline std::string ReaderComplaints(const std::string& pdf)
         p.waitForFinished(60000);
         p.readAllStandardOutput();
         // mupdf says this of every file on a build without colour management.
-        const QString err = QString::fromUtf8(p.readAllStandardError()).remove("warning: ICC support is not available\n");
+        const QString err =
+            QString::fromUtf8(p.readAllStandardError()).remove("warning: ICC support is not available\n");
         if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0 || !err.isEmpty())
             complaints += program.toStdString() + ": " + err.toStdString() + "\n";
     }
@@ -195,13 +196,12 @@ inline QList<QPair<QString, QString>> ReaderTexts(const std::string& pdf)
         {"poppler", QString::fromUtf8(out("pdftotext", {"-layout", "-enc", "UTF-8", file, "-"}))},
         {"mupdf", QString::fromUtf8(out("mutool", {"draw", "-q", "-F", "txt", "-o", "-", file}))},
         // Debian's own Python, which has Debian's modules.
-        {"pypdf", QString::fromUtf8(out("/usr/bin/python3",
-                                        {"-c",
-                                         "import sys, pypdf\n"
-                                         "r = pypdf.PdfReader(sys.argv[1])\n"
-                                         "t = '\\n'.join(p.extract_text() for p in r.pages)\n"
-                                         "sys.stdout.buffer.write(t.encode('utf-8'))",
-                                         file}))},
+        {"pypdf", QString::fromUtf8(out("/usr/bin/python3", {"-c",
+                                                             "import sys, pypdf\n"
+                                                             "r = pypdf.PdfReader(sys.argv[1])\n"
+                                                             "t = '\\n'.join(p.extract_text() for p in r.pages)\n"
+                                                             "sys.stdout.buffer.write(t.encode('utf-8'))",
+                                                             file}))},
         {"ghostscript",
          QString::fromUtf8(out("gs", {"-q", "-dNOPAUSE", "-dBATCH", "-sDEVICE=txtwrite", "-sOutputFile=-", file}))},
     };

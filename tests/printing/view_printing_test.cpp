@@ -94,8 +94,7 @@ protected:
     }
 
     // Answers the range dialog once it is up.
-    void AnswerRange(const QString& from, const QString& to, bool cancel = false,
-                     std::function<void()> after = {})
+    void AnswerRange(const QString& from, const QString& to, bool cancel = false, std::function<void()> after = {})
     {
         qttest::AnswerModal<CPrintRangeDlg>([=](CPrintRangeDlg& dlg) {
             if (cancel) {
@@ -217,9 +216,7 @@ TEST_F(ViewPrintingTest, EscapeDuringTheDumpStartsNoJob)
     AddFiles({{"long.bin", 40 * 2560}});
     printtest::RecordJobs record(&m_jobs);
     // The key arrives while the dump pumps the queue at its first page.
-    AnswerRange({}, {}, false, [this] {
-        QTimer::singleShot(0, [this] { QTest::keyClick(&m_view, Qt::Key_Escape); });
-    });
+    AnswerRange({}, {}, false, [this] { QTimer::singleShot(0, [this] { QTest::keyClick(&m_view, Qt::Key_Escape); }); });
     RunChain([this] { m_printing->OnPrintDump(); });
     EXPECT_EQ(m_jobs.Count(), 0);
     EXPECT_EQ(m_view.m_aFiles[0].nPrinted, 0);
@@ -231,9 +228,8 @@ TEST_F(ViewPrintingTest, QuitDuringTheDumpEndsItAtOnce)
 {
     AddFiles({{"long.bin", 40 * 2560}});
     printtest::RecordJobs record(&m_jobs);
-    AnswerRange({}, {}, false, [] {
-        QTimer::singleShot(0, [] { QCoreApplication::postEvent(qApp, new QEvent(QEvent::Quit)); });
-    });
+    AnswerRange({}, {}, false,
+                [] { QTimer::singleShot(0, [] { QCoreApplication::postEvent(qApp, new QEvent(QEvent::Quit)); }); });
     m_printing->OnPrintDump();
     const bool quit = QuitRequested();
     ClearQuitRequest();
@@ -367,7 +363,8 @@ TEST_F(ViewPrintingTest, PagePositionsFontAndLineCount)
     // The last dump line is line 87 of the page.
     EXPECT_EQ(wanted.back(), y0 + 87 * h);
     const QString text = printtest::PdfText(m_jobs.Job(0), 2).simplified();
-    EXPECT_TRUE(text.contains(QString::fromStdString("Name : " + m_folder + "/full.bin Length : 00001400(5120) Page : 2 / 2")))
+    EXPECT_TRUE(
+        text.contains(QString::fromStdString("Name : " + m_folder + "/full.bin Length : 00001400(5120) Page : 2 / 2")))
         << text.toStdString();
     EXPECT_TRUE(printtest::PdfFonts(m_jobs.Job(0)).contains("IPAMincho"));
 }
@@ -578,7 +575,8 @@ TEST_F(ProgramPrintingTest, CommandsThatChangeTheListDoNothingWhileJobsRun)
         {"Ctrl+O", keys(Qt::Key_O)},
         {"unmark all", trigger(ID_SELECT_NONE)},
         {"printer set-up", trigger(ID_FILE_PRINT_SETUP)},
-        {"click on the last row", [](CMainFrame&, CVantrelView& view) {
+        {"click on the last row",
+         [](CMainFrame&, CVantrelView& view) {
              view.OnLButtonDown(0, CPoint{view.m_rcList.left + 20, view.m_rcList.top + 2 * view.m_nRowHeight + 2});
          }},
         {"Down key", [](CMainFrame&, CVantrelView& view) { view.OnKeyDown(VK_DOWN); }},
@@ -626,7 +624,6 @@ TEST_F(ProgramPrintingTest, CommandsThatChangeTheListDoNothingWhileJobsRun)
         m_bStarted = false;
     }
 }
-
 
 // A logout or kill (SIGTERM) in the middle of a dump ends the program as closing the
 // window does: the dump stops at its next page start, nothing is printed or flagged,
@@ -883,7 +880,8 @@ TEST_F(ViewPrintingTest, PrintToFileIsARecordUnderADecimalCommaLocale)
     EXPECT_EQ(printtest::PdfInfo(out, "Title"), QString::fromUtf8("表.bin"));
     const std::string bytes = dumptest::ReadAll(m_folder + "/表.bin");
     EXPECT_EQ(printtest::PdfInfo(out, "Subject").toStdString(),
-              "File: " + m_folder + "/表.bin; Length: 3000 bytes; Pages: 1-2 / 2; SHA-256 of 3000 bytes from offset 0: " +
+              "File: " + m_folder +
+                  "/表.bin; Length: 3000 bytes; Pages: 1-2 / 2; SHA-256 of 3000 bytes from offset 0: " +
                   CSha256::Hex(CSha256::Of(bytes.data(), bytes.size())));
 }
 
@@ -945,8 +943,8 @@ TEST_F(ViewPrintingTest, PrintToFileReplacesOnlyWhatItMay)
     const struct {
         const char* name;
         bool printed;
-    } cases[] = {{"new.pdf", true}, {"link.pdf", true}, {"readonly.pdf", false}, {"fifo.pdf", false},
-                 {"folder.pdf", false}};
+    } cases[] = {
+        {"new.pdf", true}, {"link.pdf", true}, {"readonly.pdf", false}, {"fifo.pdf", false}, {"folder.pdf", false}};
     for (const auto& c : cases) {
         const std::string out = dir + "/" + c.name;
         m_printer.setOutputFileName(QString::fromStdString(out));
@@ -988,7 +986,7 @@ TEST_F(ViewPrintingTest, PdfThatCouldNotBeWrittenWholeIsNotHandedOver)
     AnswerRange({}, {});
 
     // A disk with 64 KiB left, for this process: writes past it fail.
-    rlimit old {};
+    rlimit old{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit small = old;
@@ -1077,8 +1075,8 @@ TEST_F(ViewPrintingTest, FailedJobsSayOneMessageAtATime)
     EXPECT_EQ(startedInsideABox, (std::vector<int>{0, 0, 0, 0}));
     const char* names[] = {"a.bin", "b.bin", "c.bin"};
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(m_messages[1 + i], "印刷を開始できませんでした。\nlp: scheduler is not running\nファイル: " +
-                                         m_folder + "/" + names[i]);
+        EXPECT_EQ(m_messages[1 + i],
+                  "印刷を開始できませんでした。\nlp: scheduler is not running\nファイル: " + m_folder + "/" + names[i]);
 }
 
 }  // namespace

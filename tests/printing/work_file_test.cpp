@@ -25,7 +25,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-
 std::string Write(CWorkFile& work, const std::string& text)
 {
     CTextFileWriter out;
@@ -181,16 +180,17 @@ TEST(WorkFile, FolderGoneOrNotOursIsMadeAnew)
     std::cout << "[ NOTE     ] folders open to all and links are not tried: Windows keeps no mode bits, and "
                  "links need a privilege\n";
 #else
-    planted.insert(planted.end(), {
-        {"open to all", [](const std::string& folder) { fs::permissions(folder, fs::perms::all); }},
-        {"a link to a folder",
-         [&dir](const std::string& folder) {
-             fs::remove_all(folder);
-             fs::create_directories(dir / "elsewhere");
-             ::chmod((dir / "elsewhere").c_str(), 0700);
-             fs::create_directory_symlink(dir / "elsewhere", folder);
-         }},
-    });
+    planted.insert(planted.end(),
+                   {
+                       {"open to all", [](const std::string& folder) { fs::permissions(folder, fs::perms::all); }},
+                       {"a link to a folder",
+                        [&dir](const std::string& folder) {
+                            fs::remove_all(folder);
+                            fs::create_directories(dir / "elsewhere");
+                            ::chmod((dir / "elsewhere").c_str(), 0700);
+                            fs::create_directory_symlink(dir / "elsewhere", folder);
+                        }},
+                   });
     // Another user makes a folder of the same name with the work file linked to a
     // victim; only root can play that user here.
     if (::geteuid() == 0) {

@@ -58,9 +58,11 @@ constexpr OneSided kWindowsOnly[] = {
 bool OneSidedCodePoint(char32_t cp)
 {
     for (const OneSided& c : kIconvOnly)
-        if (c.cp == cp) return true;
+        if (c.cp == cp)
+            return true;
     for (const OneSided& c : kWindowsOnly)
-        if (c.cp == cp) return true;
+        if (c.cp == cp)
+            return true;
     return false;
 }
 
@@ -76,7 +78,8 @@ public:
     void Add(const std::string& bytes)
     {
         Add(static_cast<std::uint32_t>(bytes.size()));
-        for (const char c : bytes) Add(static_cast<unsigned char>(c));
+        for (const char c : bytes)
+            Add(static_cast<unsigned char>(c));
     }
     std::uint64_t Value() const { return m_hash; }
 
@@ -93,7 +96,10 @@ constexpr std::uint64_t kEncodePrints[16] = {
     0x724808c4b116ed25, 0x28dbdd5c675a9325, 0x92b685a09af9ec35, 0x132c594c658b72ee,
 };
 constexpr std::uint64_t kDecodePrints[4] = {
-    0xf6f20ba1a95ea9bd, 0x02cdafc4e1deb7a4, 0x1645e0edf11bbd3a, 0x92d12259e3131793,
+    0xf6f20ba1a95ea9bd,
+    0x02cdafc4e1deb7a4,
+    0x1645e0edf11bbd3a,
+    0x92d12259e3131793,
 };
 
 }  // namespace
@@ -112,14 +118,17 @@ TEST(Cp932, BothSystemsConvertAlike)
     const auto& other = kWindowsOnly;
     const std::string decoded80 = "\xEF\xBF\xBD";
 #endif
-    for (const OneSided& c : own) EXPECT_EQ(Cp932Value(c.cp), c.value) << std::hex << static_cast<unsigned>(c.cp);
-    for (const OneSided& c : other) EXPECT_EQ(Cp932Value(c.cp), -1) << std::hex << static_cast<unsigned>(c.cp);
+    for (const OneSided& c : own)
+        EXPECT_EQ(Cp932Value(c.cp), c.value) << std::hex << static_cast<unsigned>(c.cp);
+    for (const OneSided& c : other)
+        EXPECT_EQ(Cp932Value(c.cp), -1) << std::hex << static_cast<unsigned>(c.cp);
     EXPECT_EQ(Cp932ToUtf8("\x80"), decoded80);
 
     Fnv encode[16];
     int shared = 0;
     for (char32_t cp = 0; cp < 0x10000; ++cp) {
-        if ((cp >= 0xD800 && cp < 0xE000) || OneSidedCodePoint(cp)) continue;
+        if ((cp >= 0xD800 && cp < 0xE000) || OneSidedCodePoint(cp))
+            continue;
         const std::int32_t value = Cp932Value(cp);
         encode[cp >> 12].Add(cp);
         encode[cp >> 12].Add(static_cast<std::uint32_t>(value));
@@ -127,23 +136,28 @@ TEST(Cp932, BothSystemsConvertAlike)
     }
     EXPECT_EQ(shared, 9397);
     for (int i = 0; i < 16; ++i)
-        EXPECT_EQ(encode[i].Value(), kEncodePrints[i]) << "U+" << std::hex << i * 0x1000 << "..: 0x" << encode[i].Value();
+        EXPECT_EQ(encode[i].Value(), kEncodePrints[i])
+            << "U+" << std::hex << i * 0x1000 << "..: 0x" << encode[i].Value();
 
     // Every single byte and every lead byte with every trail byte but 0x80, whose own
     // reading differs (above).
     Fnv decode[4];
     for (int b = 1; b < 256; ++b)
-        if (b != 0x80) decode[0].Add(Cp932ToUtf8(std::string(1, static_cast<char>(b))));
+        if (b != 0x80)
+            decode[0].Add(Cp932ToUtf8(std::string(1, static_cast<char>(b))));
     for (int lead = 0x81; lead <= 0xFC; ++lead) {
-        if (!IsCp932LeadByte(static_cast<unsigned char>(lead))) continue;
+        if (!IsCp932LeadByte(static_cast<unsigned char>(lead)))
+            continue;
         Fnv& print = decode[lead < 0xA0 ? 0 : lead < 0xF0 ? 1 : lead < 0xFA ? 2 : 3];
         for (int trail = 1; trail < 256; ++trail) {
-            if (trail == 0x80) continue;
+            if (trail == 0x80)
+                continue;
             const char pair[] = {static_cast<char>(lead), static_cast<char>(trail)};
             print.Add(Cp932ToUtf8(std::string(pair, 2)));
         }
     }
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(decode[i].Value(), kDecodePrints[i]) << i << ": 0x" << std::hex << decode[i].Value();
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(decode[i].Value(), kDecodePrints[i]) << i << ": 0x" << std::hex << decode[i].Value();
 }
 
 #if !defined(_WIN32)
@@ -154,7 +168,8 @@ TEST(Cp932, EveryBmpCodePointMatchesIconv)
     ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
     int mapped = 0;
     for (char32_t cp = 0; cp < 0x10000; ++cp) {
-        if (cp >= 0xD800 && cp < 0xE000) continue;
+        if (cp >= 0xD800 && cp < 0xE000)
+            continue;
         std::string in = Utf8Of(cp);
         char* inPtr = in.data();
         std::size_t inLeft = in.size();
@@ -186,7 +201,8 @@ TEST(Cp932, EveryBmpCodePointMatchesTheSystem)
 {
     int mapped = 0;
     for (char32_t cp = 0; cp < 0x10000; ++cp) {
-        if (cp >= 0xD800 && cp < 0xE000) continue;
+        if (cp >= 0xD800 && cp < 0xE000)
+            continue;
         const wchar_t in = static_cast<wchar_t>(cp);
         char out[4];
         BOOL usedDefault = FALSE;
@@ -213,16 +229,17 @@ TEST(Cp932, KnownValues)
         char32_t cp;
         std::int32_t value;
     } cases[] = {
-        {U'A', 0x41},      {U'\\', 0x5C},     {U'\uFF71', 0xB1},  // half-width katakana
+        {U'A', 0x41},        {U'\\', 0x5C},       {U'\uFF71', 0xB1},  // half-width katakana
         {U'\u30BD', 0x835C},  // ソ: trail byte 0x5C
         {U'\u8868', 0x955C},  // 表: trail byte 0x5C
         {U'\u2460', 0x8740},  // ① only in the NEC row
         {U'\u2170', 0xFA40},  // ⅰ only in the IBM rows
         {U'\u2252', 0x81E0},  // ≒: JIS row wins over its NEC duplicate
         {U'\uFFE2', 0x81CA},  // ￢: JIS row wins over its NEC and IBM duplicates
-        {U'\u20AC', -1},   {U'\U0001F600', -1}, {0x110000, -1},
+        {U'\u20AC', -1},     {U'\U0001F600', -1}, {0x110000, -1},
     };
-    for (const auto& c : cases) EXPECT_EQ(Cp932Value(c.cp), c.value) << std::hex << static_cast<unsigned>(c.cp);
+    for (const auto& c : cases)
+        EXPECT_EQ(Cp932Value(c.cp), c.value) << std::hex << static_cast<unsigned>(c.cp);
 }
 
 TEST(Cp932, InvalidUtf8BytesBecomeOneQuestionMarkEach)
@@ -231,22 +248,28 @@ TEST(Cp932, InvalidUtf8BytesBecomeOneQuestionMarkEach)
         const char* in;
         const char* out;
     } cases[] = {
-        {"a\xE2\x82\xAC" "b", "a?b"},           // euro sign: not in code page 932
-        {"\xF0\x9F\x98\x80", "?"},             // emoji: one character, one '?'
-        {"\xFF\xC3(", "?" "?("},                  // stray byte, lead without trail
-        {"\xE3\x81", "??"},                     // cut short at the end
-        {"\xC0\xAF", "??"},                     // overlong '/'
-        {"\xED\xA0\x80", "???"},                // surrogate
-        {"\xF4\x90\x80\x80", "????"},           // beyond U+10FFFF
-        {"\xE3\x82\xBD", "\x83\x5C"},           // ソ
+        {"a\xE2\x82\xAC"
+         "b",
+         "a?b"},  // euro sign: not in code page 932
+        {"\xF0\x9F\x98\x80", "?"},  // emoji: one character, one '?'
+        {"\xFF\xC3(", "?"
+                      "?("},  // stray byte, lead without trail
+        {"\xE3\x81", "??"},  // cut short at the end
+        {"\xC0\xAF", "??"},  // overlong '/'
+        {"\xED\xA0\x80", "???"},  // surrogate
+        {"\xF4\x90\x80\x80", "????"},  // beyond U+10FFFF
+        {"\xE3\x82\xBD", "\x83\x5C"},  // ソ
     };
-    for (const auto& c : cases) EXPECT_EQ(Utf8ToCp932(c.in), c.out) << c.in;
+    for (const auto& c : cases)
+        EXPECT_EQ(Utf8ToCp932(c.in), c.out) << c.in;
 }
 
 TEST(Cp932, DecodesToUtf8WithReplacement)
 {
     EXPECT_EQ(Cp932ToUtf8("\x83t\x83H\x83\x8B\x83_"), U8(u8"フォルダ"));
-    EXPECT_EQ(Cp932ToUtf8("a\x85\x40" "b"), "a\xEF\xBF\xBD@b");  // an unassigned pair: one byte replaced
+    EXPECT_EQ(Cp932ToUtf8("a\x85\x40"
+                          "b"),
+              "a\xEF\xBF\xBD@b");  // an unassigned pair: one byte replaced
     EXPECT_EQ(Cp932ToUtf8("x\x83"), "x\xEF\xBF\xBD");  // lead byte at the end
     EXPECT_EQ(Cp932ToUtf8("\x87\x40\xFA\x40\xEE\xEF"), U8(u8"①ⅰⅰ"));  // NEC-selected IBM duplicate too
     EXPECT_EQ(Cp932ToUtf8(Utf8ToCp932(U8(u8"総印刷枚数 ｱ ①"))), U8(u8"総印刷枚数 ｱ ①"));

@@ -45,8 +45,10 @@ bool WriteFd(int fd, const std::string& text)
 int WriteOutput(const std::string& path, const std::string& text)
 {
     COutputFile out;
-    if (const int err = out.Begin(path); err != 0) return err;
-    if (!WriteFd(out.Fd(), text)) return errno;
+    if (const int err = out.Begin(path); err != 0)
+        return err;
+    if (!WriteFd(out.Fd(), text))
+        return errno;
     return out.Commit();
 }
 
@@ -93,7 +95,10 @@ TEST(OutputFile, ReplacesOnlyRegularFilesTheUserMayWrite)
     ASSERT_TRUE(sysfiles::MakeReadOnly(tmp.File("readonly.pdf")));
     std::filesystem::create_directory(dir / "folder");
     std::vector<TargetCase> cases = {
-        {"new.pdf", 0}, {"mine.pdf", 0}, {"readonly.pdf", EACCES}, {"folder", EISDIR},
+        {"new.pdf", 0},
+        {"mine.pdf", 0},
+        {"readonly.pdf", EACCES},
+        {"folder", EISDIR},
         {sysfiles::Join(sysfiles::Join("no", "such"), "folder.pdf"), ENOENT},
     };
 #if defined(_WIN32)
@@ -113,7 +118,7 @@ TEST(OutputFile, ReplacesOnlyRegularFilesTheUserMayWrite)
     // would replace it for the whole machine.
     const std::string device = tmp.File("socket");
     const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un addr {};
+    sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
     ASSERT_LT(device.size(), sizeof addr.sun_path);
     std::memcpy(addr.sun_path, device.c_str(), device.size() + 1);
@@ -234,8 +239,8 @@ TEST(OutputFile, WindowsHeldOpenHiddenAndTrailByteFolders)
 {
     TempFolder tmp("output_windows");
     std::ofstream(tmp.Path() / "held.csv") << "in use";
-    const HANDLE held = ::CreateFileA(tmp.File("held.csv").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, 0, nullptr);
+    const HANDLE held =
+        ::CreateFileA(tmp.File("held.csv").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     EXPECT_EQ(WriteOutput(tmp.File("held.csv"), "new"), EBUSY);
     ::CloseHandle(held);

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-
 // The standard's own examples.
 TEST(Sha256, KnownDigests)
 {

@@ -16,8 +16,8 @@ namespace {
 std::filesystem::path TempFile(const std::string& name)
 {
     const char* env = std::getenv("VANTREL_TEST_TMP");
-    std::filesystem::path dir = env != nullptr && *env != '\0' ? std::filesystem::path(env)
-                                                               : std::filesystem::temp_directory_path();
+    std::filesystem::path dir =
+        env != nullptr && *env != '\0' ? std::filesystem::path(env) : std::filesystem::temp_directory_path();
     dir /= "textfile_reader_" + std::to_string(sysfiles::ProcessId());
     std::filesystem::create_directories(dir);
     return dir / name;
@@ -153,29 +153,35 @@ TEST_P(ReaderFields, CutsTheLine)
     EXPECT_EQ(reader.GetField(GetParam().field), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rules, ReaderFields,
-    ::testing::Values(
-        // Empty line, spaces only, comment line.
-        FieldCase{"\n", '\t', 0, ""}, FieldCase{"", '\t', 0, ""}, FieldCase{"    \n", '\t', 0, ""},
-        FieldCase{";a\tb\n", '\t', 0, ""}, FieldCase{";a\tb\n", '\t', 1, ""},
-        // TAB: outer spaces dropped, inner kept, empty fields count.
-        FieldCase{"  a b  \t c \n", '\t', 0, "a b"}, FieldCase{"  a b  \t c \n", '\t', 1, "c"},
-        FieldCase{"a\t\tb\n", '\t', 1, ""}, FieldCase{"a\t\tb\n", '\t', 2, "b"},
-        FieldCase{"a\tb\n", '\t', 2, ""}, FieldCase{"a\tb\n", '\t', -1, ""},
-        // Comment only at the start of a field after its spaces; later fields then read empty.
-        FieldCase{"a;b\tc\n", '\t', 0, "a;b"}, FieldCase{"a\t  ;b\tc\n", '\t', 1, ""},
-        FieldCase{"a\t  ;b\tc\n", '\t', 2, ""}, FieldCase{"a\t  ;b\tc\n", '\t', 0, "a"},
-        // Space delimiter: tested before the leading-space skip.
-        FieldCase{"Name : file name\n", ' ', 0, "Name"}, FieldCase{"Name : file name\n", ' ', 1, ":"},
-        FieldCase{"Name : file name\n", ' ', 2, "file"}, FieldCase{"a  b\n", ' ', 1, ""},
-        FieldCase{"a  b\n", ' ', 2, "b"}, FieldCase{" a\n", ' ', 0, ""},
-        // CR ends the line as LF does; a line without a line end still yields its field.
-        FieldCase{"a\tb\rc\n", '\t', 1, "b"}, FieldCase{"a\tb  ", '\t', 1, "b"},
-        // Bytes of 128 and above never match the delimiter or the comment character.
-        FieldCase{"\x83\x3B\tx\n", '\t', 0, "\x83\x3B"},
-        FieldCase{"a\xA9" "b\n", static_cast<char>(0xA9), 0, "a\xA9" "b"},
-        FieldCase{"a\xA9" "b\n", static_cast<char>(0xA9), 1, ""}));
+INSTANTIATE_TEST_SUITE_P(Rules, ReaderFields,
+                         ::testing::Values(
+                             // Empty line, spaces only, comment line.
+                             FieldCase{"\n", '\t', 0, ""}, FieldCase{"", '\t', 0, ""}, FieldCase{"    \n", '\t', 0, ""},
+                             FieldCase{";a\tb\n", '\t', 0, ""}, FieldCase{";a\tb\n", '\t', 1, ""},
+                             // TAB: outer spaces dropped, inner kept, empty fields count.
+                             FieldCase{"  a b  \t c \n", '\t', 0, "a b"}, FieldCase{"  a b  \t c \n", '\t', 1, "c"},
+                             FieldCase{"a\t\tb\n", '\t', 1, ""}, FieldCase{"a\t\tb\n", '\t', 2, "b"},
+                             FieldCase{"a\tb\n", '\t', 2, ""}, FieldCase{"a\tb\n", '\t', -1, ""},
+                             // Comment only at the start of a field after its spaces; later fields then read empty.
+                             FieldCase{"a;b\tc\n", '\t', 0, "a;b"}, FieldCase{"a\t  ;b\tc\n", '\t', 1, ""},
+                             FieldCase{"a\t  ;b\tc\n", '\t', 2, ""}, FieldCase{"a\t  ;b\tc\n", '\t', 0, "a"},
+                             // Space delimiter: tested before the leading-space skip.
+                             FieldCase{"Name : file name\n", ' ', 0, "Name"},
+                             FieldCase{"Name : file name\n", ' ', 1, ":"},
+                             FieldCase{"Name : file name\n", ' ', 2, "file"}, FieldCase{"a  b\n", ' ', 1, ""},
+                             FieldCase{"a  b\n", ' ', 2, "b"}, FieldCase{" a\n", ' ', 0, ""},
+                             // CR ends the line as LF does; a line without a line end still yields its field.
+                             FieldCase{"a\tb\rc\n", '\t', 1, "b"}, FieldCase{"a\tb  ", '\t', 1, "b"},
+                             // Bytes of 128 and above never match the delimiter or the comment character.
+                             FieldCase{"\x83\x3B\tx\n", '\t', 0, "\x83\x3B"},
+                             FieldCase{"a\xA9"
+                                       "b\n",
+                                       static_cast<char>(0xA9), 0,
+                                       "a\xA9"
+                                       "b"},
+                             FieldCase{"a\xA9"
+                                       "b\n",
+                                       static_cast<char>(0xA9), 1, ""}));
 
 TEST(TextFileReader, CommentCharacterIsConfigurable)
 {

@@ -16,8 +16,8 @@ namespace {
 std::filesystem::path TempFile(const std::string& name)
 {
     const char* env = std::getenv("VANTREL_TEST_TMP");
-    std::filesystem::path dir = env != nullptr && *env != '\0' ? std::filesystem::path(env)
-                                                               : std::filesystem::temp_directory_path();
+    std::filesystem::path dir =
+        env != nullptr && *env != '\0' ? std::filesystem::path(env) : std::filesystem::temp_directory_path();
     dir /= "textfile_writer_" + std::to_string(sysfiles::ProcessId());
     std::filesystem::create_directories(dir);
     return dir / name;
