@@ -2,7 +2,7 @@
 # Sourced, not run.
 
 VANTREL_PACKAGES=(
-  cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
+  cmake ninja-build g++ clang libclang-rt-14-dev clang-format clang-tidy pkg-config
   qt6-base-dev libgl-dev libssl-dev libdeflate-dev
   qt6-translations-l10n fonts-ipafont
   googletest libgtest-dev libbenchmark-dev
