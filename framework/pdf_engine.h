@@ -117,6 +117,8 @@ private:
     bool AllClipped() const;
     void EndText();
     void BeginClip();
+    // Clip, text object and fill colour for the text that follows.
+    void BeginText(const QColor& color);
     void EndClip();
     void AppendPath(const QPainterPath& devicePath);
     void FillDevicePath(const QPainterPath& devicePath, const QColor& color, Qt::FillRule rule);

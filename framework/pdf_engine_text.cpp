@@ -150,6 +150,17 @@ void CPdfEngine::DrawOutlines(const QRawFont& font, std::span<const quint32> gly
     m_brush = brush;
 }
 
+void CPdfEngine::BeginText(const QColor& color)
+{
+    BeginClip();
+    if (!m_bInText) {
+        m_content += "BT\n";
+        m_bInText = true;
+        m_nTextFont = -1;  // a text object starts with no font chosen
+    }
+    SetFill(color);
+}
+
 bool CPdfEngine::DrawAsciiLine(const QRawFont& font, const std::array<quint32, 128>& glyphOf, const QPointF& origin,
                                double advance, std::string_view text, const QColor& color)
 {
@@ -177,13 +188,7 @@ bool CPdfEngine::DrawAsciiLine(const QRawFont& font, const std::array<quint32, 1
     }
     if (AllClipped())
         return true;
-    BeginClip();
-    if (!m_bInText) {
-        m_content += "BT\n";
-        m_bInText = true;
-        m_nTextFont = -1;
-    }
-    SetFill(color);
+    BeginText(color);
     const double size = font.pixelSize();
     if (m_nTextFont != 2 * index || m_textSize != size) {
         m_content += "/F" + std::to_string(UseFont(index, false)) + " ";
@@ -270,13 +275,7 @@ void CPdfEngine::DrawLine(std::span<const GlyphSpan> spans, std::span<const quin
     }
     if (!anyText || AllClipped())
         return;
-    BeginClip();
-    if (!m_bInText) {
-        m_content += "BT\n";
-        m_bInText = true;
-        m_nTextFont = -1;
-    }
-    SetFill(color);
+    BeginText(color);
     const std::size_t n = glyphs.size();
     for (std::size_t from = 0; from < n;) {
         if (m_lineFace[from] < 0) {
