@@ -151,7 +151,6 @@ TEST_F(PrintLoopTest, PrinterThatTakesThePagesAsDrawnGetsThemStraight)
     m_hooks.maxPage = 3;
     RunPrintLoop(m_hooks);
     EXPECT_EQ(m_hooks.outcome, PrintOutcome::Printed);
-    EXPECT_EQ(m_jobs.Count(), 0);
     EXPECT_EQ(printtest::PdfPages(m_tmp / "out.pdf"), 3);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_tmp.Path()), {}), 1);
 
