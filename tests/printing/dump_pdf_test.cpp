@@ -317,6 +317,7 @@ TEST_F(DumpPdfTest, EveryReaderReadsEveryNameBack)
         {"ctl\x01\x7f.bin", "ctl<U+0001><U+007F>.bin"},
         {"rtl_\u202Egnp.exe", "rtl_<U+202E>gnp.exe"},
         {"two\nlines\r.bin", "two<U+000A>lines<U+000D>.bin"},
+        {"a\u200Bb\u00AD\uFE0F<U+0009>.bin", "a<U+200B>b<U+00AD><U+FE0F><U+003C>U+0009>.bin"},
     };
     QStringList args{"--pdf", QString::fromStdString(Out())};
     for (const auto& n : names)
@@ -338,6 +339,42 @@ TEST_F(DumpPdfTest, EveryReaderReadsEveryNameBack)
                 << reader.toStdString() << ": " << n.shown << "\n"
                 << words.toStdString();
         }
+    }
+}
+
+// Names that printed alike before (bytes that are not UTF-8 lost on the way to Qt, a
+// written-out control spelled by hand, characters that show nothing) each get their own
+// header, title and subject: the name written out. (Named through printf: a byte that is
+// not UTF-8 would not survive a QString.)
+TEST_F(DumpPdfTest, NamesThatPrintedAlikeGetRecordsApart)
+{
+    const struct {
+        const char* printf;
+        const char* shown;
+    } names[] = {
+        {"bad\\377\\376_\\303(.bin", "bad<FF><FE>_<C3>(.bin"},
+        {"bad\\376\\377_\\303(.bin", "bad<FE><FF>_<C3>(.bin"},
+        {"tab<U+0009>here.bin", "tab<U+003C>U+0009>here.bin"},
+        {"tab\\there.bin", "tab<U+0009>here.bin"},
+        {"a\u200Bb.bin", "a<U+200B>b.bin"},
+        {"a\uFEFFb.bin", "a<U+FEFF>b.bin"},
+        {"a\u2060b.bin", "a<U+2060>b.bin"},
+        {"a\u034Fb.bin", "a<U+034F>b.bin"},
+        {"a\u00ADb.bin", "a<U+00AD>b.bin"},
+    };
+    for (const auto& n : names) {
+        QProcess p;
+        p.setWorkingDirectory(m_dir.path());
+        p.start("sh",
+                {"-c", "f=\"$PWD/$(printf \"$1\")\"; head -c 100 /dev/zero >\"$f\"; exec \"$0\" --pdf out.pdf \"$f\"",
+                 VANTREL_DUMP_EXE, n.printf});
+        p.waitForFinished(60000);
+        ASSERT_EQ(p.exitCode(), 0) << n.shown << p.readAllStandardError().toStdString();
+        const QString path = m_dir.path() + "/" + n.shown;
+        EXPECT_EQ(printtest::PdfText(Out(), 1).section('\n', 0, 0).simplified(),
+                  "Name : " + path + " Length : 00000064(100) Page : 1 / 1");
+        EXPECT_EQ(printtest::PdfInfo(Out(), "Title"), n.shown);
+        EXPECT_TRUE(printtest::PdfInfo(Out(), "Subject").contains(path)) << n.shown;
     }
 }
 
