@@ -378,6 +378,66 @@ TEST_F(DumpPdfTest, NamesThatPrintedAlikeGetRecordsApart)
     }
 }
 
+// A header too long for its line goes on over the empty line under it, under the path,
+// in the same font; one longer still over the same two lines in smaller rows. Every
+// character of the path and both fields are on the page in their order, nothing beyond
+// the right margin (the left one, 15 mm), nothing over the column header; a header that
+// fits stays one line.
+TEST_F(DumpPdfTest, LongPathsKeepEveryCharacterAndBothFieldsOnThePage)
+{
+    const std::string dir = m_dir.path().toStdString();
+    std::string deep = dir, longest = dir + "/";
+    for (int i = 0; i < 12; ++i)
+        deep += "/level" + std::to_string(10 + i) + "_directory";
+    while (longest.size() < 3700)
+        longest += std::string(200, 'd') + "/";
+    const std::pair<std::string, int> cases[] = {
+        // The path, and the rows its header takes (0: more than two, smaller).
+        {dir + "/short.bin", 1},
+        {dir + "/projects/" + std::string(111 - dir.size() - 10, 'x'), 2},
+        {dir + "/日本語のフォルダ名/取引先別の契約書類/"
+               "重要な契約書の写しと関連資料一式を含むとても長い名前のファイル.bin",
+         2},
+        {deep + "/" + std::string(251, 'n') + ".bin", 0},
+        {longest + std::string(4000 - longest.size(), 'f'), 0},
+    };
+    QStringList args{"--pdf", QString::fromStdString(Out())};
+    for (const auto& [path, rows] : cases) {
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        dumptest::WriteBytes(path, dumptest::PatternBytes(100));
+        args << QString::fromStdString(path);
+    }
+    ASSERT_EQ(RunPdf(args), 0);
+    const double mm = 72 / 25.4;
+    for (int page = 1; page <= static_cast<int>(std::size(cases)); ++page) {
+        const auto& [path, wanted] = cases[page - 1];
+        SCOPED_TRACE(page);
+        // The header's words as drawn, row after row, down to the column header.
+        const std::vector<printtest::Word> words = printtest::PdfWords(Out(), page);
+        const auto columns =
+            std::find_if(words.begin(), words.end(), [](const auto& w) { return w.text == "Position"; });
+        ASSERT_NE(columns, words.end());
+        QString text;
+        int rows = 0;
+        for (auto w = words.begin(); w != columns; ++w) {
+            text += w->text;
+            rows += w == words.begin() || w->yMin > std::prev(w)->yMin + 0.1;
+            EXPECT_TRUE(w->xMin >= 15 * mm - 0.5 && w->yMax <= columns->yMin + 0.5 &&
+                        (wanted == 0 || std::abs(w->yMax - w->yMin - (columns->yMax - columns->yMin)) < 0.1))
+                << w->text.toStdString();
+        }
+        const std::string header = "Name : " + path + "  Length : 00000064(100)  Page : 1 / 1";
+        EXPECT_EQ(text.toStdString(), QString::fromStdString(header).remove(' ').toStdString());
+        EXPECT_TRUE(wanted != 0 ? rows == wanted : rows > 2) << rows;
+        // On the rendered page too: no ink beyond the right margin.
+        const QImage image = printtest::PdfPageImage(Out(), page, 150);
+        const int right = static_cast<int>(std::ceil(195 / 25.4 * 150)) + 1;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = right; x < image.width(); ++x)
+                ASSERT_EQ(qGray(image.pixel(x, y)), 255) << x << "," << y;
+    }
+}
+
 // The document says what it records: the file, its length, the pages and the SHA-256 of
 // exactly the bytes they show, as sha256sum of those bytes has it; when it was made, with
 // the time zone; an identifier. Subsets of other glyphs are named apart.
