@@ -21,7 +21,6 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPointer>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
@@ -138,9 +137,7 @@ bool DoPreparePrinting(CPrintInfo* pInfo, QWidget* parent)
     // handed over.
     if (DialogHook())
         return DialogHook()(printer, parent) && CanSetUp(printer);
-    QPrintDialog dialog(&printer, parent);
-    HideUnhonouredPrintOptions(dialog);
-    return dialog.exec() == QDialog::Accepted && CanSetUp(printer);
+    return ChoosePrinter(printer, parent, false) && CanSetUp(printer);
 }
 
 namespace {
