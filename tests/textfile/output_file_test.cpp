@@ -13,10 +13,12 @@
 #else
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #endif
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -226,6 +228,86 @@ TEST(OutputFile, RootKeepsTheOwnerAndFollowsNoPlantedLink)
         ASSERT_EQ(::lchown(link.c_str(), linkOwner, linkOwner), 0);
         EXPECT_EQ(WriteOutput((toFolder ? link / "victim.pdf" : link).string(), "new"), error) << linkOwner << toFolder;
         EXPECT_EQ(Contents(dir / "victim.pdf"), error == 0 ? "new" : "victim") << folderOwner << toFolder;
+    }
+}
+
+// As root, with nobody's files: in a folder others may write, a file or link another user
+// owns (neither we nor the folder's owner) is refused before a byte is written, whatever
+// /proc/sys/fs/protected_regular says: root's output would go to that user.
+TEST(OutputFile, RootHandsNothingToAnotherUser)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "other owners need root to make";
+    TempFolder tmp("output_handed");
+    const uid_t nobody = 65534;
+    struct Case {
+        mode_t folderMode;
+        uid_t folderOwner;
+        uid_t fileOwner;
+        bool link;  // the output is nobody's link to a file of root's beside the folder
+        int error;
+    } cases[] = {
+        {01777, 0, nobody, false, kErrForeignFile},  // mkdir -m1777 /tmp/s, nobody's report.pdf
+        {01777, 0, 0, false, 0},
+        {01777, nobody, nobody, false, 0},  // the folder's owner's
+        {01770, 0, nobody, false, kErrForeignFile},  // others of the group may write
+        {0777, 0, nobody, false, kErrForeignFile},  // no sticky bit: others may replace anything
+        {0777, 0, nobody, true, kErrForeignLink},
+        {0775, 0, nobody, false, 0},  // a group's shared folder: as before
+        {0755, 0, nobody, false, 0},
+    };
+    std::ofstream(tmp.Path() / "root.pdf") << "root's";
+    for (const Case& c : cases) {
+        const auto dir = tmp.Path() / "shared";
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directory(dir);
+        ASSERT_EQ(::chown(dir.c_str(), c.folderOwner, 0) + ::chmod(dir.c_str(), c.folderMode), 0);
+        const auto out = dir / "report.pdf";
+        if (c.link)
+            std::filesystem::create_symlink(tmp.Path() / "root.pdf", out);
+        else
+            std::ofstream(out) << "x";
+        ASSERT_EQ(::lchown(out.c_str(), c.fileOwner, c.fileOwner) + (c.link ? 0 : ::chmod(out.c_str(), 0666)), 0);
+        EXPECT_EQ(WriteOutput(out.string(), "secret"), c.error) << std::oct << c.folderMode << " " << c.fileOwner;
+        EXPECT_EQ(Contents(c.link ? tmp.Path() / "root.pdf" : out), c.error == 0 ? "secret"
+                                                                    : c.link     ? "root's"
+                                                                                 : "x")
+            << std::oct << c.folderMode;
+        EXPECT_EQ(Entries(dir), 1u);  // no temporary left
+    }
+}
+
+// A file an ACL lets one more user read: replaced, it keeps the ACL; its group, which the
+// ACL gives nothing, never gets the mask's bits. Attributes of the user's (user.*) do not
+// come along: they spoke of what the file held.
+TEST(OutputFile, ReplacedFileKeepsItsAcl)
+{
+    TempFolder tmp("output_acl");
+    const std::string file = tmp.File("mine.pdf");
+    std::ofstream(file) << "old";
+    ::chmod(file.c_str(), 0600);
+    const auto run = [](const std::string& command) {
+        std::string out;
+        if (FILE* p = ::popen((command + " 2>/dev/null").c_str(), "r")) {
+            char buffer[256];
+            while (std::fgets(buffer, sizeof buffer, p) != nullptr)
+                out += buffer;
+            if (::pclose(p) != 0)
+                out = "failed";
+        }
+        return out;
+    };
+    if (run("setfacl -m u:daemon:r '" + file + "'") == "failed")
+        GTEST_SKIP() << "setfacl (Debian's acl) is missing, or the file system keeps no ACLs";
+    const bool xattrs = ::setxattr(file.c_str(), "user.note", "old", 3, 0) == 0;
+    const std::string acl = run("getfacl -cp '" + file + "'");
+    ASSERT_NE(acl.find("user:daemon:r--"), std::string::npos) << acl;
+    ASSERT_NE(acl.find("group::---"), std::string::npos) << acl;
+    EXPECT_EQ(WriteOutput(file, "new"), 0);
+    EXPECT_EQ(Contents(file), "new");
+    EXPECT_EQ(run("getfacl -cp '" + file + "'"), acl);
+    if (xattrs) {
+        EXPECT_LT(::getxattr(file.c_str(), "user.note", nullptr, 0), 0);
     }
 }
 #endif
