@@ -3,9 +3,9 @@
 #include "textfile/output_file.h"
 
 #include "textfile/error_text.h"
+#include "textfile/leftovers.h"
 #include "textfile/output_file_names.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -195,30 +195,6 @@ int ResolveLinks(const std::string& path, std::string* resolved)
     return 0;
 }
 
-// Temporaries a killed run left in folder: ours by name, owner and mode, a regular file
-// with no other name, and with nobody holding its lock.
-void RemoveStaleTemporaries(const std::string& folder)
-{
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr)
-        return;
-    const int at = ::dirfd(dir);
-    while (const dirent* entry = ::readdir(dir)) {
-        struct stat st {};
-        if (!IsTempName(entry->d_name) || ::fstatat(at, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || (st.st_mode & 07777) != 0600 || st.st_nlink != 1)
-            continue;
-        const int fd = ::openat(at, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        struct stat now {};
-        if (::fstat(fd, &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino && TryLockFile(fd))
-            ::unlinkat(at, entry->d_name, 0);
-        ::close(fd);
-    }
-    ::closedir(dir);
-}
-
 // Puts temp, open as fd, in the place of path, checked again now: owner, mode, synced,
 // renamed while fd (and its lock) is still held. 0 or the errno; temp is gone either way.
 int Place(int fd, const std::string& temp, const std::string& path)
@@ -375,7 +351,7 @@ int COutputFile::Begin(const std::string& path)
         m_fd = fd;
         m_strTemp = name;
         m_strPath = path;
-        RemoveStaleTemporaries(folder);
+        RemoveLeftovers(folder, {kTempPrefix, {}});
         return 0;
     }
     return EEXIST;

@@ -173,25 +173,31 @@ TEST(OutputFile, LongNameAndAbandonedOutput)
 }
 
 // What a killed run left beside an output goes with the next output there; a temporary
-// another run still writes (locked), and anything not ours, stays.
+// another run still writes (locked), and anything not ours, stays: by its name, mode,
+// links or content (a user's own 0600 .vantrel-abc124).
 TEST(OutputFile, StaleTemporariesGoAndLiveOnesStay)
 {
     TempFolder tmp("output_stale");
-    std::vector<std::string> stay = {".vantrel-", "vantrel-abc123", ".vantrel-abc1234"};
+    std::vector<std::string> stay = {".vantrel-", "vantrel-abc123", ".vantrel-abc1234", ".vantrel-abc124"};
     for (const std::string& name : stay)
         std::ofstream(tmp.Path() / name) << "a user's";
-    std::ofstream(tmp.Path() / ".vantrel-stale1") << "left by a kill";
+    const std::vector<std::string> gone = {".vantrel-stale1", ".vantrel-stale2", ".vantrel-empty1"};
+    std::ofstream(tmp.Path() / gone[0]) << "%PDF-1.4\n% cut short by a kill";
+    std::ofstream(tmp.Path() / gone[1]) << "\"\x83\x74\x83\x48\x83\x8B";  // a CSV's first bytes
+    std::ofstream(tmp.Path() / gone[2]) << "";  // killed before its first byte
 #if !defined(_WIN32)
-    ::chmod(tmp.File(".vantrel-stale1").c_str(), 0600);
+    for (const char* name : {".vantrel-stale1", ".vantrel-stale2", ".vantrel-abc124", ".vantrel-empty1"})
+        ::chmod(tmp.File(name).c_str(), 0600);
     stay.insert(stay.end(), {".vantrel-mode01", ".vantrel-link01"});
-    std::ofstream(tmp.Path() / ".vantrel-mode01") << "a user's";
+    std::ofstream(tmp.Path() / ".vantrel-mode01") << "%PDF-1.4";
     ::chmod(tmp.File(".vantrel-mode01").c_str(), 0644);  // not the mode ours have
     std::filesystem::create_symlink(".vantrel-stale1", tmp.Path() / ".vantrel-link01");
 #endif
     COutputFile live;
     ASSERT_EQ(live.Begin(tmp.File("other.pdf")), 0);
     EXPECT_EQ(WriteOutput(tmp.File("out.pdf"), "new"), 0);
-    EXPECT_FALSE(std::filesystem::exists(tmp.Path() / ".vantrel-stale1"));
+    for (const std::string& name : gone)
+        EXPECT_FALSE(std::filesystem::exists(tmp.Path() / name)) << name;
     EXPECT_TRUE(std::filesystem::exists(live.TempPath()));
     for (const std::string& name : stay)
         EXPECT_TRUE(std::filesystem::exists(tmp.Path() / name) || std::filesystem::is_symlink(tmp.Path() / name))
