@@ -3,6 +3,7 @@
 #include "printing/dump_pages.h"
 #include "textfile/dump_format.h"
 #include "textfile/error_text.h"
+#include "textfile/input_file.h"
 #include "textfile/sha256.h"
 #include "textfile/text_file_writer.h"
 #include "textfile/visible_text.h"
@@ -17,19 +18,11 @@
 #include <sys/types.h>
 
 #if defined(_WIN32)
-#include "textfile/ansi_names.h"
-
 #include <io.h>
 #define VANTREL_READ _read
 #define VANTREL_CLOSE _close
 #define VANTREL_FSTAT _fstat64
 using FileStat = struct _stat64;
-#ifndef S_ISREG
-#define S_ISREG(m) (((m)&_S_IFMT) == _S_IFREG)
-#endif
-#ifndef S_ISDIR
-#define S_ISDIR(m) (((m)&_S_IFMT) == _S_IFDIR)
-#endif
 #else
 #include <unistd.h>
 #define VANTREL_READ ::read
@@ -108,26 +101,15 @@ public:
         }
     }
 
-    // Regular files only: a fifo or device could block the dump or never end.
+    // Regular files only: a fifo or device could block the dump or never end, and is
+    // not even opened.
     int Open(const std::string& path, std::int64_t& length)
     {
-        if (path.find('\0') != std::string::npos) {
-            return ENOENT;
-        }
-#if defined(_WIN32)
-        m_fd = ::_wopen(WideName(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
-#else
-        m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-#endif
-        if (m_fd < 0) {
-            return errno != 0 ? errno : ENOENT;
-        }
+        if (const int err = OpenInputFile(path, &m_fd); err != 0)
+            return err;
         FileStat st{};
         if (VANTREL_FSTAT(m_fd, &st) != 0) {
             return errno != 0 ? errno : EIO;
-        }
-        if (!S_ISREG(st.st_mode)) {
-            return S_ISDIR(st.st_mode) ? EISDIR : kErrNotRegularFile;
         }
         length = static_cast<std::int64_t>(st.st_size);
         return 0;

@@ -38,6 +38,8 @@ std::string SystemErrorText(int err)
         return "共有フォルダにある他のユーザーのリンクです";
     case kErrForeignFile:
         return "共有フォルダにある他のユーザーのファイルです";
+    case kErrFolderInput:
+        return "ファイルではなくフォルダです";
     default:
         return std::generic_category().message(err);
     }
@@ -52,6 +54,8 @@ std::string CommandLineErrorText(int err)
         return SystemErrorText(err) + " (a link another user owns in a folder others may write)";
     case kErrForeignFile:
         return SystemErrorText(err) + " (a file another user owns in a folder others may write)";
+    case kErrFolderInput:
+        return SystemErrorText(err) + " (a folder, not a file)";
     default:
         return std::generic_category().message(err);
     }
