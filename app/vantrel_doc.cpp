@@ -15,10 +15,6 @@
 #include <filesystem>
 #include <fstream>
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
-
 bool CVantrelDoc::OnNewDocument()
 {
     m_strPathName.clear();
@@ -40,9 +36,10 @@ bool CVantrelDoc::OnOpenDocument(const std::string& path)
     // Only a regular file is a document, and nothing else is even opened: a fifo would
     // wait for a writer, a device act on its open. Nothing is read from it.
     int fd = -1;
-    if (OpenInputFile(path, &fd) != 0)
+    std::int64_t length = 0;
+    if (OpenInputFile(path, &fd, &length) != 0)
         return false;
-    ::close(fd);
+    CloseInputFile(fd);
 #endif
     m_strPathName = path;
     return true;

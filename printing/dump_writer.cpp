@@ -13,22 +13,16 @@
 #include <cstring>
 #include <memory>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/types.h>
 
 #if defined(_WIN32)
 #include <io.h>
 #define VANTREL_READ _read
 #define VANTREL_CLOSE _close
-#define VANTREL_FSTAT _fstat64
-using FileStat = struct _stat64;
 #else
 #include <unistd.h>
 #define VANTREL_READ ::read
 #define VANTREL_CLOSE ::close
-#define VANTREL_FSTAT ::fstat
-using FileStat = struct stat;
 #endif
 
 namespace {
@@ -103,17 +97,7 @@ public:
 
     // Regular files only: a fifo or device could block the dump or never end, and is
     // not even opened.
-    int Open(const std::string& path, std::int64_t& length)
-    {
-        if (const int err = OpenInputFile(path, &m_fd); err != 0)
-            return err;
-        FileStat st{};
-        if (VANTREL_FSTAT(m_fd, &st) != 0) {
-            return errno != 0 ? errno : EIO;
-        }
-        length = static_cast<std::int64_t>(st.st_size);
-        return 0;
-    }
+    int Open(const std::string& path, std::int64_t& length) { return OpenInputFile(path, &m_fd, &length); }
 
     // Where reading starts: the first byte of the first page asked for.
     bool SeekTo(std::int64_t offset)

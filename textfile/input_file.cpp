@@ -38,7 +38,7 @@ int Refusal(const FileStat& st)
 
 }  // namespace
 
-int OpenInputFile(const std::string& path, int* fd)
+int OpenInputFile(const std::string& path, int* fd, std::int64_t* length)
 {
     *fd = -1;
     if (path.find('\0') != std::string::npos)
@@ -68,13 +68,19 @@ int OpenInputFile(const std::string& path, int* fd)
 #endif
     const int err = checked != 0 ? (errno != 0 ? errno : EIO) : Refusal(now);
     if (err != 0) {
-#if defined(_WIN32)
-        ::_close(opened);
-#else
-        ::close(opened);
-#endif
+        CloseInputFile(opened);
         return err;
     }
     *fd = opened;
+    *length = static_cast<std::int64_t>(now.st_size);
     return 0;
+}
+
+void CloseInputFile(int fd)
+{
+#if defined(_WIN32)
+    ::_close(fd);
+#else
+    ::close(fd);
+#endif
 }

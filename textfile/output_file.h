@@ -64,6 +64,11 @@ std::string InputThatIs(const FileId& id, const std::vector<std::string>& inputs
 // or read, or is empty.
 [[nodiscard]] bool SyncFileToDisk(const std::string& path, std::size_t tailSize, std::string* tail);
 
+// Why the file open as fd takes no more bytes, when a writer that keeps its errors to
+// itself (Qt's) has failed: the errno one more byte at its end gets now (EFBIG under a
+// file-size limit, ENOSPC on a full disk), the byte taken back; 0 when it is taken.
+int WhyNoMoreBytes(int fd);
+
 // An output being written: a fresh file beside the target, made only for this.
 class COutputFile {
 public:

@@ -323,6 +323,18 @@ bool SyncFileToDisk(const std::string& path, std::size_t tailSize, std::string* 
     return ok;
 }
 
+int WhyNoMoreBytes(int fd)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return errno;
+    const char byte = 0;
+    if (::pwrite(fd, &byte, 1, st.st_size) != 1)
+        return errno != 0 ? errno : EIO;
+    (void)::ftruncate(fd, st.st_size);
+    return 0;
+}
+
 int COutputFile::Begin(const std::string& path)
 {
     Abandon();

@@ -234,6 +234,18 @@ bool SyncFileToDisk(const std::string& path, std::size_t tailSize, std::string* 
     return ok;
 }
 
+int WhyNoMoreBytes(int fd)
+{
+    const long long size = ::_lseeki64(fd, 0, SEEK_END);
+    if (size < 0)
+        return errno;
+    const char byte = 0;
+    if (::_write(fd, &byte, 1) != 1)
+        return errno != 0 ? errno : EIO;
+    (void)::_chsize_s(fd, size);
+    return 0;
+}
+
 int COutputFile::Begin(const std::string& path)
 {
     Abandon();

@@ -1024,6 +1024,7 @@ TEST_F(ViewPrintingTest, PdfThatCouldNotBeWrittenWholeIsNotHandedOver)
     EXPECT_EQ(dumptest::ReadAll(out), "an earlier output");
     ASSERT_EQ(m_messages.size(), 1u);
     EXPECT_EQ(m_messages[0].rfind("印刷を開始できませんでした。\n" + out + ": ", 0), 0u) << m_messages[0];
+    EXPECT_NE(m_messages[0].find("\nファイルが大きすぎます\n"), std::string::npos) << m_messages[0];
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_tmp.Path()), {}), 3);  // no job file left
 }
 
