@@ -182,6 +182,19 @@ TEST(Profile, UnreadableStoreStartsWithNoFolder)
     EXPECT_EQ(theApp.ExitInstance(), 0);
 }
 
+// A stored folder longer than any path the system takes (2,000,000 letters) names no
+// folder: the window starts with none, as if none were stored, nothing scanned or drawn.
+TEST(Profile, FolderBeyondThePathLimitIsIgnored)
+{
+    ScopedSettings settings;
+    QSettings("Kovalmeret", "Vantrel").setValue("Path/Path", QString(2000000, QLatin1Char('a')));
+    ASSERT_TRUE(Init({}));
+    EXPECT_EQ(theApp.View()->m_strFolder, "");
+    EXPECT_TRUE(theApp.View()->m_aFiles.empty());
+    EXPECT_FALSE(theApp.MainFrame()->grab().isNull());
+    EXPECT_EQ(theApp.ExitInstance(), 0);
+}
+
 TEST(Start, NoArgumentShowsOneFrame)
 {
     ScopedSettings settings;
