@@ -8,6 +8,7 @@
 #include "textfile/text_file_writer.h"
 #include "textfile/visible_text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -176,7 +177,7 @@ namespace {
 class CDumpRun {
 public:
     CDumpRun(CSourceFile& source, CTextFileWriter& out, CSha256* digest, const std::string& path, std::int64_t length,
-             std::int64_t pageTotal, std::int64_t start, std::int64_t end)
+             std::int64_t pageTotal, std::int64_t start, std::int64_t end, std::uint64_t textSize)
         : m_source(source), m_out(out), m_pDigest(digest),
           m_remaining(start < end ? static_cast<std::uint64_t>(end - start) : 0),
           m_offset(static_cast<std::uint64_t>(start))
@@ -187,9 +188,14 @@ public:
         m_headTail = " / " + std::to_string(pageTotal) + "\r\n\r\n" + std::string(kDumpColumnHeader) + "\r\n";
         // Header, its tail, page number, 5 group breaks and 80 lines of up to 16 + 106 bytes.
         m_pageMax = m_headHead.size() + m_headTail.size() + 20 + 5 * 2 + 80 * 124 + 8;
-        m_outCap = kOutChunk + m_pageMax;
-        m_outBuf = std::make_unique<char[]>(m_outCap);
-        m_inBuf = std::make_unique<unsigned char[]>(kReadSize);
+        // No larger than the dump needs, and not cleared first: a job of many small files
+        // would otherwise get two fresh megabytes, zeroed, for each.
+        m_outCap = static_cast<std::size_t>(std::min<std::uint64_t>(kOutChunk, textSize)) + m_pageMax;
+        const std::uint64_t pages = (m_remaining + kBytesPerPage - 1) / kBytesPerPage;
+        m_inCap = static_cast<std::size_t>(std::clamp<std::uint64_t>(pages, 1, kReadSize / kBytesPerPage)) *
+                  static_cast<std::size_t>(kBytesPerPage);
+        m_outBuf = std::make_unique_for_overwrite<char[]>(m_outCap);
+        m_inBuf = std::make_unique_for_overwrite<unsigned char[]>(m_inCap);
         m_outBuf[m_used++] = '\r';  // the empty first line
         m_outBuf[m_used++] = '\n';
     }
@@ -203,7 +209,7 @@ public:
         std::memmove(m_inBuf.get(), m_inBuf.get() + m_inPos, m_inEnd - m_inPos);
         m_inEnd -= m_inPos;
         m_inPos = 0;
-        std::size_t want = kReadSize - m_inEnd;
+        std::size_t want = m_inCap - m_inEnd;
         if (want > m_remaining)
             want = static_cast<std::size_t>(m_remaining);
         const std::size_t got = m_source.Read(m_inBuf.get() + m_inEnd, want);
@@ -279,6 +285,7 @@ private:
     std::string m_headTail;
     std::size_t m_pageMax = 0;
     std::size_t m_outCap = 0;
+    std::size_t m_inCap = 0;
     std::unique_ptr<char[]> m_outBuf;
     std::unique_ptr<unsigned char[]> m_inBuf;
     std::size_t m_used = 0;
@@ -339,7 +346,7 @@ DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, DumpPage
     };
     const auto writeError = [&out] { return out.ErrorCode() != 0 ? out.ErrorCode() : EIO; };
 
-    CDumpRun run(source, out, digest.get(), path, length, result.pageTotal, start, end);
+    CDumpRun run(source, out, digest.get(), path, length, result.pageTotal, start, end, result.textSize);
     for (std::int64_t page = firstPage; page <= lastPage; ++page) {
         if (!run.Refill()) {
             // What the file holds now is not what the headers say: nothing of it may
