@@ -528,11 +528,17 @@ TEST(DialogUnits, NinePointGothicAndEdgeMapping)
 
 // Qt's printer dialog moves the printer it is given while it fills its list; cancelled,
 // it must leave the program's printer, the next print and the settings as they were.
+// A scheduler of the test's own offers a queue.
 class PrinterDialogs : public ::testing::Test {
 protected:
     void SetUp() override
     {
+#if defined(_WIN32)
+        GTEST_SKIP() << "Windows has no CUPS, and its printer dialog is the system's own";
+#endif
         ASSERT_TRUE(m_dir.isValid());
+        if (const QString why = m_cups.Start(m_dir.path() + "/cups"); !why.isEmpty())
+            GTEST_SKIP() << why.toStdString();
         m_folder = m_dir.path().toStdString() + "/files";
         std::filesystem::create_directories(m_folder);
         Touch(m_folder + "/a.bin");
@@ -552,20 +558,24 @@ protected:
         qttest::RunEventsWhile(view->m_bPrinting);
     }
 
+    // The printer the settings file holds after the program has ended.
+    void ExpectSaved(const QString& queue, const QString& pdfFile)
+    {
+        EXPECT_EQ(theApp.ExitInstance(), 0);
+        QSettings s("Kovalmeret", "Vantrel");
+        EXPECT_EQ(s.value("Settings/Printer").toString(), queue);
+        EXPECT_EQ(s.value("Settings/PdfFile").toString(), pdfFile);
+    }
+
     ScopedSettings m_settings;
     QTemporaryDir m_dir{QDir::tempPath() + "/vdlgXXXXXX"};
+    CCupsScheduler m_cups;
     std::string m_folder;
     QString m_pdf;
 };
 
 TEST_F(PrinterDialogs, CancelledSetUpKeepsThePdfFile)
 {
-#if defined(_WIN32)
-    GTEST_SKIP() << "Windows has no CUPS";
-#else
-    CCupsScheduler cups;
-    if (const QString why = cups.Start(m_dir.path() + "/cups"); !why.isEmpty())
-        GTEST_SKIP() << why.toStdString();
     QSettings("Kovalmeret", "Vantrel").setValue("Settings/PdfFile", m_pdf);
     ASSERT_TRUE(Init({}));
     ASSERT_EQ(theApp.Printer().outputFileName(), m_pdf);
@@ -592,23 +602,13 @@ TEST_F(PrinterDialogs, CancelledSetUpKeepsThePdfFile)
     PrintTheFile();
     EXPECT_TRUE(rec.texts.empty()) << rec.texts.front();
     EXPECT_TRUE(QFile::exists(m_pdf));
-    EXPECT_TRUE(QDir(cups.OutFolder()).isEmpty()) << "the job went to the queue";
-    EXPECT_EQ(theApp.ExitInstance(), 0);
-    QSettings s("Kovalmeret", "Vantrel");
-    EXPECT_EQ(s.value("Settings/Printer").toString(), QString());
-    EXPECT_EQ(s.value("Settings/PdfFile").toString(), m_pdf);
-#endif
+    EXPECT_TRUE(QDir(m_cups.OutFolder()).isEmpty()) << "the job went to the queue";
+    ExpectSaved(QString(), m_pdf);
 }
 
 // Stored copies go to lp -n: a value the dialog could not have chosen is taken as one.
 TEST_F(PrinterDialogs, StoredCopiesOutsideTheDialogsRangeAreOne)
 {
-#if defined(_WIN32)
-    GTEST_SKIP() << "Windows has no CUPS";
-#else
-    CCupsScheduler cups;
-    if (const QString why = cups.Start(m_dir.path() + "/cups"); !why.isEmpty())
-        GTEST_SKIP() << why.toStdString();
     QSettings("Kovalmeret", "Vantrel").setValue("Settings/Printer", CCupsScheduler::kQueue);
     for (const auto& [stored, taken] : {std::pair<const char*, int>{"7", 7},
                                         {"999", 999},
@@ -623,19 +623,12 @@ TEST_F(PrinterDialogs, StoredCopiesOutsideTheDialogsRangeAreOne)
         EXPECT_EQ(theApp.Printer().copyCount(), taken) << stored;
         EXPECT_EQ(theApp.ExitInstance(), 0);
     }
-#endif
 }
 
 // A PDF file remembered, a queue chosen since, then no scheduler: Ctrl+P shows the
 // printer dialog; cancelled, it leaves nothing that lets the next print skip it.
 TEST_F(PrinterDialogs, CancelledPrinterDialogAsksAgainAtTheNextPrint)
 {
-#if defined(_WIN32)
-    GTEST_SKIP() << "Qt's printer dialog on Windows is the system's own";
-#else
-    CCupsScheduler cups;
-    if (const QString why = cups.Start(m_dir.path() + "/cups"); !why.isEmpty())
-        GTEST_SKIP() << why.toStdString();
     {
         QFile old(m_pdf);
         ASSERT_TRUE(old.open(QIODevice::WriteOnly));
@@ -646,7 +639,7 @@ TEST_F(PrinterDialogs, CancelledPrinterDialogAsksAgainAtTheNextPrint)
     // A queue chosen since, the PDF file's name still held by the printer.
     theApp.Printer().setPrinterName(CCupsScheduler::kQueue);
     ASSERT_EQ(theApp.Printer().outputFormat(), QPrinter::NativeFormat);
-    cups.Stop();
+    m_cups.Stop();
 
     int asked = 0;
     for (int print = 0; print < 2; ++print) {
@@ -660,9 +653,5 @@ TEST_F(PrinterDialogs, CancelledPrinterDialogAsksAgainAtTheNextPrint)
     QFile old(m_pdf);
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
     EXPECT_EQ(old.readAll(), QByteArray("an old PDF"));
-    EXPECT_EQ(theApp.ExitInstance(), 0);
-    QSettings s("Kovalmeret", "Vantrel");
-    EXPECT_EQ(s.value("Settings/Printer").toString(), QString(CCupsScheduler::kQueue));
-    EXPECT_EQ(s.value("Settings/PdfFile").toString(), QString());
-#endif
+    ExpectSaved(CCupsScheduler::kQueue, QString());
 }
