@@ -10,9 +10,7 @@
 
 #if !defined(_WIN32)
 #include <fcntl.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 #endif
 
@@ -20,7 +18,6 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <string>
 #include <thread>
 #include <utility>
@@ -399,12 +396,7 @@ TEST(DumpWriter, UnreadableSourcesWriteNothing)
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(200));  // now waiting in its open
     const std::string socket = dir / "socket";
-    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    ASSERT_LT(socket.size(), sizeof addr.sun_path);
-    std::memcpy(addr.sun_path, socket.c_str(), socket.size() + 1);
-    ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_GE(sysfiles::BindSocket(socket), 0);
     cases.insert(cases.end(),
                  {{fifo, kErrNotRegularFile}, {socket, kErrNotRegularFile}, {"/dev/null", kErrNotRegularFile}});
 #endif
@@ -423,7 +415,6 @@ TEST(DumpWriter, UnreadableSourcesWriteNothing)
     const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);  // lets the writer go
     writer.join();
     ::close(reader);
-    ::close(sock);
 #endif
     EXPECT_EQ(FileOpenFailedMessage(dir / "folder", kErrFolderInput),
               "ファイルオープン失敗[" + (dir / "folder") + "]\nファイルではなくフォルダです");
