@@ -87,7 +87,8 @@ bool HoldsOnly(int fd, std::string_view inner)
     return only;
 }
 
-// A temporary output: locked while its writer lives, the start of a PDF or CSV in it.
+// A temporary output: locked while its writer lives, the start of what the program
+// writes (a PDF, the CSV) in it.
 void RemoveFile(int at, const char* name)
 {
     const int fd = OpenOurs(at, name, S_IFREG);
