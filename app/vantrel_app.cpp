@@ -367,8 +367,7 @@ bool CVantrelApp::OpenDocumentFile(const std::string& path)
 
 void CVantrelApp::OnFilePrintSetup()
 {
-    CPrintSetupDlg dlg(&Printer(), m_pMainFrame);
-    dlg.exec();
+    ChoosePrinter(Printer(), m_pMainFrame, true);
 }
 
 void CVantrelApp::OnAppExit()

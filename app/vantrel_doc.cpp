@@ -5,6 +5,7 @@
 #include "app/main_frame.h"
 #include "framework/message_box.h"
 #include "app/vantrel_app.h"
+#include "textfile/input_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,12 +14,6 @@
 
 #include <filesystem>
 #include <fstream>
-
-#ifndef _WIN32
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 bool CVantrelDoc::OnNewDocument()
 {
@@ -38,16 +33,13 @@ bool CVantrelDoc::OnOpenDocument(const std::string& path)
     if (!in)
         return false;
 #else
-    // Without blocking: opening a fifo for reading would wait for a writer forever.
-    // Only a regular file is a document; nothing is read from it.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    // Only a regular file is a document, and nothing else is even opened: a fifo would
+    // wait for a writer, a device act on its open. Nothing is read from it.
+    int fd = -1;
+    std::int64_t length = 0;
+    if (OpenInputFile(path, &fd, &length) != 0)
         return false;
-    struct stat st {};
-    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    ::close(fd);
-    if (!regular)
-        return false;
+    CloseInputFile(fd);
 #endif
     m_strPathName = path;
     return true;

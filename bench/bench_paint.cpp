@@ -2,7 +2,7 @@
 // the off-screen image, every band and the visible rows, and the blit. Also the
 // listing of a folder of 100,000 files through the view (settings, scan, scroll bar,
 // command states) beside the model's bare scan: the window may not freeze longer than
-// the scan itself.
+// the scan itself. And fitting a long text into a band of the list.
 //
 //   QT_QPA_PLATFORM=offscreen bench_paint --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QPainter>
 
 #include <benchmark/benchmark.h>
 
@@ -71,6 +72,27 @@ BENCHMARK(BM_PaintList)
     ->Args({1280, 1000, 0})  // a far larger view, for the cost per row
     ->Args({1280, 1000, 1})
     ->Unit(benchmark::kMillisecond);
+
+// Fitting a long text into the folder's band: a path of PATH_MAX bytes, which fits at
+// no height, and one that fits at a middle height. The cost is a few measures of the
+// text, not one per height tried.
+void BM_FitText(benchmark::State& state)
+{
+    const std::string text(static_cast<std::size_t>(state.range(0)), 'a');
+    const int width = static_cast<int>(state.range(1));
+    QImage target(width, 24, QImage::Format_RGB32);
+    QPainter painter(&target);
+    CDC dc(&painter);
+    for (auto _ : state) {
+        theApp.DrawFitText(&dc, CRect{0, 0, width, 24}, text);
+        benchmark::DoNotOptimize(target.constBits());
+    }
+}
+BENCHMARK(BM_FitText)
+    ->ArgNames({"chars", "cx"})
+    ->Args({4096, 500})  // fits nowhere
+    ->Args({40, 200})  // fits at a middle height
+    ->Unit(benchmark::kMicrosecond);
 
 // A folder of kEntries small files, made once, removed at exit.
 class Folder {

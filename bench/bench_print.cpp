@@ -9,6 +9,7 @@
 //   build/bench/bench_print --benchmark_filter='Job|Draw820'
 //
 //   build/bench/bench_print --benchmark_filter='Job|Dump820'
+//   build/bench/bench_print --benchmark_filter=ManyFiles
 //
 // The references run in the same process: enscript plus ps2pdf, and CUPS's texttopdf
 // where cups-filters is installed.
@@ -22,6 +23,7 @@
 #include "framework/pdf_job_printer.h"
 #include "framework/print_loop.h"
 #include "filelist/vantrel_view.h"
+#include "printing/dump_job.h"
 #include "printing/dump_pages.h"
 #include "printing/dump_writer.h"
 #include "printing/dump_page_painter.h"
@@ -46,6 +48,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -292,6 +295,72 @@ void BM_JobVantrelDump(benchmark::State& state)
 }
 BENCHMARK(BM_JobVantrelDump)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// Many small files beside one file of the same bytes: 3,000 files of 3 KB and one of 9 MB
+// (3,000 x 3,072 bytes). The dumps alone, as the window and the tool write each file's
+// into the work file; and a whole vantrel-dump --pdf job, whose 3,000 files have 6,000
+// pages where the one file has 3,600.
+constexpr std::int64_t kSmallFiles = 3000;
+constexpr std::int64_t kSmallSize = 3072;
+double g_manyDumpMs[2] = {0, 0};  // one file, the small ones
+double g_manyPdfMs[2] = {0, 0};
+
+std::vector<std::string> ManyFilesInput(std::int64_t files)
+{
+    if (files == 1)
+        return {SampleFile("nine.bin", static_cast<std::uint64_t>(kSmallFiles * kSmallSize))};
+    std::vector<std::string> paths;
+    std::filesystem::create_directories(BenchFolder() / "small");
+    for (std::int64_t i = 0; i < files; ++i)
+        paths.push_back(SampleFile("small/" + std::to_string(i) + ".bin", static_cast<std::uint64_t>(kSmallSize)));
+    return paths;
+}
+
+void BM_ManyFilesDump(benchmark::State& state)
+{
+    const std::vector<std::string> paths = ManyFilesInput(state.range(0));
+    CWorkFile work(BenchFolder().string());
+    double total = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        for (const std::string& path : paths) {
+            const DumpJob job = WriteDumpJob(work, path, DumpPages{}, DumpHooks{}, [](int) { return std::string(); });
+            if (!job.Written()) {
+                state.SkipWithError("a dump failed");
+                return;
+            }
+            work.RemoveFile();
+        }
+        total += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    }
+    g_manyDumpMs[state.range(0) == 1 ? 0 : 1] = total / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_ManyFilesDump)->ArgName("files")->Arg(1)->Arg(kSmallFiles)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_ManyFilesPdf(benchmark::State& state)
+{
+    std::vector<std::string> args = {VANTREL_DUMP_EXE, "--pdf", (BenchFolder() / "many.pdf").string()};
+    for (const std::string& path : ManyFilesInput(state.range(0)))
+        args.push_back(path);
+    double cpu = 0;
+    for (auto _ : state) {
+        const ChildRun run = RunChild(args);
+        if (!run.ok) {
+            state.SkipWithError("vantrel-dump failed");
+            return;
+        }
+        state.SetIterationTime(run.cpu);
+        cpu += run.cpu;
+    }
+    g_manyPdfMs[state.range(0) == 1 ? 0 : 1] = cpu * 1000 / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_ManyFilesPdf)
+    ->ArgName("files")
+    ->Arg(1)
+    ->Arg(kSmallFiles)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
 // enscript laying the same dump text out on 88-line pages (small enough to keep a line
 // whole), then ps2pdf turning that into a PDF.
 void BM_JobEnscriptPs2pdf(benchmark::State& state)
@@ -518,6 +587,14 @@ int main(int argc, char** argv)
                     "(target at most 5 %%)\n",
                     digest, 100 * digest / (g_ours.msPerPage - digest));
     }
+    if (g_manyDumpMs[0] > 0 && g_manyDumpMs[1] > 0)
+        std::printf("%lld files of %lld bytes beside one file of the same bytes: dumps %.1f ms and %.1f ms, %.2f "
+                    "times (target at most 2)\n",
+                    static_cast<long long>(kSmallFiles), static_cast<long long>(kSmallSize), g_manyDumpMs[1],
+                    g_manyDumpMs[0], g_manyDumpMs[1] / g_manyDumpMs[0]);
+    if (g_manyPdfMs[0] > 0 && g_manyPdfMs[1] > 0)
+        std::printf("  vantrel-dump --pdf of them: %.0f ms and %.0f ms of CPU, %.2f times (target at most 2)\n",
+                    g_manyPdfMs[1], g_manyPdfMs[0], g_manyPdfMs[1] / g_manyPdfMs[0]);
     std::error_code ec;
     std::filesystem::remove_all(BenchFolder(), ec);
     return 0;

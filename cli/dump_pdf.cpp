@@ -77,7 +77,7 @@ bool OpenPdf(const std::string& out, COutputFile& pdf, CPdfJobPrinter& printer, 
 // that cannot be dumped gets no pages and the others still come out; a work file that
 // cannot be written, or a range out of bounds, ends the run.
 void PrintFile(CWorkFile& work, const std::string& path, const DumpPages* range, CPdfJobPrinter& printer, CDC& dc,
-               PdfRecord& record)
+               PdfRecord& record, const std::string& out)
 {
     // Only the pages that are printed are written.
     const DumpJob job = WriteDumpJob(work, path, range != nullptr ? *range : DumpPages{}, DumpHooks{}, Reason);
@@ -85,6 +85,10 @@ void PrintFile(CWorkFile& work, const std::string& path, const DumpPages* range,
         Error(job.Said(": "));
         record.code = 1;
         record.abandon = job.outcome == DumpJob::Outcome::WorkFileFailed;
+        // The PDF asked for is what the user waits for: it is named, with the reason.
+        if (record.abandon)
+            Error("出力の書き込みに失敗しました[" + out + "] (cannot write output)" +
+                  (job.reason.empty() ? "" : ": " + job.reason));
         return;
     }
     std::int64_t first = 1;
@@ -122,7 +126,8 @@ void PrintFile(CWorkFile& work, const std::string& path, const DumpPages* range,
 int PlacePdf(const std::string& out, COutputFile& pdf, bool ended)
 {
     if (!ended || !PdfComplete(pdf.TempPath())) {
-        Error("出力の書き込みに失敗しました[" + out + "] (cannot write output)");
+        const int err = WhyNoMoreBytes(pdf.Fd());
+        Error("出力の書き込みに失敗しました[" + out + "] (cannot write output)" + (err != 0 ? ": " + Reason(err) : ""));
         return 1;
     }
     const std::string temp = pdf.TempPath();
@@ -170,7 +175,7 @@ int WriteDumpPdf(const std::string& out, const std::vector<std::string>& files, 
     {
         CDC dc(&painter, &printer);
         for (const std::string& path : files) {
-            PrintFile(work, path, rangeGiven ? &pages : nullptr, printer, dc, record);
+            PrintFile(work, path, rangeGiven ? &pages : nullptr, printer, dc, record, out);
             if (record.abandon)
                 break;
         }

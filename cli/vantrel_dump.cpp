@@ -6,8 +6,11 @@
 #include "filelist/csv_export.h"
 #include "filelist/file_list_model.h"
 #include "printing/dump_writer.h"
+#include "printing/print_range.h"
 #include "printing/work_file.h"
+#include "textfile/dump_format.h"
 #include "textfile/error_text.h"
+#include "textfile/input_file.h"
 #include "textfile/output_file.h"
 #include "textfile/text_file_writer.h"
 
@@ -75,7 +78,8 @@ constexpr char kUsage[] =
     "  vantrel-dump --help             この説明 (this help)\n"
     "Output is byte for byte what the program writes: CR LF line ends.\n"
     "Exit status: 0 done, 1 a file or folder could not be read or output failed, 2 usage error\n"
-    "(also an output that is one of the input files).\n";
+    "(also an option given twice, a range past the file's end, an output that is one of the\n"
+    "input files).\n";
 
 void Error(const std::string& message)
 {
@@ -120,8 +124,14 @@ int ParseArguments(int argc, char** argv, Arguments& args)
         }
         // The two options that take a value.
         if (arg == "--pdf" || arg == "--pages") {
-            if (i + 1 >= argc) {
+            // An option where the value should be ("--pdf --csv x") is a slip, not a file
+            // named "--csv": a name that starts with "-" is given as "./-name".
+            if (i + 1 >= argc || (argv[i + 1][0] == '-' && argv[i + 1][1] != '\0')) {
                 return UsageError(std::string(arg) + " には値が要ります (needs a value)");
+            }
+            // Given twice, one of them would be dropped without a word.
+            if (arg == "--pdf" ? args.modeGiven && args.mode == Mode::Pdf : args.pagesGiven) {
+                return UsageError(std::string(arg) + " は一度だけ指定できます (may be given once)");
             }
             const std::string value = argv[++i];
             if (arg == "--pages") {
@@ -192,6 +202,25 @@ int RefuseOutputThatIsAnInput(const Arguments& args)
         return -1;
     Error("出力先" + (args.mode == Mode::Pdf ? "[" + args.pdfOut + "]" : std::string("(標準出力)")) +
           "は入力のファイル[" + input + "]です (the output is one of the input files)");
+    return kExitUsage;
+}
+
+// A range beyond the file's pages is known from its length: said before any work, however
+// large the file or small the work folder. A file that cannot be opened is said by the run.
+int RefuseRangeBeyondTheFile(const Arguments& args)
+{
+    int fd = -1;
+    std::int64_t size = 0;
+    if (!args.pagesGiven || OpenInputFile(args.operands.front(), &fd, &size) != 0)
+        return -1;
+    CloseInputFile(fd);
+    const std::string from = std::to_string(args.fromPage);
+    const std::string to = std::to_string(args.toPage);
+    const std::int64_t total = PageCount(size);
+    const PageRangeCheck check = CheckPageRange(false, from, to, total);
+    if (check.ok)
+        return -1;
+    Error(check.message + " (--pages " + from + "-" + to + " of " + std::to_string(total) + ")");
     return kExitUsage;
 }
 
@@ -277,6 +306,9 @@ int main(int argc, char** argv)
         return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
     }
     if (const int code = RefuseOutputThatIsAnInput(args); code >= 0) {
+        return code;
+    }
+    if (const int code = RefuseRangeBeyondTheFile(args); code >= 0) {
         return code;
     }
     // What a killed run (or a power cut) left goes now; a running copy holds its folder's lock.

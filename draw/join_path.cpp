@@ -27,6 +27,15 @@ bool IsHalfWidthKana(unsigned char c)
     return c >= 0xA1 && c <= 0xDF;
 }
 
+}  // namespace
+
+std::size_t PathBudget(PathRules rules)
+{
+    return rules == PathRules::Windows ? kWindowsBudget : kPosixBudget;
+}
+
+namespace {
+
 class WindowsJoiner {
 public:
     // False when the part is rejected; m_nComponent then holds the part's last counter.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // The two rule sets for joining a folder and a name.
@@ -17,3 +18,6 @@ inline std::string JoinPath(const std::string& folder, const std::string& name)
 {
     return JoinPath(folder, name, NativePathRules());
 }
+
+// The most bytes a path joined under rules may take: a longer one names no file or folder.
+std::size_t PathBudget(PathRules rules);

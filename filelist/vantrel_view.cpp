@@ -3,6 +3,7 @@
 #include "framework/qt_text.h"
 #include "framework/command_ids.h"
 #include "framework/win_app.h"
+#include "draw/join_path.h"
 
 #include <QDir>
 #include <QFile>
@@ -92,6 +93,10 @@ void CVantrelView::OnInitialUpdate()
     if (m_pScrollBar == nullptr)
         CreateScrollBar();
     m_strFolder = AfxGetApp()->GetProfileString("Path", "Path", "");
+    // A stored folder beyond the system's path limit names no folder (a damaged store):
+    // ignored as one that is not there, before anything scans or draws it.
+    if (m_strFolder.size() > PathBudget(NativePathRules()))
+        m_strFolder.clear();
     if (m_strFolder.empty())
         m_aFiles.clear();
     else

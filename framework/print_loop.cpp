@@ -21,7 +21,6 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPointer>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
@@ -138,9 +137,7 @@ bool DoPreparePrinting(CPrintInfo* pInfo, QWidget* parent)
     // handed over.
     if (DialogHook())
         return DialogHook()(printer, parent) && CanSetUp(printer);
-    QPrintDialog dialog(&printer, parent);
-    HideUnhonouredPrintOptions(dialog);
-    return dialog.exec() == QDialog::Accepted && CanSetUp(printer);
+    return ChoosePrinter(printer, parent, false) && CanSetUp(printer);
 }
 
 namespace {
@@ -272,7 +269,12 @@ void RunPrintLoop(CPrintHooks& hooks)
         EndJob(hooks, info, PrintOutcome::Cancelled, error);
     } else if (!written) {
         const QString where = spooler->OutputFile().isEmpty() ? job.jobFile : spooler->OutputFile();
-        EndJob(hooks, info, PrintOutcome::Failed, ToQt("%1: PDFを最後まで書き込めませんでした").arg(where));
+        // Qt's writer keeps the reason to itself: the file is asked again.
+        const int err = spooler->JobFd() >= 0 ? WhyNoMoreBytes(spooler->JobFd()) : 0;
+        QString error = ToQt("%1: PDFを最後まで書き込めませんでした").arg(where);
+        if (err != 0)
+            error += ToQt("\n") + ToQt(SystemErrorText(err));
+        EndJob(hooks, info, PrintOutcome::Failed, error);
     } else {
         job.file.setAutoRemove(false);
         const bool submitted = spooler->Submit(job.jobFile, title, &error);

@@ -95,8 +95,11 @@ QPrinter& CWinApp::Printer()
         } else if (!queue.empty() && !QPrinterInfo::printerInfo(ToQt(queue)).isNull()) {
             m_pPrinter->setPrinterName(ToQt(queue));
         }
-        if (const int copies = GetProfileInt(kPrinterSection, kCopiesEntry, 0); copies > 0)
-            m_pPrinter->setCopyCount(copies);
+        // What the printer dialog could have chosen, else one: a damaged value never
+        // reaches the spooler. A PDF file holds the pages once.
+        const int copies = GetProfileInt(kPrinterSection, kCopiesEntry, 1);
+        const bool pdf = m_pPrinter->outputFormat() == QPrinter::PdfFormat;
+        m_pPrinter->setCopyCount(copies >= 1 && copies <= kMaxCopies && !pdf ? copies : 1);
     }
     return *m_pPrinter;
 }

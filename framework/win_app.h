@@ -8,6 +8,9 @@
 class QPrinter;
 class QWidget;
 
+// The most copies Qt's printer dialog offers.
+inline constexpr int kMaxCopies = 999;
+
 // What the framework's services need of the application object, and the services an
 // application gets from the framework: the settings profile, the current printer and
 // the preview's page setting. The program's application object derives from it;

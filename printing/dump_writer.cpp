@@ -3,39 +3,27 @@
 #include "printing/dump_pages.h"
 #include "textfile/dump_format.h"
 #include "textfile/error_text.h"
+#include "textfile/input_file.h"
 #include "textfile/sha256.h"
 #include "textfile/text_file_writer.h"
 #include "textfile/visible_text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/types.h>
 
 #if defined(_WIN32)
-#include "textfile/ansi_names.h"
-
 #include <io.h>
 #define VANTREL_READ _read
 #define VANTREL_CLOSE _close
-#define VANTREL_FSTAT _fstat64
-using FileStat = struct _stat64;
-#ifndef S_ISREG
-#define S_ISREG(m) (((m)&_S_IFMT) == _S_IFREG)
-#endif
-#ifndef S_ISDIR
-#define S_ISDIR(m) (((m)&_S_IFMT) == _S_IFDIR)
-#endif
 #else
 #include <unistd.h>
 #define VANTREL_READ ::read
 #define VANTREL_CLOSE ::close
-#define VANTREL_FSTAT ::fstat
-using FileStat = struct stat;
 #endif
 
 namespace {
@@ -108,30 +96,9 @@ public:
         }
     }
 
-    // Regular files only: a fifo or device could block the dump or never end.
-    int Open(const std::string& path, std::int64_t& length)
-    {
-        if (path.find('\0') != std::string::npos) {
-            return ENOENT;
-        }
-#if defined(_WIN32)
-        m_fd = ::_wopen(WideName(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
-#else
-        m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-#endif
-        if (m_fd < 0) {
-            return errno != 0 ? errno : ENOENT;
-        }
-        FileStat st{};
-        if (VANTREL_FSTAT(m_fd, &st) != 0) {
-            return errno != 0 ? errno : EIO;
-        }
-        if (!S_ISREG(st.st_mode)) {
-            return S_ISDIR(st.st_mode) ? EISDIR : kErrNotRegularFile;
-        }
-        length = static_cast<std::int64_t>(st.st_size);
-        return 0;
-    }
+    // Regular files only: a fifo or device could block the dump or never end, and is
+    // not even opened.
+    int Open(const std::string& path, std::int64_t& length) { return OpenInputFile(path, &m_fd, &length); }
 
     // Where reading starts: the first byte of the first page asked for.
     bool SeekTo(std::int64_t offset)
@@ -210,7 +177,7 @@ namespace {
 class CDumpRun {
 public:
     CDumpRun(CSourceFile& source, CTextFileWriter& out, CSha256* digest, const std::string& path, std::int64_t length,
-             std::int64_t pageTotal, std::int64_t start, std::int64_t end)
+             std::int64_t pageTotal, std::int64_t start, std::int64_t end, std::uint64_t textSize)
         : m_source(source), m_out(out), m_pDigest(digest),
           m_remaining(start < end ? static_cast<std::uint64_t>(end - start) : 0),
           m_offset(static_cast<std::uint64_t>(start))
@@ -221,9 +188,14 @@ public:
         m_headTail = " / " + std::to_string(pageTotal) + "\r\n\r\n" + std::string(kDumpColumnHeader) + "\r\n";
         // Header, its tail, page number, 5 group breaks and 80 lines of up to 16 + 106 bytes.
         m_pageMax = m_headHead.size() + m_headTail.size() + 20 + 5 * 2 + 80 * 124 + 8;
-        m_outCap = kOutChunk + m_pageMax;
-        m_outBuf = std::make_unique<char[]>(m_outCap);
-        m_inBuf = std::make_unique<unsigned char[]>(kReadSize);
+        // No larger than the dump needs, and not cleared first: a job of many small files
+        // would otherwise get two fresh megabytes, zeroed, for each.
+        m_outCap = static_cast<std::size_t>(std::min<std::uint64_t>(kOutChunk, textSize)) + m_pageMax;
+        const std::uint64_t pages = (m_remaining + kBytesPerPage - 1) / kBytesPerPage;
+        m_inCap = static_cast<std::size_t>(std::clamp<std::uint64_t>(pages, 1, kReadSize / kBytesPerPage)) *
+                  static_cast<std::size_t>(kBytesPerPage);
+        m_outBuf = std::make_unique_for_overwrite<char[]>(m_outCap);
+        m_inBuf = std::make_unique_for_overwrite<unsigned char[]>(m_inCap);
         m_outBuf[m_used++] = '\r';  // the empty first line
         m_outBuf[m_used++] = '\n';
     }
@@ -237,7 +209,7 @@ public:
         std::memmove(m_inBuf.get(), m_inBuf.get() + m_inPos, m_inEnd - m_inPos);
         m_inEnd -= m_inPos;
         m_inPos = 0;
-        std::size_t want = kReadSize - m_inEnd;
+        std::size_t want = m_inCap - m_inEnd;
         if (want > m_remaining)
             want = static_cast<std::size_t>(m_remaining);
         const std::size_t got = m_source.Read(m_inBuf.get() + m_inEnd, want);
@@ -313,6 +285,7 @@ private:
     std::string m_headTail;
     std::size_t m_pageMax = 0;
     std::size_t m_outCap = 0;
+    std::size_t m_inCap = 0;
     std::unique_ptr<char[]> m_outBuf;
     std::unique_ptr<unsigned char[]> m_inBuf;
     std::size_t m_used = 0;
@@ -373,7 +346,7 @@ DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, DumpPage
     };
     const auto writeError = [&out] { return out.ErrorCode() != 0 ? out.ErrorCode() : EIO; };
 
-    CDumpRun run(source, out, digest.get(), path, length, result.pageTotal, start, end);
+    CDumpRun run(source, out, digest.get(), path, length, result.pageTotal, start, end, result.textSize);
     for (std::int64_t page = firstPage; page <= lastPage; ++page) {
         if (!run.Refill()) {
             // What the file holds now is not what the headers say: nothing of it may

@@ -147,9 +147,29 @@ CViewPrinting::DumpOutcome CViewPrinting::DumpCurrentFile(DumpPages pages)
     return DumpOutcome::Written;
 }
 
+bool CViewPrinting::OutputRefused() const
+{
+    QPrinter* printer = m_pPrinter != nullptr ? m_pPrinter : AfxGetApp() != nullptr ? &AfxGetApp()->Printer() : nullptr;
+    if (printer == nullptr || printer->outputFormat() != QPrinter::PdfFormat || printer->outputFileName().isEmpty())
+        return false;
+    const PrintJobFile& job = m_aJobs[m_nJob];
+    const std::string output = JobOutputFile(FromQt(printer->outputFileName()), job.strName, m_aJobs.size());
+    const int err = CheckOutputTarget(output, nullptr);
+    if (err != 0)
+        ShowStartFailed(ToQt("%1: %2").arg(ToQt(output), ToQt(SystemErrorText(err))),
+                        job.strPath.empty() ? job.strName : job.strPath);
+    return err != 0;
+}
+
 void CViewPrinting::PrintJob()
 {
     QPointer<CViewPrinting> guard(this);
+    // A PDF file that will be refused (another user's, say) costs no dump: said now, as its
+    // hand-over would say it, and the next file still gets its turn.
+    if (OutputRefused()) {
+        PostContinue();
+        return;
+    }
     // Only the pages the job prints are written: a range, or the pages the list counted.
     CVantrelView* view = m_pView;
     DumpPages pages{1, m_aJobs[m_nJob].nPages};

@@ -75,6 +75,8 @@ private:
     DumpOutcome DumpCurrentFile(DumpPages pages);
     // Dumps and prints the current job, then goes on with the next or ends the chain.
     void PrintJob();
+    // True, after saying why, when the current job's PDF file would be refused.
+    bool OutputRefused() const;
     void EndChain();
     void PostContinue();
     // True when output is a file that an earlier job of this chain wrote.

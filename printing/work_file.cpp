@@ -1,5 +1,6 @@
 #include "printing/work_file.h"
 
+#include "textfile/leftovers.h"
 #include "textfile/output_file.h"
 #include "textfile/text_file_writer.h"
 
@@ -21,7 +22,6 @@
 #include <sys/stat.h>
 #include <windows.h>
 #else
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,19 +31,6 @@ namespace {
 
 constexpr char kWorkFileName[] = "WkFile.txt";
 constexpr char kFolderPrefix[] = "vantrel-";
-
-// "vantrel-" and what the folder maker puts after it (letters and digits; on Windows
-// digits and a dash): a name of ours, never a user's.
-bool IsFolderName(std::string_view name)
-{
-    constexpr std::size_t prefix = sizeof kFolderPrefix - 1;
-    if (name.size() <= prefix || name.substr(0, prefix) != kFolderPrefix)
-        return false;
-    for (const char ch : name.substr(prefix))
-        if (!((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') || ch == '-'))
-            return false;
-    return true;
-}
 
 // Digits grouped in threes: 3,758,096,384.
 std::string Grouped(std::uint64_t value)
@@ -131,6 +118,48 @@ void ReleaseFolder(const std::string& folder, int lockFd, bool remove)
     }
 }
 
+// "vantrel-", the process id, "-" and a number: a name MakePrivateFolder makes.
+bool IsFolderName(std::string_view name)
+{
+    constexpr std::size_t prefix = sizeof kFolderPrefix - 1;
+    const std::size_t dash = name.find('-', prefix);
+    const auto digits = [](std::string_view part) {
+        return !part.empty() && part.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    return name.substr(0, prefix) == kFolderPrefix && dash != std::string_view::npos &&
+           digits(name.substr(prefix, dash - prefix)) && digits(name.substr(dash + 1));
+}
+
+// The folder holds nothing but its work file, and that one, when there, a dump's text.
+bool HoldsOnlyItsWorkFile(const std::string& folder)
+{
+    WIN32_FIND_DATAW found{};
+    const HANDLE find = ::FindFirstFileW(WideName(InFolder(folder, "*")).c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return false;
+    const std::wstring workName = WideName(kWorkFileName);
+    bool only = true;
+    bool work = false;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        const bool file = (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+        work = work || (file && name == workName);
+        only = only && file && name == workName;
+    } while (::FindNextFileW(find, &found));
+    ::FindClose(find);
+    if (!only || !work)
+        return only;
+    const int fd = ::_wopen(WideName(InFolder(folder, kWorkFileName)).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+    if (fd < 0)
+        return false;
+    char head[kContentHeadSize];
+    const int n = ::_read(fd, head, sizeof head);
+    ::_close(fd);
+    return n >= 0 && IsProgramsContent(std::string_view(head, static_cast<std::size_t>(n)));
+}
+
 void RemoveStaleFoldersIn(const std::string& base)
 {
     WIN32_FIND_DATAW found{};
@@ -146,7 +175,7 @@ void RemoveStaleFoldersIn(const std::string& base)
         const int fd = ::_wopen(WideName(LockFileOf(folder)).c_str(), _O_RDWR | _O_BINARY | _O_NOINHERIT);
         if (fd < 0)
             continue;
-        if (!TryLockFile(fd)) {
+        if (!TryLockFile(fd) || !HoldsOnlyItsWorkFile(folder)) {
             ::_close(fd);
             continue;
         }
@@ -242,31 +271,10 @@ void ReleaseFolder(const std::string& folder, int lockFd, bool remove)
         ::close(lockFd);
 }
 
-// Work folders a killed run left under base: named as ours, a real folder of this user
-// that nobody else may enter, and with nobody holding its lock. Only the work file goes
-// with it: a folder holding anything else stays.
+// Work folders a killed run left under base, with their work files; nothing else.
 void RemoveStaleFoldersIn(const std::string& base)
 {
-    DIR* dir = ::opendir(base.c_str());
-    if (dir == nullptr)
-        return;
-    const int at = ::dirfd(dir);
-    while (const dirent* entry = ::readdir(dir)) {
-        struct stat st {};
-        if (!IsFolderName(entry->d_name) || ::fstatat(at, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() || (st.st_mode & 07777) != 0700)
-            continue;
-        const int fd = ::openat(at, entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        struct stat now {};
-        if (::fstat(fd, &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino && TryLockFile(fd)) {
-            ::unlinkat(fd, kWorkFileName, 0);
-            ::unlinkat(at, entry->d_name, AT_REMOVEDIR);
-        }
-        ::close(fd);
-    }
-    ::closedir(dir);
+    RemoveLeftovers(base, {kFolderPrefix, kWorkFileName});
 }
 
 // A real folder (no link), owned by us, that nobody else may enter.
@@ -331,6 +339,9 @@ int CWorkFile::Create(CTextFileWriter& out)
 #else
     const int fd =
         m_strPath.empty() ? -1 : ::open(m_strPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    // 0600 whatever the umask: a later run knows a leftover of ours by it.
+    if (fd >= 0)
+        (void)::fchmod(fd, 0600);
     std::FILE* stream = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
 #endif
     if (stream == nullptr) {

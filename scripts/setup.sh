@@ -12,6 +12,7 @@ VANTREL_PACKAGES=(
   enscript
   xvfb xauth x11-utils openbox xdotool
   dpkg-dev file desktop-file-utils appstream man-db
+  acl
 )
 
 vantrel_say() { printf '== %s\n' "$*"; }

@@ -36,6 +36,10 @@ std::string SystemErrorText(int err)
         return "通常のファイルではありません";
     case kErrForeignLink:
         return "共有フォルダにある他のユーザーのリンクです";
+    case kErrForeignFile:
+        return "共有フォルダにある他のユーザーのファイルです";
+    case kErrFolderInput:
+        return "ファイルではなくフォルダです";
     default:
         return std::generic_category().message(err);
     }
@@ -47,7 +51,11 @@ std::string CommandLineErrorText(int err)
     case kErrNotRegularFile:
         return SystemErrorText(err) + " (not a regular file)";
     case kErrForeignLink:
-        return SystemErrorText(err) + " (a link another user owns in a shared sticky folder)";
+        return SystemErrorText(err) + " (a link another user owns in a folder others may write)";
+    case kErrForeignFile:
+        return SystemErrorText(err) + " (a file another user owns in a folder others may write)";
+    case kErrFolderInput:
+        return SystemErrorText(err) + " (a folder, not a file)";
     default:
         return std::generic_category().message(err);
     }

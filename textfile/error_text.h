@@ -9,6 +9,11 @@ inline constexpr int kErrNotRegularFile = 0x10001;
 // A link in a sticky folder anyone may write (/tmp) that neither the user nor the
 // folder's owner owns: another user may have planted it to aim our output elsewhere.
 inline constexpr int kErrForeignLink = 0x10002;
+// A file in such a folder that neither the user nor the folder's owner owns: another
+// user may have put it there to receive what we write.
+inline constexpr int kErrForeignFile = 0x10003;
+// A folder where a file to read was expected.
+inline constexpr int kErrFolderInput = 0x10004;
 
 // Japanese wording for the common reasons a file operation fails (no space, no
 // permission, read-only file system, not found, quota, I/O error) and for the

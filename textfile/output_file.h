@@ -9,10 +9,13 @@
 // written beside its target under a short fresh name and takes the target's place only
 // when complete, so a failure leaves an earlier file as it was. Only a regular file the
 // user may write is replaced; through a link, the file it names is written and the link
-// kept, but a link in a sticky folder anyone may write is followed only when the user
-// or the folder's owner owns it; a folder, fifo, device or socket is refused. A new file
-// gets the mode the umask gives; a replaced one keeps its own without the setuid, setgid
-// and sticky bits, and, replaced by root, its owner and group. The temporary file is
+// kept; in a folder others may write (anyone, or the group of a sticky one) a link is
+// followed, and a file replaced, only when the user or the folder's owner owns it; a
+// folder, fifo, device or socket is refused. A new file gets the mode the umask gives; a
+// replaced one keeps its own without the setuid, setgid and sticky bits, its access ACL
+// (its group bits from the ACL's group entry, never its mask), and, replaced by root,
+// its owner and group. Extended attributes of the user's (user.*) are not carried over:
+// they described what the file held before. The temporary file is
 // locked while its writer lives; the next output beside it removes one nobody holds.
 // On Windows, which keeps no mode bits, a read-only file is refused and so is one
 // another program holds open; a replaced file keeps its hidden and system attributes.
@@ -26,10 +29,12 @@ struct OutputTarget {
     bool keepOwner = false;
     unsigned owner = 0;
     unsigned group = 0;
+    // A replaced file's access ACL as the system stores it (Linux), kept by the new file.
+    std::string acl;
 };
 
 // 0 when path may take an output (target filled in), else the errno that refuses it
-// (or kErrNotRegularFile, kErrForeignLink).
+// (or kErrNotRegularFile, kErrForeignLink, kErrForeignFile).
 [[nodiscard]] int CheckOutputTarget(const std::string& path, OutputTarget* target);
 
 // Puts the complete file at temp, made beside path by another writer, in the place of
@@ -58,6 +63,11 @@ std::string InputThatIs(const FileId& id, const std::vector<std::string>& inputs
 // and reads its last tailSize bytes into tail. False when it cannot be opened, flushed
 // or read, or is empty.
 [[nodiscard]] bool SyncFileToDisk(const std::string& path, std::size_t tailSize, std::string* tail);
+
+// Why the file open as fd takes no more bytes, when a writer that keeps its errors to
+// itself (Qt's) has failed: the errno one more byte at its end gets now (EFBIG under a
+// file-size limit, ENOSPC on a full disk), the byte taken back; 0 when it is taken.
+int WhyNoMoreBytes(int fd);
 
 // An output being written: a fresh file beside the target, made only for this.
 class COutputFile {

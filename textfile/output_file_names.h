@@ -5,7 +5,5 @@
 
 // What the two halves of the output rules (POSIX and Windows) share.
 
+// Then six letters or digits: the name of a temporary output.
 inline constexpr char kTempPrefix[] = ".vantrel-";
-
-// ".vantrel-" and six letters or digits: a name COutputFile makes, never a user's.
-bool IsTempName(std::string_view name);

@@ -3,13 +3,16 @@
 #include "textfile/output_file.h"
 
 #include "textfile/error_text.h"
+#include "textfile/leftovers.h"
 #include "textfile/output_file_names.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#if defined(__linux__)
+#include <sys/xattr.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -52,14 +55,78 @@ void SyncFolder(const std::string& folder)
     }
 }
 
+// A folder others may write: a link or file in it may have been planted by another user.
+// The kernel's protected_symlinks and protected_regular rules cover sticky folders anyone
+// (or, at their strictest, the group) may write; a folder anyone may write without the
+// sticky bit lets others replace whatever it holds, so the same holds there.
+bool OthersMayWrite(const struct stat& folder)
+{
+    return (folder.st_mode & S_IWOTH) != 0 || (folder.st_mode & (S_ISVTX | S_IWGRP)) == (S_ISVTX | S_IWGRP);
+}
+
+// A link or file others may have planted: in such a folder, owned by neither the user
+// nor the folder's owner.
+bool Planted(const struct stat& st, const struct stat& folder)
+{
+    return OthersMayWrite(folder) && st.st_uid != ::geteuid() && st.st_uid != folder.st_uid;
+}
+
+constexpr char kAccessAcl[] = "system.posix_acl_access";
+
+// The access ACL of the file at path, as the system stores it; "" when it has none.
+std::string AccessAcl(const std::string& path)
+{
+#if defined(__linux__)
+    std::string acl(256, '\0');
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const ssize_t n = ::getxattr(path.c_str(), kAccessAcl, acl.data(), acl.size());
+        if (n >= 0) {
+            acl.resize(static_cast<std::size_t>(n));
+            return acl;
+        }
+        if (errno != ERANGE)
+            break;
+        const ssize_t size = ::getxattr(path.c_str(), kAccessAcl, nullptr, 0);
+        if (size <= 0)
+            break;
+        acl.resize(static_cast<std::size_t>(size));
+    }
+#else
+    (void)path;
+#endif
+    return {};
+}
+
+// The group bits an ACL gives the owning group: with a mask, a file's mode shows the mask
+// in their place, which may grant the group what its own entry does not. -1 without a mask.
+int AclGroupBits(const std::string& acl)
+{
+    // A version word, then entries of a 16-bit tag, 16-bit permissions and a 32-bit id,
+    // little-endian.
+    constexpr unsigned kGroupObj = 0x04;
+    constexpr unsigned kMask = 0x10;
+    const auto word = [&acl](std::size_t at) {
+        return static_cast<unsigned>(static_cast<unsigned char>(acl[at])) |
+               static_cast<unsigned>(static_cast<unsigned char>(acl[at + 1])) << 8;
+    };
+    int group = -1;
+    bool mask = false;
+    for (std::size_t at = 4; at + 8 <= acl.size(); at += 8) {
+        if (word(at) == kGroupObj)
+            group = static_cast<int>(word(at + 2) & 7);
+        mask = mask || word(at) == kMask;
+    }
+    return mask ? group : -1;
+}
+
 }  // namespace
 
 namespace {
 
 // Where path leads with every link followed, as realpath() has it, except that a link in
-// a sticky folder anyone may write is followed only when the user or the folder's owner
-// owns it: the kernel's protected_symlinks rule, which realpath() steps round and which a
-// machine may have turned off. A last component that is not there is the file to make;
+// a folder others may write is followed only when the user or the folder's owner owns it:
+// the kernel's protected_symlinks rule, which realpath() steps round and which a machine
+// may have turned off, also where the folder has no sticky bit. A last component that is not there is the file to make;
 // reached through a link, it names no file the user chose.
 int ResolveLinks(const std::string& path, std::string* resolved)
 {
@@ -112,8 +179,7 @@ int ResolveLinks(const std::string& path, std::string* resolved)
         struct stat folder {};
         if (::stat(done.empty() ? "/" : done.c_str(), &folder) != 0)
             return errno;
-        if ((folder.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH) && st.st_uid != ::geteuid() &&
-            st.st_uid != folder.st_uid)
+        if (Planted(st, folder))
             return kErrForeignLink;
         char target[PATH_MAX];
         const ssize_t n = ::readlink(next.c_str(), target, sizeof target);
@@ -129,30 +195,6 @@ int ResolveLinks(const std::string& path, std::string* resolved)
     return 0;
 }
 
-// Temporaries a killed run left in folder: ours by name, owner and mode, a regular file
-// with no other name, and with nobody holding its lock.
-void RemoveStaleTemporaries(const std::string& folder)
-{
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr)
-        return;
-    const int at = ::dirfd(dir);
-    while (const dirent* entry = ::readdir(dir)) {
-        struct stat st {};
-        if (!IsTempName(entry->d_name) || ::fstatat(at, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || (st.st_mode & 07777) != 0600 || st.st_nlink != 1)
-            continue;
-        const int fd = ::openat(at, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        struct stat now {};
-        if (::fstat(fd, &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino && TryLockFile(fd))
-            ::unlinkat(at, entry->d_name, 0);
-        ::close(fd);
-    }
-    ::closedir(dir);
-}
-
 // Puts temp, open as fd, in the place of path, checked again now: owner, mode, synced,
 // renamed while fd (and its lock) is still held. 0 or the errno; temp is gone either way.
 int Place(int fd, const std::string& temp, const std::string& path)
@@ -163,6 +205,12 @@ int Place(int fd, const std::string& temp, const std::string& path)
         err = errno;
     if (err == 0 && ::fchmod(fd, t.mode) != 0)
         err = errno;
+#if defined(__linux__)
+    // The replaced file's ACL, as it was: without it the file's group bits (from its group
+    // entry) stand alone, which grant no more than the ACL did.
+    if (err == 0 && !t.acl.empty())
+        (void)::fsetxattr(fd, kAccessAcl, t.acl.data(), t.acl.size(), 0);
+#endif
     if (err == 0 && ::fsync(fd) != 0)
         err = errno;
     if (err == 0 && ::rename(temp.c_str(), t.path.c_str()) != 0)
@@ -206,9 +254,20 @@ int CheckOutputTarget(const std::string& path, OutputTarget* target)
             return errno;
         if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
             return EACCES;
+        // In a folder others may write, only a file of the user's or the folder's owner's
+        // is replaced: another user's may be planted to receive what we write, and root
+        // would hand it over with the file's owner (the kernel's protected_regular rule).
+        struct stat folder {};
+        if (::stat(FolderOf(t.path).c_str(), &folder) != 0)
+            return errno;
+        if (Planted(st, folder))
+            return kErrForeignFile;
         t.exists = true;
         // What we wrote never runs as the file's owner or group.
         t.mode = st.st_mode & 0777;
+        t.acl = AccessAcl(t.path);
+        if (const int group = AclGroupBits(t.acl); group >= 0)
+            t.mode = (t.mode & 0707) | static_cast<unsigned>(group) << 3;
         // Root saves in place as an editor would; the file would otherwise become root's.
         t.keepOwner = ::geteuid() == 0;
         t.owner = st.st_uid;
@@ -264,6 +323,18 @@ bool SyncFileToDisk(const std::string& path, std::size_t tailSize, std::string* 
     return ok;
 }
 
+int WhyNoMoreBytes(int fd)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return errno;
+    const char byte = 0;
+    if (::pwrite(fd, &byte, 1, st.st_size) != 1)
+        return errno != 0 ? errno : EIO;
+    (void)::ftruncate(fd, st.st_size);
+    return 0;
+}
+
 int COutputFile::Begin(const std::string& path)
 {
     Abandon();
@@ -292,7 +363,7 @@ int COutputFile::Begin(const std::string& path)
         m_fd = fd;
         m_strTemp = name;
         m_strPath = path;
-        RemoveStaleTemporaries(folder);
+        RemoveLeftovers(folder, {kTempPrefix, {}});
         return 0;
     }
     return EEXIST;

@@ -4,6 +4,7 @@
 
 #include "textfile/ansi_names.h"
 #include "textfile/error_text.h"
+#include "textfile/leftovers.h"
 #include "textfile/output_file_names.h"
 
 #include <fcntl.h>
@@ -152,7 +153,7 @@ int PlaceOutput(const std::string& temp, const std::string& path)
 namespace {
 
 // Temporaries a killed run left in folder: made by us by their names, no folder or
-// link, and with nobody holding their lock.
+// link, with nobody holding their lock, and the start of a PDF or CSV in them.
 void RemoveStaleTemporaries(const std::string& folder)
 {
     WIN32_FIND_DATAW found{};
@@ -162,13 +163,15 @@ void RemoveStaleTemporaries(const std::string& folder)
     do {
         const std::string name = AnsiName(found.cFileName);
         if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
-            !IsTempName(name))
+            !HasLeftoverName(name, kTempPrefix))
             continue;
         const std::wstring path = WideName(WithSeparator(folder) + name);
         const int fd = ::_wopen(path.c_str(), _O_RDWR | _O_BINARY | _O_NOINHERIT);
         if (fd < 0)
             continue;
-        const bool stale = TryLockFile(fd);
+        char head[kContentHeadSize];
+        const int n = TryLockFile(fd) ? ::_read(fd, head, sizeof head) : -1;
+        const bool stale = n >= 0 && IsProgramsContent(std::string_view(head, static_cast<std::size_t>(n)));
         ::_close(fd);
         if (stale)
             ::DeleteFileW(path.c_str());
@@ -229,6 +232,18 @@ bool SyncFileToDisk(const std::string& path, std::size_t tailSize, std::string* 
     }
     ::_close(fd);
     return ok;
+}
+
+int WhyNoMoreBytes(int fd)
+{
+    const long long size = ::_lseeki64(fd, 0, SEEK_END);
+    if (size < 0)
+        return errno;
+    const char byte = 0;
+    if (::_write(fd, &byte, 1) != 1)
+        return errno != 0 ? errno : EIO;
+    (void)::_chsize_s(fd, size);
+    return 0;
 }
 
 int COutputFile::Begin(const std::string& path)

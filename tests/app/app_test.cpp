@@ -1,4 +1,6 @@
+#include "common/cups_scheduler.h"
 #include "common/qt_events.h"
+#include "framework/command_ids.h"
 #include "framework/dialog_units.h"
 #include "framework/event_pump.h"
 #include "framework/qt_text.h"
@@ -22,7 +24,11 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QPrintDialog>
 #include <QPrinter>
+#include <QComboBox>
+#include <QSpinBox>
+#include <QTest>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -173,6 +179,19 @@ TEST(Profile, UnreadableStoreStartsWithNoFolder)
     EXPECT_FALSE(AfxGetApp()->WriteProfileString("Path", "Path", "/x"));
     ASSERT_TRUE(Init({}));
     EXPECT_EQ(theApp.View()->m_strFolder, "");
+    EXPECT_EQ(theApp.ExitInstance(), 0);
+}
+
+// A stored folder longer than any path the system takes (2,000,000 letters) names no
+// folder: the window starts with none, as if none were stored, nothing scanned or drawn.
+TEST(Profile, FolderBeyondThePathLimitIsIgnored)
+{
+    ScopedSettings settings;
+    QSettings("Kovalmeret", "Vantrel").setValue("Path/Path", QString(2000000, QLatin1Char('a')));
+    ASSERT_TRUE(Init({}));
+    EXPECT_EQ(theApp.View()->m_strFolder, "");
+    EXPECT_TRUE(theApp.View()->m_aFiles.empty());
+    EXPECT_FALSE(theApp.MainFrame()->grab().isNull());
     EXPECT_EQ(theApp.ExitInstance(), 0);
 }
 
@@ -359,7 +378,7 @@ TEST(Start, RecentListAndPreviewPagesSurviveARun)
     EXPECT_EQ(s.value("Settings/PreviewPages").toInt(), 3);
 }
 
-// The printer chosen (a PDF file with its folder, and the copies) is there after a
+// The printer chosen (a PDF file with its folder; copies only for a queue) is there after a
 // restart; a queue that has gone since leaves the default without a word.
 TEST(Start, PrinterChoiceSurvivesARun)
 {
@@ -373,7 +392,7 @@ TEST(Start, PrinterChoiceSurvivesARun)
     ASSERT_TRUE(Init({}));
     EXPECT_EQ(theApp.Printer().outputFormat(), QPrinter::PdfFormat);
     EXPECT_EQ(theApp.Printer().outputFileName(), pdf);
-    EXPECT_EQ(theApp.Printer().copyCount(), 3);
+    EXPECT_EQ(theApp.Printer().copyCount(), 1);  // a PDF file holds the pages once
     EXPECT_EQ(theApp.ExitInstance(), 0);
 
     QSettings("Kovalmeret", "Vantrel").setValue("Settings/Printer", "vantrel-gone");
@@ -505,4 +524,134 @@ TEST(DialogUnits, NinePointGothicAndEdgeMapping)
     EXPECT_EQ(DialogUnitsToPixels(font, 0, 0, 166, 77), QRect(0, 0, 291, 125));
     EXPECT_EQ(DialogUnitsToPixels(font, 67, 56, 32, 14), QRect(117, 91, 56, 23));
     EXPECT_EQ(DialogUnitsToPixels(font, 1, 1, 1, 1), QRect(2, 2, 2, 1));
+}
+
+// Qt's printer dialog moves the printer it is given while it fills its list; cancelled,
+// it must leave the program's printer, the next print and the settings as they were.
+// A scheduler of the test's own offers a queue.
+class PrinterDialogs : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+#if defined(_WIN32)
+        GTEST_SKIP() << "Windows has no CUPS, and its printer dialog is the system's own";
+#endif
+        ASSERT_TRUE(m_dir.isValid());
+        if (const QString why = m_cups.Start(m_dir.path() + "/cups"); !why.isEmpty())
+            GTEST_SKIP() << why.toStdString();
+        m_folder = m_dir.path().toStdString() + "/files";
+        std::filesystem::create_directories(m_folder);
+        Touch(m_folder + "/a.bin");
+        m_pdf = m_dir.path() + "/chosen.pdf";
+        QSettings s("Kovalmeret", "Vantrel");
+        s.setValue("Path/Path", ToQt(m_folder));
+    }
+
+    // Ctrl+P with the one file marked: the range dialog answered with all pages.
+    void PrintTheFile()
+    {
+        CVantrelView* view = theApp.View();
+        ASSERT_EQ(view->m_aFiles.size(), 1u);
+        view->m_aFiles[0].nMark = 1;
+        qttest::AnswerModal<QDialog>([](QDialog& dlg) { QTest::keyClick(&dlg, Qt::Key_Return); });
+        EXPECT_TRUE(theApp.SendCommand(ID_FILE_PRINT));
+        qttest::RunEventsWhile(view->m_bPrinting);
+    }
+
+    // The printer the settings file holds after the program has ended.
+    void ExpectSaved(const QString& queue, const QString& pdfFile)
+    {
+        EXPECT_EQ(theApp.ExitInstance(), 0);
+        QSettings s("Kovalmeret", "Vantrel");
+        EXPECT_EQ(s.value("Settings/Printer").toString(), queue);
+        EXPECT_EQ(s.value("Settings/PdfFile").toString(), pdfFile);
+    }
+
+    ScopedSettings m_settings;
+    QTemporaryDir m_dir{QDir::tempPath() + "/vdlgXXXXXX"};
+    CCupsScheduler m_cups;
+    std::string m_folder;
+    QString m_pdf;
+};
+
+TEST_F(PrinterDialogs, CancelledSetUpKeepsThePdfFile)
+{
+    QSettings("Kovalmeret", "Vantrel").setValue("Settings/PdfFile", m_pdf);
+    ASSERT_TRUE(Init({}));
+    ASSERT_EQ(theApp.Printer().outputFileName(), m_pdf);
+    // While it is up, the queue offers its copies and the PDF file none.
+    std::vector<std::pair<bool, int>> copiesShown;
+    qttest::AnswerModal<QPrintDialog>([&](QPrintDialog& dlg) {
+        QTest::qWait(0);
+        auto* printers = dlg.findChild<QComboBox*>(QStringLiteral("printers"));
+        auto* copies = dlg.findChild<QSpinBox*>(QStringLiteral("copies"));
+        ASSERT_TRUE(printers != nullptr && copies != nullptr);
+        copiesShown.emplace_back(copies->isEnabled(), copies->value());
+        printers->setCurrentIndex(printers->findText(CCupsScheduler::kQueue));
+        copies->setValue(4);
+        copiesShown.emplace_back(copies->isEnabled(), copies->value());
+        printers->setCurrentIndex(printers->count() - 1);
+        copiesShown.emplace_back(copies->isEnabled(), copies->value());
+        QTest::keyClick(&dlg, Qt::Key_Escape);
+    });
+    EXPECT_TRUE(theApp.SendCommand(ID_FILE_PRINT_SETUP));
+    EXPECT_EQ(copiesShown, (std::vector<std::pair<bool, int>>{{false, 1}, {true, 4}, {false, 1}}));
+
+    Recorded rec;
+    HookGuard hook(rec);
+    PrintTheFile();
+    EXPECT_TRUE(rec.texts.empty()) << rec.texts.front();
+    EXPECT_TRUE(QFile::exists(m_pdf));
+    EXPECT_TRUE(QDir(m_cups.OutFolder()).isEmpty()) << "the job went to the queue";
+    ExpectSaved(QString(), m_pdf);
+}
+
+// Stored copies go to lp -n: a value the dialog could not have chosen is taken as one.
+TEST_F(PrinterDialogs, StoredCopiesOutsideTheDialogsRangeAreOne)
+{
+    QSettings("Kovalmeret", "Vantrel").setValue("Settings/Printer", CCupsScheduler::kQueue);
+    for (const auto& [stored, taken] : {std::pair<const char*, int>{"7", 7},
+                                        {"999", 999},
+                                        {"1000", 1},
+                                        {"2147483647", 1},
+                                        {"0", 1},
+                                        {"-3", 1},
+                                        {"x", 1}}) {
+        QSettings("Kovalmeret", "Vantrel").setValue("Settings/Copies", stored);
+        ASSERT_TRUE(Init({}));
+        EXPECT_EQ(theApp.Printer().printerName(), QString(CCupsScheduler::kQueue));
+        EXPECT_EQ(theApp.Printer().copyCount(), taken) << stored;
+        EXPECT_EQ(theApp.ExitInstance(), 0);
+    }
+}
+
+// A PDF file remembered, a queue chosen since, then no scheduler: Ctrl+P shows the
+// printer dialog; cancelled, it leaves nothing that lets the next print skip it.
+TEST_F(PrinterDialogs, CancelledPrinterDialogAsksAgainAtTheNextPrint)
+{
+    {
+        QFile old(m_pdf);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("an old PDF");
+    }
+    QSettings("Kovalmeret", "Vantrel").setValue("Settings/PdfFile", m_pdf);
+    ASSERT_TRUE(Init({}));
+    // A queue chosen since, the PDF file's name still held by the printer.
+    theApp.Printer().setPrinterName(CCupsScheduler::kQueue);
+    ASSERT_EQ(theApp.Printer().outputFormat(), QPrinter::NativeFormat);
+    m_cups.Stop();
+
+    int asked = 0;
+    for (int print = 0; print < 2; ++print) {
+        qttest::AnswerModalWhenUp<QPrintDialog>([&](QPrintDialog& dlg) {
+            ++asked;
+            QTest::keyClick(&dlg, Qt::Key_Escape);
+        });
+        PrintTheFile();
+    }
+    EXPECT_EQ(asked, 2);
+    QFile old(m_pdf);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("an old PDF"));
+    ExpectSaved(CCupsScheduler::kQueue, QString());
 }

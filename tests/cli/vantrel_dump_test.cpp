@@ -1,5 +1,6 @@
 #include "filelist/csv_export.h"
 #include "filelist/file_list_model.h"
+#include "common/scoped_env.h"
 #include "printing/dump_test_util.h"
 
 #include <gtest/gtest.h>
@@ -210,6 +211,26 @@ TEST(VantrelDumpCli, FullOutputIsAFailure)
     EXPECT_EQ(shell(Quote(DumpExe()) + " " + Quote(dir / "small") + " >>" + Quote(dir / "small")), 2);
     EXPECT_EQ(ReadAll(dir / "small"), "A");
     EXPECT_NE(ReadAll(dir / "stderr").find("は入力のファイル[" + (dir / "small") + "]です"), std::string::npos);
+#endif
+}
+
+// The report: mkdir -m700 $TMPDIR/vantrel-notes with a WkFile.txt of the user's, then
+// vantrel-dump some.bin. Its start sweeps what killed runs left, and nothing of the user's.
+TEST(VantrelDumpCli, StartSweepsNoFolderOfTheUsers)
+{
+#if defined(_WIN32)
+    GTEST_SKIP() << "the work folders live in the user's own temporary folder there, not under TMPDIR";
+#else
+    TempFolder dir;
+    ScopedEnv tmp("TMPDIR", dir.Str());
+    WriteBytes(dir / "some.bin", "A");
+    for (const char* name : {"vantrel-notes", "vantrel-backup"}) {
+        ASSERT_EQ(::mkdir((dir / name).c_str(), 0700), 0);
+        WriteBytes(sysfiles::Join(dir / name, "WkFile.txt"), "mine");
+    }
+    EXPECT_EQ(RunDump(dir, {dir / "some.bin"}).code, 0);
+    for (const char* name : {"vantrel-notes", "vantrel-backup"})
+        EXPECT_EQ(ReadAll(sysfiles::Join(dir / name, "WkFile.txt")), "mine") << name;
 #endif
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <functional>
@@ -33,6 +34,28 @@ template <class T = QWidget> void AnswerModal(std::function<void(T&)> answer, Mo
         else if (need == Modal::Required)
             ADD_FAILURE() << "no " << T::staticMetaObject.className() << " was up";
     });
+}
+
+// Answers the first T that comes up as the modal window within ms milliseconds, however
+// much work runs before it (a dump, say); none by then fails the test.
+template <class T> void AnswerModalWhenUp(std::function<void(T&)> answer, int ms = 20000)
+{
+    auto* poll = new QTimer(QCoreApplication::instance());
+    auto* clock = new QElapsedTimer;
+    clock->start();
+    QObject::connect(poll, &QTimer::timeout, [poll, clock, ms, answer = std::move(answer)] {
+        auto* modal = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (modal == nullptr && clock->elapsed() < ms)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        delete clock;
+        if (modal != nullptr)
+            answer(*modal);
+        else
+            ADD_FAILURE() << "no " << T::staticMetaObject.className() << " came up";
+    });
+    poll->start(10);
 }
 
 }  // namespace qttest

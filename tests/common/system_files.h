@@ -16,7 +16,9 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 #endif
 
@@ -92,6 +94,23 @@ inline bool MakeReadOnly(const std::string& path)
     return ::chmod(path.c_str(), 0444) == 0;
 #endif
 }
+
+#if !defined(_WIN32)
+// A socket of the test's own at path, left bound (its descriptor closed): a file that is
+// no file, as a device is, without touching one of the system's.
+inline int BindSocket(const std::string& path)
+{
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    if (sock < 0 || path.size() >= sizeof addr.sun_path)
+        return -1;
+    path.copy(addr.sun_path, path.size());
+    const int bound = ::bind(sock, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+    ::close(sock);
+    return bound;
+}
+#endif
 
 // Removes a test's folder with all it holds; on Windows read-only files too, which
 // refuse to go while the attribute is set.

@@ -238,6 +238,19 @@ TEST(FitText, ShrinksToTheFirstHeightThatFits)
     const QImage got = Draw(w12 + 10, 30, [&](CDC& dc) { theApp.DrawFitText(&dc, rc, text); });
     const int y = (20 - 12) / 2;
     EXPECT_TRUE(got == Expected(w12 + 10, 30, FitFont(12), 0, y, 0, text));
+
+    // Found in a few measures, the height is still the first one down from the top that
+    // fits, at every width.
+    for (int w = 4; w < Extent(FitFont(37), text).cx + 8; w += 7) {
+        int h = 37;
+        while (h > 1 && Extent(FitFont(h), text).cx > w)
+            --h;
+        const QImage fit = Draw(w, 40, [&](CDC& dc) { theApp.DrawFitText(&dc, CRect{0, 0, w, 40}, text); });
+        const CSize ext = Extent(FitFont(h), text);
+        EXPECT_TRUE(fit ==
+                    (h > 1 ? Expected(w, 40, FitFont(h), (w - ext.cx) / 2, (40 - ext.cy) / 2, 0, text) : Canvas(w, 40)))
+            << w << " " << h;
+    }
 }
 
 TEST(FitText, LowRectanglesAndTooWideTexts)

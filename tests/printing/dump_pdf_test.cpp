@@ -25,9 +25,10 @@
 namespace {
 
 int RunPdf(const QStringList& args, QString* err = nullptr, std::function<void()> inChild = {},
-           const QList<QPair<QString, QString>>& env = {})
+           const QList<QPair<QString, QString>>& env = {}, const QString& folder = {})
 {
     QProcess p;
+    p.setWorkingDirectory(folder);
     if (inChild)
         p.setChildProcessModifier(inChild);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -108,10 +109,15 @@ TEST_F(DumpPdfTest, BadRangesAndArgumentsWriteNothing)
         {{"--pages", "3-5", twelve}, 2},
         {{"--pdf"}, 2},
         {{"--pdf", out}, 2},
+        // Given twice, or an option where the value goes: never one of them dropped, nor
+        // a file named "--csv".
+        {{"--pdf", out, "--pdf", m_dir.path() + "/second.pdf", twelve}, 2},
+        {{"--pdf", out, "--pages", "3-5", "--pages", "1-2", twelve}, 2},
+        {{"--pdf", "--csv", twelve}, 2},
     };
     for (const auto& c : cases) {
         QString err;
-        EXPECT_EQ(RunPdf(c.args, &err), c.code) << c.args.join(' ').toStdString();
+        EXPECT_EQ(RunPdf(c.args, &err, {}, {}, m_dir.path()), c.code) << c.args.join(' ').toStdString();
         EXPECT_FALSE(err.isEmpty());
         EXPECT_FALSE(QFile::exists(out)) << c.args.join(' ').toStdString();
     }
@@ -142,6 +148,11 @@ TEST_F(DumpPdfTest, FailedFileIsSaidAndTheOthersStillComeOut)
         err.contains(QString::fromUtf8("ワークファイルの空き容量が足りません[") + QString::fromStdString(small)))
         << err.toStdString();
     EXPECT_EQ(printtest::PdfPages(Out()), 1);
+    // A range past the end is known before any work: said as such, not as no room.
+    EXPECT_EQ(RunPdf({"--pdf", QString::fromStdString(Out()), "--pages", "1-999999", big}, &err, {},
+                     {{"TMPDIR", QString::fromStdString(small)}}),
+              2);
+    EXPECT_TRUE(err.contains("--pages 1-999999 of 40")) << err.toStdString();
 }
 
 // The same rules as every output: only a regular file the user may write is replaced, a
@@ -217,16 +228,23 @@ TEST_F(DumpPdfTest, FullDiskKeepsTheEarlierFile)
         args << File(QStringLiteral("f%1.bin").arg(i).toStdString(), 2000);
     dumptest::WriteBytes(Out(), "an earlier PDF");
     QString err;
-    const int code = RunPdf(args, &err, [] {
+    const auto limit = [] {
         rlimit limit{};
         ::getrlimit(RLIMIT_FSIZE, &limit);
         limit.rlim_cur = 48 * 1024;
         ::setrlimit(RLIMIT_FSIZE, &limit);
-    });
+    };
+    const int code = RunPdf(args, &err, limit);
+    // The PDF asked for is named, with the reason: the PDF itself hit the limit here, and
+    // with one big file its work file.
+    const QString said =
+        QStringLiteral("[%1] (cannot write output): File too large").arg(QString::fromStdString(Out()));
     EXPECT_EQ(code, 1) << err.toStdString();
-    EXPECT_TRUE(err.contains(QStringLiteral("[%1]").arg(QString::fromStdString(Out())))) << err.toStdString();
+    EXPECT_TRUE(err.contains(said)) << err.toStdString();
+    EXPECT_EQ(RunPdf({"--pdf", QString::fromStdString(Out()), File("big.bin", 100 * 1024)}, &err, limit), 1);
+    EXPECT_TRUE(err.contains(said)) << err.toStdString();
     EXPECT_EQ(dumptest::ReadAll(Out()), "an earlier PDF");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 41);  // no temporary left
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 42);  // no temporary left
 }
 
 // Paths are bytes: a folder whose name is not UTF-8 takes the PDF like any other.

@@ -3,17 +3,25 @@
 #include "filelist/file_entry.h"
 #include "printing/dump_pages.h"
 #include "printing/dump_test_util.h"
+#include "textfile/error_text.h"
 #include "textfile/sha256.h"
 
 #include <gtest/gtest.h>
 
 #if !defined(_WIN32)
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
 using namespace dumptest;
 
@@ -364,27 +372,52 @@ TEST(DumpWriter, FullDeviceIsAFailure)
 #endif
 }
 
+// What is no regular file is refused by what it is, and never opened: a fifo whose writer
+// waits for a reader stays unopened, and a socket says what a fifo says. A folder is
+// said as one.
 TEST(DumpWriter, UnreadableSourcesWriteNothing)
 {
     TempFolder dir;
+    std::filesystem::create_directory(dir.Path() / "folder");
+    std::vector<std::pair<std::string, int>> cases = {{dir / "folder", kErrFolderInput}, {dir / "missing", ENOENT}};
 #if defined(_WIN32)
     // A device: "NUL" in any folder opens and reads as nothing at all.
-    const std::string device = dir / "NUL";
+    cases.emplace_back(dir / "NUL", kErrNotRegularFile);
 #else
-    // A fifo with no writer would block a plain open or read for ever.
-    const std::string device = dir / "fifo";
-    ASSERT_EQ(::mkfifo(device.c_str(), 0600), 0);
+    const std::string fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // A writer blocked in its open until a reader opens the fifo.
+    std::atomic<bool> opened{false};
+    std::thread writer([&fifo, &opened] {
+        const int fd = ::open(fifo.c_str(), O_WRONLY);
+        opened = true;
+        if (fd >= 0)
+            ::close(fd);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // now waiting in its open
+    const std::string socket = dir / "socket";
+    ASSERT_GE(sysfiles::BindSocket(socket), 0);
+    cases.insert(cases.end(),
+                 {{fifo, kErrNotRegularFile}, {socket, kErrNotRegularFile}, {"/dev/null", kErrNotRegularFile}});
 #endif
-    std::filesystem::create_directory(dir.Path() / "folder");
-    for (const std::string& path : {device, dir / "folder", dir / "missing"}) {
+    for (const auto& [path, error] : cases) {
         CTextFileWriter out;
         ASSERT_TRUE(out.Open(dir / "WkFile.txt"));
         const DumpResult r = WriteDumpFile(path, out, 0);
         out.Close();
         EXPECT_EQ(r.status, DumpStatus::SourceOpenFailed) << path;
-        EXPECT_NE(r.error, 0) << path;
+        EXPECT_EQ(r.error, error) << path;
         EXPECT_EQ(ReadAll(dir / "WkFile.txt"), "") << path;
     }
+#if !defined(_WIN32)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(opened) << "the fifo was opened";
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);  // lets the writer go
+    writer.join();
+    ::close(reader);
+#endif
+    EXPECT_EQ(FileOpenFailedMessage(dir / "folder", kErrFolderInput),
+              "ファイルオープン失敗[" + (dir / "folder") + "]\nファイルではなくフォルダです");
 }
 
 TEST(DumpWriter, SparseFilePastFourGiB)

@@ -971,6 +971,30 @@ TEST_F(ViewPrintingTest, PrintToFileReplacesOnlyWhatItMay)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 6);
 }
 
+// As root: another user's file in a folder anyone may write (nobody's report.pdf in a
+// sticky /tmp/s) is never handed root's dump; it is refused before the dump is written.
+TEST_F(ViewPrintingTest, AnotherUsersPdfFileIsRefusedBeforeTheDump)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "another user's file needs root to make";
+    AddFiles({{"a.bin", 3000}});
+    const std::string dir = m_tmp / "s";
+    std::filesystem::create_directory(dir);
+    ASSERT_EQ(::chmod(dir.c_str(), 01777), 0);
+    const std::string out = dir + "/report.pdf";
+    dumptest::WriteBytes(out, "x");
+    ASSERT_EQ(::chown(out.c_str(), 65534, 65534) + ::chmod(out.c_str(), 0666), 0);
+    m_printer.setOutputFileName(QString::fromStdString(out));
+    AnswerRange({}, {});
+    RunChain([this] { m_printing->OnPrintDump(); });
+    EXPECT_EQ(m_messages, std::vector<std::string>{
+                              "印刷を開始できませんでした。\n" + out +
+                              ": 共有フォルダにある他のユーザーのファイルです\nファイル: " + m_folder + "/a.bin"});
+    EXPECT_EQ(dumptest::ReadAll(out), "x");
+    EXPECT_EQ(m_view.m_aFiles[0].nPrinted, 0);
+    EXPECT_TRUE(m_work.Folder().empty()) << "a work folder was made: the dump was written first";
+}
+
 // Qt's PDF writer says all went well when its writes failed (a full disk): such a job
 // is not handed over, its file is not flagged, and the earlier output stays.
 TEST_F(ViewPrintingTest, PdfThatCouldNotBeWrittenWholeIsNotHandedOver)
@@ -1000,6 +1024,7 @@ TEST_F(ViewPrintingTest, PdfThatCouldNotBeWrittenWholeIsNotHandedOver)
     EXPECT_EQ(dumptest::ReadAll(out), "an earlier output");
     ASSERT_EQ(m_messages.size(), 1u);
     EXPECT_EQ(m_messages[0].rfind("印刷を開始できませんでした。\n" + out + ": ", 0), 0u) << m_messages[0];
+    EXPECT_NE(m_messages[0].find("\nファイルが大きすぎます\n"), std::string::npos) << m_messages[0];
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_tmp.Path()), {}), 3);  // no job file left
 }
 

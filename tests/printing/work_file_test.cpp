@@ -220,18 +220,21 @@ TEST(WorkFile, FolderGoneOrNotOursIsMadeAnew)
     }
 }
 
-// What a killed run left goes; a running copy's folder (locked) and anything not ours stay.
+// What a killed run left goes; a running copy's folder (locked) and anything not ours
+// stay whole: a look-alike of the user's by its name, mode, links, owner or content.
 TEST(WorkFile, StaleFoldersGoLiveAndForeignOnesStay)
 {
     TempFolder dir;
     CWorkFile live(dir.Str());
     ASSERT_FALSE(live.Prepare().empty());
     EXPECT_EQ(Write(live, "live"), "live");
+    const std::string dump = "\r\nName : " + dir.Str() + "/a.bin  Length : 00000001(1)  Page : 1 / 1\r\n";
     // Folders with a work file, made as ours are but for what the name says.
-    const auto folder = [&dir](const std::string& name) {
+    const auto folder = [&dir, &dump](const std::string& name, const std::string& work = {}) {
         fs::create_directory(dir.Path() / name);
         fs::permissions(dir.Path() / name, name.find("open") != name.npos ? fs::perms::all : fs::perms::owner_all);
-        dumptest::WriteBytes(sysfiles::Join(dir / name, "WkFile.txt"), "killed");
+        dumptest::WriteBytes(sysfiles::Join(dir / name, "WkFile.txt"), work.empty() ? dump : work);
+        fs::permissions(sysfiles::Join(dir / name, "WkFile.txt"), fs::perms::owner_read | fs::perms::owner_write);
         return name;
     };
     std::vector<std::string> stay = {folder("elsewhere-Ab12Cd")};
@@ -239,18 +242,35 @@ TEST(WorkFile, StaleFoldersGoLiveAndForeignOnesStay)
     const std::string stale = folder("vantrel-7-123");
     dumptest::WriteBytes(dir / stale + ".lock", "");  // without its lock: still being made
     stay.push_back(folder("vantrel-8-456"));
+    std::vector<std::string> gone = {stale};
 #else
     const std::string stale = folder("vantrel-Ab12Cd");
-    stay.insert(stay.end(), {folder("vantrel-open01"), "vantrel-file01", "vantrel-link01"});
+    std::vector<std::string> gone = {stale, "vantrel-Empty0"};
+    fs::create_directory(dir / "vantrel-Empty0");  // killed before its first dump
+    fs::permissions(dir / "vantrel-Empty0", fs::perms::owner_all);
+    stay.insert(stay.end(),
+                {folder("vantrel-open01"), "vantrel-file01", "vantrel-link01", folder("vantrel-notes", "mine"),
+                 folder("vantrel-backup", "mine"), folder("vantrel-mode01"), folder("vantrel-more01"),
+                 folder("vantrel-hard01"), folder("vantrel-sub001")});
     dumptest::WriteBytes(dir / "vantrel-file01", "a file");
     fs::create_directory_symlink(dir / stale, dir.Path() / "vantrel-link01");
+    fs::permissions(dir / "vantrel-mode01/WkFile.txt",
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
+    dumptest::WriteBytes(dir / "vantrel-more01/notes.txt", "the user's");  // a folder with other files
+    fs::create_hard_link(dir / "vantrel-hard01/WkFile.txt", dir / "kept-by-the-user.txt");
+    fs::create_directory(dir / "vantrel-sub001/sub");
     if (::geteuid() == 0 && ::chown((dir / folder("vantrel-theirs")).c_str(), 65534, 65534) == 0)
         stay.push_back("vantrel-theirs");
 #endif
     live.RemoveStaleFolders();
-    EXPECT_FALSE(fs::exists(dir / stale));
-    for (const std::string& name : stay)
+    for (const std::string& name : gone)
+        EXPECT_FALSE(fs::exists(dir / name)) << name;
+    for (const std::string& name : stay) {
         EXPECT_TRUE(fs::exists(dir / name) || fs::is_symlink(dir / name)) << name;
+        if (fs::is_directory(dir / name) && !fs::is_symlink(dir / name)) {
+            EXPECT_TRUE(fs::exists(sysfiles::Join(dir / name, "WkFile.txt"))) << name;
+        }
+    }
     EXPECT_EQ(dumptest::ReadAll(live.Path()), "live");
 }
 

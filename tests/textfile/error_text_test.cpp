@@ -25,6 +25,8 @@ TEST(SystemErrorText, CommonCausesReadInJapanese)
         {EISDIR, "同じ名前のフォルダがあります"},
         {kErrNotRegularFile, "通常のファイルではありません"},
         {kErrForeignLink, "共有フォルダにある他のユーザーのリンクです"},
+        {kErrForeignFile, "共有フォルダにある他のユーザーのファイルです"},
+        {kErrFolderInput, "ファイルではなくフォルダです"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(SystemErrorText(c.err), c.text) << c.err;

@@ -11,12 +11,12 @@
 #include <io.h>
 #include <windows.h>
 #else
-#include <sys/socket.h>
-#include <sys/un.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #endif
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -117,13 +117,7 @@ TEST(OutputFile, ReplacesOnlyRegularFilesTheUserMayWrite)
     // A socket of the test's own stands for a device: a fault aimed at a system device
     // would replace it for the whole machine.
     const std::string device = tmp.File("socket");
-    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    ASSERT_LT(device.size(), sizeof addr.sun_path);
-    std::memcpy(addr.sun_path, device.c_str(), device.size() + 1);
-    ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0);
-    ::close(sock);
+    ASSERT_GE(sysfiles::BindSocket(device), 0);
     const std::size_t entries = 10;
 #endif
     for (const auto& c : cases)
@@ -171,25 +165,31 @@ TEST(OutputFile, LongNameAndAbandonedOutput)
 }
 
 // What a killed run left beside an output goes with the next output there; a temporary
-// another run still writes (locked), and anything not ours, stays.
+// another run still writes (locked), and anything not ours, stays: by its name, mode,
+// links or content (a user's own 0600 .vantrel-abc124).
 TEST(OutputFile, StaleTemporariesGoAndLiveOnesStay)
 {
     TempFolder tmp("output_stale");
-    std::vector<std::string> stay = {".vantrel-", "vantrel-abc123", ".vantrel-abc1234"};
+    std::vector<std::string> stay = {".vantrel-", "vantrel-abc123", ".vantrel-abc1234", ".vantrel-abc124"};
     for (const std::string& name : stay)
         std::ofstream(tmp.Path() / name) << "a user's";
-    std::ofstream(tmp.Path() / ".vantrel-stale1") << "left by a kill";
+    const std::vector<std::string> gone = {".vantrel-stale1", ".vantrel-stale2", ".vantrel-empty1"};
+    std::ofstream(tmp.Path() / gone[0]) << "%PDF-1.4\n% cut short by a kill";
+    std::ofstream(tmp.Path() / gone[1]) << "\"\x83\x74\x83\x48\x83\x8B";  // a CSV's first bytes
+    std::ofstream(tmp.Path() / gone[2]) << "";  // killed before its first byte
 #if !defined(_WIN32)
-    ::chmod(tmp.File(".vantrel-stale1").c_str(), 0600);
+    for (const char* name : {".vantrel-stale1", ".vantrel-stale2", ".vantrel-abc124", ".vantrel-empty1"})
+        ::chmod(tmp.File(name).c_str(), 0600);
     stay.insert(stay.end(), {".vantrel-mode01", ".vantrel-link01"});
-    std::ofstream(tmp.Path() / ".vantrel-mode01") << "a user's";
+    std::ofstream(tmp.Path() / ".vantrel-mode01") << "%PDF-1.4";
     ::chmod(tmp.File(".vantrel-mode01").c_str(), 0644);  // not the mode ours have
     std::filesystem::create_symlink(".vantrel-stale1", tmp.Path() / ".vantrel-link01");
 #endif
     COutputFile live;
     ASSERT_EQ(live.Begin(tmp.File("other.pdf")), 0);
     EXPECT_EQ(WriteOutput(tmp.File("out.pdf"), "new"), 0);
-    EXPECT_FALSE(std::filesystem::exists(tmp.Path() / ".vantrel-stale1"));
+    for (const std::string& name : gone)
+        EXPECT_FALSE(std::filesystem::exists(tmp.Path() / name)) << name;
     EXPECT_TRUE(std::filesystem::exists(live.TempPath()));
     for (const std::string& name : stay)
         EXPECT_TRUE(std::filesystem::exists(tmp.Path() / name) || std::filesystem::is_symlink(tmp.Path() / name))
@@ -226,6 +226,80 @@ TEST(OutputFile, RootKeepsTheOwnerAndFollowsNoPlantedLink)
         ASSERT_EQ(::lchown(link.c_str(), linkOwner, linkOwner), 0);
         EXPECT_EQ(WriteOutput((toFolder ? link / "victim.pdf" : link).string(), "new"), error) << linkOwner << toFolder;
         EXPECT_EQ(Contents(dir / "victim.pdf"), error == 0 ? "new" : "victim") << folderOwner << toFolder;
+    }
+}
+
+// As root, with nobody's files: in a folder others may write, a file or link another user
+// owns (neither we nor the folder's owner) is refused before a byte is written, whatever
+// /proc/sys/fs/protected_regular says: root's output would go to that user.
+TEST(OutputFile, RootHandsNothingToAnotherUser)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "other owners need root to make";
+    TempFolder tmp("output_handed");
+    const uid_t nobody = 65534;
+    struct Case {
+        mode_t folderMode;
+        uid_t folderOwner;
+        uid_t fileOwner;
+        bool link;  // the output is nobody's link to a file of root's beside the folder
+        int error;
+    } cases[] = {
+        {01777, 0, nobody, false, kErrForeignFile},  // mkdir -m1777 /tmp/s, nobody's report.pdf
+        {01777, 0, 0, false, 0},
+        {01777, nobody, nobody, false, 0},  // the folder's owner's
+        {01770, 0, nobody, false, kErrForeignFile},  // others of the group may write
+        {0777, 0, nobody, false, kErrForeignFile},  // no sticky bit: others may replace anything
+        {0777, 0, nobody, true, kErrForeignLink},
+        {0775, 0, nobody, false, 0},  // a group's shared folder: as before
+        {0755, 0, nobody, false, 0},
+    };
+    std::ofstream(tmp.Path() / "root.pdf") << "root's";
+    for (const Case& c : cases) {
+        const auto dir = tmp.Path() / "shared";
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directory(dir);
+        ASSERT_EQ(::chown(dir.c_str(), c.folderOwner, 0) + ::chmod(dir.c_str(), c.folderMode), 0);
+        const auto out = dir / "report.pdf";
+        if (c.link)
+            std::filesystem::create_symlink(tmp.Path() / "root.pdf", out);
+        else
+            std::ofstream(out) << "x";
+        ASSERT_EQ(::lchown(out.c_str(), c.fileOwner, c.fileOwner) + (c.link ? 0 : ::chmod(out.c_str(), 0666)), 0);
+        EXPECT_EQ(WriteOutput(out.string(), "secret"), c.error) << std::oct << c.folderMode << " " << c.fileOwner;
+        EXPECT_EQ(Contents(c.link ? tmp.Path() / "root.pdf" : out), c.error == 0 ? "secret"
+                                                                    : c.link     ? "root's"
+                                                                                 : "x")
+            << std::oct << c.folderMode;
+        EXPECT_EQ(Entries(dir), 1u);  // no temporary left
+    }
+}
+
+// A file an ACL lets one more user read: replaced, it keeps the ACL; its group, which the
+// ACL gives nothing, never gets the mask's bits. Attributes of the user's (user.*) do not
+// come along: they spoke of what the file held.
+TEST(OutputFile, ReplacedFileKeepsItsAcl)
+{
+    TempFolder tmp("output_acl");
+    const std::string file = tmp.File("mine.pdf");
+    std::ofstream(file) << "old";
+    ::chmod(file.c_str(), 0600);
+    const auto acl = [&file] {
+        char bytes[256];
+        const ssize_t n = ::getxattr(file.c_str(), "system.posix_acl_access", bytes, sizeof bytes);
+        return std::string(bytes, n > 0 ? static_cast<std::size_t>(n) : 0);
+    };
+    if (std::system(("setfacl -m u:daemon:r '" + file + "' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "setfacl (Debian's acl) is missing, or the file system keeps no ACLs";
+    const bool xattrs = ::setxattr(file.c_str(), "user.note", "old", 3, 0) == 0;
+    const std::string before = acl();
+    ASSERT_FALSE(before.empty());
+    EXPECT_EQ(WriteOutput(file, "new"), 0);
+    EXPECT_EQ(Contents(file), "new");
+    EXPECT_EQ(acl(), before);
+    EXPECT_EQ(Mode(file) & 070, 040u);  // the mode shows the ACL's mask again
+    if (xattrs) {
+        EXPECT_LT(::getxattr(file.c_str(), "user.note", nullptr, 0), 0);
     }
 }
 #endif
