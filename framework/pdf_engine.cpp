@@ -257,8 +257,10 @@ int CPdfEngine::FontIndex(const QRawFont& font)
     if (index < 0) {
         // A face is known by its own tables: the family a font was asked for may be the
         // name of a substitute ("ＭＳ 明朝" for IPAMincho), and one face serves every size.
+        // One without tables (not TrueType, or the boxes Qt draws for characters no font
+        // has, whose family it does not know) is a face of its own at each size.
         QByteArray key = font.fontTable("head");
-        key += key.isEmpty() ? font.familyName().toUtf8() : font.fontTable("name");
+        key += key.isEmpty() ? "#" + QByteArray::number(m_seenFaces.size()) : font.fontTable("name");
         key += QByteArray::number(font.weight()) + QByteArray::number(font.style());
         auto it = m_fontByFace.find(key);
         if (it == m_fontByFace.end()) {

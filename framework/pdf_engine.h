@@ -65,10 +65,10 @@ public:
     }
 
     // The glyphs of font at their positions (baselines, in the painter's coordinates) in
-    // color. chars holds the character each glyph shows, 0 where unknown, for text
-    // extraction.
+    // color. texts holds the text each glyph shows, for text extraction: U+FFFD where
+    // unknown, empty for a glyph whose characters others stand for.
     void DrawGlyphs(const QRawFont& font, std::span<const quint32> glyphs, std::span<const QPointF> positions,
-                    std::span<const char32_t> chars, const QColor& color);
+                    std::span<const std::u32string> texts, const QColor& color);
     // A line of printable ASCII in a fixed-pitch face: glyphOf gives each character's
     // glyph, every one advance from the one before, from origin on the baseline. Goes out
     // as the line's own characters with a character spacing; false, with nothing drawn,
@@ -129,23 +129,36 @@ private:
         std::size_t run, glyph;
     };
     static std::vector<GlyphPlace> GlyphPlaces(const QList<QGlyphRun>& runs);
-    // The character each glyph of a line's runs shows, 0 where no character is its own.
-    static std::vector<std::vector<char32_t>> GlyphCharacters(const QString& text, const QTextLine& line,
-                                                              const QList<QGlyphRun>& runs);
+    static bool IsRightToLeft(uint c);
+    // The text each glyph of a line's runs shows, and whether it is drawn at all (a
+    // character that shows nothing is not).
+    struct GlyphText {
+        std::u32string text;
+        bool hidden = false;
+        bool taken = false;
+        std::size_t order = 0;  // of its cluster in the text
+    };
+    // simple is cleared where glyphs and characters do not pair off one to one.
+    static std::vector<std::vector<GlyphText>> GlyphTexts(const QList<uint>& codePoints, bool rightToLeft,
+                                                          const QTextLine& line, const QList<QGlyphRun>& runs,
+                                                          bool* simple);
     // Glyphs of one face among those of a line: from..to.
     struct GlyphSpan {
         const QRawFont* font;
         std::size_t from, to;
     };
+    // The advances that put each glyph with text where the next one begins.
+    static void SetAdvances(std::span<const GlyphSpan> spans, std::span<quint32> glyphs,
+                            std::span<const QPointF> positions, std::span<const std::u32string> texts);
     // The glyphs of a line, each span in its face: text in the embedded fonts, outlines
-    // for faces that cannot be embedded.
+    // for faces that cannot be embedded and for glyphs without text of their own.
     void DrawLine(std::span<const GlyphSpan> spans, std::span<const quint32> glyphs, std::span<const QPointF> positions,
-                  std::span<const char32_t> chars, const QColor& color);
+                  std::span<const std::u32string> texts, const QColor& color);
     // The spacing that puts fixed-pitch glyphs of one baseline where shaping put them.
     double CharacterSpacing(std::span<const QPointF> positions, std::size_t from, std::size_t to);
     // Glyphs from..to of one baseline in the open text object, from its text matrix.
     void ShowGlyphs(std::span<const quint32> glyphs, std::span<const QPointF> positions,
-                    std::span<const char32_t> chars, std::size_t from, std::size_t to);
+                    std::span<const std::u32string> texts, std::size_t from, std::size_t to);
     void DrawOutlines(const QRawFont& font, std::span<const quint32> glyphs, std::span<const QPointF> positions,
                       const QColor& color);
 
@@ -199,4 +212,6 @@ private:
     std::vector<int> m_lineFace;
     std::vector<double> m_lineSize;
     std::vector<double> m_lineAdvance;
+    std::vector<quint32> m_outlineGlyphs;
+    std::vector<QPointF> m_outlinePositions;
 };

@@ -341,6 +341,26 @@ TEST_F(DumpPdfTest, EveryReaderReadsEveryNameBack)
     }
 }
 
+// A name in a script no installed font has is drawn as missing and reads back as itself:
+// no crash, nothing a reader complains of; right-to-left ones in poppler and mupdf.
+TEST_F(DumpPdfTest, NamesOfEveryScriptReadBack)
+{
+    QStringList args{"--pdf", QString::fromStdString(Out())};
+    for (const printtest::ScriptName& n : printtest::ScriptNames())
+        args << File(n.name, 100);
+    QString err;
+    ASSERT_EQ(RunPdf(args, &err), 0) << err.toStdString();
+    EXPECT_EQ(printtest::ReaderComplaints(Out()), "");
+    const auto texts = printtest::ReaderTexts(Out());
+    for (const printtest::ScriptName& n : printtest::ScriptNames()) {
+        const QString line = "Name : " + printtest::AsReadBack(m_dir.path() + "/" + QString::fromUtf8(n.name)) +
+                             " Length : 00000064(100) Page : 1 / 1";
+        const QStringList readers =
+            n.rightToLeft ? QStringList{"poppler", "mupdf"} : QStringList{"poppler", "mupdf", "pypdf"};
+        EXPECT_EQ(printtest::Misreaders(texts, line, readers), QStringList()) << n.name;
+    }
+}
+
 // The document says what it records: the file, its length, the pages and the SHA-256 of
 // exactly the bytes they show, as sha256sum of those bytes has it; when it was made, with
 // the time zone; an identifier. Subsets of other glyphs are named apart.
