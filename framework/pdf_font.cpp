@@ -280,6 +280,16 @@ std::string CPdfFont::ToUnicodeMap(bool wide) const
     return out;
 }
 
+std::string CPdfFont::CidSet(bool wide) const
+{
+    const std::vector<std::uint32_t>& glyphs = SubsetOf(wide).glyphOfCid;
+    std::string bits((glyphs.size() + 7) / 8, '\0');
+    for (std::size_t cid = 0; cid < glyphs.size(); ++cid)
+        if (glyphs[cid] != kNoGlyph)
+            bits[cid / 8] = static_cast<char>(bits[cid / 8] | (0x80 >> (cid % 8)));
+    return bits;
+}
+
 std::string CPdfFont::NarrowEncodingMap()
 {
     std::string out = kCMapHead;

@@ -76,6 +76,8 @@ public:
     std::string WidthArray(bool wide) const;
     std::string ToUnicodeMap(bool wide) const;
     std::string FontProgram(bool wide) const;
+    // The CIDs the subset holds, a bit each, the first the top bit of the first byte.
+    std::string CidSet(bool wide) const;
 
     // The encoding of every narrow font of a document: one byte, the code is the CID.
     static std::string NarrowEncodingMap();

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -258,6 +259,57 @@ inline bool SearchFinds(const std::string& pdf, const QString& text)
                                                      QString::fromStdString(pdf), text})
                                 .trimmed();
     return mupdf.toInt() > 0 && poppler.toInt() > 0;
+}
+
+// What PDFBox's Preflight says of a PDF as PDF/A-1b: empty when it finds it valid.
+inline std::string PreflightErrors(const std::string& pdf)
+{
+    QStringList jars;
+    for (const char* jar :
+         {"preflight", "pdfbox2", "fontbox2", "xmpbox", "commons-logging", "javax.activation", "jaxb-api"})
+        jars << QString("/usr/share/java/%1.jar").arg(jar);
+    const QString said =
+        Run("java", {"-cp", jars.join(':'), "org.apache.pdfbox.preflight.Validator_A1b", QString::fromStdString(pdf)});
+    return said.contains("is a valid PDF/A-1b file") ? std::string() : said.toStdString() + pdf;
+}
+
+// What a PDF says of itself beside its pages, as pypdf reads it: "labels" (the page
+// labels), "outline" (the entries' titles), "title", "subject" (its lines) and each
+// field of its XMP record ("File", "Length", "SHA256", ...), a value a file.
+inline std::map<QString, QStringList> PdfFacts(const std::string& pdf)
+{
+    const QString out =
+        Run("/usr/bin/python3",
+            {"-c",
+             "import sys, pypdf, xml.etree.ElementTree as ET\n"
+             "r = pypdf.PdfReader(sys.argv[1])\n"
+             "rows = {'labels': r.page_labels, 'outline': [o.title for o in r.outline],\n"
+             "        'title': [r.metadata.title], 'subject': r.metadata.subject.split('\\n')}\n"
+             "x = ET.fromstring(r.trailer['/Root']['/Metadata'].get_data())\n"
+             "ns = 'http://ns.kovalmeret.invalid/vantrel/record/1.0/'\n"
+             "for e in x.iter():\n"
+             "    if e.tag.startswith('{' + ns + '}'):\n"
+             "        rows[e.tag[len(ns) + 2:]] = [li.text or '' for li in e.iter() if li.tag.endswith('li')]\n"
+             "for k, v in rows.items():\n"
+             "    sys.stdout.buffer.write((k + '\\t' + '\\x1f'.join(v) + '\\n').encode())",
+             QString::fromStdString(pdf)});
+    std::map<QString, QStringList> facts;
+    for (const QString& line : out.split('\n', Qt::SkipEmptyParts))
+        facts[line.section('\t', 0, 0)] = line.section('\t', 1).split(QChar(0x1F));
+    return facts;
+}
+
+// The fields of each line of a subject, told by their place: the path is all after them.
+inline std::vector<QStringList> SubjectFields(const QString& subject)
+{
+    static const QRegularExpression line("^Length: (\\d+) bytes; Modified: (\\S+); Pages: (\\d+)-(\\d+) / (\\d+); "
+                                         "SHA-256 of (\\d+) bytes from offset (\\d+): ([0-9a-f]{64}); File: (.*)$");
+    std::vector<QStringList> fields;
+    for (const QString& l : subject.split('\n')) {
+        const QRegularExpressionMatch m = line.match(l);
+        fields.push_back(m.hasMatch() ? m.capturedTexts().mid(1) : QStringList());
+    }
+    return fields;
 }
 
 // One name a script, for the scripts no installed font has (drawn as missing, each
