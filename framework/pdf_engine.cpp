@@ -22,6 +22,20 @@ constexpr QPaintEngine::PaintEngineFeatures kFeatures =
     QPaintEngine::PrimitiveTransform | QPaintEngine::PixmapTransform | QPaintEngine::PainterPaths |
     QPaintEngine::Antialiasing | QPaintEngine::PaintOutsidePaintEvent;
 
+// PDF/A-1 allows strings of at most 65,535 bytes (readers count a hexadecimal string's
+// digits): a title or subject of many files is cut after the last whole part that fits,
+// and says how much is left out. The XMP fields name every file.
+QString Bounded(const QString& text, const QString& separator)
+{
+    constexpr qsizetype kMaxUnits = 16000;
+    if (text.size() <= kMaxUnits)
+        return text;
+    const qsizetype cut = text.lastIndexOf(separator, kMaxUnits - 64);
+    const QString kept = text.left(cut < 0 ? 0 : cut);
+    const qsizetype more = text.mid(kept.size()).count(separator) + (cut < 0 ? 1 : 0);
+    return kept + separator + QString("... %1 more").arg(more);
+}
+
 }  // namespace
 
 CPdfEngine::CPdfEngine() : QPaintEngine(kFeatures), m_settings(QPrinter::HighResolution)
@@ -265,10 +279,11 @@ void CPdfEngine::WriteTail()
     std::snprintf(date, sizeof date, "%04d-%02d-%02dT%02d:%02d:%02d", now.date().year(), now.date().month(),
                   now.date().day(), now.time().hour(), now.time().minute(), now.time().second());
     const std::string isoCreated = std::string(date) + zone;
-    const QString title = m_strTitle.isEmpty() ? m_settings.docName() : m_strTitle;
+    const QString title = Bounded(m_strTitle.isEmpty() ? m_settings.docName() : m_strTitle, " / ");
     std::string subject;
     for (const DumpRecord& file : m_records)
         subject += (subject.empty() ? "" : "\n") + DumpSubject(file);
+    subject = Bounded(QString::fromStdString(subject), "\n").toStdString();
     std::string dict = "<< /Title " + PdfTextString(title);
     if (!subject.empty())
         dict += " /Subject " + PdfTextString(QString::fromStdString(subject));
@@ -302,8 +317,9 @@ std::string CPdfEngine::WritePageLabels()
     std::vector<std::string> entries;
     for (const Part& part : m_parts)
         entries.push_back(std::to_string(part.page) + " << /S /D /St " + std::to_string(part.firstLabel) + " >>");
-    // A number tree of leaves of at most 2,000 entries each: no array past PDF/A's limit.
-    constexpr std::size_t kLeaf = 2000;
+    // A number tree of leaves of at most 4,000 entries each: no array past PDF/A's limit
+    // (pypdf 3.4 reads one leaf only).
+    constexpr std::size_t kLeaf = 4000;
     if (entries.size() <= kLeaf) {
         std::string nums = " /PageLabels << /Nums [";
         for (const std::string& e : entries)
