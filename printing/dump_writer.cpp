@@ -205,15 +205,14 @@ std::string DumpSubject(const DumpRecord& record)
 std::string IsoLocalTime(std::int64_t seconds)
 {
     std::tm local{};
-    const auto t = static_cast<std::time_t>(seconds);
 #if defined(_WIN32)
-    const __time64_t t64 = seconds;
-    if (_localtime64_s(&local, &t64) != 0)
+    const __time64_t t = seconds;
+    if (_localtime64_s(&local, &t) != 0)
         return {};
     std::tm copy = local;
     const long long offset = static_cast<long long>(_mkgmtime64(&copy)) - seconds;
-    (void)t;
 #else
+    const auto t = static_cast<std::time_t>(seconds);
     if (::localtime_r(&t, &local) == nullptr)
         return {};
     std::tm copy = local;
