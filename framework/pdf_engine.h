@@ -146,6 +146,9 @@ private:
     };
     static std::vector<GlyphPlace> GlyphPlaces(const QList<QGlyphRun>& runs);
     static bool IsRightToLeft(uint c);
+    // The face of each of a line's runs: the runs of boxes Qt makes up for characters no
+    // font has (boxes true) in the line's own face.
+    std::vector<QRawFont> LineFaces(const QList<QGlyphRun>& runs, const QFont& font, std::vector<bool>* boxes);
     // The text each glyph of a line's runs shows, and whether it is drawn at all (a
     // character that shows nothing is not).
     struct GlyphText {

@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <utility>
 
 namespace {
 
@@ -18,6 +20,21 @@ namespace {
 // a hundredth of a printer pixel, far below what shows, so that rounded advances of
 // proportional faces do not put a shift between every two glyphs.
 constexpr double kDrift = 0.01;
+
+// A glyph of a line as the layout gives it for a part of the line.
+struct LineGlyph {
+    QRawFont font;
+    quint32 index;
+    QPointF position;
+    bool operator==(const LineGlyph&) const = default;
+};
+
+// Characters shown together, and their glyphs; hidden when none of them shows anything.
+struct Cluster {
+    std::u32string text;
+    std::vector<LineGlyph> glyphs;
+    bool hidden = true;
+};
 
 }  // namespace
 
@@ -61,25 +78,12 @@ void CPdfEngine::DrawText(const QPointF& origin, const QString& text, const QFon
             return texts[a.run][a.glyph].order < texts[b.run][b.glyph].order;
         });
     }
-    std::vector<QRawFont> faces;
+    std::vector<bool> boxes;
+    const std::vector<QRawFont> faces = LineFaces(runs, font, &boxes);
     std::vector<GlyphSpan> spans;
     std::vector<quint32> glyphs;
     std::vector<QPointF> positions;
     std::vector<std::u32string> shown;
-    std::vector<bool> boxes;  // a run of boxes Qt makes up for characters no font has
-    for (const QGlyphRun& run : runs) {
-        faces.push_back(run.rawFont());
-        boxes.push_back(faces.back().fontTable("head").isEmpty());
-        if (boxes.back()) {
-            // Drawn as the line's own face draws a character it lacks, every glyph of the
-            // run, as Qt draws them all as boxes; each reads back as itself all the same.
-            const QRawFont face = QRawFont::fromFont(QFont(font, paintDevice()));
-            if (!face.fontTable("head").isEmpty())
-                faces.back() = face;
-            else
-                boxes.back() = false;
-        }
-    }
     double lastEnd = origin.x();  // where the last glyph with text on the baseline ends
     for (const GlyphPlace& place : places) {
         const QGlyphRun& run = runs[static_cast<qsizetype>(place.run)];
@@ -122,6 +126,25 @@ void CPdfEngine::DrawText(const QPointF& origin, const QString& text, const QFon
     DrawLine(spans, glyphs, positions, shown, color);
 }
 
+std::vector<QRawFont> CPdfEngine::LineFaces(const QList<QGlyphRun>& runs, const QFont& font, std::vector<bool>* boxes)
+{
+    std::vector<QRawFont> faces;
+    for (const QGlyphRun& run : runs) {
+        faces.push_back(run.rawFont());
+        boxes->push_back(faces.back().fontTable("head").isEmpty());
+        if (boxes->back()) {
+            // Drawn as the line's own face draws a character it lacks, every glyph of the
+            // run, as Qt draws them all as boxes; each reads back as itself all the same.
+            const QRawFont face = QRawFont::fromFont(QFont(font, paintDevice()));
+            if (!face.fontTable("head").isEmpty())
+                faces.back() = face;
+            else
+                boxes->back() = false;
+        }
+    }
+    return faces;
+}
+
 std::vector<CPdfEngine::GlyphPlace> CPdfEngine::GlyphPlaces(const QList<QGlyphRun>& runs)
 {
     std::vector<GlyphPlace> places;
@@ -161,6 +184,62 @@ bool JoinsOthers(char32_t c)
 
 // A cluster's text stays within what a ToUnicode entry may hold (512 bytes).
 constexpr std::size_t kMaxClusterText = 200;
+
+// Characters the layout gives glyphs in common are one cluster. (The layout gives the
+// glyphs of a part of a line inconsistently: one character of a cluster with all its
+// glyphs, another with one, and places off by a character's advance after a soft hyphen.)
+std::vector<Cluster> ClustersOf(const QList<uint>& codePoints, const QTextLine& line)
+{
+    std::vector<Cluster> clusters;
+    std::vector<LineGlyph> glyphs;
+    int at = 0;
+    for (const uint c : codePoints) {
+        const int length = c > 0xFFFF ? 2 : 1;
+        glyphs.clear();
+        for (const QGlyphRun& part : line.glyphRuns(at, length))
+            for (qsizetype g = 0; g < part.glyphIndexes().size(); ++g)
+                glyphs.push_back({part.rawFont(), part.glyphIndexes()[g], part.positions()[g]});
+        at += length;
+        const auto shared = [&glyphs](const LineGlyph& g) {
+            return std::find(glyphs.begin(), glyphs.end(), g) != glyphs.end();
+        };
+        if (glyphs.empty() || clusters.empty() ||
+            std::none_of(clusters.back().glyphs.begin(), clusters.back().glyphs.end(), shared)) {
+            clusters.emplace_back();
+        }
+        Cluster& cluster = clusters.back();
+        for (const LineGlyph& g : glyphs)
+            if (std::find(cluster.glyphs.begin(), cluster.glyphs.end(), g) == cluster.glyphs.end())
+                cluster.glyphs.push_back(g);
+        cluster.text.push_back(c);
+        cluster.hidden = cluster.hidden && ShowsNothing(c);
+    }
+    return clusters;
+}
+
+// The glyph of runs with glyph's face and number nearest where glyph stands, among those
+// free says are free: its run and index, the number of runs when there is none.
+std::pair<std::size_t, std::size_t> NearestGlyph(const QList<QGlyphRun>& runs, const LineGlyph& glyph,
+                                                 const std::function<bool(std::size_t, std::size_t)>& free)
+{
+    std::pair<std::size_t, std::size_t> nearest{static_cast<std::size_t>(runs.size()), 0};
+    double distance = 0;
+    for (std::size_t r = 0; r < static_cast<std::size_t>(runs.size()); ++r) {
+        const QGlyphRun& run = runs[static_cast<qsizetype>(r)];
+        if (run.rawFont() != glyph.font)
+            continue;
+        for (std::size_t i = 0; i < static_cast<std::size_t>(run.glyphIndexes().size()); ++i) {
+            const auto q = static_cast<qsizetype>(i);
+            const double d = std::abs(run.positions()[q].x() - glyph.position.x());
+            if (run.glyphIndexes()[q] == glyph.index && free(r, i) &&
+                (nearest.first == static_cast<std::size_t>(runs.size()) || d < distance)) {
+                nearest = {r, i};
+                distance = d;
+            }
+        }
+    }
+    return nearest;
+}
 
 }  // namespace
 
@@ -226,74 +305,23 @@ std::vector<std::vector<CPdfEngine::GlyphText>> CPdfEngine::GlyphTexts(const QLi
         return texts;
     }
     *simple = false;
-    // Else cluster by cluster: characters the layout gives glyphs in common are one
-    // cluster, whose first glyph stands for all its characters. Characters that show
-    // nothing join the cluster before them (or after, at the start), and their own glyphs
-    // are not drawn. (The layout gives the glyphs of a part of the line inconsistently:
-    // one character of a cluster with all its glyphs, another with one, and places off
-    // by a character's advance after a soft hyphen. A glyph is found by its face and
-    // number, nearest where the part puts it.)
-    struct Glyph {
-        QRawFont font;
-        quint32 index;
-        QPointF position;
-        bool operator==(const Glyph&) const = default;
-    };
-    struct Cluster {
-        std::u32string text;
-        std::vector<Glyph> glyphs;
-        bool hidden = true;
-    };
-    std::vector<Cluster> clusters;
-    std::vector<Glyph> glyphs;
-    int at = 0;
-    for (const uint c : codePoints) {
-        const int length = c > 0xFFFF ? 2 : 1;
-        glyphs.clear();
-        for (const QGlyphRun& part : line.glyphRuns(at, length))
-            for (qsizetype g = 0; g < part.glyphIndexes().size(); ++g)
-                glyphs.push_back({part.rawFont(), part.glyphIndexes()[g], part.positions()[g]});
-        at += length;
-        const auto shared = [&glyphs](const Glyph& g) {
-            return std::find(glyphs.begin(), glyphs.end(), g) != glyphs.end();
-        };
-        if (glyphs.empty() || clusters.empty() ||
-            std::none_of(clusters.back().glyphs.begin(), clusters.back().glyphs.end(), shared)) {
-            clusters.emplace_back();
-        }
-        Cluster& cluster = clusters.back();
-        for (const Glyph& g : glyphs)
-            if (std::find(cluster.glyphs.begin(), cluster.glyphs.end(), g) == cluster.glyphs.end())
-                cluster.glyphs.push_back(g);
-        cluster.text.push_back(c);
-        cluster.hidden = cluster.hidden && ShowsNothing(c);
-    }
+    // Else cluster by cluster (see ClustersOf): its characters go to its glyphs in order,
+    // the last glyph taking those left over (DrawText puts them on glyphs that show
+    // nothing). Characters that show nothing join the cluster before them (or after, at
+    // the start), and their own glyphs are not drawn.
+    const std::vector<Cluster> clusters = ClustersOf(codePoints, line);
     std::u32string* last = nullptr;  // the text of the last glyph that is drawn
     std::u32string pending;  // characters that show nothing before any such glyph
     GlyphText* spare = nullptr;  // a glyph not drawn that could carry them
     std::vector<GlyphText*> found;
-    for (Cluster& cluster : clusters) {
+    for (const Cluster& cluster : clusters) {
         found.clear();
-        for (const Glyph& glyph : cluster.glyphs) {
-            // The nearest glyph of this face and number not yet taken.
-            GlyphText* nearest = nullptr;
-            double distance = 0;
-            for (std::size_t r = 0; r < texts.size(); ++r) {
-                const QGlyphRun& run = runs[static_cast<qsizetype>(r)];
-                if (run.rawFont() != glyph.font)
-                    continue;
-                for (std::size_t i = 0; i < texts[r].size(); ++i) {
-                    const auto q = static_cast<qsizetype>(i);
-                    const double d = std::abs(run.positions()[q].x() - glyph.position.x());
-                    if (!texts[r][i].taken && run.glyphIndexes()[q] == glyph.index &&
-                        (nearest == nullptr || d < distance)) {
-                        nearest = &texts[r][i];
-                        distance = d;
-                    }
-                }
-            }
-            if (nearest == nullptr)
+        for (const LineGlyph& glyph : cluster.glyphs) {
+            const auto [r, i] =
+                NearestGlyph(runs, glyph, [&texts](std::size_t r, std::size_t i) { return !texts[r][i].taken; });
+            if (r == static_cast<std::size_t>(runs.size()))
                 continue;
+            GlyphText* nearest = &texts[r][i];
             nearest->taken = true;
             nearest->hidden = cluster.hidden;
             nearest->order = static_cast<std::size_t>(&cluster - clusters.data());
