@@ -20,6 +20,8 @@
 #include <QPainter>
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -40,10 +42,26 @@ void QtMessages(QtMsgType type, const QMessageLogContext&, const QString& text)
         std::fprintf(stderr, "vantrel-dump: %s\n", text.toLocal8Bit().constData());
 }
 
+// The file's path from the root, as the record names it (not ./r1.bin as typed): dots
+// that name the folder itself dropped, a ".." kept, since a link makes it mean another
+// folder than the one before it.
+std::string AbsolutePath(const std::string& path)
+{
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(path, ec);
+    if (ec)
+        return path;
+    std::filesystem::path kept;
+    for (const std::filesystem::path& part : full)
+        if (part != ".")
+            kept /= part;
+    return kept.string();
+}
+
 // What the PDF holds so far, and how the run is to end.
 struct PdfRecord {
     std::string title;  // each file's name
-    std::string subject;  // each file's path, pages and digest
+    std::vector<DumpRecord> files;  // each file's path, pages and digest
     bool anyPage = false;
     bool abandon = false;  // the PDF must not replace anything
     int code = 0;
@@ -107,12 +125,15 @@ void PrintFile(CWorkFile& work, const std::string& path, const DumpPages* range,
         first = range->first;
         last = range->last;
     }
-    record.title += (record.title.empty() ? "" : ", ") + VisibleText(path.substr(PathNameStart(path)));
-    record.subject += (record.subject.empty() ? "" : "\n") + job.subject;
+    // Names joined by what no name can hold: one file's name never reads as two.
+    record.title += (record.title.empty() ? "" : " / ") + VisibleText(path.substr(PathNameStart(path)));
+    record.files.push_back(job.record);
     std::vector<std::string> lines;
     for (std::int64_t page = first; page <= last; ++page) {
         if (record.anyPage)
             printer.newPage();
+        if (page == first)
+            printer.BeginPart(first);
         record.anyPage = true;
         // A page the dump does not hold (an empty file) comes out blank, as on paper.
         if (job.ReadPage(page, lines))
@@ -175,12 +196,12 @@ int WriteDumpPdf(const std::string& out, const std::vector<std::string>& files, 
     {
         CDC dc(&painter, &printer);
         for (const std::string& path : files) {
-            PrintFile(work, path, rangeGiven ? &pages : nullptr, printer, dc, record, out);
+            PrintFile(work, AbsolutePath(path), rangeGiven ? &pages : nullptr, printer, dc, record, out);
             if (record.abandon)
                 break;
         }
     }
-    printer.SetInfo(ToQt(record.title), ToQt(record.subject));
+    printer.SetRecord(ToQt(record.title), std::move(record.files));
     const bool ended = painter.end();
     work.Remove();
     // A range out of bounds, a work file that failed or no page at all: an earlier file

@@ -1,5 +1,6 @@
 #include "framework/pdf_engine.h"
 
+#include "framework/pdf_archive.h"
 #include "framework/pdf_font.h"
 #include "framework/pdf_number.h"
 
@@ -15,9 +16,25 @@
 
 namespace {
 
+constexpr const char* kProducer = "Vantrel " VANTREL_VERSION;
+
 constexpr QPaintEngine::PaintEngineFeatures kFeatures =
     QPaintEngine::PrimitiveTransform | QPaintEngine::PixmapTransform | QPaintEngine::PainterPaths |
     QPaintEngine::Antialiasing | QPaintEngine::PaintOutsidePaintEvent;
+
+// PDF/A-1 allows strings of at most 65,535 bytes (readers count a hexadecimal string's
+// digits): a title or subject of many files is cut after the last whole part that fits,
+// and says how much is left out. The XMP fields name every file.
+QString Bounded(const QString& text, const QString& separator)
+{
+    constexpr qsizetype kMaxUnits = 16000;
+    if (text.size() <= kMaxUnits)
+        return text;
+    const qsizetype cut = text.lastIndexOf(separator, kMaxUnits - 64);
+    const QString kept = text.left(cut < 0 ? 0 : cut);
+    const qsizetype more = text.mid(kept.size()).count(separator) + (cut < 0 ? 1 : 0);
+    return kept + separator + QString("... %1 more").arg(more);
+}
 
 }  // namespace
 
@@ -74,7 +91,7 @@ bool CPdfEngine::begin(QPaintDevice*)
     m_lastFace = QRawFont();
     m_nLastFont = -1;
     m_nEncoding = 0;
-    m_alphaStates.clear();
+    m_leaves.clear();
     m_bWarnedGlyphRun = false;
     m_pen = QPen();
     m_brush = QBrush();
@@ -134,7 +151,6 @@ void CPdfEngine::StartPage()
     m_content.clear();
     m_pageFonts.clear();
     m_pageImages.clear();
-    m_pageAlphas.clear();
     m_fill = Qt::black;
     m_tc = 0;
     m_bInText = false;
@@ -156,16 +172,18 @@ void CPdfEngine::FinishPage()
     const int contents = m_writer.NewObject();
     m_writer.WriteStream(contents, std::string(), m_content);
     const int page = m_writer.NewObject();
+    // The root holds the first pages, then nodes of as many each: no array of the file
+    // grows past what PDF/A allows (8,191 elements).
+    if (m_pages.size() >= kNodePages && m_pages.size() % kNodePages == 0)
+        m_leaves.push_back(m_writer.NewObject());
+    const int parent = m_leaves.empty() ? m_nPageTree : m_leaves.back();
     const QRect media = m_layout.fullRectPoints();
-    std::string dict = "<< /Type /Page /Parent " + PdfRef(m_nPageTree) + " /MediaBox [0 0 " +
-                       std::to_string(media.width()) + " " + std::to_string(media.height()) +
-                       "] /Resources << /Font <<";
+    std::string dict = "<< /Type /Page /Parent " + PdfRef(parent) + " /MediaBox [0 0 " + std::to_string(media.width()) +
+                       " " + std::to_string(media.height()) + "] /Resources << /Font <<";
     for (int font : m_pageFonts)
         dict +=
             " /F" + std::to_string(font) + " " + PdfRef(m_fonts[static_cast<std::size_t>(font / 2)].object[font % 2]);
     dict += " >> /ExtGState << /GSa " + PdfRef(m_nGraphicsState);
-    for (int alpha : m_pageAlphas)
-        dict += " /A" + std::to_string(alpha) + " " + PdfRef(m_alphaStates[alpha]);
     dict += " >> /XObject <<";
     for (int image : m_pageImages)
         dict += " /Im" + std::to_string(image) + " " + PdfRef(image);
@@ -191,10 +209,12 @@ void CPdfEngine::WriteFonts()
             const std::string program = font.FontProgram(wide);
             const int file = m_writer.NewObject();
             m_writer.WriteStream(file, " /Length1 " + std::to_string(program.size()), program);
+            const int cidSet = m_writer.NewObject();
+            m_writer.WriteStream(cidSet, std::string(), font.CidSet(wide));
             const int descriptor = m_writer.NewObject();
             m_writer.BeginObject(descriptor);
             m_writer.Write("<< /Type /FontDescriptor /FontName /" + base + " " + font.DescriptorEntries() +
-                           " /FontFile2 " + PdfRef(file) + " >>\nendobj\n");
+                           " /FontFile2 " + PdfRef(file) + " /CIDSet " + PdfRef(cidSet) + " >>\nendobj\n");
             const int cidFont = m_writer.NewObject();
             m_writer.BeginObject(cidFont);
             m_writer.Write("<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + base + identity + " /FontDescriptor " +
@@ -209,25 +229,46 @@ void CPdfEngine::WriteFonts()
     }
 }
 
+int CPdfEngine::WritePageTree()
+{
+    const auto kids = [this](std::size_t from, std::size_t to, const std::vector<int>& more) {
+        std::string list = " /Kids [";
+        for (std::size_t i = from; i < to; ++i) {
+            list += PdfRef(m_pages[i]) + " ";
+            if (list.size() > 60000) {
+                m_writer.Write(list);
+                list.clear();
+            }
+        }
+        for (const int node : more)
+            list += PdfRef(node) + " ";
+        m_writer.Write(list + "] >>\nendobj\n");
+    };
+    for (std::size_t n = 0; n < m_leaves.size(); ++n) {
+        const std::size_t from = (n + 1) * kNodePages;
+        const std::size_t to = std::min(m_pages.size(), from + kNodePages);
+        m_writer.BeginObject(m_leaves[n]);
+        m_writer.Write("<< /Type /Pages /Parent " + PdfRef(m_nPageTree) + " /Count " + std::to_string(to - from));
+        kids(from, to, {});
+    }
+    m_writer.BeginObject(m_nPageTree);
+    m_writer.Write("<< /Type /Pages /Count " + std::to_string(m_pages.size()));
+    kids(0, std::min(m_pages.size(), kNodePages), m_leaves);
+    return m_nPageTree;
+}
+
 void CPdfEngine::WriteTail()
 {
-    m_writer.BeginObject(m_nPageTree);
-    std::string kids = "<< /Type /Pages /Count " + std::to_string(m_pages.size()) + " /Kids [";
-    for (int page : m_pages) {
-        kids += PdfRef(page) + " ";
-        if (kids.size() > 60000) {
-            m_writer.Write(kids);
-            kids.clear();
-        }
-    }
-    m_writer.Write(kids + "] >>\nendobj\n");
-
+    WritePageTree();
     const QDateTime now = QDateTime::currentDateTime();
     const int offset = now.offsetFromUtc() / 60;
     char date[48];
     std::snprintf(date, sizeof date, "D:%04d%02d%02d%02d%02d%02d", now.date().year(), now.date().month(),
                   now.date().day(), now.time().hour(), now.time().minute(), now.time().second());
     std::string created = date;
+    char zone[16];
+    std::snprintf(zone, sizeof zone, "%c%02d:%02d", offset < 0 ? '-' : '+', std::abs(offset) / 60,
+                  std::abs(offset) % 60);
     if (offset == 0) {
         created += 'Z';
     } else {
@@ -235,15 +276,94 @@ void CPdfEngine::WriteTail()
                       std::abs(offset) % 60);
         created += date;
     }
-    std::string dict = "<< /Title " + PdfTextString(m_strTitle.isEmpty() ? m_settings.docName() : m_strTitle);
-    if (!m_strSubject.isEmpty())
-        dict += " /Subject " + PdfTextString(m_strSubject);
-    dict +=
-        " /Creator " + PdfTextString(m_settings.creator()) + " /Producer (Vantrel) /CreationDate (" + created + ") >>";
+    std::snprintf(date, sizeof date, "%04d-%02d-%02dT%02d:%02d:%02d", now.date().year(), now.date().month(),
+                  now.date().day(), now.time().hour(), now.time().minute(), now.time().second());
+    const std::string isoCreated = std::string(date) + zone;
+    const QString title = Bounded(m_strTitle.isEmpty() ? m_settings.docName() : m_strTitle, " / ");
+    std::string subject;
+    for (const DumpRecord& file : m_records)
+        subject += (subject.empty() ? "" : "\n") + DumpSubject(file);
+    subject = Bounded(QString::fromStdString(subject), "\n").toStdString();
+    std::string dict = "<< /Title " + PdfTextString(title);
+    if (!subject.empty())
+        dict += " /Subject " + PdfTextString(QString::fromStdString(subject));
+    dict += " /Creator " + PdfTextString(m_settings.creator()) + " /Producer (" + kProducer + ") /CreationDate (" +
+            created + ") >>";
     const int info = m_writer.NewObject();
     m_writer.WriteObject(info, dict);
-    m_writer.WriteObject(m_nCatalog, "<< /Type /Catalog /Pages " + PdfRef(m_nPageTree) + " >>");
+    PdfDocumentFacts facts{title.toStdString(), subject,    m_settings.creator().toStdString(),
+                           kProducer,           isoCreated, m_records};
+    const int metadata = m_writer.NewObject();
+    m_writer.WriteStream(metadata, " /Type /Metadata /Subtype /XML", PdfXmpPacket(facts), false);
+    const int profile = m_writer.NewObject();
+    m_writer.WriteStream(profile, " /N 3", SrgbIccProfile());
+    std::string catalog = "<< /Type /Catalog /Pages " + PdfRef(m_nPageTree) + " /Metadata " + PdfRef(metadata) +
+                          " /OutputIntents [<< /Type /OutputIntent /S /GTS_PDFA1 /OutputConditionIdentifier "
+                          "(sRGB IEC61966-2.1) /Info (sRGB IEC61966-2.1) /RegistryName (http://www.color.org) "
+                          "/DestOutputProfile " +
+                          PdfRef(profile) + " >>]";
+    catalog += WritePageLabels() + WriteOutline();
+    m_writer.WriteObject(m_nCatalog, catalog + " >>");
     m_writer.Finish(m_nCatalog, info, dict + std::to_string(m_pages.size()));
+    m_parts.clear();
+}
+
+std::string CPdfEngine::WritePageLabels()
+{
+    // Each file's pages by their own numbers: a range from its first page, several
+    // files each from its page 1. Pages before the first part keep their place.
+    if (m_parts.empty() || (m_parts.size() == 1 && m_parts[0].page == 0 && m_parts[0].firstLabel == 1))
+        return {};
+    std::vector<std::string> entries;
+    for (const Part& part : m_parts)
+        entries.push_back(std::to_string(part.page) + " << /S /D /St " + std::to_string(part.firstLabel) + " >>");
+    // A number tree of leaves of at most 4,000 entries each: no array past PDF/A's limit
+    // (pypdf 3.4 reads one leaf only).
+    constexpr std::size_t kLeaf = 4000;
+    if (entries.size() <= kLeaf) {
+        std::string nums = " /PageLabels << /Nums [";
+        for (const std::string& e : entries)
+            nums += e + " ";
+        return nums + "] >>";
+    }
+    std::string kids = " /PageLabels << /Kids [";
+    for (std::size_t from = 0; from < entries.size(); from += kLeaf) {
+        const std::size_t to = std::min(entries.size(), from + kLeaf);
+        std::string leaf = "<< /Limits [" + std::to_string(m_parts[from].page) + " " +
+                           std::to_string(m_parts[to - 1].page) + "] /Nums [";
+        for (std::size_t i = from; i < to; ++i)
+            leaf += entries[i] + " ";
+        const int object = m_writer.NewObject();
+        m_writer.WriteObject(object, leaf + "] >>");
+        kids += PdfRef(object) + " ";
+    }
+    return kids + "] >>";
+}
+
+std::string CPdfEngine::WriteOutline()
+{
+    // An entry for each file of a document of several, at its first page.
+    if (m_parts.size() < 2)
+        return {};
+    const int root = m_writer.NewObject();
+    std::vector<int> items;
+    for (std::size_t i = 0; i < m_parts.size(); ++i)
+        items.push_back(m_writer.NewObject());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const QString title = i < m_records.size() ? QString::fromStdString(m_records[i].path)
+                                                   : QString::number(static_cast<qlonglong>(i + 1));
+        const auto page = static_cast<std::size_t>(
+            std::min<std::int64_t>(m_parts[i].page, static_cast<std::int64_t>(m_pages.size()) - 1));
+        std::string item = "<< /Title " + PdfTextString(title) + " /Parent " + PdfRef(root);
+        if (i > 0)
+            item += " /Prev " + PdfRef(items[i - 1]);
+        if (i + 1 < items.size())
+            item += " /Next " + PdfRef(items[i + 1]);
+        m_writer.WriteObject(items[i], item + " /Dest [" + PdfRef(m_pages[page]) + " /Fit] >>");
+    }
+    m_writer.WriteObject(root, "<< /Type /Outlines /First " + PdfRef(items.front()) + " /Last " + PdfRef(items.back()) +
+                                   " /Count " + std::to_string(items.size()) + " >>");
+    return " /Outlines " + PdfRef(root);
 }
 
 int CPdfEngine::FontIndex(const QRawFont& font)
@@ -257,8 +377,10 @@ int CPdfEngine::FontIndex(const QRawFont& font)
     if (index < 0) {
         // A face is known by its own tables: the family a font was asked for may be the
         // name of a substitute ("ＭＳ 明朝" for IPAMincho), and one face serves every size.
+        // One without tables (not TrueType, or the boxes Qt draws for characters no font
+        // has, whose family it does not know) is a face of its own at each size.
         QByteArray key = font.fontTable("head");
-        key += key.isEmpty() ? font.familyName().toUtf8() : font.fontTable("name");
+        key += key.isEmpty() ? "#" + QByteArray::number(m_seenFaces.size()) : font.fontTable("name");
         key += QByteArray::number(font.weight()) + QByteArray::number(font.style());
         auto it = m_fontByFace.find(key);
         if (it == m_fontByFace.end()) {
@@ -292,34 +414,23 @@ int CPdfEngine::UseFont(int index, bool wide)
 
 void CPdfEngine::SetFill(const QColor& color)
 {
-    if (color.rgba64() == m_fill.rgba64())
+    // Laid on white paper: PDF/A-1 has no transparency.
+    QColor shown = color;
+    if (color.alpha() != 255) {
+        const double a = color.alphaF();
+        shown = QColor::fromRgbF(static_cast<float>(color.redF() * a + 1 - a),
+                                 static_cast<float>(color.greenF() * a + 1 - a),
+                                 static_cast<float>(color.blueF() * a + 1 - a));
+    }
+    if (shown.rgb() == m_fill.rgb())
         return;
-    if (color.alpha() != m_fill.alpha()) {
-        // Translucency is a graphics state of its own, as in Qt's engine.
-        const int alpha = color.alpha();
-        int& state = m_alphaStates[alpha];
-        if (state == 0) {
-            state = m_writer.NewObject();
-            m_writer.BeginObject(state);
-            std::string dict = "<< /Type /ExtGState /ca ";
-            AppendPdfNumber(dict, alpha / 255.0, 4);
-            dict += " /CA ";
-            AppendPdfNumber(dict, alpha / 255.0, 4);
-            m_writer.Write(dict + " >>\nendobj\n");
-        }
-        if (std::find(m_pageAlphas.begin(), m_pageAlphas.end(), alpha) == m_pageAlphas.end())
-            m_pageAlphas.push_back(alpha);
-        m_content += "/A" + std::to_string(alpha) + " gs\n";
-    }
-    if (color.rgb() != m_fill.rgb()) {
-        AppendPdfNumber(m_content, color.redF(), 4);
-        m_content.push_back(' ');
-        AppendPdfNumber(m_content, color.greenF(), 4);
-        m_content.push_back(' ');
-        AppendPdfNumber(m_content, color.blueF(), 4);
-        m_content += " rg\n";
-    }
-    m_fill = color;
+    AppendPdfNumber(m_content, shown.redF(), 4);
+    m_content.push_back(' ');
+    AppendPdfNumber(m_content, shown.greenF(), 4);
+    m_content.push_back(' ');
+    AppendPdfNumber(m_content, shown.blueF(), 4);
+    m_content += " rg\n";
+    m_fill = shown;
 }
 
 bool CPdfEngine::AllClipped() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/pdf_writer.h"
+#include "printing/dump_writer.h"
 
 #include <QColor>
 #include <QFile>
@@ -30,12 +31,13 @@ class CPdfFont;
 // whole document, and each page's content is compressed once. (Qt's own PDF engine writes
 // a move of its own for every glyph and compresses that: drawing the pages took longer
 // than anything else in a job.) Paths and rectangles are filled as Qt's engine fills
-// them, translucent colours included, images are kept without loss; gradients and
-// patterns the painter hands over as images. Every number is written the same way
-// whatever the locale. Text is laid out left to right.
+// them, images are kept without loss; gradients and patterns the painter hands over as
+// images. Every number is written the same way whatever the locale. Text is laid out
+// left to right. The file is PDF/A-1b: an archival record.
 //
-// What it does not draw as Qt's engine does (the dump pages need none of it): an image's
-// own transparency is laid on white paper (no soft mask); a bold or oblique the face
+// What it does not draw as Qt's engine does (the dump pages need none of it): PDF/A-1
+// has no transparency, so a translucent colour and an image's own transparency are laid
+// on white paper (no soft mask, no blending with what is under them); a bold or oblique the face
 // lacks is not made up (the face's own glyphs are drawn); glyph runs that carry no text
 // (QPainter::drawGlyphRun) are not drawn, and a warning says so.
 //
@@ -55,20 +57,28 @@ public:
     // Writes into this open file instead of the printer's output file name (a file
     // opened by its bytes, whatever its name); the handle stays open after end().
     void SetOutputHandle(int fd) { m_nOutputFd = fd; }
-    // The document information: its title (the printer's document name when empty) and
-    // its subject, what the document is a record of. Read when the document ends, so
-    // they may be set while it is drawn.
-    void SetInfo(const QString& title, const QString& subject)
+    // What the document is a record of: its title (the printer's document name when
+    // empty) and the files it prints, in order; their lines make its subject, their facts
+    // fields of their own in its XMP metadata. Read when the document ends, so they may be
+    // set while it is drawn.
+    void SetRecord(const QString& title, std::vector<DumpRecord> files)
     {
         m_strTitle = title;
-        m_strSubject = subject;
+        m_records = std::move(files);
+    }
+    // The pages from the next one drawn on are those of the next printed file, the first
+    // showing page number firstLabel: page labels give a range its own numbers, and a
+    // document of several files has an outline entry for each.
+    void BeginPart(std::int64_t firstLabel)
+    {
+        m_parts.push_back({m_state == QPrinter::Active ? static_cast<std::int64_t>(m_pages.size()) : 0, firstLabel});
     }
 
     // The glyphs of font at their positions (baselines, in the painter's coordinates) in
-    // color. chars holds the character each glyph shows, 0 where unknown, for text
-    // extraction.
+    // color. texts holds the text each glyph shows, for text extraction: U+FFFD where
+    // unknown, empty for a glyph whose characters others stand for.
     void DrawGlyphs(const QRawFont& font, std::span<const quint32> glyphs, std::span<const QPointF> positions,
-                    std::span<const char32_t> chars, const QColor& color);
+                    std::span<const std::u32string> texts, const QColor& color);
     // A line of printable ASCII in a fixed-pitch face: glyphOf gives each character's
     // glyph, every one advance from the one before, from origin on the baseline. Goes out
     // as the line's own characters with a character spacing; false, with nothing drawn,
@@ -109,6 +119,12 @@ private:
     void FinishPage();
     void WriteFonts();
     void WriteTail();
+    // The catalog's entries of an archival record: page labels, outline.
+    int WritePageTree();
+    std::string WritePageLabels();
+    std::string WriteOutline();
+    // Pages a node of the page tree holds.
+    static constexpr std::size_t kNodePages = 4000;
 
     int FontIndex(const QRawFont& font);
     // The resource number of face index's narrow or wide font, put on the page.
@@ -129,23 +145,39 @@ private:
         std::size_t run, glyph;
     };
     static std::vector<GlyphPlace> GlyphPlaces(const QList<QGlyphRun>& runs);
-    // The character each glyph of a line's runs shows, 0 where no character is its own.
-    static std::vector<std::vector<char32_t>> GlyphCharacters(const QString& text, const QTextLine& line,
-                                                              const QList<QGlyphRun>& runs);
+    static bool IsRightToLeft(uint c);
+    // The face of each of a line's runs: the runs of boxes Qt makes up for characters no
+    // font has (boxes true) in the line's own face.
+    std::vector<QRawFont> LineFaces(const QList<QGlyphRun>& runs, const QFont& font, std::vector<bool>* boxes);
+    // The text each glyph of a line's runs shows, and whether it is drawn at all (a
+    // character that shows nothing is not).
+    struct GlyphText {
+        std::u32string text;
+        bool hidden = false;
+        bool taken = false;
+        std::size_t order = 0;  // of its cluster in the text
+    };
+    // simple is cleared where glyphs and characters do not pair off one to one.
+    static std::vector<std::vector<GlyphText>> GlyphTexts(const QList<uint>& codePoints, bool rightToLeft,
+                                                          const QTextLine& line, const QList<QGlyphRun>& runs,
+                                                          bool* simple);
     // Glyphs of one face among those of a line: from..to.
     struct GlyphSpan {
         const QRawFont* font;
         std::size_t from, to;
     };
+    // The advances that put each glyph with text where the next one begins.
+    static void SetAdvances(std::span<const GlyphSpan> spans, std::span<quint32> glyphs,
+                            std::span<const QPointF> positions, std::span<const std::u32string> texts);
     // The glyphs of a line, each span in its face: text in the embedded fonts, outlines
-    // for faces that cannot be embedded.
+    // for faces that cannot be embedded and for glyphs without text of their own.
     void DrawLine(std::span<const GlyphSpan> spans, std::span<const quint32> glyphs, std::span<const QPointF> positions,
-                  std::span<const char32_t> chars, const QColor& color);
+                  std::span<const std::u32string> texts, const QColor& color);
     // The spacing that puts fixed-pitch glyphs of one baseline where shaping put them.
     double CharacterSpacing(std::span<const QPointF> positions, std::size_t from, std::size_t to);
     // Glyphs from..to of one baseline in the open text object, from its text matrix.
     void ShowGlyphs(std::span<const quint32> glyphs, std::span<const QPointF> positions,
-                    std::span<const char32_t> chars, std::size_t from, std::size_t to);
+                    std::span<const std::u32string> texts, std::size_t from, std::size_t to);
     void DrawOutlines(const QRawFont& font, std::span<const quint32> glyphs, std::span<const QPointF> positions,
                       const QColor& color);
 
@@ -154,14 +186,19 @@ private:
     QFile m_file;
     CPdfWriter m_writer;
     QString m_strTitle;
-    QString m_strSubject;
+    std::vector<DumpRecord> m_records;
+    struct Part {
+        std::int64_t page;  // index of its first page
+        std::int64_t firstLabel;
+    };
+    std::vector<Part> m_parts;
+    std::vector<int> m_leaves;  // page tree nodes past the root's own pages
     int m_nOutputFd = -1;
     std::vector<int> m_pages;
     int m_nCatalog = 0;
     int m_nPageTree = 0;
     int m_nGraphicsState = 0;
     int m_nEncoding = 0;  // of the narrow fonts
-    std::map<int, int> m_alphaStates;  // graphics states by opacity 0..255
     bool m_bWarnedGlyphRun = false;
     std::vector<FontEntry> m_fonts;
     std::map<QByteArray, int> m_fontByFace;
@@ -175,7 +212,6 @@ private:
     std::string m_content;
     std::vector<int> m_pageFonts;  // resource numbers
     std::vector<int> m_pageImages;
-    std::vector<int> m_pageAlphas;
     QColor m_fill;
     double m_tc = 0;
     bool m_bInText = false;  // a text object is open
@@ -199,4 +235,6 @@ private:
     std::vector<int> m_lineFace;
     std::vector<double> m_lineSize;
     std::vector<double> m_lineAdvance;
+    std::vector<quint32> m_outlineGlyphs;
+    std::vector<QPointF> m_outlinePositions;
 };

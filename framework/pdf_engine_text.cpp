@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <utility>
 
 namespace {
 
@@ -18,6 +20,21 @@ namespace {
 // a hundredth of a printer pixel, far below what shows, so that rounded advances of
 // proportional faces do not put a shift between every two glyphs.
 constexpr double kDrift = 0.01;
+
+// A glyph of a line as the layout gives it for a part of the line.
+struct LineGlyph {
+    QRawFont font;
+    quint32 index;
+    QPointF position;
+    bool operator==(const LineGlyph&) const = default;
+};
+
+// Characters shown together, and their glyphs; hidden when none of them shows anything.
+struct Cluster {
+    std::u32string text;
+    std::vector<LineGlyph> glyphs;
+    bool hidden = true;
+};
 
 }  // namespace
 
@@ -46,29 +63,86 @@ void CPdfEngine::DrawText(const QPointF& origin, const QString& text, const QFon
     if (!line.isValid())
         return;
     const QList<QGlyphRun> runs = layout.glyphRuns();
-    const std::vector<std::vector<char32_t>> chars = GlyphCharacters(text, line, runs);
+    const QList<uint> codePoints = text.toUcs4();
+    const bool rightToLeft = std::any_of(codePoints.begin(), codePoints.end(), IsRightToLeft);
+    bool simple = true;
+    const std::vector<std::vector<GlyphText>> texts = GlyphTexts(codePoints, rightToLeft, line, runs, &simple);
     // The whole line in the order of its places, face after face as it needs them:
     // some readers take text in the order it is drawn, and a fresh start between two
     // faces for a gap between words.
-    const std::vector<GlyphPlace> places = GlyphPlaces(runs);
-    std::vector<QRawFont> faces;
+    std::vector<GlyphPlace> places = GlyphPlaces(runs);
+    if (rightToLeft) {
+        // In reading order, each glyph where it shows: readers that take text in the
+        // order it is drawn read it as written.
+        std::stable_sort(places.begin(), places.end(), [&texts](const GlyphPlace& a, const GlyphPlace& b) {
+            return texts[a.run][a.glyph].order < texts[b.run][b.glyph].order;
+        });
+    }
+    std::vector<bool> boxes;
+    const std::vector<QRawFont> faces = LineFaces(runs, font, &boxes);
     std::vector<GlyphSpan> spans;
     std::vector<quint32> glyphs;
     std::vector<QPointF> positions;
-    std::vector<char32_t> shown;
-    for (const QGlyphRun& run : runs)
-        faces.push_back(run.rawFont());
+    std::vector<std::u32string> shown;
+    double lastEnd = origin.x();  // where the last glyph with text on the baseline ends
     for (const GlyphPlace& place : places) {
         const QGlyphRun& run = runs[static_cast<qsizetype>(place.run)];
+        const GlyphText& glyphText = texts[place.run][place.glyph];
+        if (glyphText.hidden)
+            continue;
         const auto i = static_cast<qsizetype>(place.glyph);
         if (spans.empty() || spans.back().font != &faces[place.run])
             spans.push_back({&faces[place.run], glyphs.size(), glyphs.size()});
         ++spans.back().to;
-        glyphs.push_back(run.glyphIndexes()[i]);
-        positions.push_back(origin + QPointF(run.positions()[i].x(), run.positions()[i].y() - line.ascent()));
-        shown.push_back(chars[place.run][place.glyph]);
+        // Boxes become the face's own box for a missing character, as wide as Qt's.
+        const quint32 glyph = boxes[place.run] ? 0 : run.glyphIndexes()[i];
+        const QPointF position = origin + QPointF(run.positions()[i].x(), run.positions()[i].y() - line.ascent());
+        glyphs.push_back(glyph);
+        positions.push_back(position);
+        // A glyph off the baseline (a mark above its letter) is shown as its outline, its
+        // characters on the baseline below it: readers take a glyph off the baseline for
+        // another line.
+        const bool offBaseline = std::abs(position.y() - origin.y()) > 0.01;
+        shown.push_back(offBaseline ? std::u32string() : glyphText.text.substr(0, 1));
+        // The other characters of its cluster, each on a glyph that shows nothing where
+        // this one ends.
+        QPointF carrier(position.x(), origin.y());
+        if (!offBaseline && (glyphText.text.size() > 1 || !simple)) {
+            const QList<QPointF> advance = faces[place.run].advancesForGlyphIndexes(QList<quint32>{glyph});
+            carrier.rx() += advance.isEmpty() ? 0 : advance[0].x();
+            lastEnd = carrier.x();
+        } else if (offBaseline && lastEnd >= position.x() && lastEnd <= position.x() + faces[place.run].pixelSize()) {
+            carrier.rx() = lastEnd;  // after the letter it stands on
+        }
+        for (std::size_t c = offBaseline ? 0 : 1; c < glyphText.text.size(); ++c) {
+            ++spans.back().to;
+            glyphs.push_back(CPdfFont::kCarrierGlyph);
+            positions.push_back(carrier);
+            shown.push_back(glyphText.text.substr(c, 1));
+        }
     }
+    if (!simple)
+        SetAdvances(spans, glyphs, positions, shown);
     DrawLine(spans, glyphs, positions, shown, color);
+}
+
+std::vector<QRawFont> CPdfEngine::LineFaces(const QList<QGlyphRun>& runs, const QFont& font, std::vector<bool>* boxes)
+{
+    std::vector<QRawFont> faces;
+    for (const QGlyphRun& run : runs) {
+        faces.push_back(run.rawFont());
+        boxes->push_back(faces.back().fontTable("head").isEmpty());
+        if (boxes->back()) {
+            // Drawn as the line's own face draws a character it lacks, every glyph of the
+            // run, as Qt draws them all as boxes; each reads back as itself all the same.
+            const QRawFont face = QRawFont::fromFont(QFont(font, paintDevice()));
+            if (!face.fontTable("head").isEmpty())
+                faces.back() = face;
+            else
+                boxes->back() = false;
+        }
+    }
+    return faces;
 }
 
 std::vector<CPdfEngine::GlyphPlace> CPdfEngine::GlyphPlaces(const QList<QGlyphRun>& runs)
@@ -83,56 +157,206 @@ std::vector<CPdfEngine::GlyphPlace> CPdfEngine::GlyphPlaces(const QList<QGlyphRu
     return places;
 }
 
-std::vector<std::vector<char32_t>> CPdfEngine::GlyphCharacters(const QString& text, const QTextLine& line,
-                                                               const QList<QGlyphRun>& runs)
+namespace {
+
+// Characters that show nothing (Unicode's default ignorables): a soft hyphen, zero-width
+// spaces and joiners, the byte order mark, variation selectors, tags.
+bool ShowsNothing(char32_t c)
 {
-    // The character each glyph shows, so that it reads back as itself: also a glyph the
-    // faces lack (.notdef, for every such character) or one from a fallback face.
-    std::vector<std::vector<char32_t>> chars;
+    static constexpr std::pair<char32_t, char32_t> kRanges[] = {
+        {0x00AD, 0x00AD},   {0x034F, 0x034F},   {0x061C, 0x061C}, {0x115F, 0x1160}, {0x17B4, 0x17B5},
+        {0x180B, 0x180F},   {0x200B, 0x200F},   {0x202A, 0x202E}, {0x2060, 0x206F}, {0x3164, 0x3164},
+        {0xFE00, 0xFE0F},   {0xFEFF, 0xFEFF},   {0xFFA0, 0xFFA0}, {0xFFF0, 0xFFF8}, {0x1BCA0, 0x1BCA3},
+        {0x1D173, 0x1D17A}, {0xE0000, 0xE0FFF},
+    };
+    return std::any_of(std::begin(kRanges), std::end(kRanges),
+                       [c](const auto& r) { return c >= r.first && c <= r.second; });
+}
+
+// A character shown with its neighbours, or not at all: then glyphs and characters do
+// not pair off one to one.
+bool JoinsOthers(char32_t c)
+{
+    const QChar::Category category = QChar::category(c);
+    return category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining ||
+           category == QChar::Mark_Enclosing || ShowsNothing(c);
+}
+
+// A cluster's text stays within what a ToUnicode entry may hold (512 bytes).
+constexpr std::size_t kMaxClusterText = 200;
+
+// Characters the layout gives glyphs in common are one cluster. (The layout gives the
+// glyphs of a part of a line inconsistently: one character of a cluster with all its
+// glyphs, another with one, and places off by a character's advance after a soft hyphen.)
+std::vector<Cluster> ClustersOf(const QList<uint>& codePoints, const QTextLine& line)
+{
+    std::vector<Cluster> clusters;
+    std::vector<LineGlyph> glyphs;
+    int at = 0;
+    for (const uint c : codePoints) {
+        const int length = c > 0xFFFF ? 2 : 1;
+        glyphs.clear();
+        for (const QGlyphRun& part : line.glyphRuns(at, length))
+            for (qsizetype g = 0; g < part.glyphIndexes().size(); ++g)
+                glyphs.push_back({part.rawFont(), part.glyphIndexes()[g], part.positions()[g]});
+        at += length;
+        const auto shared = [&glyphs](const LineGlyph& g) {
+            return std::find(glyphs.begin(), glyphs.end(), g) != glyphs.end();
+        };
+        if (glyphs.empty() || clusters.empty() ||
+            std::none_of(clusters.back().glyphs.begin(), clusters.back().glyphs.end(), shared)) {
+            clusters.emplace_back();
+        }
+        Cluster& cluster = clusters.back();
+        for (const LineGlyph& g : glyphs)
+            if (std::find(cluster.glyphs.begin(), cluster.glyphs.end(), g) == cluster.glyphs.end())
+                cluster.glyphs.push_back(g);
+        cluster.text.push_back(c);
+        cluster.hidden = cluster.hidden && ShowsNothing(c);
+    }
+    return clusters;
+}
+
+// The glyph of runs with glyph's face and number nearest where glyph stands, among those
+// free says are free: its run and index, the number of runs when there is none.
+std::pair<std::size_t, std::size_t> NearestGlyph(const QList<QGlyphRun>& runs, const LineGlyph& glyph,
+                                                 const std::function<bool(std::size_t, std::size_t)>& free)
+{
+    std::pair<std::size_t, std::size_t> nearest{static_cast<std::size_t>(runs.size()), 0};
+    double distance = 0;
+    for (std::size_t r = 0; r < static_cast<std::size_t>(runs.size()); ++r) {
+        const QGlyphRun& run = runs[static_cast<qsizetype>(r)];
+        if (run.rawFont() != glyph.font)
+            continue;
+        for (std::size_t i = 0; i < static_cast<std::size_t>(run.glyphIndexes().size()); ++i) {
+            const auto q = static_cast<qsizetype>(i);
+            const double d = std::abs(run.positions()[q].x() - glyph.position.x());
+            if (run.glyphIndexes()[q] == glyph.index && free(r, i) &&
+                (nearest.first == static_cast<std::size_t>(runs.size()) || d < distance)) {
+                nearest = {r, i};
+                distance = d;
+            }
+        }
+    }
+    return nearest;
+}
+
+}  // namespace
+
+bool CPdfEngine::IsRightToLeft(uint c)
+{
+    const QChar::Direction d = QChar::direction(c);
+    return d == QChar::DirR || d == QChar::DirAL || d == QChar::DirAN || d == QChar::DirRLE || d == QChar::DirRLO ||
+           d == QChar::DirRLI;
+}
+
+void CPdfEngine::SetAdvances(std::span<const GlyphSpan> spans, std::span<quint32> glyphs,
+                             std::span<const QPointF> positions, std::span<const std::u32string> texts)
+{
+    // Each glyph with text advances to the next one on its baseline, when shaping put
+    // that one well away from where the face's advance would (a quarter of the em).
+    for (const GlyphSpan& span : spans) {
+        const QRawFont& face = *span.font;
+        const double size = face.pixelSize();
+        for (std::size_t k = span.from; k < span.to; ++k) {
+            if (texts[k].empty() || glyphs[k] == CPdfFont::kCarrierGlyph || size <= 0)
+                continue;
+            // The next glyph to its right (in the order drawn where two stand at one place):
+            // right-to-left text is drawn in reading order.
+            std::size_t next = glyphs.size();
+            for (std::size_t j = 0; j < glyphs.size(); ++j) {
+                const double x = positions[j].x();
+                if (j != k && !texts[j].empty() && positions[j].y() == positions[k].y() &&
+                    (x > positions[k].x() || (x == positions[k].x() && j > k)) &&
+                    (next == glyphs.size() || x < positions[next].x()))
+                    next = j;
+            }
+            if (next == glyphs.size())
+                continue;
+            const double distance = positions[next].x() - positions[k].x();
+            const QList<QPointF> natural = face.advancesForGlyphIndexes(QList<quint32>{glyphs[k]});
+            if (natural.isEmpty() || std::abs(distance - natural[0].x()) <= size / 4)
+                continue;
+            glyphs[k] =
+                CPdfFont::WithAdvance(glyphs[k], static_cast<int>(std::lround(distance / size * face.unitsPerEm())));
+        }
+    }
+}
+
+std::vector<std::vector<CPdfEngine::GlyphText>> CPdfEngine::GlyphTexts(const QList<uint>& codePoints, bool rightToLeft,
+                                                                       const QTextLine& line,
+                                                                       const QList<QGlyphRun>& runs, bool* simple)
+{
+    // The text each glyph shows, so that it reads back as itself: also a glyph the faces
+    // lack (.notdef, for every such character) or one from a fallback face.
+    std::vector<std::vector<GlyphText>> texts;
     std::size_t glyphCount = 0;
     for (const QGlyphRun& run : runs) {
-        chars.emplace_back(static_cast<std::size_t>(run.glyphIndexes().size()), 0);
-        glyphCount += chars.back().size();
+        texts.emplace_back(static_cast<std::size_t>(run.glyphIndexes().size()));
+        glyphCount += texts.back().size();
     }
-    const QList<uint> codePoints = text.toUcs4();
-    const bool leftToRight = std::none_of(codePoints.begin(), codePoints.end(), [](uint c) {
-        const QChar::Direction d = QChar::direction(c);
-        return d == QChar::DirR || d == QChar::DirAL || d == QChar::DirAN || d == QChar::DirRLE || d == QChar::DirRLO ||
-               d == QChar::DirRLI;
-    });
-    if (leftToRight && glyphCount == static_cast<std::size_t>(codePoints.size())) {
+    if (!rightToLeft && glyphCount == static_cast<std::size_t>(codePoints.size()) &&
+        std::none_of(codePoints.begin(), codePoints.end(), JoinsOthers)) {
         // A glyph a character, left to right: the glyphs by their places are the
         // characters in order, whichever face each came from.
         const std::vector<GlyphPlace> places = GlyphPlaces(runs);
         for (std::size_t k = 0; k < places.size(); ++k)
-            chars[places[k].run][places[k].glyph] = codePoints[static_cast<qsizetype>(k)];
-        return chars;
+            texts[places[k].run][places[k].glyph].text.assign(1, codePoints[static_cast<qsizetype>(k)]);
+        return texts;
     }
-    // Else character by character, through the glyphs the layout gives each; a glyph
-    // that no character has to itself reads as the replacement character.
-    int at = 0;
-    for (const uint c : codePoints) {
-        const int length = c > 0xFFFF ? 2 : 1;
-        for (const QGlyphRun& part : line.glyphRuns(at, length)) {
-            for (std::size_t r = 0; r < chars.size(); ++r) {
-                const QGlyphRun& run = runs[static_cast<qsizetype>(r)];
-                if (run.rawFont() != part.rawFont() || part.glyphIndexes().isEmpty())
-                    continue;
-                const QList<quint32> glyphs = run.glyphIndexes();
-                const QList<QPointF> positions = run.positions();
-                for (std::size_t i = 0; i < chars[r].size(); ++i) {
-                    const auto q = static_cast<qsizetype>(i);
-                    if (chars[r][i] == 0 && glyphs[q] == part.glyphIndexes()[0] &&
-                        positions[q] == part.positions()[0]) {
-                        chars[r][i] = c;
-                        break;
-                    }
-                }
-            }
+    *simple = false;
+    // Else cluster by cluster (see ClustersOf): its characters go to its glyphs in order,
+    // the last glyph taking those left over (DrawText puts them on glyphs that show
+    // nothing). Characters that show nothing join the cluster before them (or after, at
+    // the start), and their own glyphs are not drawn.
+    const std::vector<Cluster> clusters = ClustersOf(codePoints, line);
+    std::u32string* last = nullptr;  // the text of the last glyph that is drawn
+    std::u32string pending;  // characters that show nothing before any such glyph
+    GlyphText* spare = nullptr;  // a glyph not drawn that could carry them
+    std::vector<GlyphText*> found;
+    for (const Cluster& cluster : clusters) {
+        found.clear();
+        for (const LineGlyph& glyph : cluster.glyphs) {
+            const auto [r, i] =
+                NearestGlyph(runs, glyph, [&texts](std::size_t r, std::size_t i) { return !texts[r][i].taken; });
+            if (r == static_cast<std::size_t>(runs.size()))
+                continue;
+            GlyphText* nearest = &texts[r][i];
+            nearest->taken = true;
+            nearest->hidden = cluster.hidden;
+            nearest->order = static_cast<std::size_t>(&cluster - clusters.data());
+            if (cluster.hidden && spare == nullptr)
+                spare = nearest;
+            if (!cluster.hidden)
+                found.push_back(nearest);
         }
-        at += length;
+        if (cluster.hidden && last != nullptr && last->size() + cluster.text.size() <= kMaxClusterText) {
+            for (const char32_t c : cluster.text)
+                last->push_back(c);
+            continue;
+        }
+        for (const char32_t c : cluster.text)
+            pending.push_back(c);
+        if (found.empty())
+            continue;
+        // The characters to the glyphs in order, the last glyph taking those left over;
+        // glyphs left over read as nothing.
+        for (std::size_t k = 0; k < found.size() && k < pending.size(); ++k) {
+            const std::size_t count = k + 1 < found.size() ? 1 : std::min(pending.size() - k, kMaxClusterText);
+            found[k]->text.assign(pending.begin() + static_cast<std::ptrdiff_t>(k),
+                                  pending.begin() + static_cast<std::ptrdiff_t>(k + count));
+            last = &found[k]->text;
+        }
+        pending.clear();
+        spare = nullptr;
     }
-    return chars;
+    if (!pending.empty() && spare != nullptr) {
+        // Nothing drawn after them to carry them: one of their own glyphs does.
+        spare->hidden = false;
+        spare->text.assign(pending.begin(),
+                           pending.begin() + static_cast<std::ptrdiff_t>(std::min(pending.size(), kMaxClusterText)));
+    }
+    return texts;  // a glyph no character came to reads as nothing: each one has its own
 }
 
 void CPdfEngine::DrawOutlines(const QRawFont& font, std::span<const quint32> glyphs, std::span<const QPointF> positions,
@@ -182,7 +406,9 @@ bool CPdfEngine::DrawAsciiLine(const QRawFont& font, const std::array<quint32, 1
         if (entry.asciiGlyph[ch] == glyph && pdf.Width(glyph) == width)
             continue;
         CPdfFont::Code code;
-        if (!pdf.CodeFor(glyph, ch, &code) || code.wide || code.value != ch || pdf.Width(glyph) != width)
+        const char32_t text = ch;
+        if (!pdf.CodeFor(glyph, std::u32string_view(&text, 1), &code) || code.wide || code.value != ch ||
+            pdf.Width(glyph) != width)
             return false;
         entry.asciiGlyph[ch] = glyph;
     }
@@ -238,14 +464,15 @@ bool CPdfEngine::DrawAsciiLine(const QRawFont& font, const std::array<quint32, 1
 }
 
 void CPdfEngine::DrawGlyphs(const QRawFont& font, std::span<const quint32> glyphs, std::span<const QPointF> positions,
-                            std::span<const char32_t> chars, const QColor& color)
+                            std::span<const std::u32string> texts, const QColor& color)
 {
     const GlyphSpan span{&font, 0, glyphs.size()};
-    DrawLine(std::span<const GlyphSpan>(&span, 1), glyphs, positions, chars, color);
+    DrawLine(std::span<const GlyphSpan>(&span, 1), glyphs, positions, texts, color);
 }
 
 void CPdfEngine::DrawLine(std::span<const GlyphSpan> spans, std::span<const quint32> glyphs,
-                          std::span<const QPointF> positions, std::span<const char32_t> chars, const QColor& color)
+                          std::span<const QPointF> positions, std::span<const std::u32string> texts,
+                          const QColor& color)
 {
     if (m_state != QPrinter::Active || glyphs.empty() || positions.size() < glyphs.size() || color.alpha() == 0)
         return;
@@ -265,13 +492,23 @@ void CPdfEngine::DrawLine(std::span<const GlyphSpan> spans, std::span<const quin
                          positions.subspan(span.from, span.to - span.from), color);
             continue;
         }
-        anyText = true;
         const double size = span.font->pixelSize();
+        m_outlineGlyphs.clear();
+        m_outlinePositions.clear();
         for (std::size_t k = span.from; k < span.to; ++k) {
+            if (k < texts.size() && texts[k].empty()) {
+                // A glyph whose characters others stand for: shown, but not as text.
+                m_outlineGlyphs.push_back(glyphs[k] & 0xFFFF);
+                m_outlinePositions.push_back(positions[k]);
+                continue;
+            }
+            anyText = true;
             m_lineFace[k] = index;
             m_lineSize[k] = size;
             m_lineAdvance[k] = pdf.Width(glyphs[k]) * size / 1000.0;
         }
+        if (!m_outlineGlyphs.empty())
+            DrawOutlines(*span.font, m_outlineGlyphs, m_outlinePositions, color);
     }
     if (!anyText || AllClipped())
         return;
@@ -284,7 +521,7 @@ void CPdfEngine::DrawLine(std::span<const GlyphSpan> spans, std::span<const quin
         }
         // One row of strings for the glyphs on one baseline.
         std::size_t to = from + 1;
-        while (to < n && positions[to].y() == positions[from].y())
+        while (to < n && (m_lineFace[to] < 0 || positions[to].y() == positions[from].y()))
             ++to;
         AppendPdfMatrix(m_content, QTransform(1, 0, 0, -1, positions[from].x(), positions[from].y()) * m_matrix);
         m_content += "Tm\n";
@@ -295,7 +532,7 @@ void CPdfEngine::DrawLine(std::span<const GlyphSpan> spans, std::span<const quin
             m_content += " Tc\n";
             m_tc = tc;
         }
-        ShowGlyphs(glyphs, positions, chars, from, to);
+        ShowGlyphs(glyphs, positions, texts, from, to);
         from = to;
     }
     if (m_bClip)
@@ -320,7 +557,7 @@ double CPdfEngine::CharacterSpacing(std::span<const QPointF> positions, std::siz
 }
 
 void CPdfEngine::ShowGlyphs(std::span<const quint32> glyphs, std::span<const QPointF> positions,
-                            std::span<const char32_t> chars, std::size_t from, std::size_t to)
+                            std::span<const std::u32string> texts, std::size_t from, std::size_t to)
 {
     // The strings of one font in a row; a glyph not where the widths put it is moved by
     // a shift in the string, and a glyph of another font starts a new row.
@@ -366,7 +603,8 @@ void CPdfEngine::ShowGlyphs(std::span<const quint32> glyphs, std::span<const QPo
             continue;  // drawn as outlines: the next glyph's shift steps over it
         const int index = m_lineFace[k];
         CPdfFont::Code code;
-        if (!m_fonts[static_cast<std::size_t>(index)].font->CodeFor(glyphs[k], k < chars.size() ? chars[k] : 0, &code))
+        const std::u32string_view text = k < texts.size() ? std::u32string_view(texts[k]) : U"\uFFFD";
+        if (!m_fonts[static_cast<std::size_t>(index)].font->CodeFor(glyphs[k], text, &code))
             code = CPdfFont::Code{0, true};  // more glyphs of one face than codes: .notdef
         const int resource = 2 * index + (code.wide ? 1 : 0);
         const double size = m_lineSize[k];

@@ -64,7 +64,8 @@ std::string Hex(std::uint32_t v, int digits)
     return buf;
 }
 
-// The face's PostScript name from its name table, else its family without blanks.
+// The face's PostScript name from its name table. (Not QRawFont::familyName(): a face Qt
+// makes up for characters no font has knows no family, and asking for it crashes.)
 std::string PostScriptName(const QRawFont& face)
 {
     const QByteArray name = face.fontTable("name");
@@ -89,9 +90,7 @@ std::string PostScriptName(const QRawFont& face)
         }
     }
     std::string result;
-    const std::string source = !unicodeName.empty() ? unicodeName
-                               : !macName.empty()   ? macName
-                                                    : face.familyName().toStdString();
+    const std::string& source = !unicodeName.empty() ? unicodeName : macName;
     for (char c : source) {
         // Only what a PDF name may hold without escapes.
         if (c > 0x20 && c < 0x7F && std::string_view("()<>[]{}/%#").find(c) == std::string_view::npos)
@@ -163,39 +162,41 @@ CPdfFont::CPdfFont(const QRawFont& face) : m_face(face)
     for (int g = 0; g < m_nGlyphs; ++g) {
         const auto i = static_cast<std::size_t>(g);
         m_advance[i] = U16(m_hmtx, 4 * std::min(g, metrics - 1));
-        // Three decimals, as the width array writes it.
-        m_width[i] = std::round(m_advance[i] * 1000.0 * 1000.0 / m_nUnitsPerEm) / 1000.0;
+        m_width[i] = WidthOfUnits(m_advance[i]);
     }
     // CID 0 is .notdef, as glyph 0 is.
     m_narrow.glyphOfCid.assign(0x80, kNoGlyph);
-    m_narrow.textOfCid.assign(0x80, 0);
+    m_narrow.textOfCid.assign(0x80, std::u32string());
     m_narrow.glyphOfCid[0] = 0;
     m_wide.glyphOfCid.assign(1, 0);
-    m_wide.textOfCid.assign(1, 0);
+    m_wide.textOfCid.assign(1, std::u32string(1, U'\uFFFD'));
 }
 
-bool CPdfFont::NewCodeFor(std::uint32_t glyph, char32_t ch, Code* code)
+bool CPdfFont::NewCodeFor(std::uint32_t glyph, std::u32string_view text, Code* code)
 {
-    if (glyph >= static_cast<std::uint32_t>(m_nGlyphs))
-        glyph = 0;
-    if (ch >= 0x20 && ch < 0x7F) {
+    if ((glyph & 0xFFFF) >= static_cast<std::uint32_t>(m_nGlyphs) && (glyph & 0xFFFF) != kCarrierGlyph)
+        glyph &= 0xFFFF0000;  // .notdef
+    if (text.size() == 1 && text[0] >= 0x20 && text[0] < 0x7F && glyph < static_cast<std::uint32_t>(m_nGlyphs)) {
+        const char32_t ch = text[0];
         std::uint32_t& owner = m_narrow.glyphOfCid[ch];
         if (owner == glyph || owner == kNoGlyph) {
             owner = glyph;
-            m_narrow.textOfCid[ch] = ch;
+            m_narrow.textOfCid[ch].assign(1, ch);
             m_bNarrowUsed = true;
             *code = Code{static_cast<std::uint16_t>(ch), false};
             return true;
         }
     }
-    const std::uint64_t key = (static_cast<std::uint64_t>(glyph) << 32) | ch;
+    // Filled by copy: g++ 12 warns falsely on appending one u32string to another.
+    std::u32string key(1 + text.size(), static_cast<char32_t>(glyph));
+    std::copy(text.begin(), text.end(), key.begin() + 1);
     auto it = m_wideCid.find(key);
     if (it == m_wideCid.end()) {
         if (m_wide.glyphOfCid.size() >= kMaxWideCids)
             return false;
-        it = m_wideCid.emplace(key, static_cast<std::uint16_t>(m_wide.glyphOfCid.size())).first;
+        it = m_wideCid.emplace(std::move(key), static_cast<std::uint16_t>(m_wide.glyphOfCid.size())).first;
         m_wide.glyphOfCid.push_back(glyph);
-        m_wide.textOfCid.push_back(ch);
+        m_wide.textOfCid.emplace_back(text);
     }
     *code = Code{it->second, true};
     return true;
@@ -254,19 +255,18 @@ std::string CPdfFont::ToUnicodeMap(bool wide) const
     const Subset& subset = SubsetOf(wide);
     std::vector<std::string> entries;
     for (std::size_t cid = 0; cid < subset.glyphOfCid.size(); ++cid) {
-        if (subset.glyphOfCid[cid] == kNoGlyph || (!wide && subset.textOfCid[cid] == 0))
+        const std::u32string& text = subset.textOfCid[cid];
+        if (subset.glyphOfCid[cid] == kNoGlyph || (!wide && text.empty()))
             continue;
-        // A glyph whose character is unknown reads as the replacement character, never
-        // as another character; so does one past U+FFFF, whose two UTF-16 halves
-        // Ghostscript 10.0 garbles into other characters.
-        const char32_t known = subset.textOfCid[cid];
-        const bool single = known != 0 && known <= 0xFFFF && (known < 0xD800 || known > 0xDFFF);
-        const char32_t text = single ? known : 0xFFFD;
         // Appended piece by piece: g++ 12 -O3 warns falsely on "literal" + std::string&&.
         std::string entry = "<";
         entry += Hex(static_cast<std::uint32_t>(cid), wide ? 4 : 2);
         entry += "> <";
-        entry += Hex(text, 4);
+        // Characters past U+FFFF read as the replacement character: Ghostscript 10.0
+        // garbles their two UTF-16 halves into other characters. A glyph whose
+        // characters others stand for reads as nothing.
+        for (const char32_t c : text)
+            entry += Hex(c <= 0xFFFF && (c < 0xD800 || c > 0xDFFF) ? c : 0xFFFD, 4);
         entry += ">\n";
         entries.push_back(std::move(entry));
     }
@@ -278,6 +278,16 @@ std::string CPdfFont::ToUnicodeMap(bool wide) const
     out += CMapBlocks(entries, "bfchar");
     out += kCMapTail;
     return out;
+}
+
+std::string CPdfFont::CidSet(bool wide) const
+{
+    const std::vector<std::uint32_t>& glyphs = SubsetOf(wide).glyphOfCid;
+    std::string bits((glyphs.size() + 7) / 8, '\0');
+    for (std::size_t cid = 0; cid < glyphs.size(); ++cid)
+        if (glyphs[cid] != kNoGlyph)
+            bits[cid / 8] = static_cast<char>(bits[cid / 8] | (0x80 >> (cid % 8)));
+    return bits;
 }
 
 std::string CPdfFont::NarrowEncodingMap()
@@ -385,7 +395,7 @@ std::string CPdfFont::SubsetGlyphs(std::vector<std::uint32_t>& order, std::vecto
     // New glyph numbers: a glyph's CID, then the parts that composite glyphs are made of.
     std::vector<std::uint32_t> newOf(static_cast<std::size_t>(m_nGlyphs), kNoGlyph);
     for (std::size_t cid = 0; cid < order.size(); ++cid)
-        if (order[cid] != kNoGlyph)
+        if (order[cid] < static_cast<std::uint32_t>(m_nGlyphs))
             newOf[order[cid]] = static_cast<std::uint32_t>(cid);
     // The face's outlines, fetched only now: they are megabytes.
     const QByteArray glyf = m_face.fontTable("glyf");
@@ -404,7 +414,7 @@ std::string CPdfFont::SubsetGlyphs(std::vector<std::uint32_t>& order, std::vecto
         offsets.push_back(static_cast<std::uint32_t>(glyphs.size()));
         if (order[i] == kNoGlyph)
             continue;
-        QByteArray data = glyphData(order[i]);
+        QByteArray data = glyphData(order[i] & 0xFFFF);
         if (data.size() >= 10 && S16(data, 0) >= 0)
             DropInstructions(data);
         else if (data.size() >= 10)
@@ -430,13 +440,15 @@ std::string CPdfFont::FontProgram(bool wide) const
     for (std::uint32_t off : offsets)
         Append32(loca, off);
     std::string hmtx;
-    for (std::uint32_t g : order) {
-        if (g == kNoGlyph || g >= static_cast<std::uint32_t>(m_nGlyphs)) {
-            Append32(hmtx, 0);
+    for (const std::uint32_t cidGlyph : order) {
+        const std::uint32_t g = cidGlyph & 0xFFFF;
+        if (cidGlyph == kNoGlyph || g >= static_cast<std::uint32_t>(m_nGlyphs)) {
+            Append16(hmtx, cidGlyph == kNoGlyph || cidGlyph >> 16 == 0 ? 0 : AdvanceOf(cidGlyph));  // a carrier
+            Append16(hmtx, 0);
             continue;
         }
         const int gi = static_cast<int>(g);
-        Append16(hmtx, m_advance[g]);
+        Append16(hmtx, AdvanceOf(cidGlyph));
         Append16(hmtx, static_cast<std::uint16_t>(gi < metrics ? S16(m_hmtx, 4 * gi + 2)
                                                                : S16(m_hmtx, 4 * metrics + 2 * (gi - metrics))));
     }

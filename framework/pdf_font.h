@@ -2,8 +2,12 @@
 
 #include <QRawFont>
 
+#include <algorithm>
+#include <cmath>
+
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -16,8 +20,8 @@
 // written as its own characters. Every other glyph goes to the wide one, whose two-byte
 // codes are CIDs of Identity-H: a text reader knows that encoding without reading ours,
 // which mixed one- and two-byte codes in one font lost in some readers. A code stands
-// for one glyph shown as one character: a glyph shown as two characters (a missing one,
-// say) gets two codes, so each extracts as itself.
+// for one glyph and the text it shows: one glyph shown for two different texts (a
+// missing character, say) gets two codes, so each extracts as itself.
 class CPdfFont {
 public:
     explicit CPdfFont(const QRawFont& face);
@@ -26,25 +30,42 @@ public:
     // embedded; their glyphs are drawn as outlines instead.
     bool IsEmbeddable() const { return m_bEmbeddable; }
 
+    // A glyph that shows nothing and takes no room: it carries a character of a cluster
+    // that another glyph shows, so that each code stands for one character (Ghostscript
+    // 10.0 garbles a code that stands for several).
+    static constexpr std::uint32_t kCarrierGlyph = 0xFFFF;
+    // glyph with an advance of its own, in font units, in place of the face's: where
+    // shaping puts the next glyph (a combining mark on its letter, a cluster of several
+    // boxes), so that readers see the characters side by side, neither overlapping nor
+    // apart. The drawing is the same: every glyph is placed where shaping put it.
+    static std::uint32_t WithAdvance(std::uint32_t glyph, int units)
+    {
+        return (glyph & 0xFFFF) | (static_cast<std::uint32_t>(std::clamp(units, 0, 0xFFFE) + 1) << 16);
+    }
+    int UnitsPerEm() const { return m_nUnitsPerEm; }
+
     struct Code {
         std::uint16_t value = 0;
         bool wide = false;
     };
-    // The code that shows glyph as ch (0 when unknown). False when the face has no code
+    // The code that shows glyph as text: U+FFFD where unknown, empty for a glyph whose
+    // characters other glyphs of its cluster stand for. False when the face has no code
     // left for another glyph.
-    bool CodeFor(std::uint32_t glyph, char32_t ch, Code* code)
+    bool CodeFor(std::uint32_t glyph, std::u32string_view text, Code* code)
     {
         // A dump line's glyphs have their codes after the first line: the quick way.
-        if (ch >= 0x20 && ch < 0x7F && m_narrow.glyphOfCid[ch] == glyph) {
-            *code = Code{static_cast<std::uint16_t>(ch), false};
+        if (text.size() == 1 && text[0] >= 0x20 && text[0] < 0x7F && m_narrow.glyphOfCid[text[0]] == glyph) {
+            *code = Code{static_cast<std::uint16_t>(text[0]), false};
             return true;
         }
-        return NewCodeFor(glyph, ch, code);
+        return NewCodeFor(glyph, text, code);
     }
     // The advance the width arrays give glyph, in thousandths of the em.
     double Width(std::uint32_t glyph) const
     {
-        return glyph < static_cast<std::uint32_t>(m_nGlyphs) ? m_width[glyph] : 0;
+        if (glyph < static_cast<std::uint32_t>(m_nGlyphs))
+            return m_width[glyph];
+        return glyph >> 16 != 0 && glyph != kNoGlyph ? WidthOfUnits(static_cast<int>(glyph >> 16) - 1) : 0;
     }
 
     bool Uses(bool wide) const { return wide ? m_wide.glyphOfCid.size() > 1 : m_bNarrowUsed; }
@@ -55,13 +76,24 @@ public:
     std::string WidthArray(bool wide) const;
     std::string ToUnicodeMap(bool wide) const;
     std::string FontProgram(bool wide) const;
+    // The CIDs the subset holds, a bit each, the first the top bit of the first byte.
+    std::string CidSet(bool wide) const;
 
     // The encoding of every narrow font of a document: one byte, the code is the CID.
     static std::string NarrowEncodingMap();
-    static constexpr const char* kNarrowEncodingName = "Vantrel-OneByte-H";
+    // The name readers that know CMaps by name (pdfminer.six) take for this very map;
+    // the others read the map itself.
+    static constexpr const char* kNarrowEncodingName = "OneByteIdentityH";
 
 private:
     static constexpr std::uint32_t kNoGlyph = 0xFFFFFFFF;
+    // Three decimals, as the width array writes it.
+    double WidthOfUnits(int units) const { return std::round(units * 1000.0 * 1000.0 / m_nUnitsPerEm) / 1000.0; }
+    // The advance of a glyph of a subset in font units.
+    std::uint16_t AdvanceOf(std::uint32_t glyph) const
+    {
+        return glyph >> 16 != 0 ? static_cast<std::uint16_t>((glyph >> 16) - 1) : m_advance[glyph & 0xFFFF];
+    }
     // Wide codes stay below the UTF-16 surrogates, which some readers take them for, and
     // leave room below 65,535 glyphs for the parts that composites bring into a subset.
     static constexpr std::size_t kMaxWideCids = 0xD800;
@@ -69,10 +101,10 @@ private:
     // The glyphs of one embedded font by CID, and the character each shows.
     struct Subset {
         std::vector<std::uint32_t> glyphOfCid;
-        std::vector<char32_t> textOfCid;  // 0 when unknown
+        std::vector<std::u32string> textOfCid;
     };
     const Subset& SubsetOf(bool wide) const { return wide ? m_wide : m_narrow; }
-    bool NewCodeFor(std::uint32_t glyph, char32_t ch, Code* code);
+    bool NewCodeFor(std::uint32_t glyph, std::u32string_view text, Code* code);
     // The glyf table of the glyphs in order (composites' parts added to it) and their
     // offsets, for loca.
     std::string SubsetGlyphs(std::vector<std::uint32_t>& order, std::vector<std::uint32_t>& offsets) const;
@@ -84,7 +116,7 @@ private:
     int m_nGlyphs = 0;
     Subset m_narrow;  // CIDs 0 to 0x7F, the codes themselves
     Subset m_wide;  // CID 0 is .notdef
-    std::unordered_map<std::uint64_t, std::uint16_t> m_wideCid;  // by glyph and character
+    std::unordered_map<std::u32string, std::uint16_t> m_wideCid;  // by glyph, then the text
     std::vector<std::uint16_t> m_advance;  // by glyph, in font units
     std::vector<double> m_width;  // by glyph, in thousandths of the em
     QByteArray m_head, m_hhea, m_maxp, m_os2, m_post, m_hmtx;

@@ -17,7 +17,12 @@ void CPdfJobPrinter::SetOutputHandle(int fd)
     m_pEngine->SetOutputHandle(fd);
 }
 
-void CPdfJobPrinter::SetInfo(const QString& title, const QString& subject)
+void CPdfJobPrinter::SetRecord(const QString& title, std::vector<DumpRecord> files)
 {
-    m_pEngine->SetInfo(title, subject);
+    m_pEngine->SetRecord(title, std::move(files));
+}
+
+void CPdfJobPrinter::BeginPart(std::int64_t firstLabel)
+{
+    m_pEngine->BeginPart(firstLabel);
 }

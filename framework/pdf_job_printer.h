@@ -1,8 +1,12 @@
 #pragma once
 
+#include "printing/dump_writer.h"
+
 #include <QPrinter>
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 class CPdfEngine;
 
@@ -16,9 +20,12 @@ public:
 
     // Writes into an open file instead of the output file name; it stays open.
     void SetOutputHandle(int fd);
-    // The document information's title (the document name when empty) and subject;
-    // may be set until the job ends.
-    void SetInfo(const QString& title, const QString& subject);
+    // What the document records: its title (the document name when empty) and the files
+    // it prints; may be set until the job ends.
+    void SetRecord(const QString& title, std::vector<DumpRecord> files);
+    // The pages from the next one drawn on are the next file's, the first showing page
+    // number firstLabel.
+    void BeginPart(std::int64_t firstLabel);
 
 private:
     std::unique_ptr<CPdfEngine> m_pEngine;

@@ -121,13 +121,13 @@ CPdfWriter::CPdfWriter() : m_pCompressor(std::make_unique<Compressor>())
 
 CPdfWriter::~CPdfWriter() = default;
 
-void CPdfWriter::WriteStream(int object, std::string_view dictionary, std::string_view data)
+void CPdfWriter::WriteStream(int object, std::string_view dictionary, std::string_view data, bool compress)
 {
-    const std::string_view stream = m_pCompressor->Pack(data);
+    const std::string_view stream = compress ? m_pCompressor->Pack(data) : data;
     if (stream.empty() && !data.empty())
         m_bFailed = true;  // no memory for the compressor: the file would lie
     BeginObject(object);
-    Write("<< /Length " + std::to_string(stream.size()) + " /Filter /FlateDecode");
+    Write("<< /Length " + std::to_string(stream.size()) + (compress ? " /Filter /FlateDecode" : ""));
     Write(dictionary);
     Write(" >>\nstream\n");
     Write(stream);

@@ -30,8 +30,9 @@ public:
     void BeginObject(int object);
     // A whole object: its dictionary or other body, then "endobj".
     void WriteObject(int object, std::string_view body);
-    // data compressed as a stream object, dictionary's entries added to its own.
-    void WriteStream(int object, std::string_view dictionary, std::string_view data);
+    // data compressed (unless compress is false) as a stream object, dictionary's entries
+    // added to its own.
+    void WriteStream(int object, std::string_view dictionary, std::string_view data, bool compress = true);
     // The cross-reference table and the trailer: root, info and an identifier made from
     // seed (what the file says, and when).
     void Finish(int root, int info, std::string_view seed);

@@ -161,7 +161,8 @@ bool StartJob(JobDrawing& job, CPrintSpooler& spooler, const CPrintInfo& info, c
     job.file.setFileTemplate(folder + "/.vantrel-job-XXXXXX.pdf");
     ConfigurePdfPrinter(job.printer, *info.m_pPrinter);
     job.printer.setDocName(title);
-    job.printer.SetInfo(ToQt(info.m_strDocTitle), ToQt(info.m_strDocSubject));
+    job.printer.SetRecord(ToQt(info.m_strDocTitle), info.m_docRecords);
+    job.printer.BeginPart(info.GetFromPage());
     job.printer.setCreator("Vantrel");
     if (spoolerFile) {
         job.printer.SetOutputHandle(spooler.JobFd());

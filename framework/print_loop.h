@@ -4,6 +4,7 @@
 
 #include "framework/event_pump.h"
 #include "framework/print_spoolers.h"
+#include "printing/dump_writer.h"
 
 #include <QString>
 
@@ -12,6 +13,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CDC;
 class QPrinter;
@@ -51,9 +53,9 @@ struct CPrintInfo {
     // The file the job prints, named in a failure message ("" names none).
     std::string m_strJobFile;
     // What the job's PDF says of itself: its title (the document's title when empty) and
-    // its subject. The job's name at the printer stays the document's title.
+    // the files it prints. The job's name at the printer stays the document's title.
     std::string m_strDocTitle;
-    std::string m_strDocSubject;
+    std::vector<DumpRecord> m_docRecords;
     // For a printer that writes a file: where this job goes ("" for the printer's own
     // file name). Several jobs of one chain never share a file.
     std::string m_strOutputFile;

@@ -77,6 +77,6 @@ DumpJob WriteDumpJob(CWorkFile& work, const std::string& path, DumpPages pages, 
         return job;
     }
     job.geometry = DumpGeometry{path, job.result.length, job.result.pageTotal, pages.first};
-    job.subject = DumpSubject(path, job.result);
+    job.record = DumpRecordOf(path, job.result);
     return job;
 }

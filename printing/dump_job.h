@@ -27,7 +27,7 @@ struct DumpJob {
     DumpResult result;
     DumpGeometry geometry;  // where its pages lie in the work file
     std::string workFile;
-    std::string subject;  // what the job's PDF says it records
+    DumpRecord record;  // what the job's PDF says it records
 
     bool Written() const { return outcome == Outcome::Written; }
     // The message with its reason after joiner: a new line in a box, ": " on a terminal.

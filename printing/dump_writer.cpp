@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <memory>
 
 #include <sys/types.h>
@@ -98,7 +99,10 @@ public:
 
     // Regular files only: a fifo or device could block the dump or never end, and is
     // not even opened.
-    int Open(const std::string& path, std::int64_t& length) { return OpenInputFile(path, &m_fd, &length); }
+    int Open(const std::string& path, std::int64_t& length, std::int64_t& modified)
+    {
+        return OpenInputFile(path, &m_fd, &length, &modified);
+    }
 
     // Where reading starts: the first byte of the first page asked for.
     bool SeekTo(std::int64_t offset)
@@ -140,15 +144,55 @@ private:
 
 }  // namespace
 
-std::string DumpSubject(const std::string& path, const DumpResult& result)
+DumpRecord DumpRecordOf(const std::string& path, const DumpResult& result)
 {
-    char text[256];
+    DumpRecord record;
+    record.path = VisibleText(path);
+    record.length = result.length;
+    record.modified = IsoLocalTime(result.modified);
+    record.firstPage = result.firstPage;
+    record.lastPage = result.lastPage;
+    record.pageTotal = result.pageTotal;
+    record.firstByte = result.firstByte;
+    record.byteCount = result.endByte - result.firstByte;
+    record.sha256 = result.sha256;
+    return record;
+}
+
+std::string DumpSubject(const DumpRecord& record)
+{
+    char text[320];
     std::snprintf(text, sizeof text,
-                  "; Length: %lld bytes; Pages: %lld-%lld / %lld; SHA-256 of %lld bytes from offset %lld: ",
-                  static_cast<long long>(result.length), static_cast<long long>(result.firstPage),
-                  static_cast<long long>(result.lastPage), static_cast<long long>(result.pageTotal),
-                  static_cast<long long>(result.endByte - result.firstByte), static_cast<long long>(result.firstByte));
-    return "File: " + VisibleText(path) + text + result.sha256;
+                  "Length: %lld bytes; Modified: %s; Pages: %lld-%lld / %lld; SHA-256 of %lld bytes from offset %lld: ",
+                  static_cast<long long>(record.length), record.modified.c_str(),
+                  static_cast<long long>(record.firstPage), static_cast<long long>(record.lastPage),
+                  static_cast<long long>(record.pageTotal), static_cast<long long>(record.byteCount),
+                  static_cast<long long>(record.firstByte));
+    return text + record.sha256 + "; File: " + record.path;
+}
+
+std::string IsoLocalTime(std::int64_t seconds)
+{
+    std::tm local{};
+#if defined(_WIN32)
+    const __time64_t t = seconds;
+    if (_localtime64_s(&local, &t) != 0)
+        return {};
+    std::tm copy = local;
+    const long long offset = static_cast<long long>(_mkgmtime64(&copy)) - seconds;
+#else
+    const auto t = static_cast<std::time_t>(seconds);
+    if (::localtime_r(&t, &local) == nullptr)
+        return {};
+    std::tm copy = local;
+    const long long offset = static_cast<long long>(::timegm(&copy)) - seconds;
+#endif
+    const long long minutes = (offset < 0 ? -offset : offset) / 60;
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02lld:%02lld", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, offset < 0 ? '-' : '+',
+                  minutes / 60, minutes % 60);
+    return text;
 }
 
 std::string FileOpenFailedMessage(const std::string& path, int err)
@@ -302,7 +346,7 @@ DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, DumpPage
 {
     DumpResult result;
     CSourceFile source;
-    if (const int error = source.Open(path, result.length); error != 0) {
+    if (const int error = source.Open(path, result.length, result.modified); error != 0) {
         result.status = DumpStatus::SourceOpenFailed;
         result.error = error;
         return result;

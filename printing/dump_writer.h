@@ -48,6 +48,7 @@ struct DumpResult {
     std::int64_t firstByte = 0;
     std::int64_t endByte = 0;
     std::string sha256;  // of those bytes, in hexadecimal; with DumpHooks::digest only
+    std::int64_t modified = 0;  // the file's modification time when it was opened, in seconds since 1970
 };
 
 // Writes the dump text of the file at path: an empty first line, then per page its
@@ -62,10 +63,24 @@ struct DumpResult {
 [[nodiscard]] DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, int preview,
                                        const DumpHooks& hooks = {});
 
-// What a job's PDF says of what it prints: the path, the file's length, the pages and
-// the SHA-256 of the bytes they show, with where those bytes lie, so the record can be
-// checked against the file (sha256sum, or tail -c and head -c for a range).
-std::string DumpSubject(const std::string& path, const DumpResult& result);
+// What a job's PDF records of one printed file, each fact apart: the path, the file's
+// length and modification time, the pages and the SHA-256 of the bytes they show, with
+// where those bytes lie, so the record can be checked against the file (sha256sum, or
+// tail -c and head -c for a range).
+struct DumpRecord {
+    std::string path;  // as the header shows it
+    std::int64_t length = 0;
+    std::string modified;  // local time with its offset from UTC, as ISO 8601 writes it
+    std::int64_t firstPage = 1, lastPage = 0, pageTotal = 0;
+    std::int64_t firstByte = 0, byteCount = 0;
+    std::string sha256;
+};
+DumpRecord DumpRecordOf(const std::string& path, const DumpResult& result);
+// The record as one line of a PDF's subject. The path comes last: whatever a name
+// holds, the fields before it are the record's own.
+std::string DumpSubject(const DumpRecord& record);
+// seconds since 1970 as local time with its offset from UTC: 2024-05-01T12:34:56+09:00.
+std::string IsoLocalTime(std::int64_t seconds);
 
 // "ファイルオープン失敗[path]", with the reason for err (when not 0) on a second line.
 std::string FileOpenFailedMessage(const std::string& path, int err = 0);

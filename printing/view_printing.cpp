@@ -340,7 +340,7 @@ bool CViewPrinting::OnPreparePrinting(CPrintInfo* pInfo)
     pInfo->m_pPrinter = m_pPrinter;
     pInfo->m_strJobFile = job->strPath.empty() ? job->strName : job->strPath;
     pInfo->m_strDocTitle = VisibleText(job->strName);
-    pInfo->m_strDocSubject = m_job.subject;
+    pInfo->m_docRecords = {m_job.record};
     if (!DoPreparePrinting(pInfo, PrintParent()))
         return false;
     if (pInfo->m_bPreview || pInfo->m_pPrinter->outputFormat() != QPrinter::PdfFormat)

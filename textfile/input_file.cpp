@@ -38,7 +38,7 @@ int Refusal(const FileStat& st)
 
 }  // namespace
 
-int OpenInputFile(const std::string& path, int* fd, std::int64_t* length)
+int OpenInputFile(const std::string& path, int* fd, std::int64_t* length, std::int64_t* modified)
 {
     *fd = -1;
     if (path.find('\0') != std::string::npos)
@@ -73,6 +73,8 @@ int OpenInputFile(const std::string& path, int* fd, std::int64_t* length)
     }
     *fd = opened;
     *length = static_cast<std::int64_t>(now.st_size);
+    if (modified != nullptr)
+        *modified = static_cast<std::int64_t>(now.st_mtime);
     return 0;
 }
 

@@ -136,6 +136,56 @@ TEST_F(PdfEngineTest, TextReadsBackWhereQtsEnginePutsIt)
               0.05);
 }
 
+// Text whose glyphs and characters do not pair off one to one reads back exactly in five
+// readers: decomposed names (a code stands for one character, the others of its cluster
+// ride on glyphs that show nothing), characters that show nothing (neither a stray
+// space nor a split line), a soft hyphen (once every character after it read as U+FFFD),
+// marks off the baseline, boxes for characters no font has. Right-to-left text is drawn
+// in reading order: poppler and mupdf read and find it.
+TEST_F(PdfEngineTest, ClustersAndInvisibleCharactersReadBackExactly)
+{
+    const struct {
+        const char* text;
+        QStringList readers;
+    } cases[] = {
+        {"\u30AB\u3099\u30A4\u30C8\u3099.txt", {}},
+        {"Cafe\u0301.bin", {}},
+        {"a\u200Bb.bin", {}},
+        {"a\uFEFFb.bin", {}},
+        {"x\u2764\uFE0F.bin", {}},
+        {"a\u00ADb.bin (after a soft hyphen)", {}},
+        {"a\u0334b \u0F61\u0F72\u0F42.bin", {}},
+        {"\u0B95\u0BCB\u0BAA\u0BCD\u0BAA\u0BC1.bin", {}},
+        {"\u0645\u0644\u0641_\u0639\u0631\u0628\u064A.bin", {"poppler", "mupdf"}},
+        // poppler's own ordering puts the digits before the Arabic, whatever the file says.
+        {"\u0645\u0644\u0641 123 (x).bin", {"mupdf"}},
+    };
+    const std::string pdf = Draw(*std::make_unique<CPdfJobPrinter>(), "clusters.pdf", [&](QPainter&, CDC& dc, int) {
+        CLogFont lf;
+        lf.lfHeight = 70;
+        lf.lfFaceName = "ＭＳ 明朝";
+        CFont font;
+        font.CreateFontIndirect(lf);
+        dc.SelectObject(&font);
+        int y = 200;
+        for (const auto& c : cases) {
+            dc.TextOut(300, y, std::string("Name : ") + c.text + "  Length");
+            y += 150;
+        }
+        dc.SelectObject(static_cast<CFont*>(nullptr));
+    });
+    EXPECT_EQ(printtest::ReaderComplaints(pdf), "");
+    const auto texts = printtest::ReaderTexts(pdf);
+    for (const auto& c : cases) {
+        const QStringList readers =
+            c.readers.isEmpty() ? QStringList{"poppler", "mupdf", "pypdf", "ghostscript", "pdfminer"} : c.readers;
+        EXPECT_EQ(printtest::Misreaders(texts, "Name : " + QString::fromUtf8(c.text) + " Length", readers),
+                  QStringList())
+            << c.text;
+    }
+    EXPECT_TRUE(printtest::SearchFinds(pdf, QString::fromUtf8("\u0645\u0644\u0641_\u0639\u0631\u0628\u064A")));
+}
+
 TEST_F(PdfEngineTest, OneEmbeddedSubsetFontPerFaceForTheWholeJob)
 {
     const std::string pdf = Draw(

@@ -456,6 +456,26 @@ TEST_F(DumpPdfTest, LongPathsKeepEveryCharacterAndBothFieldsOnThePage)
     }
 }
 
+// A name in a script no installed font has is drawn as missing and reads back as itself:
+// no crash, nothing a reader complains of; right-to-left ones in poppler and mupdf.
+TEST_F(DumpPdfTest, NamesOfEveryScriptReadBack)
+{
+    QStringList args{"--pdf", QString::fromStdString(Out())};
+    for (const printtest::ScriptName& n : printtest::ScriptNames())
+        args << File(n.name, 100);
+    QString err;
+    ASSERT_EQ(RunPdf(args, &err), 0) << err.toStdString();
+    EXPECT_EQ(printtest::ReaderComplaints(Out()), "");
+    const auto texts = printtest::ReaderTexts(Out());
+    for (const printtest::ScriptName& n : printtest::ScriptNames()) {
+        const QString line = "Name : " + printtest::AsReadBack(m_dir.path() + "/" + QString::fromUtf8(n.name)) +
+                             " Length : 00000064(100) Page : 1 / 1";
+        const QStringList readers =
+            n.rightToLeft ? QStringList{"poppler", "mupdf"} : QStringList{"poppler", "mupdf", "pypdf"};
+        EXPECT_EQ(printtest::Misreaders(texts, line, readers), QStringList()) << n.name;
+    }
+}
+
 // The document says what it records: the file, its length, the pages and the SHA-256 of
 // exactly the bytes they show, as sha256sum of those bytes has it; when it was made, with
 // the time zone; an identifier. Subsets of other glyphs are named apart.
@@ -475,12 +495,14 @@ TEST_F(DumpPdfTest, DocumentInformationTiesThePdfToItsBytes)
             printtest::Run(
                 "sh", {"-c", QString("tail -c +%1 \"$0\" | head -c %2 | sha256sum").arg(c.from + 1).arg(c.count), five})
                 .section(' ', 0, 0);
-        EXPECT_EQ(printtest::PdfInfo(Out(), "Subject"),
-                  QString("File: %1; Length: 12793 bytes; Pages: %2; SHA-256 of %3 bytes from offset %4: %5")
-                      .arg(five, c.pages)
-                      .arg(c.count)
-                      .arg(c.from)
-                      .arg(sum));
+        const QString modified = printtest::Run("date", {"-r", five, "+%Y-%m-%dT%H:%M:%S%:z"}).trimmed();
+        EXPECT_EQ(
+            printtest::PdfInfo(Out(), "Subject"),
+            QString("Length: 12793 bytes; Modified: %1; Pages: %2; SHA-256 of %3 bytes from offset %4: %5; File: %6")
+                .arg(modified, c.pages)
+                .arg(c.count)
+                .arg(c.from)
+                .arg(sum, five));
         const QString raw = QString::fromLatin1(QByteArray::fromStdString(dumptest::ReadAll(Out())));
         EXPECT_TRUE(raw.contains(QRegularExpression("/CreationDate \\(D:\\d{14}(Z|[+-]\\d\\d'\\d\\d')\\)")));
         EXPECT_TRUE(raw.contains(QRegularExpression("/ID \\[<[0-9a-f]{32}> <[0-9a-f]{32}>\\]")));
@@ -494,6 +516,54 @@ TEST_F(DumpPdfTest, DocumentInformationTiesThePdfToItsBytes)
     }
     ASSERT_EQ(tags.size(), 2);
     EXPECT_NE(tags[0], tags[1]);
+}
+
+// The record's fields are told from the name by their place: a name that spells out
+// other fields leaves the real ones where a parser of the subject and of the XMP takes
+// them. The record names the file by its absolute path and a title never reads as two
+// files; each file has an outline entry, a range its own page numbers, and each PDF is
+// PDF/A-1b.
+TEST_F(DumpPdfTest, RecordFieldsNoNameCanForgeInAnArchivalPdf)
+{
+    // A folder and a file: a name holds no slash.
+    const std::string forged =
+        "y.bin; Length: 1 bytes; Pages: 1-1 / 1; SHA-256 of 1 bytes from offset 0: " + std::string(64, '0');
+    std::filesystem::create_directory(m_dir.path().toStdString() + "/" + forged.substr(0, forged.find('/')));
+    const QString a = File(forged, 100);
+    const QString b = File("one, two.bin", 5000);
+    const QString big = File("big.bin", 403 * 2560);
+    QProcess p;
+    p.setWorkingDirectory(m_dir.path());
+    p.start(VANTREL_DUMP_EXE, {"--pdf", QString::fromStdString(Out()), "./one, two.bin", a});
+    ASSERT_TRUE(p.waitForFinished(60000) && p.exitCode() == 0);
+    auto facts = printtest::PdfFacts(Out());
+    const auto lines = printtest::SubjectFields(facts["subject"].join('\n'));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].value(0), "5000");
+    EXPECT_EQ(lines[0].value(8), b);  // not "./one, two.bin"
+    EXPECT_EQ(lines[1].mid(0, 7), QStringList({"100", lines[1].value(1), "1", "1", "1", "100", "0"}));
+    EXPECT_EQ(lines[1].value(8), a);
+    EXPECT_NE(lines[1].value(7), QString(64, '0'));
+    EXPECT_EQ(facts["File"], QStringList({b, a}));
+    EXPECT_EQ(facts["Length"], QStringList({"5000", "100"}));
+    EXPECT_EQ(facts["Modified"], QStringList({lines[0].value(1), lines[1].value(1)}));
+    EXPECT_EQ(facts["SHA256"], QStringList({lines[0].value(7), lines[1].value(7)}));
+    EXPECT_EQ(facts["title"],
+              QStringList(QString::fromStdString("one, two.bin / " + forged.substr(forged.find('/') + 1))));
+    EXPECT_EQ(facts["outline"], QStringList({b, a}));
+    EXPECT_EQ(facts["labels"], QStringList({"1", "2", "1"}));
+    EXPECT_EQ(printtest::PreflightErrors(Out()), "");
+
+    const std::string single = m_dir.path().toStdString() + "/single.pdf";
+    ASSERT_EQ(RunPdf({"--pdf", QString::fromStdString(single), b}), 0);
+    EXPECT_EQ(printtest::PdfFacts(single)["title"], QStringList("one, two.bin"));
+    EXPECT_EQ(printtest::PreflightErrors(single), "");
+    ASSERT_EQ(RunPdf({"--pdf", QString::fromStdString(Out()), "--pages", "400-402", big}), 0);
+    facts = printtest::PdfFacts(Out());
+    EXPECT_EQ(facts["labels"], QStringList({"400", "401", "402"}));
+    EXPECT_EQ(facts["FirstPage"], QStringList("400"));
+    EXPECT_EQ(facts["ByteCount"], QStringList(QString::number(3 * 2560)));
+    EXPECT_EQ(printtest::PreflightErrors(Out()), "");
 }
 
 // "--pages 0-0" is a range like any other, and page 0 does not exist.

@@ -5,14 +5,17 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -204,7 +207,126 @@ inline QList<QPair<QString, QString>> ReaderTexts(const std::string& pdf)
                                                              file}))},
         {"ghostscript",
          QString::fromUtf8(out("gs", {"-q", "-dNOPAUSE", "-dBATCH", "-sDEVICE=txtwrite", "-sOutputFile=-", file}))},
+        {"pdfminer",
+         QString::fromUtf8(out("/usr/bin/python3", {"-c",
+                                                    "import sys\n"
+                                                    "from pdfminer.high_level import extract_text\n"
+                                                    "sys.stdout.buffer.write(extract_text(sys.argv[1]).encode())",
+                                                    file}))},
     };
+}
+
+// The readers of ReaderTexts that do not give line back whole on one line of their text
+// (poppler's marks around a right-to-left run aside), of those named.
+inline QStringList Misreaders(const QList<QPair<QString, QString>>& texts, const QString& line,
+                              const QStringList& readers)
+{
+    QStringList wrong;
+    for (const auto& [reader, text] : texts) {
+        if (!readers.contains(reader))
+            continue;
+        const QStringList lines = QString(text).remove(QRegularExpression("[\u202A-\u202E]")).split('\n');
+        if (std::none_of(lines.begin(), lines.end(), [&](const QString& l) { return l.simplified().contains(line); }))
+            wrong << reader + ": " + text.left(2000);
+    }
+    return wrong;
+}
+
+// line as readers give it back: a character past U+FFFF as U+FFFD (README says why).
+inline QString AsReadBack(const QString& line)
+{
+    QString out;
+    for (const char32_t c : line.toUcs4())
+        out += c > 0xFFFF ? QChar(0xFFFD) : QString::fromUcs4(&c, 1);
+    return out;
+}
+
+// Whether mupdf's and poppler's own searches find text on page 1.
+inline bool SearchFinds(const std::string& pdf, const QString& text)
+{
+    const QString script = QString::fromStdString(pdf) + ".js";
+    QFile js(script);
+    js.open(QIODevice::WriteOnly);
+    js.write("var page = new Document(scriptArgs[0]).loadPage(0);\nprint(page.search(scriptArgs[1]).length);\n");
+    js.close();
+    const QString mupdf = Run("mutool", {"run", script, QString::fromStdString(pdf), text}).trimmed();
+    const QString poppler = Run("/usr/bin/python3", {"-c",
+                                                     "import sys, gi\n"
+                                                     "gi.require_version('Poppler', '0.18')\n"
+                                                     "from gi.repository import Poppler\n"
+                                                     "d = Poppler.Document.new_from_file('file://' + sys.argv[1])\n"
+                                                     "print(len(d.get_page(0).find_text(sys.argv[2])))",
+                                                     QString::fromStdString(pdf), text})
+                                .trimmed();
+    return mupdf.toInt() > 0 && poppler.toInt() > 0;
+}
+
+// What PDFBox's Preflight says of a PDF as PDF/A-1b: empty when it finds it valid.
+inline std::string PreflightErrors(const std::string& pdf)
+{
+    QStringList jars;
+    for (const char* jar :
+         {"preflight", "pdfbox2", "fontbox2", "xmpbox", "commons-logging", "javax.activation", "jaxb-api"})
+        jars << QString("/usr/share/java/%1.jar").arg(jar);
+    const QString said =
+        Run("java", {"-cp", jars.join(':'), "org.apache.pdfbox.preflight.Validator_A1b", QString::fromStdString(pdf)});
+    return said.contains("is a valid PDF/A-1b file") ? std::string() : said.toStdString() + pdf;
+}
+
+// What a PDF says of itself beside its pages, as pypdf reads it: "labels" (the page
+// labels), "outline" (the entries' titles), "title", "subject" (its lines) and each
+// field of its XMP record ("File", "Length", "SHA256", ...), a value a file.
+inline std::map<QString, QStringList> PdfFacts(const std::string& pdf)
+{
+    const QString out =
+        Run("/usr/bin/python3",
+            {"-c",
+             "import sys, pypdf, xml.etree.ElementTree as ET\n"
+             "r = pypdf.PdfReader(sys.argv[1])\n"
+             "rows = {'labels': r.page_labels, 'outline': [o.title for o in r.outline],\n"
+             "        'title': [r.metadata.title], 'subject': r.metadata.subject.split('\\n')}\n"
+             "x = ET.fromstring(r.trailer['/Root']['/Metadata'].get_data())\n"
+             "ns = 'http://ns.kovalmeret.invalid/vantrel/record/1.0/'\n"
+             "for e in x.iter():\n"
+             "    if e.tag.startswith('{' + ns + '}'):\n"
+             "        rows[e.tag[len(ns) + 2:]] = [li.text or '' for li in e.iter() if li.tag.endswith('li')]\n"
+             "for k, v in rows.items():\n"
+             "    sys.stdout.buffer.write((k + '\\t' + '\\x1f'.join(v) + '\\n').encode())",
+             QString::fromStdString(pdf)});
+    std::map<QString, QStringList> facts;
+    for (const QString& line : out.split('\n', Qt::SkipEmptyParts))
+        facts[line.section('\t', 0, 0)] = line.section('\t', 1).split(QChar(0x1F));
+    return facts;
+}
+
+// The fields of each line of a subject, told by their place: the path is all after them.
+inline std::vector<QStringList> SubjectFields(const QString& subject)
+{
+    static const QRegularExpression line("^Length: (\\d+) bytes; Modified: (\\S+); Pages: (\\d+)-(\\d+) / (\\d+); "
+                                         "SHA-256 of (\\d+) bytes from offset (\\d+): ([0-9a-f]{64}); File: (.*)$");
+    std::vector<QStringList> fields;
+    for (const QString& l : subject.split('\n')) {
+        const QRegularExpressionMatch m = line.match(l);
+        fields.push_back(m.hasMatch() ? m.capturedTexts().mid(1) : QStringList());
+    }
+    return fields;
+}
+
+// One name a script, for the scripts no installed font has (drawn as missing, each
+// reads back as itself) and some that have one; right-to-left ones are read in poppler
+// and mupdf only.
+struct ScriptName {
+    const char* name;
+    bool rightToLeft = false;
+};
+inline const std::vector<ScriptName>& ScriptNames()
+{
+    static const std::vector<ScriptName> names = {
+        {"फ़ाइल.bin"}, {"ফাইল.bin"}, {"கோப்பு.bin"}, {"ఫైల్.bin"},    {"ફાઇલ.bin"},       {"ਫ਼ਾਈਲ.bin"},
+        {"ಕಡತ.bin"},  {"ഫയൽ.bin"},  {"ගොනුව.bin"},  {"ឯកសារ.bin"}, {"ܟܬܒܐ.bin", true}, {"ไฟล์.bin"},
+        {"ཡིག་ཆ.bin"}, {"ፋይል.bin"},  {"ᠹᠠᠶᠢᠯ.bin"}, {"파일.bin"},  {"😀.bin"},
+    };
+    return names;
 }
 
 // An entry of the document information as pdfinfo shows it ("Title", "Subject", ...).
