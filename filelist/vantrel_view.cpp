@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <iterator>
@@ -121,12 +123,23 @@ bool CVantrelView::ChooseFolder()
 {
     // The folder's bytes go through the file-name codec both ways, so a name that is
     // not valid UTF-8 still opens.
-    QFileDialog dlg(this, QString::fromLocal8Bit("印刷対象フォルダを選択してください"), ToQt(m_strFolder));
+    QFileDialog dlg(this, QString::fromLocal8Bit("印刷対象フォルダを選択してください"));
     dlg.setFileMode(QFileDialog::Directory);
     dlg.setOption(QFileDialog::ShowDirsOnly);
     // Names only, as a folder browser shows them: the detail columns would format
     // dates and sizes in the system's locale, not in Japanese.
     dlg.setViewMode(QFileDialog::List);
+    // Qt reads every entry of the folder it shows, files too, although it lists only
+    // folders: inside a folder of a million files it would be busy for minutes. So it
+    // shows the current folder's parent, with the current folder chosen; with none (or
+    // one that is gone) the choice starts at the desktop.
+    const QFileInfo current(QDir::cleanPath(ToQt(m_strFolder)));
+    if (!m_strFolder.empty() && current.isDir() && !current.isRoot()) {
+        dlg.setDirectory(current.absolutePath());
+        dlg.selectFile(current.absoluteFilePath());
+    } else {
+        dlg.setDirectory(!m_strFolder.empty() && current.isDir() ? current.absoluteFilePath() : FolderChoiceStart());
+    }
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
         return false;
     const QString chosen = dlg.selectedFiles().constFirst();
@@ -134,6 +147,12 @@ bool CVantrelView::ChooseFolder()
         return false;
     m_strFolder = FromQt(QDir::toNativeSeparators(chosen));
     return true;
+}
+
+QString FolderChoiceStart()
+{
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    return QFileInfo(desktop).isDir() ? desktop : QDir::homePath();
 }
 
 void CVantrelView::ListingChanged()

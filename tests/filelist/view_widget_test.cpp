@@ -1,6 +1,7 @@
 #include "filelist/vantrel_view.h"
 
 #include "common/qt_events.h"
+#include "common/scoped_env.h"
 #include "framework/qt_text.h"
 #include "framework/command_ids.h"
 #include "app/main_frame.h"
@@ -387,11 +388,13 @@ TEST_F(ViewTest, FolderCommandListsSavesAndKeepsPrintedFlags)
     std::string title;
     bool foldersByName = false;
     QString startDir;
+    QStringList startChoice;
     auto choose = [&](const fs::path& target, bool accept) {
         qttest::AnswerModal<QFileDialog>([&, target, accept](QFileDialog& dlg) {
             title = FromQt(dlg.windowTitle());
             foldersByName = dlg.testOption(QFileDialog::ShowDirsOnly) && dlg.viewMode() == QFileDialog::List;
             startDir = dlg.directory().absolutePath();
+            startChoice = dlg.selectedFiles();
             if (!accept) {
                 dlg.reject();
                 return;
@@ -403,6 +406,18 @@ TEST_F(ViewTest, FolderCommandListsSavesAndKeepsPrintedFlags)
         view->OnCmdMsg(ID_SELECT_FOLDER, nullptr);
         Flush();
     };
+
+#if !defined(_WIN32)
+    // With no folder yet the choice starts on the desktop, else at home, never in the
+    // program's working folder.
+    const fs::path home = TestTmp() / "home";
+    ScopedEnv homeEnv("HOME", home.string());
+    for (const fs::path& start : {home, home / "Desktop"}) {
+        fs::create_directories(start);
+        choose(a, false);
+        EXPECT_EQ(startDir.toStdString(), start.string());
+    }
+#endif
 
     choose(a, true);
     EXPECT_EQ(title, "印刷対象フォルダを選択してください");
@@ -416,7 +431,10 @@ TEST_F(ViewTest, FolderCommandListsSavesAndKeepsPrintedFlags)
     view->m_aFiles[1].nPrinted = 1;  // b.txt printed
     Click(2);
     choose(b, false);  // cancel: nothing changes
-    EXPECT_EQ(FromQt(QDir::toNativeSeparators(startDir)), a.string());  // opens at the current folder
+    // It shows the current folder's parent, which is cheap to read, with the current
+    // folder chosen.
+    EXPECT_EQ(FromQt(QDir::toNativeSeparators(startDir)), a.parent_path().string());
+    EXPECT_EQ(startChoice, QStringList{ToQt(a.string())});
     EXPECT_EQ(view->m_strFolder, a.string());
     EXPECT_EQ(Marks(), "001");
 
@@ -447,6 +465,14 @@ TEST_F(ViewTest, CsvCommandNamesAndWritesTheFile)
         return IDOK;
     });
 
+#if !defined(_WIN32)
+    // The dialog opens in a folder of its own, never in Qt's last visited one: home (no
+    // documents folder here) at first, then where the list was last saved.
+    const fs::path home = TestTmp() / "csv-home";
+    fs::create_directories(home);
+    ScopedEnv homeEnv("HOME", home.string());
+    std::string opened = home.string();
+#endif
     struct Case {
         const char* typed;
         const char* written;
@@ -454,9 +480,11 @@ TEST_F(ViewTest, CsvCommandNamesAndWritesTheFile)
     for (const Case c : {Case{"list", "list.csv"}, Case{"other.csv", "other.csv"}, Case{"list.txt", "list.txt"}}) {
         std::string title;
         QStringList filters;
+        std::string start;
         qttest::AnswerModal<QFileDialog>([&](QFileDialog& dlg) {
             title = FromQt(dlg.windowTitle());
             filters = dlg.nameFilters();
+            start = FromQt(QDir::toNativeSeparators(dlg.directory().absolutePath()));
             dlg.setDirectory(ToQt(dir.string()));
             dlg.selectFile(ToQt(c.typed));
             static_cast<QDialog&>(dlg).accept();
@@ -465,6 +493,10 @@ TEST_F(ViewTest, CsvCommandNamesAndWritesTheFile)
         EXPECT_EQ(title, "CSV形式で保存");
         EXPECT_EQ(filters, QStringList{QString::fromLocal8Bit("CSVファイル(*.csv)")});
         EXPECT_TRUE(fs::exists(dir / c.written)) << c.typed;
+#if !defined(_WIN32)
+        EXPECT_EQ(start, opened);
+        opened = dir.string();
+#endif
     }
     EXPECT_FALSE(fs::exists(dir / "list.txt.csv"));
     EXPECT_FALSE(fs::exists(dir / "other.csv.csv"));
