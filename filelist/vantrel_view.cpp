@@ -2,16 +2,19 @@
 
 #include "framework/qt_text.h"
 #include "framework/command_ids.h"
+#include "framework/wait_cursor.h"
 #include "framework/win_app.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QStandardPaths>
 
 #include <algorithm>
 #include <iterator>
+#include <thread>
 #include <QScrollBar>
 #include <QString>
 
@@ -93,11 +96,12 @@ void CVantrelView::OnInitialUpdate()
 {
     if (m_pScrollBar == nullptr)
         CreateScrollBar();
+    CWaitCursor wait;
     m_strFolder = AfxGetApp()->GetProfileString("Path", "Path", "");
     if (m_strFolder.empty())
         m_aFiles.clear();
     else
-        ListFolder();
+        ListFolderWaiting();
     ListingChanged();
 }
 
@@ -111,10 +115,11 @@ void CVantrelView::OnSelectFolder()
     const std::string oldFolder = m_strFolder;
     if (!ChooseFolder())
         return;
+    CWaitCursor wait;
     RememberPrinted(oldFolder);
     // Saved before the scan, whatever the scan finds.
     AfxGetApp()->WriteProfileString("Path", "Path", m_strFolder);
-    ListFolder();
+    ListFolderWaiting();
     RestorePrinted();
     ListingChanged();
 }
@@ -153,6 +158,25 @@ QString FolderChoiceStart()
 {
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     return QFileInfo(desktop).isDir() ? desktop : QDir::homePath();
+}
+
+void CVantrelView::ListFolderWaiting()
+{
+    // A folder of a million files takes seconds to read: it is read on a thread of its
+    // own while the window goes on drawing itself (the folder line over an empty list)
+    // under the caller's wait cursor; clicks and keys wait until the list is in.
+    m_aFiles.clear();
+    ListingChanged();
+    CFileListModel read;
+    read.m_strFolder = m_strFolder;
+    QEventLoop loop;
+    std::thread reader([&read, &loop] {
+        read.ListFolder();
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    reader.join();
+    m_aFiles = std::move(read.m_aFiles);
 }
 
 void CVantrelView::ListingChanged()

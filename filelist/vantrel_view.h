@@ -120,6 +120,9 @@ protected:
 private:
     void CreateScrollBar();
     void OnScrollAction(int action);
+    // Empties the list and reads m_strFolder, the window still drawing itself meanwhile;
+    // the caller shows the wait cursor.
+    void ListFolderWaiting();
     // After a new listing: top row 0, scroll bar, whole view repainted.
     void ListingChanged();
 

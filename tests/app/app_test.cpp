@@ -18,6 +18,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QCursor>
 #include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
@@ -200,6 +202,43 @@ TEST(Start, NoArgumentShowsOneFrame)
     EXPECT_EQ(theApp.ExitInstance(), 0);
     EXPECT_FALSE(std::filesystem::exists(folder));
     EXPECT_EQ(theApp.MainFrame(), nullptr);
+}
+
+// A big folder takes seconds to read: the frame is up first, and the folder is read
+// under the wait cursor.
+TEST(Start, FrameIsUpBeforeTheSavedFolderIsReadUnderTheWaitCursor)
+{
+    ScopedSettings settings;
+    const QString folder = settings.Dir() + QStringLiteral("/files");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (const char* name : {"a.bin", "b.bin"})
+        Touch((folder + QLatin1Char('/') + QLatin1String(name)).toStdString());
+    ASSERT_TRUE(AfxGetApp()->WriteProfileString("Path", "Path", folder.toStdString()));
+    // Sees what the listing sends as it ends.
+    struct Watch : QObject {
+        bool listed = false;
+        bool shown = false;
+        bool waiting = false;
+        bool eventFilter(QObject*, QEvent*) override
+        {
+            const CVantrelView* view = theApp.View();
+            if (listed || view == nullptr || view->m_aFiles.empty())
+                return false;
+            listed = true;
+            shown = theApp.MainFrame()->isVisible();
+            const QCursor* cursor = QGuiApplication::overrideCursor();
+            waiting = cursor != nullptr && cursor->shape() == Qt::WaitCursor;
+            return false;
+        }
+    } watch;
+    qApp->installEventFilter(&watch);
+    ASSERT_TRUE(Init({}));
+    qApp->removeEventFilter(&watch);
+    EXPECT_TRUE(watch.shown);
+    EXPECT_TRUE(watch.waiting);
+    EXPECT_EQ(theApp.View()->m_aFiles.size(), 2u);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(theApp.ExitInstance(), 0);
 }
 
 TEST(Start, MissingFileEndsWithAMessageAndNoWindow)

@@ -419,7 +419,15 @@ TEST_F(ViewTest, FolderCommandListsSavesAndKeepsPrintedFlags)
     }
 #endif
 
+    // The folder is read under the wait cursor: a big one takes seconds.
+    bool listedWaiting = false;
+    QObject::connect(view.get(), &CVantrelView::commandStateChanged, [&] {
+        const QCursor* cursor = QGuiApplication::overrideCursor();
+        listedWaiting = cursor != nullptr && cursor->shape() == Qt::WaitCursor;
+    });
     choose(a, true);
+    EXPECT_TRUE(listedWaiting);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_EQ(title, "印刷対象フォルダを選択してください");
     EXPECT_TRUE(foldersByName);
     ASSERT_EQ(view->m_strFolder, a.string());
