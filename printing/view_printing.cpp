@@ -111,7 +111,7 @@ CViewPrinting::DumpOutcome CViewPrinting::DumpCurrentFile(DumpPages pages)
     // is still on the stack, so everything after a pump asks the guard first.
     QPointer<CViewPrinting> guard(this);
     DumpHooks hooks;
-    hooks.pump = [] { PumpWaitingMessages(); };
+    hooks.pump = [pump = CPacedPump(40)]() mutable { pump.Pump(); };
     hooks.cancelRequested = [guard] {
         return guard.isNull() || QuitRequested() || guard->m_pView->m_bCancelPrint == 1;
     };
