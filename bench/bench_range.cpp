@@ -87,6 +87,20 @@ private:
     const CWorkFile* m_pWork;
 };
 
+// Answers the range dialog of the print command about to run: pages from-to.
+void AnswerRange(std::int64_t from, std::int64_t to)
+{
+    QTimer::singleShot(0, [from, to] {
+        auto* dlg = qobject_cast<CPrintRangeDlg*>(QApplication::activeModalWidget());
+        if (dlg == nullptr)
+            return;
+        dlg->findChildren<QRadioButton*>()[1]->click();
+        dlg->FromEdit()->setText(QString::number(from));
+        dlg->ToEdit()->setText(QString::number(to));
+        qobject_cast<QPushButton*>(dlg->Control(1))->click();
+    });
+}
+
 void BM_LastPageOf1GiB(benchmark::State& state)
 {
     const std::uint64_t size = 1ull << 30;
@@ -108,16 +122,7 @@ void BM_LastPageOf1GiB(benchmark::State& state)
     SetSpoolerFactory([&](const QPrinter&) { return std::make_unique<CTimingSpooler>(&arrived, &workSize, &work); });
 
     for (auto _ : state) {
-        // The range dialog: the last page only.
-        QTimer::singleShot(0, [last = pages] {
-            auto* dlg = qobject_cast<CPrintRangeDlg*>(QApplication::activeModalWidget());
-            if (dlg == nullptr)
-                return;
-            dlg->findChildren<QRadioButton*>()[1]->click();
-            dlg->FromEdit()->setText(QString::number(last));
-            dlg->ToEdit()->setText(QString::number(last));
-            qobject_cast<QPushButton*>(dlg->Control(1))->click();
-        });
+        AnswerRange(pages, pages);  // the last page only
         const Clock::time_point start = Clock::now();
         printing.OnPrintDump();
         for (int i = 0; i < 100 && view.m_bPrinting; ++i)
@@ -226,15 +231,7 @@ void BM_Range20000Window(benchmark::State& state)
     printing.SetPrinter(&printer);
     printing.SetWorkFile(&work);
     for (auto _ : state) {
-        QTimer::singleShot(0, [] {
-            auto* dlg = qobject_cast<CPrintRangeDlg*>(QApplication::activeModalWidget());
-            if (dlg == nullptr)
-                return;
-            dlg->findChildren<QRadioButton*>()[1]->click();
-            dlg->FromEdit()->setText(QString::number(kRangeFrom));
-            dlg->ToEdit()->setText(QString::number(kRangeTo));
-            qobject_cast<QPushButton*>(dlg->Control(1))->click();
-        });
+        AnswerRange(kRangeFrom, kRangeTo);
         const double before = CpuSeconds(RUSAGE_SELF);
         printing.OnPrintDump();
         for (int i = 0; i < 100 && view.m_bPrinting; ++i)
