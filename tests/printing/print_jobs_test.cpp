@@ -3,11 +3,8 @@
 #include "filelist/csv_export.h"
 #include "printing/dump_test_util.h"
 #include "common/system_files.h"
-#include "common/temp_folder.h"
 
 #include <gtest/gtest.h>
-
-#include <filesystem>
 
 namespace {
 
@@ -68,37 +65,6 @@ TEST(PrintJobs, OutputFileOfEachJob)
     };
     for (const Case& c : cases)
         EXPECT_EQ(JobOutputFile(c.chosen, c.name, c.jobs), c.expected) << c.chosen << " " << c.name;
-}
-
-// What a chain's files are: each input by its first job under any of its names, and the
-// outputs its jobs wrote.
-TEST(PrintJobs, ChainFilesKnowInputsAndOutputsByWhatTheyAre)
-{
-    TempFolder dir;
-    for (const char* name : {"a.bin", "b.bin", "out.pdf"})
-        dumptest::WriteBytes(dir / name, name);
-    std::filesystem::create_hard_link(dir / "a.bin", dir / "a2.bin");
-    std::filesystem::create_hard_link(dir / "a.bin", dir / "hard.pdf");
-    std::vector<PrintJobFile> jobs;
-    for (const char* name : {"a.bin", "b.bin", "a2.bin", "gone.bin"})
-        jobs.push_back(PrintJobFile{dir.Str(), name, dir / name, 0, 1});
-    jobs.push_back(PrintJobFile{dir.Str(), "x", "", 0, 1});  // its join was refused
-    CChainFiles files(jobs);
-    const struct {
-        std::string output;
-        std::string input;
-    } cases[] = {{dir / "a.bin", dir / "a.bin"},
-                 {dir / "hard.pdf", dir / "a.bin"},
-                 {dir / "b.bin", dir / "b.bin"},
-                 {dir / "out.pdf", ""}};
-    for (const auto& c : cases)
-        EXPECT_EQ(files.InputThatIs(*FileIdOf(c.output)), c.input) << c.output;
-
-    const FileId out = *FileIdOf(dir / "out.pdf");
-    EXPECT_FALSE(files.WrittenByChain(out));
-    files.AddOutput(out);
-    EXPECT_TRUE(files.WrittenByChain(out));
-    EXPECT_FALSE(files.WrittenByChain(*FileIdOf(dir / "b.bin")));
 }
 
 #if defined(_WIN32)
