@@ -4,6 +4,7 @@
 #include "app/about_dlg.h"
 #include "framework/command_ids.h"
 #include "framework/dialog_units.h"
+#include "framework/event_pump.h"
 #include "framework/exit_signals.h"
 #include "app/main_frame.h"
 #include "framework/message_box.h"
@@ -221,10 +222,14 @@ bool CVantrelApp::ProcessCommandLine(const std::vector<std::string>& args)
 
     auto* view = new CVantrelView;
     m_pMainFrame = new CMainFrame(view);
-    view->OnInitialUpdate();
+    // The frame first: a big folder takes seconds to read, and the frame draws itself
+    // meanwhile, under the wait cursor.
     m_pMainFrame->UpdateCommands();
     m_pMainFrame->show();
-    return true;
+    view->OnInitialUpdate();
+    m_pMainFrame->UpdateCommands();
+    // A signal while the folder was read has closed the frame already.
+    return !QuitRequested();
 }
 
 int CVantrelApp::Run()

@@ -1,9 +1,12 @@
 // A page range of a huge file: printing the last page of a 1 GiB sparse file, from the
 // print command to the PDF handed to the spooler, with the largest size the work file
-// reached, beside what the job cost when every job first dumped the whole file. And the
-// peak memory of a --pdf job at 2,000 and 20,000 pages.
+// reached, beside what the job cost when every job first dumped the whole file. The
+// peak memory of a --pdf job at 2,000 and 20,000 pages. And a range of 20,000 pages
+// printed to a PDF file by the window (the range dialog, the print loop) beside
+// vantrel-dump --pdf --pages on the same pages, in CPU seconds.
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_range
+//   QT_QPA_PLATFORM=offscreen build/bench/bench_range --benchmark_filter=Range20000
 
 #include "bench/bench_folder.h"
 #include "framework/cdc.h"
@@ -32,6 +35,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -83,6 +87,20 @@ private:
     const CWorkFile* m_pWork;
 };
 
+// Answers the range dialog of the print command about to run: pages from-to.
+void AnswerRange(std::int64_t from, std::int64_t to)
+{
+    QTimer::singleShot(0, [from, to] {
+        auto* dlg = qobject_cast<CPrintRangeDlg*>(QApplication::activeModalWidget());
+        if (dlg == nullptr)
+            return;
+        dlg->findChildren<QRadioButton*>()[1]->click();
+        dlg->FromEdit()->setText(QString::number(from));
+        dlg->ToEdit()->setText(QString::number(to));
+        qobject_cast<QPushButton*>(dlg->Control(1))->click();
+    });
+}
+
 void BM_LastPageOf1GiB(benchmark::State& state)
 {
     const std::uint64_t size = 1ull << 30;
@@ -104,16 +122,7 @@ void BM_LastPageOf1GiB(benchmark::State& state)
     SetSpoolerFactory([&](const QPrinter&) { return std::make_unique<CTimingSpooler>(&arrived, &workSize, &work); });
 
     for (auto _ : state) {
-        // The range dialog: the last page only.
-        QTimer::singleShot(0, [last = pages] {
-            auto* dlg = qobject_cast<CPrintRangeDlg*>(QApplication::activeModalWidget());
-            if (dlg == nullptr)
-                return;
-            dlg->findChildren<QRadioButton*>()[1]->click();
-            dlg->FromEdit()->setText(QString::number(last));
-            dlg->ToEdit()->setText(QString::number(last));
-            qobject_cast<QPushButton*>(dlg->Control(1))->click();
-        });
+        AnswerRange(pages, pages);  // the last page only
         const Clock::time_point start = Clock::now();
         printing.OnPrintDump();
         for (int i = 0; i < 100 && view.m_bPrinting; ++i)
@@ -173,6 +182,100 @@ void BM_PdfJobPeakMemory(benchmark::State& state)
 }
 BENCHMARK(BM_PdfJobPeakMemory)->Arg(2000)->Arg(20000)->Unit(benchmark::kSecond)->Iterations(1);
 
+// CPU seconds of this process or of its waited-for children.
+double CpuSeconds(int who)
+{
+    struct rusage usage {};
+    ::getrusage(who, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Pages 2,501-22,500 of a file of 25,000 pages of varied bytes.
+constexpr std::int64_t kRangeFrom = 2501;
+constexpr std::int64_t kRangeTo = 22500;
+
+std::string RangeFile()
+{
+    const std::string path = (BenchFolder() / "range.bin").string();
+    if (std::filesystem::exists(path))
+        return path;
+    std::ofstream out(path, std::ios::binary);
+    std::vector<char> block(2560 * 1000);
+    std::uint32_t x = 12345;
+    for (int i = 0; i < 25; ++i) {
+        for (char& b : block) {
+            x = x * 1103515245u + 12345u;
+            b = static_cast<char>(x >> 23);
+        }
+        out.write(block.data(), static_cast<std::streamsize>(block.size()));
+    }
+    return path;
+}
+
+double g_rangeCpu[2] = {0, 0};  // the window, the tool
+
+void BM_Range20000Window(benchmark::State& state)
+{
+    const std::string file = RangeFile();
+    const std::string pdf = (BenchFolder() / "range-window.pdf").string();
+    CVantrelView view;
+    view.m_strFolder = BenchFolder().string();
+    view.AddFileEntry("range.bin", static_cast<std::int64_t>(std::filesystem::file_size(file)));
+    view.m_aFiles[0].nMark = 1;
+    QPrinter printer(QPrinter::HighResolution);
+    ConfigurePdfPrinter(printer, kPdfResolution);
+    printer.setOutputFileName(QString::fromStdString(pdf));
+    CWorkFile work(BenchFolder().string());
+    CViewPrinting& printing = CViewPrinting::Of(&view);
+    printing.SetPrinter(&printer);
+    printing.SetWorkFile(&work);
+    for (auto _ : state) {
+        AnswerRange(kRangeFrom, kRangeTo);
+        const double before = CpuSeconds(RUSAGE_SELF);
+        printing.OnPrintDump();
+        for (int i = 0; i < 100 && view.m_bPrinting; ++i)
+            QCoreApplication::processEvents();
+        const double used = CpuSeconds(RUSAGE_SELF) - before;
+        if (view.m_aFiles[0].nPrinted != 1) {
+            state.SkipWithError("the range did not print");
+            return;
+        }
+        view.m_aFiles[0].nPrinted = 0;
+        state.SetIterationTime(used);
+        g_rangeCpu[0] = used;
+    }
+}
+BENCHMARK(BM_Range20000Window)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_Range20000Tool(benchmark::State& state)
+{
+    const std::string file = RangeFile();
+    std::vector<std::string> args{VANTREL_DUMP_EXE,
+                                  "--pdf",
+                                  (BenchFolder() / "range-tool.pdf").string(),
+                                  "--pages",
+                                  std::to_string(kRangeFrom) + "-" + std::to_string(kRangeTo),
+                                  file};
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (auto _ : state) {
+        const double before = CpuSeconds(RUSAGE_CHILDREN);
+        pid_t pid = 0;
+        int status = 0;
+        if (::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0 ||
+            ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            state.SkipWithError("vantrel-dump failed");
+            return;
+        }
+        g_rangeCpu[1] = CpuSeconds(RUSAGE_CHILDREN) - before;
+        state.SetIterationTime(g_rangeCpu[1]);
+    }
+}
+BENCHMARK(BM_Range20000Tool)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -182,6 +285,11 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    if (g_rangeCpu[0] > 0 && g_rangeCpu[1] > 0)
+        std::printf("\npages %lld-%lld to a PDF file: the window %.2f s of CPU, vantrel-dump --pdf --pages %.2f s: "
+                    "%.2f times (target at most 1.2)\n",
+                    static_cast<long long>(kRangeFrom), static_cast<long long>(kRangeTo), g_rangeCpu[0], g_rangeCpu[1],
+                    g_rangeCpu[0] / g_rangeCpu[1]);
     std::filesystem::remove_all(BenchFolder());
     return 0;
 }

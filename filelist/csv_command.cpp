@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 void CVantrelView::OnUpdateFileSaveCsv(CCmdUI* pCmdUI)
 {
@@ -18,7 +19,14 @@ void CVantrelView::OnFileSaveCsv()
 {
     const QString description = QString::fromLocal8Bit("CSVファイル");
     const QString ext = QStringLiteral("csv");
-    QFileDialog dlg(this, QString::fromLocal8Bit("CSV形式で保存"), QString(),
+    // A folder of its own: Qt's last visited one is the folder dialog's too, and may hold a
+    // million files. Where this run last saved a list, else the documents, else home.
+    QString folder = ToQt(m_strCsvFolder);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    QFileDialog dlg(this, QString::fromLocal8Bit("CSV形式で保存"), folder,
                     QStringLiteral("%1(*.%2)").arg(description, ext));
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setFileMode(QFileDialog::AnyFile);
@@ -33,4 +41,6 @@ void CVantrelView::OnFileSaveCsv()
     std::string error;
     if (!SaveListAsCsv(FromQt(QDir::toNativeSeparators(path)), m_strFolder, m_aFiles, &error))
         AfxMessageBox(error);
+    else
+        m_strCsvFolder = FromQt(QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
 }

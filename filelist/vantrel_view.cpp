@@ -2,15 +2,20 @@
 
 #include "framework/qt_text.h"
 #include "framework/command_ids.h"
+#include "framework/wait_cursor.h"
 #include "framework/win_app.h"
 #include "draw/join_path.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <iterator>
+#include <thread>
 #include <QScrollBar>
 #include <QString>
 
@@ -92,6 +97,7 @@ void CVantrelView::OnInitialUpdate()
 {
     if (m_pScrollBar == nullptr)
         CreateScrollBar();
+    CWaitCursor wait;
     m_strFolder = AfxGetApp()->GetProfileString("Path", "Path", "");
     // A stored folder beyond the system's path limit names no folder (a damaged store):
     // ignored as one that is not there, before anything scans or draws it.
@@ -100,7 +106,7 @@ void CVantrelView::OnInitialUpdate()
     if (m_strFolder.empty())
         m_aFiles.clear();
     else
-        ListFolder();
+        ListFolderWaiting();
     ListingChanged();
 }
 
@@ -114,10 +120,11 @@ void CVantrelView::OnSelectFolder()
     const std::string oldFolder = m_strFolder;
     if (!ChooseFolder())
         return;
+    CWaitCursor wait;
     RememberPrinted(oldFolder);
     // Saved before the scan, whatever the scan finds.
     AfxGetApp()->WriteProfileString("Path", "Path", m_strFolder);
-    ListFolder();
+    ListFolderWaiting();
     RestorePrinted();
     ListingChanged();
 }
@@ -126,12 +133,23 @@ bool CVantrelView::ChooseFolder()
 {
     // The folder's bytes go through the file-name codec both ways, so a name that is
     // not valid UTF-8 still opens.
-    QFileDialog dlg(this, QString::fromLocal8Bit("印刷対象フォルダを選択してください"), ToQt(m_strFolder));
+    QFileDialog dlg(this, QString::fromLocal8Bit("印刷対象フォルダを選択してください"));
     dlg.setFileMode(QFileDialog::Directory);
     dlg.setOption(QFileDialog::ShowDirsOnly);
     // Names only, as a folder browser shows them: the detail columns would format
     // dates and sizes in the system's locale, not in Japanese.
     dlg.setViewMode(QFileDialog::List);
+    // Qt reads every entry of the folder it shows, files too, although it lists only
+    // folders: inside a folder of a million files it would be busy for minutes. So it
+    // shows the current folder's parent, with the current folder chosen; with none (or
+    // one that is gone) the choice starts at the desktop.
+    const QFileInfo current(QDir::cleanPath(ToQt(m_strFolder)));
+    if (!m_strFolder.empty() && current.isDir() && !current.isRoot()) {
+        dlg.setDirectory(current.absolutePath());
+        dlg.selectFile(current.absoluteFilePath());
+    } else {
+        dlg.setDirectory(!m_strFolder.empty() && current.isDir() ? current.absoluteFilePath() : FolderChoiceStart());
+    }
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
         return false;
     const QString chosen = dlg.selectedFiles().constFirst();
@@ -139,6 +157,31 @@ bool CVantrelView::ChooseFolder()
         return false;
     m_strFolder = FromQt(QDir::toNativeSeparators(chosen));
     return true;
+}
+
+QString FolderChoiceStart()
+{
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    return QFileInfo(desktop).isDir() ? desktop : QDir::homePath();
+}
+
+void CVantrelView::ListFolderWaiting()
+{
+    // A folder of a million files takes seconds to read: it is read on a thread of its
+    // own while the window goes on drawing itself (the folder line over an empty list)
+    // under the caller's wait cursor; clicks and keys wait until the list is in.
+    m_aFiles.clear();
+    ListingChanged();
+    CFileListModel read;
+    read.m_strFolder = m_strFolder;
+    QEventLoop loop;
+    std::thread reader([&read, &loop] {
+        read.ListFolder();
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    reader.join();
+    m_aFiles = std::move(read.m_aFiles);
 }
 
 void CVantrelView::ListingChanged()

@@ -13,6 +13,10 @@
 #include <vector>
 
 class QScrollBar;
+class QString;
+
+// Where the choice of a folder starts when none is held: the user's desktop, else home.
+QString FolderChoiceStart();
 
 // The program's list window: the folder's files drawn by the program itself, with its
 // own scroll bar, mouse and key marking, and the commands of the list. It owns all state
@@ -78,6 +82,7 @@ public:
     void InvalidateRect(const CRect* pRect);
 
     std::string m_strPrintPath;  // the file being dumped
+    std::string m_strCsvFolder;  // where this run last saved the list
     // m_strFolder, m_aFiles, m_aPrinted: CFileListModel
     QScrollBar* m_pScrollBar = nullptr;
     int m_nTopRow = 0;
@@ -115,6 +120,9 @@ protected:
 private:
     void CreateScrollBar();
     void OnScrollAction(int action);
+    // Empties the list and reads m_strFolder, the window still drawing itself meanwhile;
+    // the caller shows the wait cursor.
+    void ListFolderWaiting();
     // After a new listing: top row 0, scroll bar, whole view repainted.
     void ListingChanged();
 

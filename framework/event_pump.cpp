@@ -59,3 +59,15 @@ bool PumpWaitingMessages()
         QCoreApplication::processEvents(QEventLoop::AllEvents);
     return !QuitRequested();
 }
+
+bool CPacedPump::Pump()
+{
+    if (m_last.isValid() && m_last.elapsed() < m_nInterval) {
+        // A quit the application was asked for is still seen at once.
+        QuitWatch();
+        QCoreApplication::sendPostedEvents(QCoreApplication::instance(), QEvent::Quit);
+        return !QuitRequested();
+    }
+    m_last.start();
+    return PumpWaitingMessages();
+}

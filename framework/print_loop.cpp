@@ -189,13 +189,14 @@ bool PrintPages(CPrintHooks& hooks, CPrintInfo& info, QPainter& painter, QPrinte
     status.show();
     const std::int64_t from = info.GetFromPage();
     const std::int64_t to = info.GetToPage();
+    CPacedPump pump(40);
     for (std::int64_t page = from; page <= to; ++page) {
         info.m_nCurPage = page;
         status.SetPage(page);
         hooks.OnPrepareDC(&dc, &info);
         if (!info.m_bContinuePrinting)
             break;
-        if (!PumpWaitingMessages() || status.Cancelled())
+        if (!pump.Pump() || status.Cancelled())
             return true;
         if (page != from)
             printer.newPage();

@@ -27,3 +27,18 @@ std::string JobOutputFile(const std::string& chosen, const std::string& printedN
     const std::string extension = hasExtension ? chosen.substr(dot) : std::string(".pdf");
     return stem + "_" + printedName + extension;
 }
+
+CChainFiles::CChainFiles(const std::vector<PrintJobFile>& jobs)
+{
+    m_inputs.reserve(jobs.size());
+    for (const PrintJobFile& job : jobs)
+        if (const std::optional<FileId> id = FileIdOf(job.strPath))
+            m_inputs.emplace(Key(*id), job.strPath);  // the first keeps its place
+}
+
+const std::string& CChainFiles::InputThatIs(const FileId& output) const
+{
+    static const std::string none;
+    const auto found = m_inputs.find(Key(output));
+    return found != m_inputs.end() ? found->second : none;
+}

@@ -22,28 +22,17 @@
 #include <QPrinter>
 
 #include <cstring>
-#include <filesystem>
 #include <optional>
-#include <system_error>
 
 const QEvent::Type g_nMsgContinuePrt = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 namespace {
 
-// The marked file that output is under any name (itself, a link, a hard link): printing
-// into it would destroy what the job records. "" when none is.
-std::string MarkedFileAt(const std::string& output, const std::vector<PrintJobFile>& jobs)
+// An output that is one of the marked files (itself, a link, a hard link) is refused:
+// printing into it would destroy what the job records.
+bool RefuseMarkedFileAsOutput(const std::string& output, const std::optional<FileId>& id, const CChainFiles& files)
 {
-    const std::optional<FileId> id = FileIdOf(output);
-    std::vector<std::string> paths;
-    for (const PrintJobFile& job : jobs)
-        paths.push_back(job.strPath);
-    return id ? InputThatIs(*id, paths) : std::string();
-}
-
-bool RefuseMarkedFileAsOutput(const std::string& output, const std::vector<PrintJobFile>& jobs)
-{
-    const std::string marked = MarkedFileAt(output, jobs);
+    const std::string marked = id ? files.InputThatIs(*id) : std::string();
     if (!marked.empty())
         ShowStartFailed(ToQt("出力ファイル[%1]は印刷するファイルです").arg(ToQt(output)), marked);
     return !marked.empty();
@@ -100,6 +89,7 @@ void CViewPrinting::PostContinue()
 void CViewPrinting::EndChain()
 {
     m_aJobs.clear();
+    m_chainFiles.reset();
     m_nJob = 0;
     m_bDumpReady = false;
     m_pView->SetPrinting(false);
@@ -121,7 +111,7 @@ CViewPrinting::DumpOutcome CViewPrinting::DumpCurrentFile(DumpPages pages)
     // is still on the stack, so everything after a pump asks the guard first.
     QPointer<CViewPrinting> guard(this);
     DumpHooks hooks;
-    hooks.pump = [] { PumpWaitingMessages(); };
+    hooks.pump = [pump = CPacedPump(40)]() mutable { pump.Pump(); };
     hooks.cancelRequested = [guard] {
         return guard.isNull() || QuitRequested() || guard->m_pView->m_bCancelPrint == 1;
     };
@@ -224,11 +214,15 @@ void CViewPrinting::OnPrintDump()
     std::vector<PrintJobFile> jobs = MarkedJobFiles(*view);
     // A PDF file that is one of the marked files is refused before anything is asked.
     QPrinter* printer = m_pPrinter != nullptr ? m_pPrinter : AfxGetApp() != nullptr ? &AfxGetApp()->Printer() : nullptr;
+    std::optional<CChainFiles> files;
     if (printer != nullptr && printer->outputFormat() == QPrinter::PdfFormat && !printer->outputFileName().isEmpty()) {
         const std::string chosen = FromQt(printer->outputFileName());
-        for (const PrintJobFile& job : jobs)
-            if (RefuseMarkedFileAsOutput(JobOutputFile(chosen, job.strName, jobs.size()), jobs))
+        files.emplace(jobs);
+        for (const PrintJobFile& job : jobs) {
+            const std::string output = JobOutputFile(chosen, job.strName, jobs.size());
+            if (RefuseMarkedFileAsOutput(output, FileIdOf(output), *files))
                 return;
+        }
     }
     if (jobs.size() == 1) {
         CPrintRangeDlg dlg;
@@ -244,7 +238,7 @@ void CViewPrinting::OnPrintDump()
         return;  // nothing chosen: the job would have nothing to print
     m_aJobs = std::move(jobs);
     m_nJob = 0;
-    m_aOutputs.clear();
+    m_chainFiles = std::move(files);
     view->SetPrinting(true);
     PrintJob();
 }
@@ -346,12 +340,15 @@ bool CViewPrinting::OnPreparePrinting(CPrintInfo* pInfo)
     if (pInfo->m_bPreview || pInfo->m_pPrinter->outputFormat() != QPrinter::PdfFormat)
         return true;
     pInfo->m_strOutputFile = JobOutputFile(FromQt(pInfo->m_pPrinter->outputFileName()), job->strName, m_aJobs.size());
-    // A file chosen in the printer dialog only now.
-    if (RefuseMarkedFileAsOutput(pInfo->m_strOutputFile, m_aJobs)) {
+    // A file chosen in the printer dialog only now; the marked files are looked at once a chain.
+    if (!m_chainFiles)
+        m_chainFiles.emplace(m_aJobs);
+    const std::optional<FileId> output = FileIdOf(pInfo->m_strOutputFile);
+    if (RefuseMarkedFileAsOutput(pInfo->m_strOutputFile, output, *m_chainFiles)) {
         m_bSkipJob = true;
         return false;
     }
-    if (WrittenByThisChain(pInfo->m_strOutputFile)) {
+    if (output && m_chainFiles->WrittenByChain(*output)) {
         // Two names that one file system takes as one file (case, say): the later job
         // would replace the earlier one's output.
         ShowStartFailed(
@@ -361,17 +358,6 @@ bool CViewPrinting::OnPreparePrinting(CPrintInfo* pInfo)
         return false;
     }
     return true;
-}
-
-bool CViewPrinting::WrittenByThisChain(const std::string& output) const
-{
-    std::error_code ec;
-    if (!std::filesystem::exists(output, ec))
-        return false;
-    for (const std::string& done : m_aOutputs)
-        if (std::filesystem::equivalent(done, output, ec))
-            return true;
-    return false;
 }
 
 void CViewPrinting::OnBeginPrinting(CDC*, CPrintInfo*)
@@ -414,8 +400,9 @@ void CViewPrinting::OnEndPrinting(CDC*, CPrintInfo* pInfo)
     const PrintJobFile* job = CurrentJob();
     if (pInfo->m_nOutcome == PrintOutcome::Printed && job != nullptr) {
         view->MarkPrinted(job->strFolder, job->strName);
-        if (!pInfo->m_strOutputFile.empty())
-            m_aOutputs.push_back(pInfo->m_strOutputFile);
+        if (!pInfo->m_strOutputFile.empty() && m_chainFiles)
+            if (const std::optional<FileId> output = FileIdOf(pInfo->m_strOutputFile))
+                m_chainFiles->AddOutput(*output);
         view->InvalidateRect(nullptr);
     }
 }

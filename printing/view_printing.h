@@ -13,6 +13,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -79,8 +80,6 @@ private:
     bool OutputRefused() const;
     void EndChain();
     void PostContinue();
-    // True when output is a file that an earlier job of this chain wrote.
-    bool WrittenByThisChain(const std::string& output) const;
 
     CVantrelView* m_pView;
     CWorkFile m_workFile;  // the view's own; its folder goes with the view
@@ -89,7 +88,7 @@ private:
     DumpJob m_job;  // the current file's dump
     std::vector<PrintJobFile> m_aJobs;  // fixed when the command started
     std::size_t m_nJob = 0;  // the current job in m_aJobs
-    std::vector<std::string> m_aOutputs;  // files this chain's jobs wrote
+    std::optional<CChainFiles> m_chainFiles;  // what its inputs and outputs are, once looked at
     bool m_bDumpReady = false;  // the work file holds the current job's dump
     bool m_bJobEnded = false;  // OnEndPrinting ran for the current job
     bool m_bSkipJob = false;  // the job was refused, the chain goes on

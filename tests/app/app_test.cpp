@@ -20,6 +20,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QCursor>
 #include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
@@ -219,6 +221,32 @@ TEST(Start, NoArgumentShowsOneFrame)
     EXPECT_EQ(theApp.ExitInstance(), 0);
     EXPECT_FALSE(std::filesystem::exists(folder));
     EXPECT_EQ(theApp.MainFrame(), nullptr);
+}
+
+// A big folder takes seconds to read: the frame is up first, and the folder is read
+// under the wait cursor.
+TEST(Start, FrameIsUpBeforeTheSavedFolderIsReadUnderTheWaitCursor)
+{
+    ScopedSettings settings;
+    Touch(settings.File("a.bin"));
+    ASSERT_TRUE(AfxGetApp()->WriteProfileString("Path", "Path", settings.Dir().toStdString()));
+    struct Watch : QObject {  // sees what the listing sends as it ends
+        bool listed = false, shownAndWaiting = false;
+        bool eventFilter(QObject*, QEvent*) override
+        {
+            if (!listed && theApp.View() != nullptr && !theApp.View()->m_aFiles.empty()) {
+                listed = true;
+                const QCursor* cursor = QGuiApplication::overrideCursor();
+                shownAndWaiting = theApp.MainFrame()->isVisible() && cursor && cursor->shape() == Qt::WaitCursor;
+            }
+            return false;
+        }
+    } watch;
+    qApp->installEventFilter(&watch);
+    ASSERT_TRUE(Init({}));
+    qApp->removeEventFilter(&watch);
+    EXPECT_TRUE(watch.shownAndWaiting);
+    EXPECT_EQ(theApp.ExitInstance(), 0);
 }
 
 TEST(Start, MissingFileEndsWithAMessageAndNoWindow)

@@ -1,6 +1,7 @@
 #include "filelist/vantrel_view.h"
 
 #include "common/qt_events.h"
+#include "common/scoped_env.h"
 #include "framework/qt_text.h"
 #include "framework/command_ids.h"
 #include "app/main_frame.h"
@@ -387,11 +388,13 @@ TEST_F(ViewTest, FolderCommandListsSavesAndKeepsPrintedFlags)
     std::string title;
     bool foldersByName = false;
     QString startDir;
+    QStringList startChoice;
     auto choose = [&](const fs::path& target, bool accept) {
         qttest::AnswerModal<QFileDialog>([&, target, accept](QFileDialog& dlg) {
             title = FromQt(dlg.windowTitle());
             foldersByName = dlg.testOption(QFileDialog::ShowDirsOnly) && dlg.viewMode() == QFileDialog::List;
             startDir = dlg.directory().absolutePath();
+            startChoice = dlg.selectedFiles();
             if (!accept) {
                 dlg.reject();
                 return;
@@ -404,7 +407,24 @@ TEST_F(ViewTest, FolderCommandListsSavesAndKeepsPrintedFlags)
         Flush();
     };
 
+#if !defined(_WIN32)
+    // With no folder yet the choice starts on the desktop, else at home, not the working folder.
+    const fs::path home = TestTmp() / "home";
+    ScopedEnv homeEnv("HOME", home.string());
+    for (const fs::path& start : {home, home / "Desktop"}) {
+        fs::create_directories(start);
+        choose(a, false);
+        EXPECT_EQ(startDir.toStdString(), start.string());
+    }
+#endif
+
+    // The folder is read under the wait cursor: a big one takes seconds.
+    Qt::CursorShape listedUnder = Qt::ArrowCursor;
+    QObject::connect(view.get(), &CVantrelView::commandStateChanged, [&] {
+        listedUnder = QGuiApplication::overrideCursor() ? QGuiApplication::overrideCursor()->shape() : Qt::ArrowCursor;
+    });
     choose(a, true);
+    EXPECT_EQ(listedUnder, Qt::WaitCursor);
     EXPECT_EQ(title, "印刷対象フォルダを選択してください");
     EXPECT_TRUE(foldersByName);
     ASSERT_EQ(view->m_strFolder, a.string());
@@ -416,7 +436,9 @@ TEST_F(ViewTest, FolderCommandListsSavesAndKeepsPrintedFlags)
     view->m_aFiles[1].nPrinted = 1;  // b.txt printed
     Click(2);
     choose(b, false);  // cancel: nothing changes
-    EXPECT_EQ(FromQt(QDir::toNativeSeparators(startDir)), a.string());  // opens at the current folder
+    // It shows the current folder's parent, cheap to read, with the current folder chosen.
+    EXPECT_EQ(FromQt(QDir::toNativeSeparators(startDir)), a.parent_path().string());
+    EXPECT_EQ(startChoice, QStringList{ToQt(a.string())});
     EXPECT_EQ(view->m_strFolder, a.string());
     EXPECT_EQ(Marks(), "001");
 
@@ -447,6 +469,11 @@ TEST_F(ViewTest, CsvCommandNamesAndWritesTheFile)
         return IDOK;
     });
 
+#if !defined(_WIN32)
+    // Its own folder, not Qt's last visited one: home (no documents here), then the last saved.
+    ScopedEnv homeEnv("HOME", TestTmp().string());
+    std::string opened = TestTmp().string();
+#endif
     struct Case {
         const char* typed;
         const char* written;
@@ -454,9 +481,11 @@ TEST_F(ViewTest, CsvCommandNamesAndWritesTheFile)
     for (const Case c : {Case{"list", "list.csv"}, Case{"other.csv", "other.csv"}, Case{"list.txt", "list.txt"}}) {
         std::string title;
         QStringList filters;
+        std::string start;
         qttest::AnswerModal<QFileDialog>([&](QFileDialog& dlg) {
             title = FromQt(dlg.windowTitle());
             filters = dlg.nameFilters();
+            start = FromQt(QDir::toNativeSeparators(dlg.directory().absolutePath()));
             dlg.setDirectory(ToQt(dir.string()));
             dlg.selectFile(ToQt(c.typed));
             static_cast<QDialog&>(dlg).accept();
@@ -465,6 +494,10 @@ TEST_F(ViewTest, CsvCommandNamesAndWritesTheFile)
         EXPECT_EQ(title, "CSV形式で保存");
         EXPECT_EQ(filters, QStringList{QString::fromLocal8Bit("CSVファイル(*.csv)")});
         EXPECT_TRUE(fs::exists(dir / c.written)) << c.typed;
+#if !defined(_WIN32)
+        EXPECT_EQ(start, opened);
+        opened = dir.string();
+#endif
     }
     EXPECT_FALSE(fs::exists(dir / "list.txt.csv"));
     EXPECT_FALSE(fs::exists(dir / "other.csv.csv"));

@@ -876,6 +876,22 @@ TEST_F(ViewPrintingTest, PdfFilesOfNamesInEveryScript)
     }
 }
 
+// A job whose output is, under another name, the file an earlier job of the chain wrote
+// (through a link here; a name in another case on some file systems) is refused, and the
+// earlier output stays.
+TEST_F(ViewPrintingTest, OutputAnEarlierJobWroteIsRefused)
+{
+    AddFiles({{"a.bin", 3000}, {"b.bin", 100}});
+    std::filesystem::create_symlink("out_a.bin.pdf", m_tmp / "out_b.bin.pdf");
+    m_printer.setOutputFileName(QString::fromStdString(m_tmp / "out.pdf"));
+    RunChain([this] { m_printing->OnPrintDump(); });
+    ASSERT_EQ(m_messages.size(), 2u);  // the question, then the refusal
+    EXPECT_NE(m_messages[1].find("は同じ印刷の別のファイルの出力と重なります"), std::string::npos) << m_messages[1];
+    EXPECT_EQ(m_view.m_aFiles[0].nPrinted, 1);
+    EXPECT_EQ(m_view.m_aFiles[1].nPrinted, 0);
+    EXPECT_EQ(printtest::PdfPages(m_tmp / "out_a.bin.pdf"), 2);
+}
+
 // A print to a PDF file is the same record as the tool's, also under a locale that writes
 // decimals with a comma: every number as PDF has it, the file named and tied to its bytes.
 TEST_F(ViewPrintingTest, PrintToFileIsARecordUnderADecimalCommaLocale)
