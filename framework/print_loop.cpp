@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QPageLayout>
 #include <QPageSize>
@@ -149,7 +150,17 @@ namespace {
 // not handing that file over, whereas a spool job cannot be called back once begun. A
 // file printer's job goes straight into its output's temporary file.
 struct JobDrawing {
-    QTemporaryFile file;
+    // Removed unless handed over. Not a QTemporaryFile, which keeps its file open while
+    // it lives: Windows lets no spooler take a file that is still open.
+    struct File {
+        QString path;
+        bool handedOver = false;
+        ~File()
+        {
+            if (!path.isEmpty() && !handedOver)
+                QFile::remove(path);
+        }
+    } file;
     CPdfJobPrinter printer;
     QPainter painter;
     QString jobFile;
@@ -161,7 +172,6 @@ bool StartJob(JobDrawing& job, CPrintSpooler& spooler, const CPrintInfo& info, c
     QString folder = spooler.TemporaryFolder();
     if (folder.isEmpty())
         folder = QDir::tempPath();
-    job.file.setFileTemplate(folder + "/.vantrel-job-XXXXXX.pdf");
     ConfigurePdfPrinter(job.printer, *info.m_pPrinter);
     job.printer.setDocName(title);
     job.printer.SetInfo(ToQt(info.m_strDocTitle), ToQt(info.m_strDocSubject));
@@ -169,13 +179,15 @@ bool StartJob(JobDrawing& job, CPrintSpooler& spooler, const CPrintInfo& info, c
     if (spoolerFile) {
         job.printer.SetOutputHandle(spooler.JobFd());
         job.jobFile = spooler.JobFile();
-    } else if (job.file.open()) {
-        job.file.close();
-        job.printer.setOutputFileName(job.file.fileName());
-        job.jobFile = job.file.fileName();
     } else {
-        *error = ToQt("%1: %2").arg(folder, job.file.errorString());
-        return false;
+        QTemporaryFile file(folder + "/.vantrel-job-XXXXXX.pdf");
+        if (!file.open()) {
+            *error = ToQt("%1: %2").arg(folder, file.errorString());
+            return false;
+        }
+        file.setAutoRemove(false);
+        job.file.path = job.jobFile = file.fileName();
+        job.printer.setOutputFileName(job.jobFile);
     }
     return job.painter.begin(&job.printer);
 }
@@ -230,7 +242,7 @@ void PrintOnPrinter(CPrintHooks& hooks, CPrintInfo& info, const CPrintSpooler& s
     const bool aborted = PrintPages(hooks, info, painter, printer, spooler, title);
     ReactivateAfterStatus(hooks.PrintParent());
     if (aborted) {
-        printer.abort();
+        spooler.AbandonJob(printer);
         painter.end();
         EndJob(hooks, info, PrintOutcome::Cancelled, {});
         return;
@@ -274,7 +286,7 @@ void RunPrintLoop(CPrintHooks& hooks)
         const QString where = spooler->OutputFile().isEmpty() ? job.jobFile : spooler->OutputFile();
         EndJob(hooks, info, PrintOutcome::Failed, ToQt("%1: PDFを最後まで書き込めませんでした").arg(where));
     } else {
-        job.file.setAutoRemove(false);
+        job.file.handedOver = true;
         const bool submitted = spooler->Submit(job.jobFile, title, &error);
         EndJob(hooks, info, submitted ? PrintOutcome::Printed : PrintOutcome::Failed, error);
     }
