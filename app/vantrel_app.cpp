@@ -14,6 +14,7 @@
 #include "filelist/vantrel_view.h"
 #include "printing/view_printing.h"
 #include "printing/work_file.h"
+#include "textfile/ansi_names.h"
 
 #include <QDir>
 #include <QApplication>
@@ -385,9 +386,9 @@ void CVantrelApp::AddToRecentFileList(const std::string& path)
 {
     std::error_code ec;
     std::string full = path;
-    const std::filesystem::path abs = std::filesystem::absolute(path, ec);
+    const std::filesystem::path abs = std::filesystem::absolute(ToFileSystemPath(path), ec);
     if (!ec)
-        full = abs.lexically_normal().string();
+        full = FromFileSystemPath(abs.lexically_normal());
     m_aRecentFiles.erase(std::remove(m_aRecentFiles.begin(), m_aRecentFiles.end(), full), m_aRecentFiles.end());
     m_aRecentFiles.insert(m_aRecentFiles.begin(), full);
     if (m_aRecentFiles.size() > kMaxRecent)

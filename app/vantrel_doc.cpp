@@ -6,6 +6,7 @@
 #include "framework/message_box.h"
 #include "app/vantrel_app.h"
 #include "textfile/input_file.h"
+#include "textfile/ansi_names.h"
 
 #include <QDir>
 #include <QFile>
@@ -26,10 +27,11 @@ bool CVantrelDoc::OnOpenDocument(const std::string& path)
     if (path.empty() || path.find('\0') != std::string::npos)
         return false;
 #ifdef _WIN32
+    const std::filesystem::path file = ToFileSystemPath(path);
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(std::filesystem::path(std::u8string(path.begin(), path.end())), ec))
+    if (!std::filesystem::is_regular_file(file, ec))
         return false;
-    std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
+    std::ifstream in(file, std::ios::binary);
     if (!in)
         return false;
 #else
@@ -61,7 +63,8 @@ std::string CVantrelDoc::GetTitle() const
 {
     if (m_strPathName.empty())
         return "無題";
-    return std::filesystem::path(m_strPathName).filename().string();
+    // Where the name starts: not after a 0x5C that is the trail byte of a Windows name.
+    return m_strPathName.substr(PathNameStart(m_strPathName));
 }
 
 bool CVantrelDoc::OnCmdMsg(unsigned nID, CCmdUI* pCmdUI)

@@ -167,8 +167,10 @@ int WriteDumpPdf(const std::string& out, const std::vector<std::string>& files, 
 {
     // A kill, a Ctrl+C or a closed terminal leaves no work file and no partial PDF.
     exitcleanup::Install();
+#if !defined(_WIN32)
     // No display is needed: fonts and painting work on the offscreen platform.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
     qInstallMessageHandler(QtMessages);
     QGuiApplication app(argc, argv);
     InstallFontSubstitutions();

@@ -9,6 +9,7 @@
 #include "printing/print_range.h"
 #include "printing/work_file.h"
 #include "textfile/dump_format.h"
+#include "textfile/ansi_names.h"
 #include "textfile/error_text.h"
 #include "textfile/input_file.h"
 #include "textfile/output_file.h"
@@ -17,20 +18,15 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cwchar>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #if defined(_WIN32)
-#include "textfile/ansi_names.h"
-
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
-
-#include <shellapi.h>
 #endif
 
 namespace {
@@ -261,23 +257,6 @@ int RunCsv(const Arguments& args, CTextFileWriter& out)
     return kExitOk;
 }
 
-#if defined(_WIN32)
-// The arguments as the system holds them, each in the ANSI code page without best fit:
-// the runtime's own argv would turn a name holding U+00A5 into one holding a backslash.
-std::vector<std::string> SystemArguments()
-{
-    std::vector<std::string> arguments;
-    int count = 0;
-    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-    if (wide == nullptr)
-        return arguments;
-    for (int i = 0; i < count; ++i)
-        arguments.push_back(AnsiName(wide[i], std::wcslen(wide[i])));
-    ::LocalFree(wide);
-    return arguments;
-}
-#endif
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -287,17 +266,7 @@ int main(int argc, char** argv)
     // nothing left behind, where the signal would kill the tool mid-write.
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
-#if defined(_WIN32)
-    std::vector<std::string> systemArguments = SystemArguments();
-    std::vector<char*> systemArgv;
-    for (std::string& argument : systemArguments)
-        systemArgv.push_back(argument.data());
-    systemArgv.push_back(nullptr);
-    if (!systemArguments.empty()) {
-        argc = static_cast<int>(systemArguments.size());
-        argv = systemArgv.data();
-    }
-#endif
+    const CAnsiArguments ansiArguments(argc, argv);
     Arguments args;
     if (const int code = ParseArguments(argc, argv, args); code >= 0) {
         return code;

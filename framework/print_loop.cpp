@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QPageLayout>
 #include <QPageSize>
@@ -146,7 +147,17 @@ namespace {
 // not handing that file over, whereas a spool job cannot be called back once begun. A
 // file printer's job goes straight into its output's temporary file.
 struct JobDrawing {
-    QTemporaryFile file;
+    // Removed unless handed over. Not a QTemporaryFile, which keeps its file open while
+    // it lives: Windows lets no spooler take a file that is still open.
+    struct File {
+        QString path;
+        bool handedOver = false;
+        ~File()
+        {
+            if (!path.isEmpty() && !handedOver)
+                QFile::remove(path);
+        }
+    } file;
     CPdfJobPrinter printer;
     QPainter painter;
     QString jobFile;
@@ -158,7 +169,6 @@ bool StartJob(JobDrawing& job, CPrintSpooler& spooler, const CPrintInfo& info, c
     QString folder = spooler.TemporaryFolder();
     if (folder.isEmpty())
         folder = QDir::tempPath();
-    job.file.setFileTemplate(folder + "/.vantrel-job-XXXXXX.pdf");
     ConfigurePdfPrinter(job.printer, *info.m_pPrinter);
     job.printer.setDocName(title);
     job.printer.SetRecord(ToQt(info.m_strDocTitle), info.m_docRecords);
@@ -167,13 +177,15 @@ bool StartJob(JobDrawing& job, CPrintSpooler& spooler, const CPrintInfo& info, c
     if (spoolerFile) {
         job.printer.SetOutputHandle(spooler.JobFd());
         job.jobFile = spooler.JobFile();
-    } else if (job.file.open()) {
-        job.file.close();
-        job.printer.setOutputFileName(job.file.fileName());
-        job.jobFile = job.file.fileName();
     } else {
-        *error = ToQt("%1: %2").arg(folder, job.file.errorString());
-        return false;
+        QTemporaryFile file(folder + "/.vantrel-job-XXXXXX.pdf");
+        if (!file.open()) {
+            *error = ToQt("%1: %2").arg(folder, file.errorString());
+            return false;
+        }
+        file.setAutoRemove(false);
+        job.file.path = job.jobFile = file.fileName();
+        job.printer.setOutputFileName(job.jobFile);
     }
     return job.painter.begin(&job.printer);
 }
@@ -229,7 +241,7 @@ void PrintOnPrinter(CPrintHooks& hooks, CPrintInfo& info, const CPrintSpooler& s
     const bool aborted = PrintPages(hooks, info, painter, printer, spooler, title);
     ReactivateAfterStatus(hooks.PrintParent());
     if (aborted) {
-        printer.abort();
+        spooler.AbandonJob(printer);
         painter.end();
         EndJob(hooks, info, PrintOutcome::Cancelled, {});
         return;
@@ -278,7 +290,7 @@ void RunPrintLoop(CPrintHooks& hooks)
             error += ToQt("\n") + ToQt(SystemErrorText(err));
         EndJob(hooks, info, PrintOutcome::Failed, error);
     } else {
-        job.file.setAutoRemove(false);
+        job.file.handedOver = true;
         const bool submitted = spooler->Submit(job.jobFile, title, &error);
         EndJob(hooks, info, submitted ? PrintOutcome::Printed : PrintOutcome::Failed, error);
     }

@@ -12,6 +12,10 @@
 
 #include <algorithm>
 
+#ifdef _WIN32
+#include <QtPrintSupport/private/qprintengine_win_p.h>
+#endif
+
 namespace {
 
 SpoolerFactory& Factory()
@@ -124,6 +128,25 @@ public:
     }
 
     bool DrawsOnPrinter() const override { return true; }
+    void AbandonJob(QPrinter& printer) const override
+    {
+        // Qt's Windows engine does nothing on abort, and its end closes the document: the
+        // pages drawn so far would print. The system throws the job away; and since
+        // Wine's AbortDoc does not, the device context goes as well, its document never
+        // ended, for a fresh one on which the painter's end finds no document to close.
+        if (printer.paintEngine() == nullptr || printer.paintEngine()->type() != QPaintEngine::Windows) {
+            printer.abort();
+            return;
+        }
+        auto* engine = static_cast<QWin32PrintEngine*>(printer.paintEngine());
+        if (const HDC dc = engine->getDC(); dc != nullptr)
+            ::AbortDoc(dc);
+        const QVariant copies = engine->property(QPrintEngine::PPK_CopyCount);
+        const QVariant collate = engine->property(QPrintEngine::PPK_CollateCopies);
+        engine->setProperty(QPrintEngine::PPK_PrinterName, engine->property(QPrintEngine::PPK_PrinterName));
+        engine->setProperty(QPrintEngine::PPK_CopyCount, copies);
+        engine->setProperty(QPrintEngine::PPK_CollateCopies, collate);
+    }
     bool Submit(const QString&, const QString&, QString*) override { return true; }
     QString PrinterName() const override { return m_name; }
     QString PortName() const override { return m_port; }
@@ -135,6 +158,11 @@ private:
 #endif
 
 }  // namespace
+
+void CPrintSpooler::AbandonJob(QPrinter& printer) const
+{
+    printer.abort();
+}
 
 SpoolerFactory SetSpoolerFactory(SpoolerFactory factory)
 {

@@ -37,6 +37,9 @@ public:
     // True for a printer that takes the pages as they are drawn, through Qt's own engine
     // (a Windows printer): no PDF is made, and a cancel aborts the printer's job.
     virtual bool DrawsOnPrinter() const { return false; }
+    // Throws away what such a printer has taken of a job so far: nothing of it may reach
+    // paper when the painter ends.
+    virtual void AbandonJob(QPrinter& printer) const;
 };
 
 // The spooler of a printer: the system's print queue (through lp, bounded in time; on

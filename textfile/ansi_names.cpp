@@ -4,12 +4,41 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <cerrno>
+#include <cwchar>
 
 std::FILE* OpenStream(const std::string& path, const char* mode)
 {
     const std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));
     return ::_wfopen(WideName(path).c_str(), wideMode.c_str());
+}
+
+CAnsiArguments::CAnsiArguments(int& argc, char**& argv)
+{
+    int count = 0;
+    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (wide == nullptr)
+        return;
+    for (int i = 0; i < count; ++i)
+        m_args.push_back(AnsiName(wide[i], std::wcslen(wide[i])));
+    ::LocalFree(wide);
+    for (std::string& arg : m_args)
+        m_argv.push_back(arg.data());
+    m_argv.push_back(nullptr);
+    argc = count;
+    argv = m_argv.data();
+}
+
+std::filesystem::path ToFileSystemPath(const std::string& name)
+{
+    return std::filesystem::path(WideName(name));
+}
+
+std::string FromFileSystemPath(const std::filesystem::path& path)
+{
+    return AnsiName(path.native());
 }
 
 std::wstring WideName(const std::string& name)
@@ -113,6 +142,20 @@ int ErrnoFromSystem(unsigned long error)
 }
 
 #else
+
+CAnsiArguments::CAnsiArguments(int&, char**&)
+{
+}
+
+std::filesystem::path ToFileSystemPath(const std::string& name)
+{
+    return std::filesystem::path(name);
+}
+
+std::string FromFileSystemPath(const std::filesystem::path& path)
+{
+    return path.native();
+}
 
 std::FILE* OpenStream(const std::string& path, const char* mode)
 {

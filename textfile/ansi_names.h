@@ -2,7 +2,9 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 // File names as the program holds them: bytes in the system's encoding (UTF-8 on Linux;
 // on Windows the ANSI code page, 932 on a Japanese system). On Windows every call that
@@ -13,14 +15,34 @@
 // fopen by such a name.
 std::FILE* OpenStream(const std::string& path, const char* mode);
 
+// Such a name as std::filesystem takes it, and back. Its own conversion of a narrow name
+// on Windows reads the bytes one by one and writes UTF-8: a Japanese name would come back
+// as another.
+std::filesystem::path ToFileSystemPath(const std::string& name);
+std::string FromFileSystemPath(const std::filesystem::path& path);
+
 // Where the last component of a path begins: after its last slash; on Windows also after
 // a backslash or a drive colon that is no trail byte of a double-byte character
 // ("\x83\x5C" is one character).
 std::size_t PathNameStart(const std::string& path);
 
-#if defined(_WIN32)
+// The program's arguments in place of main's argc and argv for as long as it lives: on
+// Windows those of the wide command line (CommandLineToArgvW), each in the ANSI code page
+// without best fit. The C runtime's own argv converts with best fit, so a name holding
+// U+00A5 would reach the program holding a backslash, the name of another file. On Linux
+// main's own are the system's.
+class CAnsiArguments {
+public:
+    CAnsiArguments(int& argc, char**& argv);
+    CAnsiArguments(const CAnsiArguments&) = delete;
+    CAnsiArguments& operator=(const CAnsiArguments&) = delete;
 
-#include <vector>
+private:
+    std::vector<std::string> m_args;
+    std::vector<char*> m_argv;
+};
+
+#if defined(_WIN32)
 
 // The name as the wide functions take it: MultiByteToWideChar with CP_ACP, the reading
 // the ANSI functions themselves give it.

@@ -49,9 +49,11 @@ public:
     {
         return m_dir->path() + QStringLiteral("/Kovalmeret/Vantrel.conf");
     }
-    std::string File(const char* name) const
+    // A file in the folder by the program's own string for its name (a code page 932 one
+    // on Windows too).
+    std::string File(const std::string& name) const
     {
-        return QDir::toNativeSeparators(m_dir->path() + QLatin1Char('/') + QLatin1String(name)).toStdString();
+        return QDir::toNativeSeparators(m_dir->path()).toStdString() + QDir::separator().toLatin1() + name;
     }
 
 private:

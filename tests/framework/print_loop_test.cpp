@@ -92,7 +92,7 @@ TEST_F(PrintLoopTest, RunsMinToMaxAndHandsOverOneWholeJob)
     RunPrintLoop(m_hooks);
     EXPECT_EQ(m_hooks.pages, (std::vector<std::int64_t>{3, 4, 5}));
     EXPECT_EQ(m_hooks.calls, (std::vector<std::string>{"prepare", "begin", "end"}));
-    EXPECT_EQ(m_hooks.outcome, PrintOutcome::Printed);
+    EXPECT_EQ(m_hooks.outcome, PrintOutcome::Printed) << (m_messages.empty() ? "" : m_messages[0]);
     ASSERT_EQ(m_jobs.Count(), 1);
     EXPECT_EQ(printtest::PdfPages(m_jobs.Job(0)), 3);
     EXPECT_TRUE(printtest::PdfText(m_jobs.Job(0), 3).contains("page 5"));
@@ -118,14 +118,13 @@ TEST_F(PrintLoopTest, CancelButtonLetsNothingReachThePrinter)
             return;
         for (QWidget* w : QApplication::topLevelWidgets())
             if (auto* status = qobject_cast<CPrintStatusDlg*>(w)) {
-                EXPECT_EQ(status->PageLabel()->text(), QString::fromUtf8("ﾍﾟｰｼﾞ 2"));
+                EXPECT_EQ(status->PageLabel()->text(), QStringLiteral("ﾍﾟｰｼﾞ 2"));
                 QStringList lines;
                 for (QLabel* label : status->findChildren<QLabel*>())
                     lines << label->text();
-                EXPECT_EQ(lines,
-                          QStringList({QString::fromUtf8("印刷中"), QString::fromUtf8("無題"), QString::fromUtf8("を"),
-                                       "recorder", QString::fromUtf8("jobs へ出力中"), QString::fromUtf8("ﾍﾟｰｼﾞ 2")}));
-                EXPECT_EQ(status->CancelButton()->text(), QString::fromUtf8("ｷｬﾝｾﾙ"));
+                EXPECT_EQ(lines, QStringList({QStringLiteral("印刷中"), QStringLiteral("無題"), QStringLiteral("を"),
+                                              "recorder", QStringLiteral("jobs へ出力中"), QStringLiteral("ﾍﾟｰｼﾞ 2")}));
+                EXPECT_EQ(status->CancelButton()->text(), QStringLiteral("ｷｬﾝｾﾙ"));
                 status->CancelButton()->click();
             }
     };

@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 namespace {
 
 #if defined(_WIN32)

@@ -49,8 +49,12 @@ public:
             return false;
         }
         const QString job = QString::fromStdString(m_pRecorder->Job(m_pRecorder->Count()));
-        m_pRecorder->titles.push_back(title.toStdString());
-        return QFile::rename(pdfPath, job);
+        m_pRecorder->titles.push_back(title.toLocal8Bit().toStdString());  // the program's own strings
+        QFile pdf(pdfPath);
+        if (pdf.rename(job))
+            return true;
+        *error = pdf.errorString();
+        return false;
     }
     QString PrinterName() const override { return "recorder"; }
     QString PortName() const override { return "jobs"; }
@@ -68,10 +72,21 @@ public:
     }
 };
 
+// Starts one of the Linux programs that read PDFs (poppler, Ghostscript, ...); under Wine
+// through the tests' own unix-tool, which waits for it and takes Windows paths.
+inline void StartTool(QProcess& p, const QString& program, const QStringList& args)
+{
+#if defined(_WIN32)
+    p.start(QStringLiteral(VANTREL_UNIX_TOOL_EXE), QStringList{program} + args);
+#else
+    p.start(program, args);
+#endif
+}
+
 inline QString Run(const QString& program, const QStringList& args, int* exitCode = nullptr)
 {
     QProcess p;
-    p.start(program, args);
+    StartTool(p, program, args);
     p.waitForFinished(30000);
     if (exitCode != nullptr)
         *exitCode = p.exitCode();
@@ -173,7 +188,7 @@ inline std::string ReaderComplaints(const std::string& pdf)
     };
     for (const auto& [program, args] : readers) {
         QProcess p;
-        p.start(program, args);
+        StartTool(p, program, args);
         p.waitForFinished(60000);
         p.readAllStandardOutput();
         // mupdf says this of every file on a build without colour management.
@@ -191,7 +206,7 @@ inline QList<QPair<QString, QString>> ReaderTexts(const std::string& pdf)
     const QString file = QString::fromStdString(pdf);
     const auto out = [](const QString& program, const QStringList& args) {
         QProcess p;
-        p.start(program, args);
+        StartTool(p, program, args);
         p.waitForFinished(60000);
         return p.readAllStandardOutput();
     };
