@@ -1,0 +1,200 @@
+#include "record/record_format.h"
+
+#include "record/pdf_cmap.h"
+#include "textfile/dump_format.h"
+
+#include <charconv>
+#include <cstdio>
+
+namespace {
+
+// A cursor over one line of text, taking it apart from the left.
+class CReader {
+public:
+    explicit CReader(std::string_view text) : m_text(text) {}
+
+    bool Literal(std::string_view literal)
+    {
+        if (!m_text.starts_with(literal))
+            return false;
+        m_text.remove_prefix(literal.size());
+        return true;
+    }
+    // A decimal number of 1 to 18 digits, no sign.
+    bool Decimal(std::int64_t& value)
+    {
+        std::size_t n = 0;
+        while (n < m_text.size() && m_text[n] >= '0' && m_text[n] <= '9')
+            ++n;
+        if (n == 0 || n > 18)
+            return false;
+        std::from_chars(m_text.data(), m_text.data() + n, value);
+        m_text.remove_prefix(n);
+        return true;
+    }
+    // from to to upper-case (or, with lower, lower-case) hexadecimal digits.
+    bool Hex(std::size_t from, std::size_t to, std::uint64_t& value, bool lower = false)
+    {
+        std::size_t n = 0;
+        while (n < m_text.size() && n < to && IsHexDigit(m_text[n], lower))
+            ++n;
+        if (n < from || (n < m_text.size() && IsHexDigit(m_text[n], lower)))
+            return false;
+        value = 0;
+        for (std::size_t i = 0; i < n; ++i)
+            value = value << 4 | static_cast<std::uint64_t>(DigitValue(m_text[i]));
+        m_text.remove_prefix(n);
+        return true;
+    }
+    std::string_view Rest() const { return m_text; }
+    bool AtEnd() const { return m_text.empty(); }
+
+    static bool IsHexDigit(char c, bool lower)
+    {
+        return (c >= '0' && c <= '9') || (lower ? c >= 'a' && c <= 'f' : c >= 'A' && c <= 'F');
+    }
+    static int DigitValue(char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; }
+
+private:
+    std::string_view m_text;
+};
+
+// "; Length: N bytes; Pages: a-b / n; SHA-256 of C bytes from offset O: hex", after the path.
+bool ParseSubjectTail(std::string_view tail, RecordedFile& file)
+{
+    CReader r(tail);
+    std::uint64_t ignored = 0;
+    if (!r.Literal("; Length: ") || !r.Decimal(file.length) || !r.Literal(" bytes; Pages: ") ||
+        !r.Decimal(file.firstPage) || !r.Literal("-") || !r.Decimal(file.lastPage) || !r.Literal(" / ") ||
+        !r.Decimal(file.pageTotal) || !r.Literal("; SHA-256 of ") || !r.Decimal(file.count) ||
+        !r.Literal(" bytes from offset ") || !r.Decimal(file.offset) || !r.Literal(": "))
+        return false;
+    file.sha256 = std::string(r.Rest());
+    CReader digest(r.Rest());
+    return file.sha256.size() == 64 && digest.Hex(64, 64, ignored, true) && digest.AtEnd();
+}
+
+// The numbers of one file agree with one another as the dump makes them.
+bool Consistent(const RecordedFile& f)
+{
+    if (f.length < 0 || f.pageTotal != PageCount(f.length) || f.firstPage < 1 || f.firstPage > f.lastPage ||
+        f.lastPage > f.pageTotal)
+        return false;
+    const std::int64_t start = f.length == 0 ? 0 : (f.firstPage - 1) * kBytesPerPage;
+    const std::int64_t end = f.lastPage * kBytesPerPage < f.length ? f.lastPage * kBytesPerPage : f.length;
+    return f.offset == start && f.count == end - start;
+}
+
+}  // namespace
+
+std::vector<RecordedFile> ParseSubject(std::string_view subject, std::string& why)
+{
+    std::vector<RecordedFile> files;
+    while (!subject.empty()) {
+        const std::size_t end = subject.find('\n');
+        const std::string_view line = subject.substr(0, end);
+        subject = end == std::string_view::npos ? std::string_view() : subject.substr(end + 1);
+        // The path may hold anything but a line break: its end is the last "; Length: "
+        // that the fixed fields follow.
+        const std::size_t tail = line.rfind("; Length: ");
+        RecordedFile file;
+        if (!line.starts_with("File: ") || tail == std::string_view::npos || tail < 6 ||
+            !ParseSubjectTail(line.substr(tail), file)) {
+            why = "Subject の行が Vantrel の形ではありません (a line of its Subject is not Vantrel's): " +
+                  std::string(line.substr(0, 200));
+            return {};
+        }
+        file.path = std::string(line.substr(6, tail - 6));
+        if (!Consistent(file)) {
+            why = "Subject の数が食い違っています (the numbers of its Subject disagree): " +
+                  std::string(line.substr(0, 200));
+            return {};
+        }
+        files.push_back(std::move(file));
+    }
+    if (files.empty())
+        why = "Subject が印刷したファイルを挙げていません (its Subject names no printed file)";
+    return files;
+}
+
+bool ParsePageHeader(const std::vector<std::string>& lines, PageHeader& header)
+{
+    if (lines.size() != 1 || !lines.front().starts_with("Name : "))
+        return false;
+    const std::string& line = lines.front();
+    const std::size_t tail = line.rfind("  Length : ");
+    if (tail == std::string::npos || tail < 7)
+        return false;
+    header.path = line.substr(7, tail - 7);
+    CReader r(std::string_view(line).substr(tail));
+    std::uint64_t hex = 0;
+    return r.Literal("  Length : ") && r.Hex(8, 16, hex) && r.Literal("(") && r.Decimal(header.length) &&
+           static_cast<std::uint64_t>(header.length) == hex && r.Literal(")  Page : ") && r.Decimal(header.page) &&
+           r.Literal(" / ") && r.Decimal(header.pageTotal) && r.AtEnd();
+}
+
+bool IsColumnHeader(std::string_view line)
+{
+    return line == kDumpColumnHeader;
+}
+
+bool ParseDumpLine(std::string_view line, DumpLine& dump)
+{
+    // The offset, then the bytes, each two digits after one space, a second space
+    // before the 17th.
+    CReader r(line);
+    if (!r.Hex(8, 16, dump.offset))
+        return false;
+    dump.count = 0;
+    while (!r.AtEnd() && dump.count < kDumpBytesPerLine) {
+        std::uint64_t byte = 0;
+        if ((dump.count % 16 == 0 && !r.Literal(" ")) || !r.Literal(" ") || !r.Hex(2, 2, byte))
+            return false;
+        dump.bytes[dump.count++] = static_cast<unsigned char>(byte);
+    }
+    return dump.count > 0 && r.AtEnd();
+}
+
+std::string DumpLineText(const DumpLine& dump)
+{
+    char text[16 + 3 * 32 + 4];
+    int n = std::snprintf(text, sizeof text, "%0*llX ", dumptext::OffsetDigits(dump.offset),
+                          static_cast<unsigned long long>(dump.offset));
+    for (int i = 0; i < dump.count; ++i)
+        n += std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), i == 16 ? "  %02X" : " %02X",
+                           dump.bytes[i]);
+    return std::string(text, static_cast<std::size_t>(n));
+}
+
+std::string NameFromPrinted(std::string_view printed)
+{
+    std::string name;
+    while (!printed.empty()) {
+        const std::size_t at = printed.find("<U+");
+        name += printed.substr(0, at);
+        if (at == std::string_view::npos)
+            break;
+        CReader r(printed.substr(at + 3));
+        std::uint64_t c = 0;
+        if (r.Hex(4, 6, c) && r.Literal(">") && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF)) {
+            AppendUtf8(static_cast<char32_t>(c), name);
+            printed = r.Rest();
+        } else {
+            name += "<U+";
+            printed.remove_prefix(at + 3);
+        }
+    }
+    return name;
+}
+
+std::string RestoredName(const std::string& path)
+{
+    // A Windows path: a drive letter and colon, or a share's two backslashes.
+    const bool windows =
+        (path.size() > 2 && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) || path.starts_with("\\\\");
+    const std::size_t cut = path.find_last_of(windows ? "/\\" : "/");
+    std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
+    if (name.empty() || name == "." || name == ".." || name.find('\0') != std::string::npos)
+        return {};
+    return name;
+}
