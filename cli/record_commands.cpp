@@ -162,8 +162,10 @@ private:
 int RunVerify(const std::string& record, const std::vector<std::string>& files)
 {
     const RecordCheck check = CheckRecord(record, files);
+    // A file whose pages could not all be read is told of by the problem alone.
     for (const FileCheck& file : check.files)
-        SayFile(file);
+        if (file.read)
+            SayFile(file);
     if (!check.problem.empty())
         Error(record + ": " + check.problem);
     if (check.usage)

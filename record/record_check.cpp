@@ -1,5 +1,6 @@
 #include "record/record_check.h"
 
+#include "record/bidi_order.h"
 #include "record/pdf_document_text.h"
 #include "textfile/dump_format.h"
 #include "textfile/error_text.h"
@@ -125,25 +126,21 @@ private:
 std::string CFileReading::Header(std::int64_t pdfPage, std::int64_t page, const std::vector<std::string>& lines)
 {
     const RecordedFile& f = m_check.recorded;
+    const std::string shown = PageHeaderLines(m_headerLines);
+    if (shown == VisualOrder(PageHeaderText(PageHeader{f.path, f.length, page, f.pageTotal})))
+        return {};
+    // Not the header this page should have: what differs.
     PageHeader header;
     if (!ParsePageHeader(m_headerLines, header))
         return PageWords(pdfPage) + "の見出しを読めません (cannot read the page header): " +
                Quoted(lines.empty() ? std::string() : lines.front());
-    if (header.path != f.path)
-        return PageWords(pdfPage) +
-               "の見出しのファイル名がメタデータと違います (the header names another file): " + Quoted(header.path) +
-               "、メタデータは " + Quoted(f.path);
-    if (header.length != f.length || header.pageTotal != f.pageTotal)
-        return PageWords(pdfPage) +
-               "の見出しの長さかページ数がメタデータと違います (the header disagrees with the "
-               "metadata): 見出し " +
-               Num(header.length) + " バイト " + Num(header.pageTotal) + " ページ、メタデータ " + Num(f.length) +
-               " バイト " + Num(f.pageTotal) + " ページ";
-    if (header.page != page)
+    if (header.page != page && header.length == f.length && header.pageTotal == f.pageTotal)
         return PageWords(pdfPage) + "は " + Num(page) + " / " + Num(f.pageTotal) + " ページのはずが " +
                Num(header.page) + " / " + Num(header.pageTotal) +
                " ページです (a page missing, doubled or out of order)";
-    return {};
+    return PageWords(pdfPage) +
+           "の見出しがメタデータと違います (the page header disagrees with the metadata): " + Quoted(shown) +
+           "、メタデータでは " + Quoted(VisualOrder(PageHeaderText(PageHeader{f.path, f.length, page, f.pageTotal})));
 }
 
 std::string CFileReading::Page(std::int64_t pdfPage, std::int64_t page, const std::vector<std::string>& lines)
@@ -157,6 +154,9 @@ std::string CFileReading::Page(std::int64_t pdfPage, std::int64_t page, const st
                                    "empty file holds text): " +
                                    Quoted(lines.front());
     }
+    if (lines.empty())
+        return PageWords(pdfPage) + "に文字がありません。白紙か、文字が図形に変えられています (no text on the page: "
+                                    "blank, or its text turned into outlines)";
     const auto column =
         std::find_if(lines.begin(), lines.end(), [](const std::string& l) { return IsColumnHeader(l); });
     if (column == lines.end())

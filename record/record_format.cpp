@@ -117,11 +117,25 @@ std::vector<RecordedFile> ParseSubject(std::string_view subject, std::string& wh
     return files;
 }
 
+std::string PageHeaderText(const PageHeader& header)
+{
+    char tail[128];
+    std::snprintf(tail, sizeof tail, "  Length : %08llX(%lld)  Page : %lld / %lld",
+                  static_cast<unsigned long long>(header.length), static_cast<long long>(header.length),
+                  static_cast<long long>(header.page), static_cast<long long>(header.pageTotal));
+    return "Name : " + header.path + tail;
+}
+
+std::string PageHeaderLines(const std::vector<std::string>& lines)
+{
+    return lines.size() == 1 ? lines.front() : std::string();
+}
+
 bool ParsePageHeader(const std::vector<std::string>& lines, PageHeader& header)
 {
-    if (lines.size() != 1 || !lines.front().starts_with("Name : "))
+    const std::string line = PageHeaderLines(lines);
+    if (!line.starts_with("Name : "))
         return false;
-    const std::string& line = lines.front();
     const std::size_t tail = line.rfind("  Length : ");
     if (tail == std::string::npos || tail < 7)
         return false;

@@ -36,6 +36,11 @@ struct PageHeader {
 };
 // The header from the page's lines above the column header. False when it is not one.
 [[nodiscard]] bool ParsePageHeader(const std::vector<std::string>& lines, PageHeader& header);
+// The header a page of this file shows, as it is written (a name in Arabic, say, reads
+// in another order on the page: see VisualOrder).
+std::string PageHeaderText(const PageHeader& header);
+// The header as the page's lines hold it.
+std::string PageHeaderLines(const std::vector<std::string>& lines);
 
 // "Position  00 01 ... 1F"
 bool IsColumnHeader(std::string_view line);
