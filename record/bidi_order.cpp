@@ -123,6 +123,8 @@ void Resolve(std::vector<Bidi>& t)
 
 std::string VisualOrder(std::string_view utf8)
 {
+    if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string(utf8);  // ASCII holds nothing right to left
     std::vector<char32_t> chars;
     const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
     const auto* end = p + utf8.size();

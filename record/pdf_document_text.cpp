@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <set>
 
 namespace {
 
@@ -87,6 +88,8 @@ struct CPdfDocumentText::State {
     };
     std::vector<Node> walk;
     std::int64_t pagesSinceOpen = 0;
+    // Content streams let go of in this QPDF: a page that shares one needs a fresh QPDF.
+    std::set<QPDFObjGen> released;
     // Fonts by object, kept across fresh QPDFs: they hold no handles.
     std::map<QPDFObjGen, std::unique_ptr<CPdfTextFont>> fonts;
     std::vector<std::unique_ptr<CPdfTextFont>> directFonts;  // a page's fonts that are not objects of their own
@@ -100,6 +103,7 @@ struct CPdfDocumentText::State {
             std::fclose(file);
     }
     void Load();
+    static std::vector<QPDFObjGen> ContentsOf(QPDFObjectHandle page);
     bool NextPageObject(QPDFObjectHandle& page, std::string& why);
     const CPdfTextFont* FontOf(QPDFObjectHandle resources, const std::string& name);
     void Run(const std::shared_ptr<Buffer>& content, QPDFObjectHandle resources, GraphicsState gs, int depth);
@@ -122,6 +126,19 @@ void CPdfDocumentText::State::Load()
     // The file stays open: every QPDF reads the same file, whatever its name names now.
     pdf->processFile(path.c_str(), file, false);
     pagesSinceOpen = 0;
+    released.clear();
+}
+
+std::vector<QPDFObjGen> CPdfDocumentText::State::ContentsOf(QPDFObjectHandle page)
+{
+    std::vector<QPDFObjGen> streams;
+    QPDFObjectHandle contents = page.getKey("/Contents");
+    if (contents.isIndirect())
+        streams.push_back(contents.getObjGen());
+    for (int i = 0; contents.isArray() && i < contents.getArrayNItems(); ++i)
+        if (QPDFObjectHandle part = contents.getArrayItem(i); part.isIndirect())
+            streams.push_back(part.getObjGen());
+    return streams;
 }
 
 bool CPdfDocumentText::State::NextPageObject(QPDFObjectHandle& page, std::string& why)
@@ -430,13 +447,24 @@ bool CPdfDocumentText::NextPage(std::vector<std::string>& lines, std::string& wh
         QPDFObjectHandle page;
         if (!m->NextPageObject(page, why))
             return false;
+        std::vector<QPDFObjGen> contents = State::ContentsOf(page);
+        if (std::any_of(contents.begin(), contents.end(),
+                        [this](QPDFObjGen og) { return m->released.count(og) != 0; })) {
+            m->Load();
+            page = m->pdf->getObjectByObjGen(page.getObjGen());
+        }
         ++m->pagesSinceOpen;
         QPDFPageObjectHelper helper(page);
         Pl_Buffer buffer("page");
         helper.pipeContents(&buffer);
         m->Run(buffer.getBufferSharedPointer(), helper.getAttribute("/Resources", false), GraphicsState{}, 0);
-        // Its dictionary is let go at once; a page met again is then a damaged tree.
+        // What only this page needs is let go at once; a page met again is then a
+        // damaged tree, a content stream met again is read in a fresh QPDF.
         m->pdf->replaceObject(page.getObjGen(), QPDFObjectHandle::newNull());
+        for (const QPDFObjGen og : contents) {
+            m->pdf->replaceObject(og, QPDFObjectHandle::newNull());
+            m->released.insert(og);
+        }
     } catch (const std::exception& e) {
         why = std::string("ページを読めません (a page cannot be read): ") + e.what();
         return false;

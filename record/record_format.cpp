@@ -155,18 +155,26 @@ bool IsColumnHeader(std::string_view line)
 bool ParseDumpLine(std::string_view line, DumpLine& dump)
 {
     // The offset, then the bytes, each two digits after one space, a second space
-    // before the 17th.
-    CReader r(line);
-    if (!r.Hex(8, 16, dump.offset))
+    // before the 1st and the 17th.
+    std::size_t digits = 0;
+    while (digits < line.size() && CReader::IsHexDigit(line[digits], false))
+        ++digits;
+    CReader offset(line.substr(0, digits));
+    if (!offset.Hex(8, 16, dump.offset))
         return false;
+    const char* p = line.data() + digits;
+    const char* end = line.data() + line.size();
     dump.count = 0;
-    while (!r.AtEnd() && dump.count < kDumpBytesPerLine) {
-        std::uint64_t byte = 0;
-        if ((dump.count % 16 == 0 && !r.Literal(" ")) || !r.Literal(" ") || !r.Hex(2, 2, byte))
+    while (p < end && dump.count < kDumpBytesPerLine) {
+        const bool wide = dump.count % 16 == 0;
+        if (end - p < (wide ? 4 : 3) || *p++ != ' ' || (wide && *p++ != ' ') || !CReader::IsHexDigit(p[0], false) ||
+            !CReader::IsHexDigit(p[1], false))
             return false;
-        dump.bytes[dump.count++] = static_cast<unsigned char>(byte);
+        dump.bytes[dump.count++] =
+            static_cast<unsigned char>(CReader::DigitValue(p[0]) << 4 | CReader::DigitValue(p[1]));
+        p += 2;
     }
-    return dump.count > 0 && r.AtEnd();
+    return dump.count > 0 && p == end;
 }
 
 std::string DumpLineText(const DumpLine& dump)
