@@ -1,6 +1,7 @@
 #include "record/pdf_document_text.h"
 
 #include "record/pdf_text_font.h"
+#include "textfile/error_text.h"
 
 #include <qpdf/BufferInputSource.hh>
 #include <qpdf/Pl_Buffer.hh>
@@ -8,6 +9,10 @@
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFTokenizer.hh>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
@@ -374,9 +379,16 @@ CPdfDocumentText::~CPdfDocumentText() = default;
 CPdfDocumentText::Opened CPdfDocumentText::Open(const std::string& path, std::string& detail)
 {
     m->path = path;
-    m->file = std::fopen(path.c_str(), "rbe");
+    // A regular file only: a fifo would block the read, a device never end.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat st {};
+    const int err = fd < 0 ? errno : ::fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : kErrNotRegularFile;
+    if (err == 0 && ::fcntl(fd, F_SETFL, 0) == 0)
+        m->file = ::fdopen(fd, "rb");
     if (m->file == nullptr) {
-        detail = std::strerror(errno);
+        if (fd >= 0)
+            ::close(fd);
+        detail = CommandLineErrorText(err != 0 ? err : errno);
         return Opened::Unreadable;
     }
     try {
@@ -386,15 +398,15 @@ CPdfDocumentText::Opened CPdfDocumentText::Open(const std::string& path, std::st
         QPDFObjectHandle pages = m->pdf->getRoot().getKey("/Pages");
         if (!pages.isIndirect() || !pages.isDictionary()) {
             detail = "ページ木がありません (no page tree)";
-            return Opened::Unreadable;
+            return Opened::Damaged;
         }
         m->walk.push_back({pages.getObjGen(), 0});
     } catch (const QPDFExc& e) {
         detail = e.getMessageDetail();
-        return e.getErrorCode() == qpdf_e_password ? Opened::Encrypted : Opened::Unreadable;
+        return e.getErrorCode() == qpdf_e_password ? Opened::Encrypted : Opened::Damaged;
     } catch (const std::exception& e) {
         detail = e.what();
-        return Opened::Unreadable;
+        return Opened::Damaged;
     }
     return Opened::Ok;
 }
@@ -436,6 +448,11 @@ bool CPdfDocumentText::NextPage(std::vector<std::string>& lines, std::string& wh
 {
     // A fresh QPDF now and then lets go of every object the pages before needed.
     constexpr std::int64_t kPagesPerLoad = 4096;
+    // Fonts are kept for the pages after, but not without end: a file of a font a page
+    // would otherwise grow with its pages.
+    constexpr std::size_t kFontsKept = 256;
+    if (m->fonts.size() > kFontsKept)
+        m->fonts.clear();
     lines.clear();
     why.clear();
     m->pieces.clear();

@@ -19,8 +19,8 @@ public:
     CPdfDocumentText(const CPdfDocumentText&) = delete;
     CPdfDocumentText& operator=(const CPdfDocumentText&) = delete;
 
-    enum class Opened { Ok, Unreadable, Encrypted };
-    // detail: qpdf's words when it cannot be read.
+    // Unreadable: the system's reason; Damaged: qpdf's.
+    enum class Opened { Ok, Unreadable, Damaged, Encrypted };
     [[nodiscard]] Opened Open(const std::string& path, std::string& detail);
 
     // A text string of the document information (key "/Subject"), in UTF-8; "" when none.

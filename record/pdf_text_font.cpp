@@ -136,7 +136,7 @@ void CPdfTextFont::ReadComposite(QPDFObjectHandle font)
             return;
         if (static_cast<std::size_t>(cid) >= m_widths.size())
             m_widths.resize(static_cast<std::size_t>(cid) + 1, -1);
-        m_widths[static_cast<std::size_t>(cid)] = width * m_scale;
+        m_widths[static_cast<std::size_t>(cid)] = static_cast<float>(width * m_scale);
     };
     for (int i = 0; i + 1 < n;) {
         const long long first = w.getArrayItem(i).isInteger() ? w.getArrayItem(i).getIntValue() : -1;
@@ -168,7 +168,8 @@ void CPdfTextFont::ReadSimple(QPDFObjectHandle font)
     m_widths.assign(256, -1);
     for (int i = 0; widths.isArray() && i < widths.getArrayNItems(); ++i)
         if (first + i >= 0 && first + i < 256)
-            m_widths[static_cast<std::size_t>(first + i)] = Number(widths.getArrayItem(i), 0) * m_scale;
+            m_widths[static_cast<std::size_t>(first + i)] =
+                static_cast<float>(Number(widths.getArrayItem(i), 0) * m_scale);
     QPDFObjectHandle descriptor = font.getKey("/FontDescriptor");
     m_defaultWidth = descriptor.isDictionary() ? Number(descriptor.getKey("/MissingWidth"), 0) * m_scale : 0;
     if (font.getKey("/ToUnicode").isStream())

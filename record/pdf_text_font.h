@@ -43,7 +43,7 @@ private:
     CPdfCMap m_encoding;
     CPdfCMap m_toUnicode;
     std::vector<std::string> m_simpleText;  // a simple font without ToUnicode: by code
-    std::vector<double> m_widths;  // by CID (a simple font: by code), -1 when not given
+    std::vector<float> m_widths;  // by CID (a simple font: by code), -1 when not given
     double m_defaultWidth = 0;
     double m_scale = 0.001;  // glyph space to text space
     // A font of one-byte codes only: each code's text and width at hand.

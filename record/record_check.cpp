@@ -274,6 +274,9 @@ RecordCheck CheckRecord(const std::string& pdf, const std::vector<std::string>& 
         check.problem = "暗号化された PDF は記録として読めません (an encrypted PDF is no record)";
         return check;
     case CPdfDocumentText::Opened::Unreadable:
+        check.problem = "読めません (cannot read): " + detail;
+        return check;
+    case CPdfDocumentText::Opened::Damaged:
         check.problem = "PDF を読めません。壊れているか、途中で切れています (cannot read the PDF: damaged or "
                         "truncated): " +
                         detail;
