@@ -154,7 +154,7 @@ CPdfCMap CPdfCMap::Parse(std::string_view program)
     return map;
 }
 
-void CPdfCMap::AddText(std::uint32_t code, std::u16string text)
+void CPdfCMap::AddText(std::uint32_t code, const std::u16string& text)
 {
     std::string utf8;
     AppendUtf16AsUtf8(text, utf8);

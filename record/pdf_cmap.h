@@ -43,7 +43,7 @@ private:
         std::uint32_t low, high;
         std::u16string first;  // the text of low; the last unit counts up with the code
     };
-    void AddText(std::uint32_t code, std::u16string text);
+    void AddText(std::uint32_t code, const std::u16string& text);
     void Finish();
 
     std::vector<Space> m_spaces;

@@ -111,7 +111,7 @@ struct CPdfDocumentText::State {
     static std::vector<QPDFObjGen> ContentsOf(QPDFObjectHandle page);
     bool NextPageObject(QPDFObjectHandle& page, std::string& why);
     const CPdfTextFont* FontOf(QPDFObjectHandle resources, const std::string& name);
-    void Run(const std::shared_ptr<Buffer>& content, QPDFObjectHandle resources, GraphicsState gs, int depth);
+    void Run(const std::shared_ptr<Buffer>& content, const QPDFObjectHandle& resources, GraphicsState gs, int depth);
     void Show(const GraphicsState& gs, Matrix& tm, const std::string& string);
     void RunForm(const std::string& name, QPDFObjectHandle resources, const GraphicsState& gs, int depth);
     void Lines(std::vector<std::string>& lines);
@@ -239,8 +239,8 @@ void CPdfDocumentText::State::RunForm(const std::string& name, QPDFObjectHandle 
     Run(form.getStreamData(qpdf_dl_generalized), own.isDictionary() ? own : resources, inner, depth + 1);
 }
 
-void CPdfDocumentText::State::Run(const std::shared_ptr<Buffer>& content, QPDFObjectHandle resources, GraphicsState gs,
-                                  int depth)
+void CPdfDocumentText::State::Run(const std::shared_ptr<Buffer>& content, const QPDFObjectHandle& resources,
+                                  GraphicsState gs, int depth)
 {
     const auto input = std::make_shared<BufferInputSource>("page", content.get());
     QPDFTokenizer tokenizer;

@@ -66,7 +66,7 @@ std::string GlyphNameText(std::string_view name)
         if (name == kAsciiNames[i])
             return std::string(1, static_cast<char>(0x20 + i));
     unsigned value = 0;
-    const std::size_t skip = name.starts_with("uni") ? 3 : name.starts_with("u") ? 1 : 0;
+    const std::size_t skip = name.substr(0, 3) == "uni" ? 3 : name.substr(0, 1) == "u" ? 1 : 0;
     if (skip != 0 && name.size() >= skip + 4 && name.size() <= skip + 6) {
         const auto [end, ec] = std::from_chars(name.data() + skip, name.data() + name.size(), value, 16);
         if (ec == std::errc() && end == name.data() + name.size() && value <= 0x10FFFF &&

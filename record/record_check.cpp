@@ -60,7 +60,8 @@ public:
     {
         std::size_t got = 0;
         while (got < size) {
-            const ssize_t r = ::pread(m_fd, buffer + got, size - got, static_cast<off_t>(offset) + got);
+            const ssize_t r =
+                ::pread(m_fd, buffer + got, size - got, static_cast<off_t>(offset + static_cast<std::int64_t>(got)));
             if (r < 0 && errno == EINTR)
                 continue;
             if (r < 0)

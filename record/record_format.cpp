@@ -160,7 +160,8 @@ bool ParseDumpLine(std::string_view line, DumpLine& dump)
     while (digits < line.size() && CReader::IsHexDigit(line[digits], false))
         ++digits;
     CReader offset(line.substr(0, digits));
-    if (!offset.Hex(8, 16, dump.offset))
+    // As many digits as the writer gives the offset: 8, more past 4 GiB.
+    if (!offset.Hex(8, 16, dump.offset) || static_cast<int>(digits) != dumptext::OffsetDigits(dump.offset))
         return false;
     const char* p = line.data() + digits;
     const char* end = line.data() + line.size();
