@@ -241,15 +241,22 @@ void CFileReading::Compare(std::int64_t pdfPage, std::int64_t page, const std::v
     }
 }
 
-// The files the record names, from its metadata.
+// The files the record names, from its metadata: the XMP fields where it has them (no name
+// can reach another field there), else the Subject.
 std::vector<RecordedFile> RecordedFiles(const CPdfDocumentText& doc, std::string& why)
 {
+    std::vector<RecordedFile> files = ParseXmp(doc.Metadata(), why);
+    if (!files.empty() || !why.empty()) {
+        if (files.empty())
+            why = "Vantrel の記録として読めません (not readable as a record of Vantrel's): " + why;
+        return files;
+    }
     const std::string subject = doc.Info("/Subject");
     if (subject.empty()) {
         why = "Vantrel の記録ではありません: Subject がありません (not a record of Vantrel's: no Subject)";
         return {};
     }
-    std::vector<RecordedFile> files = ParseSubject(subject, why);
+    files = ParseSubject(subject, why);
     if (files.empty())
         why = "Vantrel の記録ではありません (not a record of Vantrel's): " + why;
     return files;

@@ -3,6 +3,7 @@
 #include "record/pdf_cmap.h"
 #include "textfile/dump_format.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 
@@ -129,6 +130,132 @@ std::string PageHeaderText(const PageHeader& header)
 std::string PageHeaderLines(const std::vector<std::string>& lines)
 {
     return lines.size() == 1 ? lines.front() : std::string();
+}
+
+namespace {
+
+constexpr std::string_view kRecordNamespace = "http://ns.kovalmeret.invalid/vantrel/record/1.0/";
+constexpr std::string_view kRdfNamespace = "http://www.w3.org/1999/02/22-rdf-syntax-ns#";
+
+// The prefix an XML document binds to a namespace; empty when none.
+std::string PrefixOf(std::string_view xml, std::string_view uri)
+{
+    for (std::size_t at = xml.find("xmlns:"); at != std::string_view::npos; at = xml.find("xmlns:", at + 6)) {
+        const std::size_t equals = xml.find('=', at);
+        if (equals == std::string_view::npos || equals + 2 >= xml.size())
+            break;
+        const char quote = xml[equals + 1];
+        const std::size_t end = xml.find(quote, equals + 2);
+        if ((quote == '"' || quote == '\'') && end != std::string_view::npos &&
+            xml.substr(equals + 2, end - equals - 2) == uri)
+            return std::string(xml.substr(at + 6, equals - at - 6));
+    }
+    return {};
+}
+
+// XML character data with its references resolved.
+std::string XmlText(std::string_view text)
+{
+    std::string out;
+    while (!text.empty()) {
+        const std::size_t amp = text.find('&');
+        out += text.substr(0, amp);
+        if (amp == std::string_view::npos)
+            break;
+        const std::size_t semi = text.find(';', amp);
+        const std::string_view name = text.substr(amp + 1, semi == std::string_view::npos ? 0 : semi - amp - 1);
+        // &#NN; and &#xHH; by their code points; the five named ones.
+        const bool hex = name.size() > 2 && name[0] == '#' && (name[1] == 'x' || name[1] == 'X');
+        const std::string_view digits = hex ? name.substr(2) : name.substr(name.empty() ? 0 : 1);
+        std::uint32_t code = 0;
+        const auto [stop, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), code, hex ? 16 : 10);
+        if (name == "amp" || name == "lt" || name == "gt" || name == "quot" || name == "apos") {
+            out += name == "amp" ? '&' : name == "lt" ? '<' : name == "gt" ? '>' : name == "quot" ? '"' : '\'';
+        } else if (name.starts_with("#") && !digits.empty() && ec == std::errc() &&
+                   stop == digits.data() + digits.size() && code <= 0x10FFFF) {
+            AppendUtf8(static_cast<char32_t>(code), out);
+        } else {
+            out += '&';  // not a reference: taken as it stands
+            text.remove_prefix(amp + 1);
+            continue;
+        }
+        text.remove_prefix(semi + 1);
+    }
+    return out;
+}
+
+// The items of the sequence in the element prefix:name, in order; none when it is missing.
+std::vector<std::string> SeqItems(std::string_view xml, const std::string& element, const std::string& rdf)
+{
+    std::vector<std::string> items;
+    const std::string open = "<" + element, close = "</" + element + ">";
+    std::size_t at = xml.find(open);
+    while (at != std::string_view::npos && at + open.size() < xml.size() && xml[at + open.size()] != '>' &&
+           xml[at + open.size()] != ' ')
+        at = xml.find(open, at + 1);
+    const std::size_t end = at == std::string_view::npos ? at : xml.find(close, at);
+    if (end == std::string_view::npos)
+        return items;
+    std::string_view body = xml.substr(at, end - at);
+    const std::string li = "<" + rdf + ":li", liEnd = "</" + rdf + ":li>";
+    for (std::size_t from = body.find(li); from != std::string_view::npos; from = body.find(li, from)) {
+        const std::size_t start = body.find('>', from);
+        if (start == std::string_view::npos)
+            break;
+        if (body[start - 1] == '/') {  // <rdf:li/>: an empty item
+            items.emplace_back();
+            from = start;
+            continue;
+        }
+        const std::size_t stop = body.find(liEnd, start);
+        if (stop == std::string_view::npos)
+            break;
+        items.push_back(XmlText(body.substr(start + 1, stop - start - 1)));
+        from = stop;
+    }
+    return items;
+}
+
+}  // namespace
+
+std::vector<RecordedFile> ParseXmp(std::string_view xmp, std::string& why)
+{
+    why.clear();
+    const std::string prefix = PrefixOf(xmp, kRecordNamespace);
+    if (prefix.empty())
+        return {};
+    const std::string rdf = PrefixOf(xmp, kRdfNamespace);
+    const char* fields[] = {"File", "Length", "FirstPage", "LastPage", "PageTotal", "FirstByte", "ByteCount", "SHA256"};
+    std::vector<std::vector<std::string>> values;
+    for (const char* field : fields)
+        values.push_back(SeqItems(xmp, prefix + ":" + field, rdf));
+    if (std::all_of(values.begin(), values.end(), [](const auto& column) { return column.empty(); }))
+        return {};  // the namespace, but none of its fields
+    std::vector<RecordedFile> files(values.front().size());
+    const auto number = [](const std::string& text, std::int64_t& value) {
+        CReader r(text);
+        return r.Decimal(value) && r.AtEnd();
+    };
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        RecordedFile& f = files[i];
+        bool ok = true;
+        for (const auto& column : values)
+            ok = ok && column.size() == files.size();
+        ok = ok && number(values[1][i], f.length) && number(values[2][i], f.firstPage) &&
+             number(values[3][i], f.lastPage) && number(values[4][i], f.pageTotal) && number(values[5][i], f.offset) &&
+             number(values[6][i], f.count);
+        std::uint64_t ignored = 0;
+        CReader digest(values[7][i]);
+        if (!ok || values[7][i].size() != 64 || !digest.Hex(64, 64, ignored, true) || !Consistent(f)) {
+            why = "XMP の記録の欄が壊れているか食い違っています (the record's XMP fields are broken or disagree)";
+            return {};
+        }
+        f.path = values[0][i];
+        f.sha256 = values[7][i];
+    }
+    if (files.empty())
+        why = "XMP の記録の欄が揃っていません (the record's XMP fields are incomplete)";
+    return files;
 }
 
 bool ParsePageHeader(const std::vector<std::string>& lines, PageHeader& header)

@@ -27,6 +27,11 @@ struct RecordedFile {
 // not one Vantrel writes or its numbers disagree with one another.
 std::vector<RecordedFile> ParseSubject(std::string_view subject, std::string& why);
 
+// The same files from the record's own fields in its XMP metadata, where no name can reach
+// another field. Empty with why empty when the metadata holds no such fields; empty with
+// why when they are there but broken.
+std::vector<RecordedFile> ParseXmp(std::string_view xmp, std::string& why);
+
 // A page's header: the file's path, its length and the page's number.
 struct PageHeader {
     std::string path;

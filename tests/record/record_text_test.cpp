@@ -46,6 +46,35 @@ std::string Subject(const std::string& subject)
     return said.empty() ? "(refused)" : said;
 }
 
+std::string Xmp(const std::string& fields)
+{
+    std::string why, said;
+    const std::string xmp = "<x:xmpmeta xmlns:x='adobe:ns:meta/'><r:RDF xmlns:r='http://www.w3.org/1999/02/"
+                            "22-rdf-syntax-ns#'><r:Description xmlns:v='http://ns.kovalmeret.invalid/vantrel/record/"
+                            "1.0/'>" +
+                            fields + "</r:Description></r:RDF></x:xmpmeta>";
+    for (const RecordedFile& f : ParseXmp(xmp, why))
+        said += "[" + f.path + "|" + std::to_string(f.length) + "|" + std::to_string(f.firstPage) + "-" +
+                std::to_string(f.lastPage) + "/" + std::to_string(f.pageTotal) + "]";
+    return said.empty() ? why.empty() ? "(none)" : "(refused)" : said;
+}
+
+std::string XmpFields(const std::string& file, const std::string& length)
+{
+    std::string fields;
+    for (const auto& [name, value] :
+         {std::pair<std::string, std::string>{"File", file},
+          {"Length", length},
+          {"FirstPage", "<r:li>1</r:li><r:li>1</r:li>"},
+          {"LastPage", "<r:li>1</r:li><r:li>1</r:li>"},
+          {"PageTotal", "<r:li>1</r:li><r:li>1</r:li>"},
+          {"FirstByte", "<r:li>0</r:li><r:li>0</r:li>"},
+          {"ByteCount", length},
+          {"SHA256", "<r:li>" + std::string(64, 'a') + "</r:li><r:li>" + std::string(64, 'b') + "</r:li>"}})
+        fields += "<v:" + name + "><r:Seq>" + value + "</r:Seq></v:" + name + ">";
+    return fields;
+}
+
 std::string Header(const std::string& line)
 {
     PageHeader h;
@@ -109,6 +138,14 @@ const Case kCases[] = {
                         std::string(64, 'A'));
      },
      "(refused)"},
+    {"XMP fields, another prefix, references",
+     [] {
+         return Xmp(XmpFields("<r:li>a&amp;b&#x3C;.bin</r:li><r:li>&#12354;</r:li>", "<r:li>5</r:li><r:li>9</r:li>"));
+     },
+     "[a&b<.bin|5|1-1/1][あ|9|1-1/1]"},
+    {"XMP fields of unlike lengths", [] { return Xmp(XmpFields("<r:li>a</r:li>", "<r:li>5</r:li><r:li>9</r:li>")); },
+     "(refused)"},
+    {"XMP without the record's fields", [] { return Xmp(""); }, "(none)"},
     {"header", [] { return Header("Name : a  b.bin  Length : 00000005(5)  Page : 1 / 1"); }, "a  b.bin|5|1/1"},
     {"header whose lengths disagree", [] { return Header("Name : a  Length : 00000006(5)  Page : 1 / 1"); },
      "(refused)"},
