@@ -2,6 +2,7 @@
 
 #include <qpdf/QPDFObjectHandle.hh>
 
+#include <algorithm>
 #include <charconv>
 
 namespace {
@@ -204,6 +205,8 @@ void CPdfTextFont::PrepareBytes()
             text = kReplacement;
         m_byteWidth[code] = Width(m_encoding.Cid(code));
     }
+    for (std::size_t code = 0; code < 256; ++code)
+        m_byteChar[code] = m_byteText[code].size() == 1 ? m_byteText[code][0] : '\0';
 }
 
 CPdfTextFont::Shown CPdfTextFont::Show(std::string_view string, std::string& text) const
@@ -212,8 +215,12 @@ CPdfTextFont::Shown CPdfTextFont::Show(std::string_view string, std::string& tex
     const auto* p = reinterpret_cast<const unsigned char*>(string.data());
     const auto* end = p + string.size();
     if (m_oneByte) {
+        text.reserve(text.size() + string.size());
         for (; p < end; ++p) {
-            text += m_byteText[*p];
+            if (const char c = m_byteChar[*p]; c != '\0')
+                text.push_back(c);
+            else
+                text += m_byteText[*p];
             shown.width += m_byteWidth[*p];
             shown.spaces += *p == 32 ? 1 : 0;
         }

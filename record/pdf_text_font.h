@@ -49,5 +49,7 @@ private:
     // A font of one-byte codes only: each code's text and width at hand.
     bool m_oneByte = false;
     std::array<std::string, 256> m_byteText;
+    // A code whose text is one byte (as on a dump line): that byte; else 0.
+    std::array<char, 256> m_byteChar{};
     std::array<double, 256> m_byteWidth{};
 };

@@ -279,27 +279,52 @@ bool IsColumnHeader(std::string_view line)
     return line == kDumpColumnHeader;
 }
 
+namespace {
+
+// The value of each upper-case hexadecimal digit, -1 for any other byte.
+struct HexValues {
+    signed char value[256];
+    constexpr HexValues() : value{}
+    {
+        for (int c = 0; c < 256; ++c)
+            value[c] = c >= '0' && c <= '9'   ? static_cast<signed char>(c - '0')
+                       : c >= 'A' && c <= 'F' ? static_cast<signed char>(c - 'A' + 10)
+                                              : static_cast<signed char>(-1);
+    }
+};
+constexpr HexValues kHex;
+
+int HexValue(char c)
+{
+    return kHex.value[static_cast<unsigned char>(c)];
+}
+
+}  // namespace
+
 bool ParseDumpLine(std::string_view line, DumpLine& dump)
 {
-    // The offset, then the bytes, each two digits after one space, a second space
-    // before the 1st and the 17th.
+    // The offset, as many digits as the writer gives it (8, more past 4 GiB), then the
+    // bytes, each two digits after one space, a second space before the 1st and the 17th.
     std::size_t digits = 0;
-    while (digits < line.size() && CReader::IsHexDigit(line[digits], false))
-        ++digits;
-    CReader offset(line.substr(0, digits));
-    // As many digits as the writer gives the offset: 8, more past 4 GiB.
-    if (!offset.Hex(8, 16, dump.offset) || static_cast<int>(digits) != dumptext::OffsetDigits(dump.offset))
+    dump.offset = 0;
+    for (; digits < line.size() && HexValue(line[digits]) >= 0; ++digits) {
+        if (digits == 16)
+            return false;
+        dump.offset = dump.offset << 4 | static_cast<std::uint64_t>(HexValue(line[digits]));
+    }
+    if (static_cast<int>(digits) != dumptext::OffsetDigits(dump.offset))
         return false;
     const char* p = line.data() + digits;
     const char* end = line.data() + line.size();
     dump.count = 0;
     while (p < end && dump.count < kDumpBytesPerLine) {
         const bool wide = dump.count % 16 == 0;
-        if (end - p < (wide ? 4 : 3) || *p++ != ' ' || (wide && *p++ != ' ') || !CReader::IsHexDigit(p[0], false) ||
-            !CReader::IsHexDigit(p[1], false))
+        if (end - p < (wide ? 4 : 3) || *p++ != ' ' || (wide && *p++ != ' '))
             return false;
-        dump.bytes[dump.count++] =
-            static_cast<unsigned char>(CReader::DigitValue(p[0]) << 4 | CReader::DigitValue(p[1]));
+        const int high = HexValue(p[0]), low = HexValue(p[1]);
+        if (high < 0 || low < 0)
+            return false;
+        dump.bytes[dump.count++] = static_cast<unsigned char>(high << 4 | low);
         p += 2;
     }
     return dump.count > 0 && p == end;
