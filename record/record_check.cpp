@@ -1,6 +1,5 @@
 #include "record/record_check.h"
 
-#include "record/bidi_order.h"
 #include "record/pdf_document_text.h"
 #include "textfile/dump_format.h"
 #include "textfile/error_text.h"
@@ -111,7 +110,7 @@ public:
     }
 
 private:
-    std::string Header(std::int64_t pdfPage, std::int64_t page, const std::vector<std::string>& lines);
+    std::string Header(std::int64_t pdfPage, std::int64_t page);
     void Compare(std::int64_t pdfPage, std::int64_t page, const std::vector<DumpLine>& dump);
 
     FileCheck& m_check;
@@ -124,24 +123,24 @@ private:
     std::vector<std::string> m_headerLines;
 };
 
-std::string CFileReading::Header(std::int64_t pdfPage, std::int64_t page, const std::vector<std::string>& lines)
+std::string CFileReading::Header(std::int64_t pdfPage, std::int64_t page)
 {
     const RecordedFile& f = m_check.recorded;
-    const std::string shown = PageHeaderLines(m_headerLines);
-    if (shown == VisualOrder(PageHeaderText(PageHeader{f.path, f.length, page, f.pageTotal})))
+    const std::string expected = PageHeaderText(PageHeader{f.path, f.length, page, f.pageTotal});
+    if (HeaderShows(m_headerLines, expected))
         return {};
+    const std::string shown = PageHeaderLines(m_headerLines);
     // Not the header this page should have: what differs.
     PageHeader header;
     if (!ParsePageHeader(m_headerLines, header))
-        return PageWords(pdfPage) + "の見出しを読めません (cannot read the page header): " +
-               Quoted(lines.empty() ? std::string() : lines.front());
+        return PageWords(pdfPage) + "の見出しを読めません (cannot read the page header): " + Quoted(shown);
     if (header.page != page && header.length == f.length && header.pageTotal == f.pageTotal)
         return PageWords(pdfPage) + "は " + Num(page) + " / " + Num(f.pageTotal) + " ページのはずが " +
                Num(header.page) + " / " + Num(header.pageTotal) +
                " ページです (a page missing, doubled or out of order)";
     return PageWords(pdfPage) +
            "の見出しがメタデータと違います (the page header disagrees with the metadata): " + Quoted(shown) +
-           "、メタデータでは " + Quoted(VisualOrder(PageHeaderText(PageHeader{f.path, f.length, page, f.pageTotal})));
+           "、メタデータでは " + Quoted(expected);
 }
 
 std::string CFileReading::Page(std::int64_t pdfPage, std::int64_t page, const std::vector<std::string>& lines)
@@ -164,7 +163,7 @@ std::string CFileReading::Page(std::int64_t pdfPage, std::int64_t page, const st
         return PageWords(pdfPage) + "はダンプのページではありません (no column header): " +
                Quoted(lines.empty() ? std::string() : lines.front());
     m_headerLines.assign(lines.begin(), column);
-    if (std::string problem = Header(pdfPage, page, lines); !problem.empty())
+    if (std::string problem = Header(pdfPage, page); !problem.empty())
         return problem;
 
     // Every line in its place: offsets one after another from the page's first byte, each

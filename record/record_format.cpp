@@ -1,5 +1,6 @@
 #include "record/record_format.h"
 
+#include "record/bidi_order.h"
 #include "record/pdf_cmap.h"
 #include "textfile/dump_format.h"
 
@@ -127,9 +128,45 @@ std::string PageHeaderText(const PageHeader& header)
     return "Name : " + header.path + tail;
 }
 
-std::string PageHeaderLines(const std::vector<std::string>& lines)
+std::string PageHeaderLines(const std::vector<std::string>& rows)
 {
-    return lines.size() == 1 ? lines.front() : std::string();
+    // A row that begins with a field left the field's two blanks at the break.
+    std::string header;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        if (r > 0 && (rows[r].starts_with("Length : ") || rows[r].starts_with("Page : ")))
+            header += "  ";
+        header += rows[r];
+    }
+    return header;
+}
+
+namespace {
+
+// Whether rows from..end show logical from pos on, each row laid out on its own.
+bool RowsShow(const std::vector<std::string>& rows, std::size_t r, std::string_view logical, std::size_t pos)
+{
+    if (r == rows.size())
+        return pos == logical.size();
+    const std::string& row = rows[r];
+    const bool field = r > 0 && (row.starts_with("Length : ") || row.starts_with("Page : "));
+    for (const std::size_t blanks : {std::size_t{0}, std::size_t{2}}) {
+        if (blanks != 0 && (!field || logical.substr(pos, 2) != "  "))
+            continue;
+        const std::size_t at = pos + blanks;
+        // The algorithm moves characters, never adds or drops one: a row's text is as long
+        // as what it shows.
+        if (at + row.size() <= logical.size() && VisualOrder(logical.substr(at, row.size())) == row &&
+            RowsShow(rows, r + 1, logical, at + row.size()))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool HeaderShows(const std::vector<std::string>& rows, const std::string& header)
+{
+    return !rows.empty() && RowsShow(rows, 0, header, 0);
 }
 
 namespace {
@@ -343,21 +380,28 @@ std::string DumpLineText(const DumpLine& dump)
 
 std::string NameFromPrinted(std::string_view printed)
 {
+    // "<" always begins a piece written out: <U+XXXX> a character, <XX> a byte.
     std::string name;
     while (!printed.empty()) {
-        const std::size_t at = printed.find("<U+");
+        const std::size_t at = printed.find('<');
         name += printed.substr(0, at);
         if (at == std::string_view::npos)
             break;
-        CReader r(printed.substr(at + 3));
+        CReader r(printed.substr(at + 1));
         std::uint64_t c = 0;
-        if (r.Hex(4, 6, c) && r.Literal(">") && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF)) {
+        if (r.Literal("U+") && r.Hex(4, 6, c) && r.Literal(">") && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF)) {
             AppendUtf8(static_cast<char32_t>(c), name);
             printed = r.Rest();
-        } else {
-            name += "<U+";
-            printed.remove_prefix(at + 3);
+            continue;
         }
+        CReader byte(printed.substr(at + 1));
+        if (byte.Hex(2, 2, c) && byte.Literal(">")) {
+            name.push_back(static_cast<char>(c));
+            printed = byte.Rest();
+            continue;
+        }
+        name += '<';  // not written out by the record: taken as it stands
+        printed.remove_prefix(at + 1);
     }
     return name;
 }

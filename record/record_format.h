@@ -41,11 +41,15 @@ struct PageHeader {
 };
 // The header from the page's lines above the column header. False when it is not one.
 [[nodiscard]] bool ParsePageHeader(const std::vector<std::string>& lines, PageHeader& header);
-// The header a page of this file shows, as it is written (a name in Arabic, say, reads
-// in another order on the page: see VisualOrder).
+// The header a page of this file shows, as it is written.
 std::string PageHeaderText(const PageHeader& header);
-// The header as the page's lines hold it.
-std::string PageHeaderLines(const std::vector<std::string>& lines);
+// The header from its rows: one line, or a long one broken into rows over the header's
+// line and the empty line under it (a field that begins a row leaves its two blanks at
+// the break).
+std::string PageHeaderLines(const std::vector<std::string>& rows);
+// Whether the rows show header, each row laid out left to right on its own (a name in
+// Arabic, say, reads in another order on the page: see VisualOrder).
+bool HeaderShows(const std::vector<std::string>& rows, const std::string& header);
 
 // "Position  00 01 ... 1F"
 bool IsColumnHeader(std::string_view line);
@@ -60,8 +64,8 @@ struct DumpLine {
 // The line as the dump prints it, for a message.
 std::string DumpLineText(const DumpLine& dump);
 
-// The name's bytes from its printed form: characters written out as "<U+XXXX>" are
-// those characters again.
+// The name's bytes from its printed form, written out one to one: "<U+XXXX>" a character,
+// "<XX>" a byte that is no part of one.
 std::string NameFromPrinted(std::string_view printed);
 // The last component of a recorded path, the name a file is restored under: after the
 // last slash (after a backslash too in a Windows path). Empty when it cannot name a

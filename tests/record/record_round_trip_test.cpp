@@ -14,13 +14,15 @@
 #include "printing/work_file.h"
 
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <regex>
@@ -57,27 +59,45 @@ struct Outcome {
     std::string said;
 };
 
-Outcome Program(const QString& program, const QStringList& args, rlim_t memory = RLIM_INFINITY)
+using Args = std::vector<std::string>;
+
+// Runs args (the program first) with names passed as bytes, whatever they hold; what it
+// says comes back, its standard output goes to out when given. memory bounds its address space.
+Outcome Program(const Args& args, rlim_t memory = RLIM_INFINITY, const std::string& out = {})
 {
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.setChildProcessModifier([memory] {
+    int pipe[2];
+    if (::pipe(pipe) != 0)
+        return {};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
         const rlimit limit{memory, memory};
         ::setrlimit(RLIMIT_AS, &limit);
-    });
-    p.start(program, args);
-    p.waitForFinished(300000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAll().toStdString()};
+        const int to = out.empty() ? pipe[1] : ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(to, 1);
+        ::dup2(pipe[1], 2);
+        std::vector<char*> argv;
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(pipe[1]);
+    Outcome outcome;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(pipe[0], buffer, sizeof buffer)) > 0;)
+        outcome.said.append(buffer, static_cast<std::size_t>(n));
+    ::close(pipe[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    outcome.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return outcome;
 }
 
-Outcome Dump(const QStringList& args, rlim_t memory = RLIM_INFINITY)
+Outcome Dump(Args args, rlim_t memory = RLIM_INFINITY)
 {
-    return Program(VANTREL_DUMP_EXE, args, memory);
-}
-
-QString Q(const std::string& text)
-{
-    return QString::fromStdString(text);
+    args.insert(args.begin(), VANTREL_DUMP_EXE);
+    return Program(args, memory);
 }
 
 // The window's print of the one marked file to the PDF file printer, its range (or all
@@ -86,7 +106,7 @@ void PrintInWindow(const TempFolder& tmp, const std::string& folder, std::pair<i
 {
     QPrinter printer(QPrinter::HighResolution);
     ConfigurePdfPrinter(printer, kPdfResolution);
-    printer.setOutputFileName(Q(pdf));
+    printer.setOutputFileName(QString::fromStdString(pdf));
     CVantrelView view;
     view.m_strFolder = folder;
     view.ListFolder();
@@ -136,7 +156,7 @@ void ChangeRecord(const Row& row, const std::string& pdf, const TempFolder& tmp)
     const std::string qdf = tmp / "qdf.pdf";
     // The record uncompressed, text at to turned into the next character, put together again.
     const auto edit = [&](const std::string& text, std::size_t to) {
-        ASSERT_EQ(Program("qpdf", {"--qdf", "--object-streams=disable", Q(pdf), Q(qdf)}).code, 0);
+        ASSERT_EQ(Program({"qpdf", "--qdf", "--object-streams=disable", pdf, qdf}).code, 0);
         std::string bytes = dumptest::ReadAll(qdf);
         const std::size_t at = bytes.find(text);
         ASSERT_NE(at, std::string::npos) << text;
@@ -144,25 +164,21 @@ void ChangeRecord(const Row& row, const std::string& pdf, const TempFolder& tmp)
                          : bytes[at + to] == 'F' ? '0'
                                                  : static_cast<char>(bytes[at + to] + 1);
         dumptest::WriteBytes(qdf, bytes);
-        QProcess fix;
-        fix.setStandardOutputFile(Q(pdf));
-        fix.start("fix-qdf", {Q(qdf)});
-        ASSERT_TRUE(fix.waitForFinished() && fix.exitCode() == 0);
+        ASSERT_EQ(Program({"fix-qdf", qdf}, RLIM_INFINITY, pdf).code, 0);
     };
-    const auto qpdf = [&](QStringList args) {
+    const auto qpdf = [&](Args args) {
         const std::string out = tmp / "changed.pdf";
-        args.prepend(Q(pdf));
-        args.append(Q(out));
-        ASSERT_LE(Program("qpdf", args).code, 3);  // 3: done with warnings
+        args.insert(args.begin(), {"qpdf", pdf});
+        args.push_back(out);
+        ASSERT_LE(Program(args).code, 3);  // 3: done with warnings
         std::filesystem::rename(out, pdf);
     };
     switch (row.change) {
     case Change::None:
         break;
     case Change::NotOurs:
-        Program("gs", {"-q", "-sDEVICE=pdfwrite", "-o", Q(pdf), "-c",
-                       "/Courier findfont 10 scalefont setfont 72 720 "
-                       "moveto (Name : a.bin) show showpage"});
+        Program({"gs", "-q", "-sDEVICE=pdfwrite", "-o", pdf, "-c",
+                 "/Courier findfont 10 scalefont setfont 72 720 moveto (Name : a.bin) show showpage"});
         break;
     case Change::Encrypted:
         qpdf({"--encrypt", "", "owner", "256", "--"});
@@ -186,7 +202,7 @@ void ChangeRecord(const Row& row, const std::string& pdf, const TempFolder& tmp)
         GrowTo2GiB(pdf);
         break;
     case Change::Gs:
-        Program("gs", {"-q", "-sDEVICE=pdfwrite", "-o", Q(tmp / "gs.pdf"), Q(pdf)});
+        Program({"gs", "-q", "-sDEVICE=pdfwrite", "-o", tmp / "gs.pdf", pdf});
         std::filesystem::rename(tmp / "gs.pdf", pdf);
         break;
     case Change::Qpdf:
@@ -218,6 +234,27 @@ const Row kRows[] = {
     {"Arabic", {{"سجل 2.bin", 3000}}, {}, Via::Tool, Change::None, 0, "سجل 2.bin: 3000"},
     {"window, Japanese", {{"記録.bin", 3000}}, {}, Via::Window, Change::None, 0, "一致"},
     {"window, Arabic", {{"سجل.bin", 3000}}, {}, Via::Window, Change::None, 0, "一致"},
+    {"a name too long for the header's line",
+     {{std::string(200, 'x') + ".bin", 3000}},
+     {},
+     Via::Tool,
+     Change::None,
+     0,
+     "一致"},
+    {"window, a name too long for the header's line",
+     {{std::string(200, 'x') + ".bin", 3000}},
+     {},
+     Via::Window,
+     Change::None,
+     0,
+     "一致"},
+    {"bytes that are not UTF-8, and <",
+     {{"bad\xFF<1>.bin", 100}},
+     {},
+     Via::Tool,
+     Change::None,
+     0,
+     "bad<FF><U+003C>1>.bin: 100"},
     {"three files", {{"a.bin", 5000}, {"empty.bin", 0}, {"b.bin", 100}}, {}, Via::Tool, Change::None, 0, "b.bin: 100"},
     {"not Vantrel's", {{"h.bin", 7000}}, {}, Via::Tool, Change::NotOurs, 1, "Vantrel の記録ではありません"},
     {"encrypted", {{"h.bin", 7000}}, {}, Via::Tool, Change::Encrypted, 1, "暗号化された PDF"},
@@ -246,21 +283,23 @@ TEST(RecordRoundTrip, VerifiesAndRestoresWhatWasPrintedAndRefusesDamage)
         const std::filesystem::path in = tmp.Path() / "in", out = tmp.Path() / "out";
         std::filesystem::create_directories(in);
         std::filesystem::create_directories(out);
-        QStringList files;
+        Args files;
         std::vector<std::string> bytes;
         for (const auto& [name, size] : row.files) {
             bytes.push_back(dumptest::PatternBytes(size, static_cast<unsigned>(files.size() + size)));
             dumptest::WriteBytes((in / name).string(), bytes.back());
-            files.append(Q((in / name).string()));
+            files.push_back((in / name).string());
         }
         const std::string pdf = tmp / "record.pdf";
         if (row.via == Via::Window) {
             PrintInWindow(tmp, in.string(), row.pages, pdf);
         } else {
-            QStringList args{"--pdf", Q(pdf)};
+            Args args{"--pdf", pdf};
             if (row.pages.first != 0)
-                args << "--pages" << QString("%1-%2").arg(row.pages.first).arg(row.pages.second);
-            ASSERT_EQ(Dump(args << files).code, 0);
+                args.insert(args.end(),
+                            {"--pages", std::to_string(row.pages.first) + "-" + std::to_string(row.pages.second)});
+            args.insert(args.end(), files.begin(), files.end());
+            ASSERT_EQ(Dump(args).code, 0);
         }
         ChangeRecord(row, pdf, tmp);
 
@@ -270,10 +309,12 @@ TEST(RecordRoundTrip, VerifiesAndRestoresWhatWasPrintedAndRefusesDamage)
 #else
         const rlim_t memory = row.change == Change::Huge ? rlim_t{512} << 20 : RLIM_INFINITY;
 #endif
-        const Outcome verified = Dump(QStringList{"--verify", Q(pdf)} << files, memory);
+        Args verify{"--verify", pdf};
+        verify.insert(verify.end(), files.begin(), files.end());
+        const Outcome verified = Dump(verify, memory);
         EXPECT_EQ(verified.code, row.verified) << verified.said;
         EXPECT_NE(verified.said.find(row.said), std::string::npos) << verified.said;
-        const Outcome restored = Dump({"--restore", Q(pdf), Q(out.string())}, memory);
+        const Outcome restored = Dump({"--restore", pdf, out.string()}, memory);
         const auto written = std::distance(std::filesystem::directory_iterator(out), {});
         if (row.verified != 0) {
             EXPECT_EQ(restored.code, 1) << restored.said;
@@ -298,13 +339,13 @@ TEST(RecordRoundTrip, RestoresToAFileButNeverOverTheRecord)
     TempFolder tmp;
     const std::string file = tmp / "a.bin", pdf = tmp / "a.pdf";
     dumptest::WriteBytes(file, dumptest::PatternBytes(4000));
-    ASSERT_EQ(Dump({"--pdf", Q(pdf), Q(file)}).code, 0);
+    ASSERT_EQ(Dump({"--pdf", pdf, file}).code, 0);
     const std::string before = dumptest::ReadAll(pdf);
-    EXPECT_EQ(Dump({"--restore", Q(pdf), Q(pdf)}).code, 2);
+    EXPECT_EQ(Dump({"--restore", pdf, pdf}).code, 2);
     EXPECT_EQ(dumptest::ReadAll(pdf), before);
-    EXPECT_EQ(Dump({"--restore", Q(pdf), Q(tmp / "b.bin")}).code, 0);
+    EXPECT_EQ(Dump({"--restore", pdf, tmp / "b.bin"}).code, 0);
     EXPECT_EQ(dumptest::ReadAll(tmp / "b.bin"), dumptest::ReadAll(file));
-    EXPECT_EQ(Dump({"--verify", Q(pdf), Q(file), Q(file)}).code, 2);
+    EXPECT_EQ(Dump({"--verify", pdf, file, file}).code, 2);
 }
 
 }  // namespace

@@ -149,7 +149,25 @@ const Case kCases[] = {
     {"header", [] { return Header("Name : a  b.bin  Length : 00000005(5)  Page : 1 / 1"); }, "a  b.bin|5|1/1"},
     {"header whose lengths disagree", [] { return Header("Name : a  Length : 00000006(5)  Page : 1 / 1"); },
      "(refused)"},
-    {"a name written out", [] { return NameFromPrinted("a<U+000A>b<U+ZZ>"); }, "a\nb<U+ZZ>"},
+    {"a name written out", [] { return NameFromPrinted("a<U+000A>b<U+003C>c<FF><ZZ>"); }, "a\nb<c\xFF<ZZ>"},
+    {"a header in rows",
+     [] {
+         return std::to_string(HeaderShows({"Name : /a/سجل", "/b.bin", "Length : 00000005(5)  Page : 1 / 1"},
+                                           "Name : /a/سجل/b.bin  Length : 00000005(5)  Page : 1 / 1"));
+     },
+     "0"},
+    {"a header in rows, each in its own order",
+     [] {
+         return std::to_string(HeaderShows({"Name : /a/لجس", "/b.bin", "Length : 00000005(5)  Page : 1 / 1"},
+                                           "Name : /a/سجل/b.bin  Length : 00000005(5)  Page : 1 / 1"));
+     },
+     "1"},
+    {"a row that only looks like a field",
+     [] {
+         return std::to_string(HeaderShows({"Name : /a/", "Page : 2", "  Length : 00000005(5)  Page : 1 / 1"},
+                                           "Name : /a/Page : 2  Length : 00000005(5)  Page : 1 / 1"));
+     },
+     "1"},
     {"restored name", [] { return RestoredName("/srv/fw/image.bin"); }, "image.bin"},
     {"a backslash in a POSIX name", [] { return RestoredName("/srv/a\\b"); }, "a\\b"},
     {"a Windows path", [] { return RestoredName("C:\\data\\a.bin"); }, "a.bin"},
