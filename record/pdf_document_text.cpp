@@ -2,6 +2,7 @@
 
 #include "record/pdf_text_font.h"
 #include "textfile/error_text.h"
+#include "textfile/input_file.h"
 
 #include <qpdf/BufferInputSource.hh>
 #include <qpdf/Pl_Buffer.hh>
@@ -11,8 +12,6 @@
 #include <qpdf/QPDFTokenizer.hh>
 
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
@@ -379,15 +378,15 @@ CPdfDocumentText::~CPdfDocumentText() = default;
 CPdfDocumentText::Opened CPdfDocumentText::Open(const std::string& path, std::string& detail)
 {
     m->path = path;
-    // A regular file only: a fifo would block the read, a device never end.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    struct stat st {};
-    const int err = fd < 0 ? errno : ::fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : kErrNotRegularFile;
+    // A regular file only, as every input: a fifo would block the read, a device never end.
+    int fd = -1;
+    std::int64_t length = 0;
+    const int err = OpenInputFile(path, &fd, &length);
     if (err == 0 && ::fcntl(fd, F_SETFL, 0) == 0)
         m->file = ::fdopen(fd, "rb");
     if (m->file == nullptr) {
         if (fd >= 0)
-            ::close(fd);
+            CloseInputFile(fd);
         detail = CommandLineErrorText(err != 0 ? err : errno);
         return Opened::Unreadable;
     }

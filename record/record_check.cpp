@@ -3,10 +3,9 @@
 #include "record/pdf_document_text.h"
 #include "textfile/dump_format.h"
 #include "textfile/error_text.h"
+#include "textfile/input_file.h"
 #include "textfile/sha256.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -37,22 +36,10 @@ public:
     ~CComparedFile()
     {
         if (m_fd >= 0)
-            ::close(m_fd);
+            CloseInputFile(m_fd);
     }
-    // 0 or the errno.
-    int Open(const std::string& path)
-    {
-        m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        if (m_fd < 0)
-            return errno;
-        struct stat st {};
-        if (::fstat(m_fd, &st) != 0)
-            return errno;
-        if (!S_ISREG(st.st_mode))
-            return S_ISDIR(st.st_mode) ? EISDIR : kErrNotRegularFile;
-        m_length = st.st_size;
-        return 0;
-    }
+    // 0 or the errno; regular files only, as every input.
+    int Open(const std::string& path) { return OpenInputFile(path, &m_fd, &m_length); }
     std::int64_t Length() const { return m_length; }
     // Up to size bytes from offset; fewer where the file ends. -1 on a read error.
     std::int64_t Read(std::int64_t offset, unsigned char* buffer, std::size_t size)
