@@ -61,19 +61,49 @@ private:
     std::string_view m_text;
 };
 
-// "; Length: N bytes; Pages: a-b / n; SHA-256 of C bytes from offset O: hex", after the path.
-bool ParseSubjectTail(std::string_view tail, RecordedFile& file)
+// "Length: N bytes; [Modified: time; ]Pages: a-b / n; SHA-256 of C bytes from offset O: hex";
+// rest is what follows.
+bool ParseSubjectFields(std::string_view text, RecordedFile& file, std::string_view& rest)
 {
-    CReader r(tail);
+    CReader r(text);
+    if (!r.Literal("Length: ") || !r.Decimal(file.length) || !r.Literal(" bytes; "))
+        return false;
+    if (r.Literal("Modified: ")) {
+        const std::size_t end = r.Rest().find("; ");
+        if (end == std::string_view::npos)
+            return false;
+        r = CReader(r.Rest().substr(end + 2));
+    }
     std::uint64_t ignored = 0;
-    if (!r.Literal("; Length: ") || !r.Decimal(file.length) || !r.Literal(" bytes; Pages: ") ||
-        !r.Decimal(file.firstPage) || !r.Literal("-") || !r.Decimal(file.lastPage) || !r.Literal(" / ") ||
-        !r.Decimal(file.pageTotal) || !r.Literal("; SHA-256 of ") || !r.Decimal(file.count) ||
+    if (!r.Literal("Pages: ") || !r.Decimal(file.firstPage) || !r.Literal("-") || !r.Decimal(file.lastPage) ||
+        !r.Literal(" / ") || !r.Decimal(file.pageTotal) || !r.Literal("; SHA-256 of ") || !r.Decimal(file.count) ||
         !r.Literal(" bytes from offset ") || !r.Decimal(file.offset) || !r.Literal(": "))
         return false;
-    file.sha256 = std::string(r.Rest());
-    CReader digest(r.Rest());
-    return file.sha256.size() == 64 && digest.Hex(64, 64, ignored, true) && digest.AtEnd();
+    file.sha256 = std::string(r.Rest().substr(0, 64));
+    if (!r.Hex(64, 64, ignored, true))
+        return false;
+    rest = r.Rest();
+    return true;
+}
+
+// One line: the fields, then "; File: " and the path, which may hold anything but a line
+// break; or, as records printed before put it, "File: ", the path and then the fields,
+// whose start is the last "; Length: " the fields follow.
+bool ParseSubjectLine(std::string_view line, RecordedFile& file)
+{
+    std::string_view rest;
+    if (line.starts_with("Length: ")) {
+        if (!ParseSubjectFields(line, file, rest) || !rest.starts_with("; File: "))
+            return false;
+        file.path = std::string(rest.substr(8));
+        return true;
+    }
+    const std::size_t tail = line.rfind("; Length: ");
+    if (!line.starts_with("File: ") || tail == std::string_view::npos || tail < 6 ||
+        !ParseSubjectFields(line.substr(tail + 2), file, rest) || !rest.empty())
+        return false;
+    file.path = std::string(line.substr(6, tail - 6));
+    return true;
 }
 
 // The numbers of one file agree with one another as the dump makes them.
@@ -96,17 +126,12 @@ std::vector<RecordedFile> ParseSubject(std::string_view subject, std::string& wh
         const std::size_t end = subject.find('\n');
         const std::string_view line = subject.substr(0, end);
         subject = end == std::string_view::npos ? std::string_view() : subject.substr(end + 1);
-        // The path may hold anything but a line break: its end is the last "; Length: "
-        // that the fixed fields follow.
-        const std::size_t tail = line.rfind("; Length: ");
         RecordedFile file;
-        if (!line.starts_with("File: ") || tail == std::string_view::npos || tail < 6 ||
-            !ParseSubjectTail(line.substr(tail), file)) {
+        if (!ParseSubjectLine(line, file)) {
             why = "Subject の行が Vantrel の形ではありません (a line of its Subject is not Vantrel's): " +
                   std::string(line.substr(0, 200));
             return {};
         }
-        file.path = std::string(line.substr(6, tail - 6));
         if (!Consistent(file)) {
             why = "Subject の数が食い違っています (the numbers of its Subject disagree): " +
                   std::string(line.substr(0, 200));

@@ -130,6 +130,13 @@ const Case kCases[] = {
     {"a path that holds the fields' words",
      [] { return Subject("File: a; Length: 9 bytes; Length: 5 bytes; Pages: 1-1 / 1" + kDigest); },
      "[a; Length: 9 bytes|5|1-1/1|0+5]"},
+    {"Subject with the path last",
+     [] {
+         return Subject("Length: 5 bytes; Modified: 2026-12-09T18:00:00+09:00; Pages: 1-1 / 1; SHA-256 of 5 bytes "
+                        "from offset 0: " +
+                        std::string(64, 'a') + "; File: /a; Length: 9 bytes");
+     },
+     "[/a; Length: 9 bytes|5|1-1/1|0+5]"},
     {"numbers that disagree", [] { return Subject("File: a; Length: 6 bytes; Pages: 1-1 / 1" + kDigest); },
      "(refused)"},
     {"a digest in capitals",
