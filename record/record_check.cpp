@@ -228,24 +228,37 @@ void CFileReading::Compare(std::int64_t pdfPage, std::int64_t page, const std::v
 }
 
 // The files the record names, from its metadata: the XMP fields where it has them (no name
-// can reach another field there), else the Subject.
+// can reach another field there), which the Subject, when it is there, must agree with;
+// else the Subject.
 std::vector<RecordedFile> RecordedFiles(const CPdfDocumentText& doc, std::string& why)
 {
     std::vector<RecordedFile> files = ParseXmp(doc.Metadata(), why);
-    if (!files.empty() || !why.empty()) {
-        if (files.empty())
-            why = "Vantrel の記録として読めません (not readable as a record of Vantrel's): " + why;
-        return files;
-    }
-    const std::string subject = doc.Info("/Subject");
-    if (subject.empty()) {
-        why = "Vantrel の記録ではありません: Subject がありません (not a record of Vantrel's: no Subject)";
+    if (files.empty() && !why.empty()) {
+        why = "Vantrel の記録として読めません (not readable as a record of Vantrel's): " + why;
         return {};
     }
-    files = ParseSubject(subject, why);
-    if (files.empty())
-        why = "Vantrel の記録ではありません (not a record of Vantrel's): " + why;
-    return files;
+    const std::string subject = doc.Info("/Subject");
+    std::string subjectWhy;
+    std::int64_t more = 0;
+    const std::vector<RecordedFile> said = ParseSubject(subject, subjectWhy, &more);
+    if (!files.empty()) {
+        const bool agree =
+            subject.empty() || (!said.empty() && said.size() + static_cast<std::size_t>(more) == files.size() &&
+                                std::equal(said.begin(), said.end(), files.begin(), SameRecordedFile));
+        if (!agree)
+            why = "Subject が XMP の記録の欄と食い違っています (the Subject disagrees with the record's XMP fields)";
+        return agree ? files : std::vector<RecordedFile>();
+    }
+    if (subject.empty())
+        why = "Vantrel の記録ではありません: XMP に記録の欄がなく、Subject もありません (not a record of Vantrel's: "
+              "no record fields in its XMP, no Subject)";
+    else if (said.empty())
+        why = "Vantrel の記録ではありません (not a record of Vantrel's): " + subjectWhy;
+    else if (more != 0)
+        why = "Subject は " + Num(more) +
+              " ファイル分を省いていて、XMP の記録の欄がありません (the Subject leaves "
+              "files out and there are no XMP fields)";
+    return more == 0 ? said : std::vector<RecordedFile>();
 }
 
 }  // namespace

@@ -119,13 +119,29 @@ bool Consistent(const RecordedFile& f)
 
 }  // namespace
 
-std::vector<RecordedFile> ParseSubject(std::string_view subject, std::string& why)
+bool SameRecordedFile(const RecordedFile& a, const RecordedFile& b)
+{
+    return a.path == b.path && a.length == b.length && a.firstPage == b.firstPage && a.lastPage == b.lastPage &&
+           a.pageTotal == b.pageTotal && a.offset == b.offset && a.count == b.count && a.sha256 == b.sha256;
+}
+
+std::vector<RecordedFile> ParseSubject(std::string_view subject, std::string& why, std::int64_t* more)
 {
     std::vector<RecordedFile> files;
+    if (more != nullptr)
+        *more = 0;
     while (!subject.empty()) {
         const std::size_t end = subject.find('\n');
         const std::string_view line = subject.substr(0, end);
         subject = end == std::string_view::npos ? std::string_view() : subject.substr(end + 1);
+        // What a Subject too long for a PDF/A string left out, on its last line.
+        CReader cut(line);
+        std::int64_t left = 0;
+        if (subject.empty() && !files.empty() && cut.Literal("... ") && cut.Decimal(left) && cut.Literal(" more") &&
+            cut.AtEnd() && more != nullptr) {
+            *more = left;
+            break;
+        }
         RecordedFile file;
         if (!ParseSubjectLine(line, file)) {
             why = "Subject の行が Vantrel の形ではありません (a line of its Subject is not Vantrel's): " +

@@ -24,8 +24,11 @@ struct RecordedFile {
 };
 
 // The files a record's /Subject names, a line each. Empty, with why, when a line is
-// not one Vantrel writes or its numbers disagree with one another.
-std::vector<RecordedFile> ParseSubject(std::string_view subject, std::string& why);
+// not one Vantrel writes or its numbers disagree with one another. A Subject of many files
+// is cut and ends "... N more": *more is N (0 for a whole one).
+std::vector<RecordedFile> ParseSubject(std::string_view subject, std::string& why, std::int64_t* more = nullptr);
+// The same file named alike.
+bool SameRecordedFile(const RecordedFile& a, const RecordedFile& b);
 
 // The same files from the record's own fields in its XMP metadata, where no name can reach
 // another field. Empty with why empty when the metadata holds no such fields; empty with

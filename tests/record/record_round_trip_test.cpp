@@ -39,6 +39,7 @@ enum class Change {
     PageMissing,
     PagesSwapped,
     OtherName,
+    SubjectOnly,
     Huge,
     Gs,
     Qpdf
@@ -155,14 +156,17 @@ void ChangeRecord(const Row& row, const std::string& pdf, const TempFolder& tmp)
 {
     const std::string qdf = tmp / "qdf.pdf";
     // The record uncompressed, text at to turned into the next character, put together again.
-    const auto edit = [&](const std::string& text, std::size_t to) {
+    // The record uncompressed, the character at each text's offset turned into the next one,
+    // put together again.
+    const auto edit = [&](const std::vector<std::pair<std::string, std::size_t>>& places) {
         ASSERT_EQ(Program({"qpdf", "--qdf", "--object-streams=disable", pdf, qdf}).code, 0);
         std::string bytes = dumptest::ReadAll(qdf);
-        const std::size_t at = bytes.find(text);
-        ASSERT_NE(at, std::string::npos) << text;
-        bytes[at + to] = bytes[at + to] == '9'   ? 'A'
-                         : bytes[at + to] == 'F' ? '0'
-                                                 : static_cast<char>(bytes[at + to] + 1);
+        for (const auto& [text, to] : places) {
+            const std::size_t at = bytes.find(text);
+            ASSERT_NE(at, std::string::npos) << text;
+            char& c = bytes[at + to];
+            c = c == '9' ? 'A' : c == 'F' ? '0' : static_cast<char>(c + 1);
+        }
         dumptest::WriteBytes(qdf, bytes);
         ASSERT_EQ(Program({"fix-qdf", qdf}, RLIM_INFINITY, pdf).code, 0);
     };
@@ -187,7 +191,7 @@ void ChangeRecord(const Row& row, const std::string& pdf, const TempFolder& tmp)
         std::filesystem::resize_file(pdf, std::filesystem::file_size(pdf) * 2 / 3);
         break;
     case Change::HexDigit:  // the first digit of the second page's third line
-        edit("(00000A40  ", 11);
+        edit({{"(00000A40  ", 11}});
         break;
     case Change::PageMissing:
         qpdf({"--pages", ".", "1,3-z", "--"});
@@ -195,8 +199,11 @@ void ChangeRecord(const Row& row, const std::string& pdf, const TempFolder& tmp)
     case Change::PagesSwapped:
         qpdf({"--pages", ".", "1,3,2", "--"});
         break;
-    case Change::OtherName:  // in the Subject, a text string in UTF-16: h.bin becomes i.bin
-        edit("0068002e00620069006e", 3);
+    case Change::OtherName:  // h.bin becomes i.bin in the Subject (UTF-16) and the XMP
+        edit({{"0068002e00620069006e", 3}, {"h.bin</rdf:li></rdf:Seq></vantrel:File>", 0}});
+        break;
+    case Change::SubjectOnly:
+        edit({{"0068002e00620069006e", 3}});
         break;
     case Change::Huge:
         GrowTo2GiB(pdf);
@@ -232,6 +239,8 @@ const Row kRows[] = {
     {"window, middle", {{"a.bin", 7 * 2560 - 9}}, {3, 5}, Via::Window, Change::None, 0, "ページ 3-5 / 7"},
     {"Japanese", {{"記録 ファイル.bin", 3000}}, {}, Via::Tool, Change::None, 0, "記録 ファイル.bin: 3000"},
     {"Arabic", {{"سجل 2.bin", 3000}}, {}, Via::Tool, Change::None, 0, "سجل 2.bin: 3000"},
+    {"Devanagari", {{"अभिलेख 2.bin", 3000}}, {}, Via::Tool, Change::None, 0, "अभिलेख 2.bin: 3000"},
+    {"window, Devanagari", {{"अभिलेख.bin", 3000}}, {}, Via::Window, Change::None, 0, "一致"},
     {"window, Japanese", {{"記録.bin", 3000}}, {}, Via::Window, Change::None, 0, "一致"},
     {"window, Arabic", {{"سجل.bin", 3000}}, {}, Via::Window, Change::None, 0, "一致"},
     {"a name too long for the header's line",
@@ -269,6 +278,13 @@ const Row kRows[] = {
     {"a page missing", {{"h.bin", 7000}}, {}, Via::Tool, Change::PageMissing, 1, "2 / 3 ページのはずが 3 / 3"},
     {"pages swapped", {{"h.bin", 7000}}, {}, Via::Tool, Change::PagesSwapped, 1, "2 / 3 ページのはずが 3 / 3"},
     {"header and metadata", {{"h.bin", 7000}}, {}, Via::Tool, Change::OtherName, 1, "見出しがメタデータと違います"},
+    {"Subject and XMP",
+     {{"h.bin", 7000}},
+     {},
+     Via::Tool,
+     Change::SubjectOnly,
+     1,
+     "Subject が XMP の記録の欄と食い違って"},
     {"2 GiB", {{"h.bin", 7000}}, {}, Via::Tool, Change::Huge, 0, "一致"},
     {"Ghostscript", {{"記録.bin", 7000}}, {2, 3}, Via::Tool, Change::Gs, 0, "一致"},
     {"qpdf", {{"a.bin", 5000}, {"سجل.bin", 7000}}, {}, Via::Tool, Change::Qpdf, 0, "一致"},
