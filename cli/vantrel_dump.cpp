@@ -3,6 +3,9 @@
 #if defined(VANTREL_DUMP_PDF)
 #include "cli/dump_pdf.h"
 #endif
+#if defined(VANTREL_DUMP_RECORD)
+#include "cli/record_commands.h"
+#endif
 #include "filelist/csv_export.h"
 #include "filelist/file_list_model.h"
 #include "printing/dump_writer.h"
@@ -34,18 +37,17 @@ namespace {
 enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
 
 // One mode per option; a new mode adds a row here and a Run function below.
-enum class Mode { Dump, Preview, Csv, Pdf, Help };
+enum class Mode { Dump, Preview, Csv, Pdf, Verify, Restore, Help };
 
 struct ModeOption {
     std::string_view name;
     Mode mode;
+    bool takesRecord = false;  // followed by the record it reads
 };
 
 constexpr ModeOption kModeOptions[] = {
-    {"--preview", Mode::Preview},
-    {"--csv", Mode::Csv},
-    {"--help", Mode::Help},
-    {"-h", Mode::Help},
+    {"--preview", Mode::Preview},       {"--csv", Mode::Csv},   {"--verify", Mode::Verify, true},
+    {"--restore", Mode::Restore, true}, {"--help", Mode::Help}, {"-h", Mode::Help},
 };
 
 struct Arguments {
@@ -53,6 +55,7 @@ struct Arguments {
     bool modeGiven = false;
     std::vector<std::string> operands;
     std::string pdfOut;  // --pdf OUT
+    std::string record;  // --verify RECORD.pdf, --restore RECORD.pdf
     bool pagesGiven = false;  // --pages A-B
     long long fromPage = 0;
     long long toPage = 0;
@@ -72,11 +75,19 @@ constexpr char kUsage[] =
     "                                  bytes printed, then its path; check it with\n"
     "                                  'pdfinfo OUT.pdf' and 'tail -c +OFFSET+1 FILE | head -c COUNT\n"
     "                                  | sha256sum', OFFSET and COUNT as the Subject gives them)\n"
+    "  vantrel-dump --verify RECORD.pdf [FILE...]\n"
+    "                                  記録の PDF のページが示すバイトを SHA-256 と各 FILE に\n"
+    "                                  照らす (checks the bytes its pages show against its\n"
+    "                                  SHA-256 and each FILE, in the order the record names them)\n"
+    "  vantrel-dump --restore RECORD.pdf OUT\n"
+    "                                  記録の示すバイトを OUT へ書く。複数ファイルの記録は\n"
+    "                                  フォルダ OUT へ (writes the bytes a record shows, only when\n"
+    "                                  they give its SHA-256; several files into the folder OUT)\n"
     "  vantrel-dump --help             この説明 (this help)\n"
     "Output is byte for byte what the program writes: CR LF line ends.\n"
-    "Exit status: 0 done, 1 a file or folder could not be read or output failed, 2 usage error\n"
-    "(also an option given twice, a range past the file's end, an output that is one of the\n"
-    "input files).\n";
+    "Exit status: 0 done, 1 a file or folder could not be read or output failed (--verify: a\n"
+    "record or file that differs), 2 usage error (also an option given twice, a range past the\n"
+    "file's end, an output that is one of the input files).\n";
 
 void Error(const std::string& message)
 {
@@ -157,13 +168,26 @@ int ParseArguments(int argc, char** argv, Arguments& args)
         if (args.modeGiven && args.mode != found->mode) {
             return UsageError("オプションは一つだけ指定できます (only one mode): " + std::string(arg));
         }
+        if (found->takesRecord) {
+            // As for --pdf: a value that is an option is a slip, a second record would be dropped.
+            if (i + 1 >= argc || (argv[i + 1][0] == '-' && argv[i + 1][1] != '\0')) {
+                return UsageError(std::string(arg) + " には値が要ります (needs a value)");
+            }
+            if (args.modeGiven) {
+                return UsageError(std::string(arg) + " は一度だけ指定できます (may be given once)");
+            }
+            args.record = argv[++i];
+        }
         args.mode = found->mode;
         args.modeGiven = true;
     }
     if (args.mode == Mode::Help) {
         return -1;
     }
-    if (args.operands.empty()) {
+    if (args.mode == Mode::Restore && args.operands.size() != 1) {
+        return UsageError("--restore には出力先を一つだけ指定します (--restore takes exactly one output)");
+    }
+    if (args.operands.empty() && args.mode != Mode::Verify) {
         return UsageError("ファイルが指定されていません (no file given)");
     }
     if (args.mode == Mode::Csv && args.operands.size() != 1) {
@@ -284,6 +308,14 @@ int main(int argc, char** argv)
     // What a killed run (or a power cut) left goes now; a running copy holds its folder's lock.
     CWorkFile().RemoveStaleFolders();
 
+    if (args.mode == Mode::Verify || args.mode == Mode::Restore) {
+#if defined(VANTREL_DUMP_RECORD)
+        return args.mode == Mode::Verify ? RunVerify(args.record, args.operands)
+                                         : RunRestore(args.record, args.operands.front());
+#else
+        return UsageError("この版は記録を読めません (built without qpdf: no --verify or --restore)");
+#endif
+    }
     if (args.mode == Mode::Pdf) {
 #if defined(VANTREL_DUMP_PDF)
         return WriteDumpPdf(args.pdfOut, args.operands, args.pagesGiven, args.fromPage, args.toPage, argc, argv);
@@ -307,6 +339,8 @@ int main(int argc, char** argv)
         code = RunCsv(args, out);
         break;
     case Mode::Pdf:
+    case Mode::Verify:
+    case Mode::Restore:
     case Mode::Help:
         break;
     }

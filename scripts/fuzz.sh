@@ -11,7 +11,10 @@ vantrel_build build-fuzz -DVANTREL_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_
 # fuzz_pdf_names draws on Qt's offscreen platform; leaks that begin in system libraries
 # are named in tests/lsan.supp.
 export QT_QPA_PLATFORM=offscreen LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp
-for target in fuzz_text_reader fuzz_join_path fuzz_name_order fuzz_dump_writer fuzz_pdf_names; do
+targets=(fuzz_text_reader fuzz_join_path fuzz_name_order fuzz_dump_writer fuzz_pdf_names)
+# The record reader is built where qpdf is.
+[ -x build-fuzz/fuzz/fuzz_record_reader ] && targets+=(fuzz_record_reader)
+for target in "${targets[@]}"; do
   corpus=build-fuzz/corpus/$target
   mkdir -p "$corpus"
   vantrel_say "Fuzzing $target for $seconds s"

@@ -8,7 +8,7 @@ VANTREL_PACKAGES=(
   googletest libgtest-dev libbenchmark-dev
   poppler-utils cups printer-driver-cups-pdf
   ghostscript fonts-dejavu-core fonts-urw-base35
-  qpdf mupdf-tools python3-pypdf python3-pdfminer gir1.2-poppler-0.18 locales
+  qpdf libqpdf-dev mupdf-tools python3-pypdf python3-pdfminer gir1.2-poppler-0.18 locales
   libpdfbox2-java libactivation-java libjaxb-api-java default-jre-headless
   enscript
   xvfb xauth x11-utils openbox xdotool

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Runs clang-tidy with .clang-tidy's checks over every source of the core, from the
-# compile commands of a build folder (build/ unless one is named). Fails on any finding.
+# Runs clang-tidy with .clang-tidy's checks over every source of the core and of the record
+# reader, from the compile commands of a build folder (build/ unless one is named). Fails on
+# any finding.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 [ -f "$build/compile_commands.json" ] || { echo "tidy.sh: no $build/compile_commands.json; build first" >&2; exit 2; }
 command -v clang-tidy >/dev/null || { echo "tidy.sh: clang-tidy is missing" >&2; exit 2; }
-# The core's sources: those the compile commands build into its library.
-mapfile -t sources < <(grep -o '"command": ".*vantrel_core\.dir/.* -c [^"]*"' "$build/compile_commands.json" |
+# The core's sources and the record reader's: those the compile commands build into their
+# libraries.
+mapfile -t sources < <(grep -o '"command": ".*vantrel_\(core\|record\)\.dir/.* -c [^"]*"' "$build/compile_commands.json" |
                        sed 's|.* -c \([^"]*\)"$|\1|' | sort -u)
 [ ${#sources[@]} -gt 0 ] || { echo "tidy.sh: no core objects in $build" >&2; exit 2; }
 echo "== clang-tidy over ${#sources[@]} core sources"
