@@ -48,14 +48,15 @@ void QtMessages(QtMsgType type, const QMessageLogContext&, const QString& text)
 std::string AbsolutePath(const std::string& path)
 {
     std::error_code ec;
-    const std::filesystem::path full = std::filesystem::absolute(path, ec);
+    const std::filesystem::path full = std::filesystem::absolute(ToFileSystemPath(path), ec);
     if (ec)
         return path;
     std::filesystem::path kept;
     for (const std::filesystem::path& part : full)
         if (part != ".")
             kept /= part;
-    return kept.string();
+    // Z:/a/b.bin typed on Windows reads back as Z:\a\b.bin, not half of each.
+    return FromFileSystemPath(kept.make_preferred());
 }
 
 // What the PDF holds so far, and how the run is to end.

@@ -3,6 +3,7 @@
 #include "framework/pdf_archive.h"
 #include "framework/pdf_font.h"
 #include "framework/pdf_number.h"
+#include "framework/qt_text.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -49,6 +50,15 @@ CPdfEngine* CPdfEngine::Of(QPainter* painter)
 {
     QPaintEngine* engine = painter != nullptr ? painter->paintEngine() : nullptr;
     return engine != nullptr && engine->type() == kType ? dynamic_cast<CPdfEngine*>(engine) : nullptr;
+}
+
+void CPdfEngine::SetRecord(const QString& title, std::vector<DumpRecord> files)
+{
+    m_strTitle = title;
+    m_records = std::move(files);
+    // The core names files in the ANSI code page on Windows; the document's text is UTF-8.
+    for (DumpRecord& file : m_records)
+        file.path = ToQt(file.path).toStdString();
 }
 
 void CPdfEngine::setProperty(PrintEnginePropertyKey key, const QVariant& value)

@@ -61,11 +61,7 @@ public:
     // empty) and the files it prints, in order; their lines make its subject, their facts
     // fields of their own in its XMP metadata. Read when the document ends, so they may be
     // set while it is drawn.
-    void SetRecord(const QString& title, std::vector<DumpRecord> files)
-    {
-        m_strTitle = title;
-        m_records = std::move(files);
-    }
+    void SetRecord(const QString& title, std::vector<DumpRecord> files);
     // The pages from the next one drawn on are those of the next printed file, the first
     // showing page number firstLabel: page labels give a range its own numbers, and a
     // document of several files has an outline entry for each.

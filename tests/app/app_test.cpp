@@ -229,22 +229,28 @@ TEST(Start, FrameIsUpBeforeTheSavedFolderIsReadUnderTheWaitCursor)
 {
     ScopedSettings settings;
     Touch(settings.File("a.bin"));
-    ASSERT_TRUE(AfxGetApp()->WriteProfileString("Path", "Path", settings.Dir().toStdString()));
-    struct Watch : QObject {  // sees what the listing sends as it ends
-        bool listed = false, shownAndWaiting = false;
+    QSettings("Kovalmeret", "Vantrel").setValue("Path/Path", QDir::toNativeSeparators(settings.Dir()));
+    struct Watch : QObject {  // sees the view as soon as there is one, and what its listing says
+        bool watching = false, listed = false, shownAndWaiting = false;
         bool eventFilter(QObject*, QEvent*) override
         {
-            if (!listed && theApp.View() != nullptr && !theApp.View()->m_aFiles.empty()) {
+            if (watching || theApp.View() == nullptr)
+                return false;
+            watching = true;
+            QObject::connect(theApp.View(), &CVantrelView::commandStateChanged, this, [this] {
+                if (listed || theApp.View()->m_aFiles.empty())
+                    return;
                 listed = true;
                 const QCursor* cursor = QGuiApplication::overrideCursor();
                 shownAndWaiting = theApp.MainFrame()->isVisible() && cursor && cursor->shape() == Qt::WaitCursor;
-            }
+            });
             return false;
         }
     } watch;
     qApp->installEventFilter(&watch);
     ASSERT_TRUE(Init({}));
     qApp->removeEventFilter(&watch);
+    EXPECT_TRUE(watch.listed);
     EXPECT_TRUE(watch.shownAndWaiting);
     EXPECT_EQ(theApp.ExitInstance(), 0);
 }

@@ -4,6 +4,7 @@
 #include "common/small_file_system.h"
 #include "printing/dump_test_util.h"
 #include "printing/print_test_util.h"
+#include "textfile/ansi_names.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -21,6 +22,7 @@
 
 #include <cmath>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 
@@ -54,8 +56,10 @@ protected:
     {
         const std::string path = m_dir.path().toStdString() + "/" + name;
         dumptest::WriteBytes(path, dumptest::PatternBytes(size));
-        return QString::fromLocal8Bit(path.c_str());
+        return InDir(QString::fromLocal8Bit(name.c_str()));
     }
+    // A path in the test's folder as the record names it: C:\...\name on Windows.
+    QString InDir(const QString& name) const { return QDir::toNativeSeparators(m_dir.path() + "/" + name); }
     std::string Out() const { return m_dir.path().toStdString() + "/out.pdf"; }
 
     // Short folder names keep the headers on the paper.
@@ -142,8 +146,8 @@ TEST_F(DumpPdfTest, FailedFileIsSaidAndTheOthersStillComeOut)
 {
     const QString a = File("a.bin", 10);
     QString err;
-    EXPECT_EQ(RunPdf({"--pdf", QString::fromStdString(Out()), m_dir.path() + "/gone.bin", a}, &err), 1);
-    EXPECT_TRUE(err.contains(QString::fromLocal8Bit("ファイルオープン失敗[") + m_dir.path() + "/gone.bin]"));
+    EXPECT_EQ(RunPdf({"--pdf", QString::fromStdString(Out()), InDir("gone.bin"), a}, &err), 1);
+    EXPECT_TRUE(err.contains(QString::fromLocal8Bit("ファイルオープン失敗[") + InDir("gone.bin") + "]"));
     EXPECT_EQ(printtest::PdfPages(Out()), 1);
 
     const std::string small = m_dir.path().toStdString() + "/small";
@@ -382,7 +386,7 @@ TEST_F(DumpPdfTest, EveryReaderReadsEveryNameBack)
         const QString words = text.simplified();
         for (const auto& n : names) {
             QString pattern;
-            for (const char32_t c : (m_dir.path() + "/" + QString::fromUtf8(n.shown)).toUcs4()) {
+            for (const char32_t c : InDir(QString::fromUtf8(n.shown)).toUcs4()) {
                 const QString ch = QRegularExpression::escape(QString::fromUcs4(&c, 1));
                 pattern += c < 0x80 ? ch : "(?:" + ch + "|\uFFFD)";
             }
@@ -415,6 +419,9 @@ TEST_F(DumpPdfTest, NamesThatPrintedAlikeGetRecordsApart)
         {"a\u034Fb.bin", "a<U+034F>b.bin"},
         {"a\u00ADb.bin", "a<U+00AD>b.bin"},
     };
+#if defined(_WIN32)
+    GTEST_SKIP() << "Windows names hold no '<' and reach vantrel-dump in code page 932, which has none of these";
+#endif
     for (const auto& n : names) {
         QProcess p;
         p.setWorkingDirectory(m_dir.path());
@@ -423,7 +430,7 @@ TEST_F(DumpPdfTest, NamesThatPrintedAlikeGetRecordsApart)
                  VANTREL_DUMP_EXE, n.printf});
         p.waitForFinished(60000);
         ASSERT_EQ(p.exitCode(), 0) << n.shown << p.readAllStandardError().toStdString();
-        const QString path = m_dir.path() + "/" + n.shown;
+        const QString path = InDir(QString::fromUtf8(n.shown));
         EXPECT_EQ(printtest::PdfText(Out(), 1).section('\n', 0, 0).simplified(),
                   "Name : " + path + " Length : 00000064(100) Page : 1 / 1");
         EXPECT_EQ(printtest::PdfInfo(Out(), "Title"), n.shown);
@@ -444,7 +451,7 @@ TEST_F(DumpPdfTest, LongPathsKeepEveryCharacterAndBothFieldsOnThePage)
         deep += "/level" + std::to_string(10 + i) + "_directory";
     while (longest.size() < 3700)
         longest += std::string(200, 'd') + "/";
-    const std::pair<std::string, int> cases[] = {
+    std::vector<std::pair<std::string, int>> cases = {
         // The path, and the rows its header takes (0: more than two, smaller).
         {dir + "/short.bin", 1},
         {dir + "/projects/" + std::string(111 - dir.size() - 10, 'x'), 2},
@@ -454,15 +461,20 @@ TEST_F(DumpPdfTest, LongPathsKeepEveryCharacterAndBothFieldsOnThePage)
         {deep + "/" + std::string(251, 'n') + ".bin", 0},
         {longest + std::string(4000 - longest.size(), 'f'), 0},
     };
+#if defined(_WIN32)
+    // The program is not long-path aware: MAX_PATH holds there.
+    std::erase_if(cases, [](const auto& c) { return c.first.size() >= 260; });
+#endif
     QStringList args{"--pdf", QString::fromStdString(Out())};
     for (const auto& [path, rows] : cases) {
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        std::filesystem::create_directories(ToFileSystemPath(path).parent_path());
         dumptest::WriteBytes(path, dumptest::PatternBytes(100));
-        args << QString::fromStdString(path);
+        args << QString::fromLocal8Bit(path.c_str());
     }
-    ASSERT_EQ(RunPdf(args), 0);
+    QString err;
+    ASSERT_EQ(RunPdf(args, &err), 0) << err.toStdString();
     const double mm = 72 / 25.4;
-    for (int page = 1; page <= static_cast<int>(std::size(cases)); ++page) {
+    for (int page = 1; page <= static_cast<int>(cases.size()); ++page) {
         const auto& [path, wanted] = cases[page - 1];
         SCOPED_TRACE(page);
         // The header's words as drawn, row after row, down to the column header.
@@ -479,8 +491,9 @@ TEST_F(DumpPdfTest, LongPathsKeepEveryCharacterAndBothFieldsOnThePage)
                         (wanted == 0 || std::abs(w->yMax - w->yMin - (columns->yMax - columns->yMin)) < 0.1))
                 << w->text.toStdString();
         }
-        const std::string header = "Name : " + path + "  Length : 00000064(100)  Page : 1 / 1";
-        EXPECT_EQ(text.toStdString(), QString::fromStdString(header).remove(' ').toStdString());
+        const QString header = "Name : " + QDir::toNativeSeparators(QString::fromLocal8Bit(path.c_str())) +
+                               "  Length : 00000064(100)  Page : 1 / 1";
+        EXPECT_EQ(text.toStdString(), QString(header).remove(' ').toStdString());
         EXPECT_TRUE(wanted != 0 ? rows == wanted : rows > 2) << rows;
         // On the rendered page too: no ink beyond the right margin.
         const QImage image = printtest::PdfPageImage(Out(), page, 150);
@@ -495,6 +508,9 @@ TEST_F(DumpPdfTest, LongPathsKeepEveryCharacterAndBothFieldsOnThePage)
 // no crash, nothing a reader complains of; right-to-left ones in poppler and mupdf.
 TEST_F(DumpPdfTest, NamesOfEveryScriptReadBack)
 {
+#if defined(_WIN32)
+    GTEST_SKIP() << "vantrel-dump takes its names in code page 932 on Windows, which most of these scripts are not in";
+#endif
     QStringList args{"--pdf", QString::fromStdString(Out())};
     for (const printtest::ScriptName& n : printtest::ScriptNames())
         args << File(n.name, 100);
@@ -503,7 +519,7 @@ TEST_F(DumpPdfTest, NamesOfEveryScriptReadBack)
     EXPECT_EQ(printtest::ReaderComplaints(Out()), "");
     const auto texts = printtest::ReaderTexts(Out());
     for (const printtest::ScriptName& n : printtest::ScriptNames()) {
-        const QString line = "Name : " + printtest::AsReadBack(m_dir.path() + "/" + QString::fromUtf8(n.name)) +
+        const QString line = "Name : " + printtest::AsReadBack(InDir(QString::fromUtf8(n.name))) +
                              " Length : 00000064(100) Page : 1 / 1";
         const QStringList readers =
             n.rightToLeft ? QStringList{"poppler", "mupdf"} : QStringList{"poppler", "mupdf", "pypdf"};
@@ -561,16 +577,23 @@ TEST_F(DumpPdfTest, DocumentInformationTiesThePdfToItsBytes)
 TEST_F(DumpPdfTest, RecordFieldsNoNameCanForgeInAnArchivalPdf)
 {
     // A folder and a file: a name holds no slash.
-    const std::string forged =
-        "y.bin; Length: 1 bytes; Pages: 1-1 / 1; SHA-256 of 1 bytes from offset 0: " + std::string(64, '0');
-    std::filesystem::create_directory(m_dir.path().toStdString() + "/" + forged.substr(0, forged.find('/')));
+#if defined(_WIN32)
+    // A Windows name holds no ':' and ends in no blank.
+    const std::string colon = "\uFF1A", slash = "/ ";
+#else
+    const std::string colon = ":", slash = " / ";
+#endif
+    const std::string forged = "y.bin; Length" + colon + " 1 bytes; Pages" + colon + " 1-1" + slash +
+                               "1; SHA-256 of 1 bytes from offset 0" + colon + " " + std::string(64, '0');
+    std::filesystem::create_directory(
+        ToFileSystemPath(m_dir.path().toStdString() + "/" + forged.substr(0, forged.find('/'))));
     const QString a = File(forged, 100);
     const QString b = File("one, two.bin", 5000);
     const QString big = File("big.bin", 403 * 2560);
     QProcess p;
     p.setWorkingDirectory(m_dir.path());
     p.start(VANTREL_DUMP_EXE, {"--pdf", QString::fromStdString(Out()), "./one, two.bin", a});
-    ASSERT_TRUE(p.waitForFinished(60000) && p.exitCode() == 0);
+    ASSERT_TRUE(p.waitForFinished(60000) && p.exitCode() == 0) << p.readAllStandardError().toStdString();
     auto facts = printtest::PdfFacts(Out());
     const auto lines = printtest::SubjectFields(facts["subject"].join('\n'));
     ASSERT_EQ(lines.size(), 2u);
@@ -584,7 +607,7 @@ TEST_F(DumpPdfTest, RecordFieldsNoNameCanForgeInAnArchivalPdf)
     EXPECT_EQ(facts["Modified"], QStringList({lines[0].value(1), lines[1].value(1)}));
     EXPECT_EQ(facts["SHA256"], QStringList({lines[0].value(7), lines[1].value(7)}));
     EXPECT_EQ(facts["title"],
-              QStringList(QString::fromStdString("one, two.bin / " + forged.substr(forged.find('/') + 1))));
+              QStringList(QString::fromLocal8Bit(("one, two.bin / " + forged.substr(forged.find('/') + 1)).c_str())));
     EXPECT_EQ(facts["outline"], QStringList({b, a}));
     EXPECT_EQ(facts["labels"], QStringList({"1", "2", "1"}));
     EXPECT_EQ(printtest::PreflightErrors(Out()), "");

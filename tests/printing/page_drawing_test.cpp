@@ -113,7 +113,7 @@ protected:
         return out;
     }
 
-    TempFolder m_tmp;
+    TempFolder m_tmp{"pd"};  // short: the header stays one line, as the old drawing had it
     std::string m_source;
     DumpGeometry m_geometry;
 };
