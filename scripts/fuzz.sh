@@ -6,6 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/setup.sh
 seconds=${1:-30}
+# clang with libFuzzer (libclang-rt-14-dev), and whatever the targets link.
+vantrel_install_packages "${VANTREL_PACKAGES[@]}"
 vantrel_build build-fuzz -DVANTREL_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVANTREL_GUI=ON -DBUILD_TESTING=OFF -DVANTREL_BENCH=OFF
 # fuzz_pdf_names draws on Qt's offscreen platform; leaks that begin in system libraries

@@ -6,8 +6,8 @@
 # A finished cache holds .vantrel-complete, written last, and is reused as it is; anything
 # else found there is a build that stopped half way and is built again. Projects use it with
 #   -DCMAKE_TOOLCHAIN_FILE=$VANTREL_QT_WINDOWS/lib/cmake/Qt6/qt.toolchain.cmake
-# which loads the MinGW-w64 toolchain file kept in the cache. Needs root (it adds a deb-src
-# entry and installs packages); about 75 minutes on 2 cores shared with other work.
+# which loads the MinGW-w64 toolchain file kept in the cache. Needs root (it adds deb-src
+# entries and installs packages); about 75 minutes on 2 cores shared with other work.
 set -euo pipefail
 self=$(realpath "$0")
 cd "$(dirname "$self")/.."
@@ -18,7 +18,8 @@ prefix=$(realpath -m "${VANTREL_QT_WINDOWS:-/var/cache/vantrel/qt6-windows-$qt_v
 stamp=$prefix/.vantrel-complete
 building=$prefix/.vantrel-building
 toolchain=$prefix/mingw-w64-posix.cmake
-work=/var/cache/vantrel/build/qt6-windows-$qt_version
+# The source and the build folder stand beside the cache, and go once it is complete.
+work=$(dirname "$prefix")/build/qt6-windows-$qt_version
 host_cmake=/usr/lib/x86_64-linux-gnu/cmake
 
 options=(
@@ -82,16 +83,57 @@ case $src_version in
   *) echo "The host's Qt (qt6-base $src_version) is not Qt $qt_version." >&2; exit 1 ;;
 esac
 
-sources_file=/etc/apt/sources.list.d/vantrel-deb-src.sources
-sources_text='# Debian source packages, for scripts/qt-windows.sh (apt-get source qt6-base).
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg'
-if [ ! -f "$sources_file" ] || [ "$(cat "$sources_file")" != "$sources_text" ]; then
-  vantrel_say "Adding Debian's source packages in $sources_file"
-  printf '%s\n' "$sources_text" >"$sources_file"
+# The source comes from the machine's own archive: a deb-src twin of each of its deb entries,
+# with the same mirror, suites, components and keyring (a local mirror works as well).
+twins=/etc/apt/sources.list.d/vantrel-deb-src
+deb_src_lines() {
+  local f
+  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+    if [ ! -f "$f" ] || [ "$f" = "$twins.list" ]; then continue; fi
+    sed -e 's/#.*//' -e 's/[[:space:]]\+/ /g' -e 's/^ //' -e 's/ $//' "$f"
+  done | awk '$1 == "deb" { $1 = "deb-src"; twin[$0] = 1; next } $1 == "deb-src" { have[$0] = 1 }
+              END { for (l in twin) if (!(l in have)) print l }' | sort
+}
+deb_src_stanzas() {
+  local files=() f
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$f" ] && [ "$f" != "$twins.sources" ] && files+=("$f")
+  done
+  [ ${#files[@]} -gt 0 ] || return 0
+  # Stanzas end at an empty line or a file's end; field names are case-insensitive.
+  awk 'function flush() {
+         if (types ~ / deb / && types !~ / deb-src / && enabled != "no")
+           printf "%sTypes: deb-src\n%s", (n++ ? "\n" : ""), body
+         types = ""; enabled = ""; body = ""
+       }
+       FNR == 1 { flush() }
+       /^#/ { next }
+       /^[ \t]*$/ { flush(); next }
+       tolower($1) == "types:" { $1 = ""; types = $0 " "; next }
+       tolower($1) == "enabled:" { enabled = tolower($2) }
+       { body = body $0 "\n" }
+       END { flush() }' "${files[@]}"
+}
+update_twin() {
+  local file=$1 text=$2
+  if [ -z "$text" ]; then
+    [ ! -e "$file" ] || { rm -f "$file"; changed=1; }
+  elif [ ! -f "$file" ] || [ "$(cat "$file")" != "$text" ]; then
+    printf '%s\n' "$text" >"$file"
+    changed=1
+  fi
+}
+header='# Source packages of the deb entries beside this file, for scripts/qt-windows.sh.'
+lines=$(deb_src_lines)
+stanzas=$(deb_src_stanzas)
+[ -n "$lines$stanzas" ] || { echo "No deb entry in the machine's apt sources to take deb-src from." >&2; exit 1; }
+changed=0
+update_twin "$twins.list" "${lines:+$header
+$lines}"
+update_twin "$twins.sources" "${stanzas:+$header
+$stanzas}"
+if [ "$changed" -eq 1 ]; then
+  vantrel_say "Source packages of the machine's own apt sources in $twins.*"
   apt-get "${apt_lock[@]}" update -q
 elif ! apt-cache showsrc --only-source qt6-base 2>/dev/null | grep -qx "Version: $src_version"; then
   apt-get "${apt_lock[@]}" update -q
@@ -151,9 +193,13 @@ vantrel_say "Configuring Qt $qt_version for Windows in $build_dir"
 cmake -S "$source_dir" -B "$build_dir" "${options[@]}"
 expected_options >"$build_dir/.vantrel-options"
 
-# Lowest priority, so the other work on this machine keeps its pace.
-vantrel_say "Building Qt for Windows with 2 jobs at nice 19 (about 75 minutes on 2 shared cores)"
-nice -n 19 cmake --build "$build_dir" -j 2
+# Every core; on a developer's machine at the lowest priority, so other work keeps its pace,
+# and in CI, where nothing else waits for the cores, at the usual one.
+jobs=$(nproc 2>/dev/null || echo 2)
+niceness=19
+[ "${CI:-}" = true ] && niceness=0
+vantrel_say "Building Qt for Windows with $jobs jobs at nice $niceness"
+nice -n "$niceness" cmake --build "$build_dir" -j "$jobs"
 
 vantrel_say "Installing into $prefix"
 cmake --install "$build_dir" >/dev/null

@@ -1,18 +1,23 @@
 #!/usr/bin/env bash
 # Runs clang-tidy with .clang-tidy's checks over every source of the core and of the record
-# reader, from the compile commands of a build folder (build/ unless one is named). Fails on
-# any finding.
+# reader, from the compile commands of a build folder (build/ unless one is named; configured
+# as ./test.sh configures it when it has none). Fails on any finding.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/setup.sh
 build=${1:-build}
-[ -f "$build/compile_commands.json" ] || { echo "tidy.sh: no $build/compile_commands.json; build first" >&2; exit 2; }
-command -v clang-tidy >/dev/null || { echo "tidy.sh: clang-tidy is missing" >&2; exit 2; }
+vantrel_install_packages "${VANTREL_PACKAGES[@]}"
+if [ ! -f "$build/compile_commands.json" ]; then
+  # Their sources need nothing generated: configuring is enough.
+  vantrel_say "Configuring $build for its compile commands"
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_WERROR=ON >/dev/null
+fi
 # The core's sources and the record reader's: those the compile commands build into their
 # libraries.
 mapfile -t sources < <(grep -o '"command": ".*vantrel_\(core\|record\)\.dir/.* -c [^"]*"' "$build/compile_commands.json" |
                        sed 's|.* -c \([^"]*\)"$|\1|' | sort -u)
 [ ${#sources[@]} -gt 0 ] || { echo "tidy.sh: no core objects in $build" >&2; exit 2; }
-echo "== clang-tidy over ${#sources[@]} core sources"
+vantrel_say "clang-tidy over ${#sources[@]} sources of the core and the record reader"
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 status=0
@@ -20,5 +25,5 @@ printf '%s\n' "${sources[@]}" | xargs -P "$(nproc 2>/dev/null || echo 2)" -n 4 c
   >"$log" 2>&1 || status=$?
 # Its count of what it suppressed in system headers is noise.
 grep -v '^[0-9]* warnings\? generated\.$' "$log" || true
-[ "$status" -eq 0 ] || { echo "== clang-tidy found what to mend" >&2; exit 1; }
-echo "== clang-tidy found nothing"
+[ "$status" -eq 0 ] || { vantrel_say "clang-tidy found what to mend" >&2; exit 1; }
+vantrel_say "clang-tidy found nothing"
