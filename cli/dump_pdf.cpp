@@ -96,7 +96,7 @@ bool OpenPdf(const std::string& out, COutputFile& pdf, CPdfJobPrinter& printer, 
 // that cannot be dumped gets no pages and the others still come out; a work file that
 // cannot be written, or a range out of bounds, ends the run.
 void PrintFile(CWorkFile& work, const std::string& path, const DumpPages* range, CPdfJobPrinter& printer, CDC& dc,
-               PdfRecord& record, const std::string& out)
+               CDumpPagePainter& painter, PdfRecord& record, const std::string& out)
 {
     // Only the pages that are printed are written.
     const DumpJob job = WriteDumpJob(work, path, range != nullptr ? *range : DumpPages{}, DumpHooks{}, Reason);
@@ -138,7 +138,7 @@ void PrintFile(CWorkFile& work, const std::string& path, const DumpPages* range,
         record.anyPage = true;
         // A page the dump does not hold (an empty file) comes out blank, as on paper.
         if (job.ReadPage(page, lines))
-            DrawDumpPage(&dc, lines);
+            painter.Draw(&dc, lines);
     }
     work.RemoveFile();
 }
@@ -198,8 +198,10 @@ int WriteDumpPdf(const std::string& out, const std::vector<std::string>& files, 
     const DumpPages pages{from, to};
     {
         CDC dc(&painter, &printer);
+        CDumpPagePainter pagePainter;  // one job: laid out once
+        pagePainter.Prepare(&dc);
         for (const std::string& path : files) {
-            PrintFile(work, AbsolutePath(path), rangeGiven ? &pages : nullptr, printer, dc, record, out);
+            PrintFile(work, AbsolutePath(path), rangeGiven ? &pages : nullptr, printer, dc, pagePainter, record, out);
             if (record.abandon)
                 break;
         }

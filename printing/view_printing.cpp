@@ -317,6 +317,7 @@ bool CViewPrinting::OnPreparePrinting(CPrintInfo* pInfo)
 {
     CVantrelView* view = m_pView;
     m_bJobEnded = false;
+    m_painter = CDumpPagePainter();  // laid out anew for this job's device
     // Only a file that a command chose and dumped is printed; nothing outside the list.
     const PrintJobFile* job = CurrentJob();
     if (!m_bDumpReady || job == nullptr)
@@ -360,8 +361,11 @@ bool CViewPrinting::OnPreparePrinting(CPrintInfo* pInfo)
     return true;
 }
 
-void CViewPrinting::OnBeginPrinting(CDC*, CPrintInfo*)
+void CViewPrinting::OnBeginPrinting(CDC* pDC, CPrintInfo*)
 {
+    // The preview begins without a device: its pages are laid out when first drawn.
+    if (pDC != nullptr)
+        m_painter.Prepare(pDC);
 }
 
 void CViewPrinting::OnPrint(CDC* pDC, CPrintInfo* pInfo)
@@ -378,7 +382,9 @@ void CViewPrinting::OnPrint(CDC* pDC, CPrintInfo* pInfo)
         pInfo->m_bContinuePrinting = false;
         return;
     }
-    DrawDumpPage(pDC, lines);
+    if (!m_painter.Prepared())
+        m_painter.Prepare(pDC);
+    m_painter.Draw(pDC, lines);
 }
 
 void CViewPrinting::OnEndPrinting(CDC*, CPrintInfo* pInfo)

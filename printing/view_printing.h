@@ -4,6 +4,7 @@
 #include "framework/print_loop.h"
 #include "framework/print_preview.h"
 #include "printing/dump_job.h"
+#include "printing/dump_page_painter.h"
 #include "printing/dump_pages.h"
 #include "printing/dump_writer.h"
 #include "printing/print_jobs.h"
@@ -86,6 +87,7 @@ private:
     CWorkFile* m_pWorkFile = nullptr;  // set instead: tests, benchmarks
     QPrinter* m_pPrinter = nullptr;
     DumpJob m_job;  // the current file's dump
+    CDumpPagePainter m_painter;  // prepared once a job
     std::vector<PrintJobFile> m_aJobs;  // fixed when the command started
     std::size_t m_nJob = 0;  // the current job in m_aJobs
     std::optional<CChainFiles> m_chainFiles;  // what its inputs and outputs are, once looked at
