@@ -103,7 +103,7 @@ void PrintFile(CWorkFile& work, const std::string& path, const DumpPages* range,
     if (!job.Written()) {
         Error(job.Said(": "));
         record.code = 1;
-        record.abandon = job.outcome == DumpJob::Outcome::WorkFileFailed;
+        record.abandon = job.WorkFileFailed();
         // The PDF asked for is what the user waits for: it is named, with the reason.
         if (record.abandon)
             Error("出力の書き込みに失敗しました[" + out + "] (cannot write output)" +

@@ -100,7 +100,7 @@ const PrintJobFile* CViewPrinting::CurrentJob() const
     return m_nJob < m_aJobs.size() ? &m_aJobs[m_nJob] : nullptr;
 }
 
-CViewPrinting::DumpOutcome CViewPrinting::DumpCurrentFile(DumpPages pages)
+DumpStatus CViewPrinting::DumpCurrentFile(DumpPages pages)
 {
     CVantrelView* view = m_pView;
     const PrintJobFile& job = m_aJobs[m_nJob];
@@ -120,21 +120,11 @@ CViewPrinting::DumpOutcome CViewPrinting::DumpCurrentFile(DumpPages pages)
         m_job = WriteDumpJob(WorkFile(), job.strPath, pages, hooks, SystemErrorText);
     }
     if (guard.isNull())
-        return DumpOutcome::Gone;
-    switch (m_job.outcome) {
-    case DumpJob::Outcome::Cancelled:
-        return QuitRequested() ? DumpOutcome::Gone : DumpOutcome::Cancelled;
-    case DumpJob::Outcome::FileFailed:
+        return DumpStatus::Cancelled;
+    m_bDumpReady = m_job.Written();
+    if (!m_bDumpReady && m_job.result.status != DumpStatus::Cancelled)
         AfxMessageBox(m_job.Said("\n"), MB_OK);
-        return DumpOutcome::FileFailed;
-    case DumpJob::Outcome::WorkFileFailed:
-        AfxMessageBox(m_job.Said("\n"), MB_OK);
-        return DumpOutcome::WorkFileFailed;
-    case DumpJob::Outcome::Written:
-        break;
-    }
-    m_bDumpReady = true;
-    return DumpOutcome::Written;
+    return m_job.result.status;
 }
 
 bool CViewPrinting::OutputRefused() const
@@ -165,22 +155,22 @@ void CViewPrinting::PrintJob()
     DumpPages pages{1, m_aJobs[m_nJob].nPages};
     if (view->m_nFromPage != 0 || view->m_nToPage != 0)
         pages = DumpPages{view->m_nFromPage, view->m_nToPage};
-    switch (DumpCurrentFile(pages)) {
-    case DumpOutcome::Gone:
+    const DumpStatus status = DumpCurrentFile(pages);
+    if (guard.isNull() || (status == DumpStatus::Cancelled && QuitRequested()))
         return;
-    case DumpOutcome::Cancelled:
+    if (status == DumpStatus::Cancelled) {
         m_pView->m_bCancelPrint = 0;
         EndChain();
         return;
-    case DumpOutcome::WorkFileFailed:
+    }
+    if (m_job.WorkFileFailed()) {
         EndChain();
         return;
-    case DumpOutcome::FileFailed:
+    }
+    if (!m_job.Written()) {
         // No job under this file's name; the next file still gets its turn.
         PostContinue();
         return;
-    case DumpOutcome::Written:
-        break;
     }
     m_bJobEnded = false;
     m_bSkipJob = false;
@@ -279,13 +269,13 @@ void CViewPrinting::OnPreviewDump()
     m_nJob = 0;
     QPointer<CViewPrinting> guard(this);
     view->SetPrinting(true);
-    const DumpOutcome outcome = DumpCurrentFile(DumpPages{1, kPreviewPages});
-    if (guard.isNull() || outcome == DumpOutcome::Gone)
+    const DumpStatus status = DumpCurrentFile(DumpPages{1, kPreviewPages});
+    if (guard.isNull() || (status == DumpStatus::Cancelled && QuitRequested()))
         return;
     view->SetPrinting(false);
-    if (outcome == DumpOutcome::Cancelled)
+    if (status == DumpStatus::Cancelled)
         view->m_bCancelPrint = 0;
-    if (outcome != DumpOutcome::Written)
+    if (status != DumpStatus::Done)
         return;
 
     // The preview's print button sends the print command to the frame, like the menu.

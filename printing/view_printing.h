@@ -64,17 +64,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    enum class DumpOutcome {
-        Written,
-        Cancelled,
-        FileFailed,  // this file gets no job: it could not be read, or its dump has no room
-        WorkFileFailed,  // no dump can be written now: the chain ends
-        Gone,
-    };
     // The file of the current job, null when none.
     const PrintJobFile* CurrentJob() const;
-    // Writes the pages of the current job into a new work file.
-    DumpOutcome DumpCurrentFile(DumpPages pages);
+    // Writes the pages of the current job into a new work file; a failure is said. The
+    // window may have closed meanwhile, this object with it: the caller's guard knows.
+    DumpStatus DumpCurrentFile(DumpPages pages);
     // Dumps and prints the current job, then goes on with the next or ends the chain.
     void PrintJob();
     // True, after saying why, when the current job's PDF file would be refused.
