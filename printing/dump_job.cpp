@@ -22,6 +22,7 @@ std::string FailureMessage(const DumpJob& job, const std::string& path, std::int
         return WorkFileFailedMessage(job.workFile);
     case DumpStatus::Cancelled:
     case DumpStatus::Done:
+    case DumpStatus::OutOfRange:
         break;
     }
     return {};

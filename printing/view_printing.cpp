@@ -10,6 +10,7 @@
 #include "draw/join_path.h"
 #include "filelist/vantrel_view.h"
 #include "printing/dump_page_painter.h"
+#include "printing/dump_range_loop.h"
 #include "printing/print_range_dlg.h"
 #include "printing/work_file.h"
 #include "textfile/error_text.h"
@@ -360,21 +361,34 @@ void CViewPrinting::OnBeginPrinting(CDC* pDC, CPrintInfo*)
 
 void CViewPrinting::OnPrint(CDC* pDC, CPrintInfo* pInfo)
 {
-    CVantrelView* view = m_pView;
-    if (!m_bDumpReady)
-        return;
     std::vector<std::string> lines;
-    // The lookup seeks straight to the page: page 10,000 costs what page 1 costs.
-    if (!m_job.ReadPage(pInfo->m_nCurPage, lines))
-        return;  // the dump has no such page: a blank page
-    if (view->m_bCancelPrint == 1) {
-        view->m_bCancelPrint = 0;
-        pInfo->m_bContinuePrinting = false;
-        return;
+    if (m_bDumpReady && m_job.ReadPage(pInfo->m_nCurPage, lines)) {
+        if (!m_painter.Prepared())
+            m_painter.Prepare(pDC);
+        m_painter.Draw(pDC, lines);
     }
+}
+
+bool CViewPrinting::OnPrintPages(CDC* pDC, CPrintInfo* pInfo, const PageStart& start)
+{
+    const PrintJobFile* job = CurrentJob();
+    if (!m_bDumpReady || job == nullptr)
+        return true;
     if (!m_painter.Prepared())
         m_painter.Prepare(pDC);
-    m_painter.Draw(pDC, lines);
+    // Escape in the list ends the job as the status window's cancel does: a page left
+    // out would leave a record that is not whole.
+    const PageStart startOrEscape = [this, &start](std::int64_t page) {
+        if (m_pView->m_bCancelPrint == 1) {
+            m_pView->m_bCancelPrint = 0;
+            return false;
+        }
+        return start(page);
+    };
+    // The range was checked against the list's page count, which the job keeps: pages a
+    // shrunk file no longer has come out blank.
+    const DumpPages range{pInfo->GetFromPage(), pInfo->GetToPage()};
+    return PrintDumpRange(m_job, range, job->nPages, pDC, m_painter, startOrEscape) == DumpStatus::Done;
 }
 
 void CViewPrinting::OnEndPrinting(CDC*, CPrintInfo* pInfo)

@@ -49,6 +49,8 @@ public:
     bool OnPreparePrinting(CPrintInfo* pInfo) override;
     void OnBeginPrinting(CDC* pDC, CPrintInfo* pInfo) override;
     void OnPrint(CDC* pDC, CPrintInfo* pInfo) override;
+    // The pages through the loop vantrel-dump --pdf draws them with.
+    bool OnPrintPages(CDC* pDC, CPrintInfo* pInfo, const PageStart& start) override;
     void OnEndPrinting(CDC* pDC, CPrintInfo* pInfo) override;
     QString DocumentTitle() const override;
     QWidget* PrintParent() const override;
