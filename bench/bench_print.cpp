@@ -456,11 +456,13 @@ void BM_Draw820Pages(benchmark::State& state)
         QPainter painter(printer.get());
         {
             CDC dc(&painter, printer.get());
+            CDumpPagePainter pages;  // as a job has it: laid out once
+            pages.Prepare(&dc);
             for (std::int64_t page = 1; page <= kJobPages; ++page) {
                 if (page > 1)
                     printer->newPage();
                 Require(ReadDumpPage(work, geometry, page, lines), "read a page of the work file");
-                old ? OldDrawDumpPage(&dc, lines) : DrawDumpPage(&dc, lines);
+                old ? OldDrawDumpPage(&dc, lines) : pages.Draw(&dc, lines);
             }
         }
         painter.end();

@@ -8,7 +8,7 @@
 #include "cli/exit_cleanup.h"
 #include "printing/dump_job.h"
 #include "printing/dump_pages.h"
-#include "printing/print_range.h"
+#include "printing/dump_range_loop.h"
 #include "printing/dump_page_painter.h"
 #include "printing/work_file.h"
 #include "textfile/ansi_names.h"
@@ -96,50 +96,41 @@ bool OpenPdf(const std::string& out, COutputFile& pdf, CPdfJobPrinter& printer, 
 // that cannot be dumped gets no pages and the others still come out; a work file that
 // cannot be written, or a range out of bounds, ends the run.
 void PrintFile(CWorkFile& work, const std::string& path, const DumpPages* range, CPdfJobPrinter& printer, CDC& dc,
-               PdfRecord& record, const std::string& out)
+               CDumpPagePainter& painter, PdfRecord& record, const std::string& out)
 {
     // Only the pages that are printed are written.
-    const DumpJob job = WriteDumpJob(work, path, range != nullptr ? *range : DumpPages{}, DumpHooks{}, Reason);
+    DumpJob job = WriteDumpJob(work, path, range != nullptr ? *range : DumpPages{}, DumpHooks{}, Reason);
     if (!job.Written()) {
         Error(job.Said(": "));
         record.code = 1;
-        record.abandon = job.outcome == DumpJob::Outcome::WorkFileFailed;
+        record.abandon = job.WorkFileFailed();
         // The PDF asked for is what the user waits for: it is named, with the reason.
         if (record.abandon)
             Error("出力の書き込みに失敗しました[" + out + "] (cannot write output)" +
                   (job.reason.empty() ? "" : ": " + job.reason));
         return;
     }
-    std::int64_t first = 1;
-    std::int64_t last = job.result.pageTotal;
-    if (range != nullptr) {
-        const std::string from = std::to_string(range->first);
-        const std::string to = std::to_string(range->last);
-        const PageRangeCheck check = CheckPageRange(false, from, to, job.result.pageTotal);
-        if (!check.ok) {
-            Error(check.message + " (--pages " + from + "-" + to + " of " + std::to_string(job.result.pageTotal) + ")");
-            work.RemoveFile();
-            record.code = 2;
-            record.abandon = true;
-            return;
-        }
-        first = range->first;
-        last = range->last;
+    const std::int64_t total = job.result.pageTotal;
+    const DumpPages pages = range != nullptr ? *range : DumpPages{1, total};
+    const auto start = [&](std::int64_t page) {
+        if (record.anyPage)
+            printer.newPage();
+        if (page == pages.first)
+            printer.BeginPart(pages.first);
+        record.anyPage = true;
+        return true;
+    };
+    if (PrintDumpRange(job, pages, total, &dc, painter, start) == DumpStatus::OutOfRange) {
+        Error(job.message + " (--pages " + std::to_string(pages.first) + "-" + std::to_string(pages.last) + " of " +
+              std::to_string(total) + ")");
+        work.RemoveFile();
+        record.code = 2;
+        record.abandon = true;
+        return;
     }
     // Names joined by what no name can hold: one file's name never reads as two.
     record.title += (record.title.empty() ? "" : " / ") + VisibleText(path.substr(PathNameStart(path)));
     record.files.push_back(job.record);
-    std::vector<std::string> lines;
-    for (std::int64_t page = first; page <= last; ++page) {
-        if (record.anyPage)
-            printer.newPage();
-        if (page == first)
-            printer.BeginPart(first);
-        record.anyPage = true;
-        // A page the dump does not hold (an empty file) comes out blank, as on paper.
-        if (job.ReadPage(page, lines))
-            DrawDumpPage(&dc, lines);
-    }
     work.RemoveFile();
 }
 
@@ -198,8 +189,10 @@ int WriteDumpPdf(const std::string& out, const std::vector<std::string>& files, 
     const DumpPages pages{from, to};
     {
         CDC dc(&painter, &printer);
+        CDumpPagePainter pagePainter;  // one job: laid out once
+        pagePainter.Prepare(&dc);
         for (const std::string& path : files) {
-            PrintFile(work, AbsolutePath(path), rangeGiven ? &pages : nullptr, printer, dc, record, out);
+            PrintFile(work, AbsolutePath(path), rangeGiven ? &pages : nullptr, printer, dc, pagePainter, record, out);
             if (record.abandon)
                 break;
         }

@@ -96,6 +96,21 @@ void CPrintHooks::OnPrepareDC(CDC*, CPrintInfo* pInfo)
     pInfo->m_bContinuePrinting = pInfo->m_nMaxPage != kUnknownMaxPage || pInfo->m_nCurPage == 1;
 }
 
+bool CPrintHooks::OnPrintPages(CDC* pDC, CPrintInfo* pInfo, const PageStart& start)
+{
+    const std::int64_t to = pInfo->GetToPage();
+    for (std::int64_t page = pInfo->GetFromPage(); page <= to; ++page) {
+        pInfo->m_nCurPage = page;
+        OnPrepareDC(pDC, pInfo);
+        if (!pInfo->m_bContinuePrinting)
+            break;
+        if (!start(page))
+            return false;
+        OnPrint(pDC, pInfo);
+    }
+    return true;
+}
+
 void CPrintHooks::OnEndPrinting(CDC*, CPrintInfo*)
 {
 }
@@ -199,21 +214,19 @@ bool PrintPages(CPrintHooks& hooks, CPrintInfo& info, QPainter& painter, QPrinte
     CDC dc(&painter, &printer);
     hooks.OnBeginPrinting(&dc, &info);
     status.show();
-    const std::int64_t from = info.GetFromPage();
-    const std::int64_t to = info.GetToPage();
     CPacedPump pump(40);
-    for (std::int64_t page = from; page <= to; ++page) {
+    bool firstPage = true;
+    const PageStart start = [&](std::int64_t page) {
         info.m_nCurPage = page;
         status.SetPage(page);
-        hooks.OnPrepareDC(&dc, &info);
-        if (!info.m_bContinuePrinting)
-            break;
         if (!pump.Pump() || status.Cancelled())
-            return true;
-        if (page != from)
+            return false;
+        if (!std::exchange(firstPage, false))
             printer.newPage();
-        hooks.OnPrint(&dc, &info);
-    }
+        return true;
+    };
+    if (!hooks.OnPrintPages(&dc, &info, start))
+        return true;
     return !PumpWaitingMessages() || status.Cancelled();
 }
 

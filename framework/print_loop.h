@@ -64,6 +64,10 @@ struct CPrintInfo {
     QPrinter* m_pPrinter = nullptr;
 };
 
+// Begins page N of a job, as the print loop or the preview has it (the status window's
+// page, waiting events, a new sheet after the first); false when the job is to end.
+using PageStart = std::function<bool(std::int64_t page)>;
+
 // The hooks a view gives the print loop and the preview.
 class CPrintHooks {
 public:
@@ -73,6 +77,10 @@ public:
     // Continues before every page unless the maximum page is unknown (then only page 1).
     virtual void OnPrepareDC(CDC* pDC, CPrintInfo* pInfo);
     virtual void OnPrint(CDC* pDC, CPrintInfo* pInfo) = 0;
+    // The job's pages, each begun by start; false when start ended the job. Runs from
+    // the first page to the last through OnPrepareDC and OnPrint unless a view draws its
+    // pages by a loop of its own.
+    virtual bool OnPrintPages(CDC* pDC, CPrintInfo* pInfo, const PageStart& start);
     // After every job that got past OnPreparePrinting, also a cancelled or failed one.
     // pDC is null: the job's drawing has ended by then.
     virtual void OnEndPrinting(CDC* pDC, CPrintInfo* pInfo);

@@ -179,17 +179,14 @@ void CPrintPreview::PaintPages(QPrinter* printer)
 {
     QPainter painter(printer);
     CDC dc(&painter, printer);
-    const std::int64_t from = m_info.GetFromPage();
-    const std::int64_t to = m_info.GetToPage();
-    for (std::int64_t page = from; page <= to; ++page) {
+    bool firstPage = true;
+    m_hooks.OnPrintPages(&dc, &m_info, [&](std::int64_t page) {
         m_info.m_nCurPage = page;
-        m_hooks.OnPrepareDC(&dc, &m_info);
-        if (!m_info.m_bContinuePrinting)
-            break;
-        if (page != from)
+        if (!firstPage)
             printer->newPage();
-        m_hooks.OnPrint(&dc, &m_info);
-    }
+        firstPage = false;
+        return true;
+    });
 }
 
 int CPrintPreview::CurrentPage() const

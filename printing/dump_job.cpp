@@ -22,26 +22,10 @@ std::string FailureMessage(const DumpJob& job, const std::string& path, std::int
         return WorkFileFailedMessage(job.workFile);
     case DumpStatus::Cancelled:
     case DumpStatus::Done:
+    case DumpStatus::OutOfRange:
         break;
     }
     return {};
-}
-
-DumpJob::Outcome OutcomeOf(DumpStatus status)
-{
-    switch (status) {
-    case DumpStatus::Done:
-        return DumpJob::Outcome::Written;
-    case DumpStatus::Cancelled:
-        return DumpJob::Outcome::Cancelled;
-    case DumpStatus::SourceOpenFailed:
-    case DumpStatus::ReadFailed:
-    case DumpStatus::NoRoom:
-        return DumpJob::Outcome::FileFailed;
-    case DumpStatus::WriteFailed:
-        break;
-    }
-    return DumpJob::Outcome::WorkFileFailed;
 }
 
 }  // namespace
@@ -55,7 +39,7 @@ DumpJob WriteDumpJob(CWorkFile& work, const std::string& path, DumpPages pages, 
     CTextFileWriter out;
     const int created = job.workFile.empty() ? ENOENT : work.Create(out);
     if (created != 0) {
-        job.outcome = DumpJob::Outcome::WorkFileFailed;
+        job.result.status = DumpStatus::WriteFailed;
         job.message = WorkFileFailedMessage(job.workFile.empty() ? work.Where() : job.workFile);
         job.reason = reason(created);
         return job;
@@ -68,7 +52,6 @@ DumpJob WriteDumpJob(CWorkFile& work, const std::string& path, DumpPages pages, 
         job.result.status = DumpStatus::WriteFailed;
         job.result.error = out.ErrorCode();
     }
-    job.outcome = OutcomeOf(job.result.status);
     job.message = FailureMessage(job, path, hooks.available);
     if (job.result.status == DumpStatus::WriteFailed)
         job.reason = reason(job.result.error != 0 ? job.result.error : EIO);

@@ -15,13 +15,6 @@ class CWorkFile;
 // SHA-256 of the printed bytes computed as they are read), and the outcome with the
 // message a user reads.
 struct DumpJob {
-    enum class Outcome {
-        Written,
-        Cancelled,  // stopped at a page start as asked: no message
-        FileFailed,  // this file gets no pages (unreadable, no room for its dump); the next may
-        WorkFileFailed,  // no dump can be written now: the job ends
-    };
-    Outcome outcome = Outcome::Written;
     std::string message;  // for every failure
     std::string reason;  // the system's words for it, when it gave any
     DumpResult result;
@@ -29,7 +22,10 @@ struct DumpJob {
     std::string workFile;
     DumpRecord record;  // what the job's PDF says it records
 
-    bool Written() const { return outcome == Outcome::Written; }
+    // result.status says how it ended: a failed file gets no pages and the next may
+    // (unreadable, no room for its dump); a work file that cannot be written ends them all.
+    bool Written() const { return result.status == DumpStatus::Done; }
+    bool WorkFileFailed() const { return result.status == DumpStatus::WriteFailed; }
     // The message with its reason after joiner: a new line in a box, ": " on a terminal.
     std::string Said(const char* joiner) const { return reason.empty() ? message : message + joiner + reason; }
     // The lines of one of its pages, as the printer draws them; false when the dump does

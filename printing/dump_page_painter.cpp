@@ -262,22 +262,33 @@ DumpPageLayout DumpPageLayoutFor(CDC* pDC)
     return layout;
 }
 
-void DrawDumpPage(CDC* pDC, const std::vector<std::string>& lines)
+void CDumpPagePainter::Prepare(CDC* pDC)
 {
-    const DumpPageLayout layout = DumpPageLayoutFor(pDC);
-    CFont font;
-    font.CreateFontIndirect(layout.font);
-    CFont* oldFont = pDC->SelectObject(&font);
+    m_layout = DumpPageLayoutFor(pDC);
+    m_font.CreateFontIndirect(m_layout.font);
+    m_bPrepared = true;
+}
+
+void CDumpPagePainter::Draw(CDC* pDC, const std::vector<std::string>& lines)
+{
+    CFont* oldFont = pDC->SelectObject(&m_font);
     // Every line lies on blank paper, so the opaque box TextOut would fill under it
     // paints nothing new.
     const int oldMode = pDC->SetBkMode(TRANSPARENT);
-    const bool wrapped = DrawLongHeader(pDC, layout, lines);
-    int y = layout.y0;
+    const bool wrapped = DrawLongHeader(pDC, m_layout, lines);
+    int y = m_layout.y0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (!lines[i].empty() && !(i == 0 && wrapped))
-            pDC->TextOutAscii(layout.x, y, lines[i]);
-        y += layout.h;
+            pDC->TextOutAscii(m_layout.x, y, lines[i]);
+        y += m_layout.h;
     }
     pDC->SetBkMode(oldMode);
     pDC->SelectObject(oldFont);
+}
+
+void DrawDumpPage(CDC* pDC, const std::vector<std::string>& lines)
+{
+    CDumpPagePainter painter;
+    painter.Prepare(pDC);
+    painter.Draw(pDC, lines);
 }

@@ -19,5 +19,21 @@ struct DumpPageLayout {
     CLogFont font;
 };
 DumpPageLayout DumpPageLayoutFor(CDC* pDC);
-// Draws one dump page (header first) at its fixed millimetre positions in "ＭＳ 明朝".
+
+// The drawing of a job's dump pages: the layout and the font are made once, for the
+// job's device, and every page is only drawn.
+class CDumpPagePainter {
+public:
+    void Prepare(CDC* pDC);
+    bool Prepared() const { return m_bPrepared; }
+    // Draws one dump page (header first) on a device of the prepared resolution.
+    void Draw(CDC* pDC, const std::vector<std::string>& lines);
+
+private:
+    DumpPageLayout m_layout;
+    CFont m_font;
+    bool m_bPrepared = false;
+};
+
+// One page on its own (a test, a fuzzer): prepared and drawn.
 void DrawDumpPage(CDC* pDC, const std::vector<std::string>& lines);

@@ -20,13 +20,15 @@ struct DumpHooks {
     bool digest = false;
 };
 
+// How a file's dump, and its print job, ended.
 enum class DumpStatus {
     Done,
     SourceOpenFailed,  // "ファイルオープン失敗[%s]"; nothing written
     ReadFailed,  // "ファイル読み込み失敗[%s]": a read error, or the file ended early
     NoRoom,  // the text needs more than DumpHooks::available; nothing written
-    WriteFailed,  // the output could not be written
+    WriteFailed,  // the output (a job's work file) could not be written: no dump can be now
     Cancelled,  // stopped at a page start; what came before stays written
+    OutOfRange,  // a job's page range beyond the file's pages: no page drawn
 };
 
 // The pages a dump writes: first..last, last cut to the file's page total.

@@ -10,6 +10,7 @@
 #include "draw/join_path.h"
 #include "filelist/vantrel_view.h"
 #include "printing/dump_page_painter.h"
+#include "printing/dump_range_loop.h"
 #include "printing/print_range_dlg.h"
 #include "printing/work_file.h"
 #include "textfile/error_text.h"
@@ -100,7 +101,7 @@ const PrintJobFile* CViewPrinting::CurrentJob() const
     return m_nJob < m_aJobs.size() ? &m_aJobs[m_nJob] : nullptr;
 }
 
-CViewPrinting::DumpOutcome CViewPrinting::DumpCurrentFile(DumpPages pages)
+DumpStatus CViewPrinting::DumpCurrentFile(DumpPages pages)
 {
     CVantrelView* view = m_pView;
     const PrintJobFile& job = m_aJobs[m_nJob];
@@ -120,21 +121,11 @@ CViewPrinting::DumpOutcome CViewPrinting::DumpCurrentFile(DumpPages pages)
         m_job = WriteDumpJob(WorkFile(), job.strPath, pages, hooks, SystemErrorText);
     }
     if (guard.isNull())
-        return DumpOutcome::Gone;
-    switch (m_job.outcome) {
-    case DumpJob::Outcome::Cancelled:
-        return QuitRequested() ? DumpOutcome::Gone : DumpOutcome::Cancelled;
-    case DumpJob::Outcome::FileFailed:
+        return DumpStatus::Cancelled;
+    m_bDumpReady = m_job.Written();
+    if (!m_bDumpReady && m_job.result.status != DumpStatus::Cancelled)
         AfxMessageBox(m_job.Said("\n"), MB_OK);
-        return DumpOutcome::FileFailed;
-    case DumpJob::Outcome::WorkFileFailed:
-        AfxMessageBox(m_job.Said("\n"), MB_OK);
-        return DumpOutcome::WorkFileFailed;
-    case DumpJob::Outcome::Written:
-        break;
-    }
-    m_bDumpReady = true;
-    return DumpOutcome::Written;
+    return m_job.result.status;
 }
 
 bool CViewPrinting::OutputRefused() const
@@ -165,22 +156,22 @@ void CViewPrinting::PrintJob()
     DumpPages pages{1, m_aJobs[m_nJob].nPages};
     if (view->m_nFromPage != 0 || view->m_nToPage != 0)
         pages = DumpPages{view->m_nFromPage, view->m_nToPage};
-    switch (DumpCurrentFile(pages)) {
-    case DumpOutcome::Gone:
+    const DumpStatus status = DumpCurrentFile(pages);
+    if (guard.isNull() || (status == DumpStatus::Cancelled && QuitRequested()))
         return;
-    case DumpOutcome::Cancelled:
+    if (status == DumpStatus::Cancelled) {
         m_pView->m_bCancelPrint = 0;
         EndChain();
         return;
-    case DumpOutcome::WorkFileFailed:
+    }
+    if (m_job.WorkFileFailed()) {
         EndChain();
         return;
-    case DumpOutcome::FileFailed:
+    }
+    if (!m_job.Written()) {
         // No job under this file's name; the next file still gets its turn.
         PostContinue();
         return;
-    case DumpOutcome::Written:
-        break;
     }
     m_bJobEnded = false;
     m_bSkipJob = false;
@@ -279,13 +270,13 @@ void CViewPrinting::OnPreviewDump()
     m_nJob = 0;
     QPointer<CViewPrinting> guard(this);
     view->SetPrinting(true);
-    const DumpOutcome outcome = DumpCurrentFile(DumpPages{1, kPreviewPages});
-    if (guard.isNull() || outcome == DumpOutcome::Gone)
+    const DumpStatus status = DumpCurrentFile(DumpPages{1, kPreviewPages});
+    if (guard.isNull() || (status == DumpStatus::Cancelled && QuitRequested()))
         return;
     view->SetPrinting(false);
-    if (outcome == DumpOutcome::Cancelled)
+    if (status == DumpStatus::Cancelled)
         view->m_bCancelPrint = 0;
-    if (outcome != DumpOutcome::Written)
+    if (status != DumpStatus::Done)
         return;
 
     // The preview's print button sends the print command to the frame, like the menu.
@@ -317,6 +308,7 @@ bool CViewPrinting::OnPreparePrinting(CPrintInfo* pInfo)
 {
     CVantrelView* view = m_pView;
     m_bJobEnded = false;
+    m_painter = CDumpPagePainter();  // laid out anew for this job's device
     // Only a file that a command chose and dumped is printed; nothing outside the list.
     const PrintJobFile* job = CurrentJob();
     if (!m_bDumpReady || job == nullptr)
@@ -360,25 +352,43 @@ bool CViewPrinting::OnPreparePrinting(CPrintInfo* pInfo)
     return true;
 }
 
-void CViewPrinting::OnBeginPrinting(CDC*, CPrintInfo*)
+void CViewPrinting::OnBeginPrinting(CDC* pDC, CPrintInfo*)
 {
+    // The preview begins without a device: its pages are laid out when first drawn.
+    if (pDC != nullptr)
+        m_painter.Prepare(pDC);
 }
 
 void CViewPrinting::OnPrint(CDC* pDC, CPrintInfo* pInfo)
 {
-    CVantrelView* view = m_pView;
-    if (!m_bDumpReady)
-        return;
     std::vector<std::string> lines;
-    // The lookup seeks straight to the page: page 10,000 costs what page 1 costs.
-    if (!m_job.ReadPage(pInfo->m_nCurPage, lines))
-        return;  // the dump has no such page: a blank page
-    if (view->m_bCancelPrint == 1) {
-        view->m_bCancelPrint = 0;
-        pInfo->m_bContinuePrinting = false;
-        return;
+    if (m_bDumpReady && m_job.ReadPage(pInfo->m_nCurPage, lines)) {
+        if (!m_painter.Prepared())
+            m_painter.Prepare(pDC);
+        m_painter.Draw(pDC, lines);
     }
-    DrawDumpPage(pDC, lines);
+}
+
+bool CViewPrinting::OnPrintPages(CDC* pDC, CPrintInfo* pInfo, const PageStart& start)
+{
+    const PrintJobFile* job = CurrentJob();
+    if (!m_bDumpReady || job == nullptr)
+        return true;
+    if (!m_painter.Prepared())
+        m_painter.Prepare(pDC);
+    // Escape in the list ends the job as the status window's cancel does: a page left
+    // out would leave a record that is not whole.
+    const PageStart startOrEscape = [this, &start](std::int64_t page) {
+        if (m_pView->m_bCancelPrint == 1) {
+            m_pView->m_bCancelPrint = 0;
+            return false;
+        }
+        return start(page);
+    };
+    // The range was checked against the list's page count, which the job keeps: pages a
+    // shrunk file no longer has come out blank.
+    const DumpPages range{pInfo->GetFromPage(), pInfo->GetToPage()};
+    return PrintDumpRange(m_job, range, job->nPages, pDC, m_painter, startOrEscape) == DumpStatus::Done;
 }
 
 void CViewPrinting::OnEndPrinting(CDC*, CPrintInfo* pInfo)

@@ -4,6 +4,7 @@
 #include "framework/print_loop.h"
 #include "framework/print_preview.h"
 #include "printing/dump_job.h"
+#include "printing/dump_page_painter.h"
 #include "printing/dump_pages.h"
 #include "printing/dump_writer.h"
 #include "printing/print_jobs.h"
@@ -48,6 +49,8 @@ public:
     bool OnPreparePrinting(CPrintInfo* pInfo) override;
     void OnBeginPrinting(CDC* pDC, CPrintInfo* pInfo) override;
     void OnPrint(CDC* pDC, CPrintInfo* pInfo) override;
+    // The pages through the loop vantrel-dump --pdf draws them with.
+    bool OnPrintPages(CDC* pDC, CPrintInfo* pInfo, const PageStart& start) override;
     void OnEndPrinting(CDC* pDC, CPrintInfo* pInfo) override;
     QString DocumentTitle() const override;
     QWidget* PrintParent() const override;
@@ -63,17 +66,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    enum class DumpOutcome {
-        Written,
-        Cancelled,
-        FileFailed,  // this file gets no job: it could not be read, or its dump has no room
-        WorkFileFailed,  // no dump can be written now: the chain ends
-        Gone,
-    };
     // The file of the current job, null when none.
     const PrintJobFile* CurrentJob() const;
-    // Writes the pages of the current job into a new work file.
-    DumpOutcome DumpCurrentFile(DumpPages pages);
+    // Writes the pages of the current job into a new work file; a failure is said. The
+    // window may have closed meanwhile, this object with it: the caller's guard knows.
+    DumpStatus DumpCurrentFile(DumpPages pages);
     // Dumps and prints the current job, then goes on with the next or ends the chain.
     void PrintJob();
     // True, after saying why, when the current job's PDF file would be refused.
@@ -86,6 +83,7 @@ private:
     CWorkFile* m_pWorkFile = nullptr;  // set instead: tests, benchmarks
     QPrinter* m_pPrinter = nullptr;
     DumpJob m_job;  // the current file's dump
+    CDumpPagePainter m_painter;  // prepared once a job
     std::vector<PrintJobFile> m_aJobs;  // fixed when the command started
     std::size_t m_nJob = 0;  // the current job in m_aJobs
     std::optional<CChainFiles> m_chainFiles;  // what its inputs and outputs are, once looked at

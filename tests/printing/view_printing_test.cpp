@@ -326,6 +326,71 @@ TEST_F(ViewPrintingTest, PagesMissingFromAShrunkFileComeOutBlank)
     EXPECT_TRUE(printtest::PdfText(m_jobs.Job(0), 3).trimmed().isEmpty());
 }
 
+// The window and vantrel-dump --pdf draw a file's pages through one loop: the same words
+// in the same places for a whole file, a range and an empty file's blank page. Escape in
+// the list during the window's job ends it as the status window's cancel does.
+TEST_F(ViewPrintingTest, WindowAndToolDrawThePagesOfOneLoop)
+{
+    const struct {
+        std::string name;
+        std::size_t size;
+        QString from, to;  // none: every page
+        int pages;
+    } rows[] = {
+        {"three.bin", 3 * 2560 - 5, {}, {}, 3},
+        {"twelve.bin", 12 * 2560, "3", "5", 3},
+        {"empty.bin", 0, {}, {}, 1},
+    };
+    ConfigurePdfPrinter(m_printer, kPdfResolution);  // the tool's
+    const auto words = [](const std::string& pdf, int page) {
+        QStringList placed;
+        for (const printtest::Word& w : printtest::PdfWords(pdf, page))
+            placed << QString("%1@%2,%3").arg(w.text).arg(w.xMin).arg(w.yMin);
+        return placed;
+    };
+    for (const auto& row : rows) {
+        AddFiles({{row.name, row.size}});
+        for (FileEntry& e : m_view.m_aFiles)
+            e.nMark = e.strName == row.name ? 1 : 0;
+        const std::string window = m_tmp / ("window-" + row.name + ".pdf");
+        const std::string tool = m_tmp / ("tool-" + row.name + ".pdf");
+        m_printer.setOutputFileName(QString::fromStdString(window));
+        AnswerRange(row.from, row.to);
+        RunChain([this] { m_printing->OnPrintDump(); });
+        QStringList args{"--pdf", QString::fromStdString(tool)};
+        if (!row.from.isEmpty())
+            args << "--pages" << row.from + "-" + row.to;
+        int code = -1;
+        printtest::Run(VANTREL_DUMP_EXE, args << QString::fromStdString(m_folder + kSep + row.name), &code);
+        ASSERT_EQ(code, 0) << row.name;
+        ASSERT_EQ(printtest::PdfPages(window), row.pages) << row.name;
+        ASSERT_EQ(printtest::PdfPages(tool), row.pages) << row.name;
+        for (int page = 1; page <= row.pages; ++page)
+            EXPECT_EQ(words(window, page), words(tool, page)) << row.name << " page " << page;
+    }
+    EXPECT_TRUE(words(m_tmp / "window-twelve.bin.pdf", 1).join(' ').contains("Page@"));
+
+    const std::string escaped = m_tmp / "escaped.pdf";
+    m_printer.setOutputFileName({});
+    const PrinterDialogHookGuard dialog([&](QPrinter& printer, QWidget*) {
+        printer.setOutputFileName(QString::fromStdString(escaped));
+        m_view.OnKeyDown(VK_ESCAPE);  // after the dump, before the first page
+        return true;
+    });
+    FileEntry* three = nullptr;
+    for (FileEntry& e : m_view.m_aFiles) {
+        e.nMark = e.strName == "three.bin" ? 1 : 0;
+        e.nPrinted = 0;
+        three = e.nMark == 1 ? &e : three;
+    }
+    AnswerRange({}, {});
+    RunChain([this] { m_printing->OnPrintDump(); });
+    EXPECT_FALSE(std::filesystem::exists(escaped));
+    ASSERT_NE(three, nullptr);
+    EXPECT_EQ(three->nPrinted, 0);
+    EXPECT_EQ(m_view.m_bCancelPrint, 0);
+}
+
 // The page layout on paper: x 15 mm, first line 8 mm, pitch 3 mm (truncated to printer
 // pixels), 88 lines a full page, the Mincho face.
 TEST_F(ViewPrintingTest, PagePositionsFontAndLineCount)
