@@ -1,7 +1,7 @@
 #include "framework/cdc.h"
 
 #include "framework/qt_text.h"
-#include "framework/pdf_engine.h"
+#include "pdf/pdf_engine.h"
 
 #include <QFontMetrics>
 #include <QGlyphRun>

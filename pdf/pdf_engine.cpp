@@ -1,9 +1,8 @@
-#include "framework/pdf_engine.h"
+#include "pdf/pdf_engine.h"
 
-#include "framework/pdf_archive.h"
-#include "framework/pdf_font.h"
-#include "framework/pdf_number.h"
-#include "framework/qt_text.h"
+#include "pdf/pdf_archive.h"
+#include "pdf/pdf_font.h"
+#include "pdf/pdf_number.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -56,9 +55,6 @@ void CPdfEngine::SetRecord(const QString& title, std::vector<DumpRecord> files)
 {
     m_strTitle = title;
     m_records = std::move(files);
-    // The core names files in the ANSI code page on Windows; the document's text is UTF-8.
-    for (DumpRecord& file : m_records)
-        file.path = ToQt(file.path).toStdString();
 }
 
 void CPdfEngine::setProperty(PrintEnginePropertyKey key, const QVariant& value)

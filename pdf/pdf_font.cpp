@@ -1,6 +1,6 @@
-#include "framework/pdf_font.h"
+#include "pdf/pdf_font.h"
 
-#include "framework/pdf_number.h"
+#include "pdf/pdf_number.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "framework/pdf_writer.h"
+#include "pdf/pdf_writer.h"
 
 #include "textfile/output_file.h"
 #include "textfile/sha256.h"
