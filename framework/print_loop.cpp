@@ -13,24 +13,16 @@
 
 #include <utility>
 #include <QApplication>
-#include <QCoreApplication>
 #include <QDir>
-#include <QEvent>
 #include <QFile>
-#include <QFileInfo>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
-#include <QPointer>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryFile>
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 
 namespace {
 

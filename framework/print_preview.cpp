@@ -3,6 +3,7 @@
 #include "framework/cdc.h"
 #include "framework/dialog_units.h"
 #include "framework/message_box.h"
+#include "framework/qt_text.h"
 #include "framework/win_app.h"
 
 #include <QEvent>
@@ -131,7 +132,7 @@ void CPrintPreview::BuildBar()
     m_pBar->setFont(DialogTemplateFont("MS Sans Serif", 8));
     m_pBar->setFixedHeight(DialogUnitsToPixels(m_pBar->font(), 0, 0, kBarWidth, kBarHeight).height());
     for (const BarButton& b : kButtons) {
-        auto* button = new QPushButton(QString::fromLocal8Bit(b.text), m_pBar);
+        auto* button = new QPushButton(ToQt(b.text), m_pBar);
         button->setProperty("id", b.id);
         button->setFocusPolicy(Qt::NoFocus);
         button->setGeometry(DialogUnitsToPixels(m_pBar->font(), b.x, 2, 44, 12));
@@ -328,7 +329,7 @@ void CPrintPreview::UpdateButtons()
     Button(ID_PREVIEW_NEXT)->setEnabled(first + (m_bTwoPages && m_nZoom == ZoomOut ? 2 : 1) <= count);
     Button(ID_PREVIEW_PREV)->setEnabled(first > 1);
     QPushButton* numPage = Button(ID_PREVIEW_NUMPAGE);
-    numPage->setText(QString::fromLocal8Bit(m_bTwoPages ? kOnePage : kTwoPages));
+    numPage->setText(ToQt(m_bTwoPages ? kOnePage : kTwoPages));
     numPage->setEnabled(m_nZoom == ZoomOut && count > 1);
     Button(ID_PREVIEW_ZOOMIN)->setEnabled(m_nZoom != ZoomIn);
     Button(ID_PREVIEW_ZOOMOUT)->setEnabled(m_nZoom != ZoomOut);
