@@ -417,7 +417,7 @@ void CVantrelApp::SaveStdProfileSettings()
     SavePrinterSettings();
 }
 
-void CVantrelApp::DrawFitText(CDC* pDC, CRect rc, std::string text)
+void CVantrelApp::DrawFitText(CDC* pDC, CRect rc, const std::string& text)
 {
     ::DrawFitText(pDC, rc, text, *this);
     ResetTextStyle();

@@ -114,7 +114,7 @@ CPrintPreview::CPrintPreview(CPrintHooks& hooks, QWidget* view, std::function<vo
     if (auto* graphics = m_pPreview->findChild<QGraphicsView*>())
         graphics->installEventFilter(this);
 
-    const auto key = [this](QKeySequence seq, void (CPrintPreview::*fn)()) {
+    const auto key = [this](const QKeySequence& seq, void (CPrintPreview::*fn)()) {
         auto* shortcut = new QShortcut(seq, this);
         shortcut->setContext(Qt::WindowShortcut);  // the frame's accelerators while the preview is up
         connect(shortcut, &QShortcut::activated, this, fn);
@@ -248,9 +248,11 @@ void CPrintPreview::ShowPair(int page)
     if (pages.isEmpty())
         return;
     const QSizeF place = pages.front()->boundingRect().size();
-    for (qsizetype i = 0; i < pages.size(); ++i)
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        const qsizetype column = i % 2, row = i / 2;  // two pages a row
         pages[i]->setPos(
-            QPointF(static_cast<double>(i % 2) * place.width(), static_cast<double>(i / 2) * place.height()));
+            QPointF(static_cast<double>(column) * place.width(), static_cast<double>(row) * place.height()));
+    }
     graphics->scene()->setSceneRect(graphics->scene()->itemsBoundingRect());
     const int first = std::clamp(page - (page - 1) % 2, 1, static_cast<int>(pages.size()));
     QRectF pair = pages[first - 1]->sceneBoundingRect();

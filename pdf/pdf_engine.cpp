@@ -223,6 +223,8 @@ void CPdfEngine::WriteFonts()
                            " /FontFile2 " + PdfRef(file) + " /CIDSet " + PdfRef(cidSet) + " >>\nendobj\n");
             const int cidFont = m_writer.NewObject();
             m_writer.BeginObject(cidFont);
+            // Once a font: one expression reads as the object it writes.
+            // NOLINTNEXTLINE(performance-inefficient-string-concatenation)
             m_writer.Write("<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + base + identity + " /FontDescriptor " +
                            PdfRef(descriptor) + " /CIDToGIDMap /Identity " + font.WidthArray(wide) + " >>\nendobj\n");
             const int toUnicode = m_writer.NewObject();
