@@ -3,8 +3,6 @@
 #include "pdf/pdf_number.h"
 
 #include <algorithm>
-#include <array>
-#include <cmath>
 #include <cstdio>
 #include <utility>
 
