@@ -1,6 +1,7 @@
 #include "app/about_dlg.h"
 
 #include "framework/dialog_units.h"
+#include "framework/qt_text.h"
 #include "app/main_frame.h"
 
 #include <QIcon>
@@ -10,7 +11,7 @@
 CAboutDlg::CAboutDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
 {
-    setWindowTitle(QString::fromLocal8Bit("バージョン情報"));
+    setWindowTitle(ToQt("バージョン情報"));
     setFont(DialogTemplateFont("ＭＳ Ｐゴシック", 9));
     const QFont& f = font();
     setFixedSize(DialogUnitsToPixels(f, 0, 0, 166, 77).size());
@@ -23,8 +24,8 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     icon->setGeometry(QRect(DialogUnitsToPixels(f, 13, 11, 20, 21).topLeft(), QSize(32, 32)));
 
     auto text = [&](const char* name, const char* utf8, int x, int y) {
-        auto* label = new QLabel(QString::fromLocal8Bit(utf8), this);
-        label->setObjectName(QString::fromLocal8Bit(name));
+        auto* label = new QLabel(ToQt(utf8), this);
+        label->setObjectName(ToQt(name));
         label->setTextFormat(Qt::PlainText);
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         label->setGeometry(DialogUnitsToPixels(f, x, y, 119, 8));

@@ -1,6 +1,7 @@
 #include "app/main_frame.h"
 
 #include "framework/command_ids.h"
+#include "framework/qt_text.h"
 #include "app/vantrel_app.h"
 #include "app/vantrel_doc.h"
 #include "filelist/vantrel_view.h"
@@ -10,11 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
-#include <QShowEvent>
-#include <QTimer>
 #include <QToolBar>
-
-#include <iterator>
 
 #ifdef Q_OS_WIN
 #include "framework/native_message.h"
@@ -47,11 +44,6 @@ const CommandInfo kCommands[] = {
 
 constexpr unsigned kSeparator = 0;
 
-QString Text(const char* utf8)
-{
-    return QString::fromLocal8Bit(utf8);
-}
-
 }  // namespace
 
 const CommandInfo* FindCommandInfo(unsigned nID)
@@ -72,7 +64,7 @@ QIcon ProgramIcon()
 
 QString CMainFrame::Title()
 {
-    return Text("ヴァントレル");
+    return ToQt("ヴァントレル");
 }
 
 CMainFrame::CMainFrame(CVantrelView* view)
@@ -104,11 +96,11 @@ CMainFrame::~CMainFrame()
 void CMainFrame::CreateActions()
 {
     for (const CommandInfo& info : kCommands) {
-        auto* action = new QAction(Text(info.menuText), this);
-        action->setStatusTip(Text(info.prompt));
-        action->setToolTip(Text(info.tooltip));
+        auto* action = new QAction(ToQt(info.menuText), this);
+        action->setStatusTip(ToQt(info.prompt));
+        action->setToolTip(ToQt(info.tooltip));
         QList<QKeySequence> keys;
-        for (const QString& key : Text(info.shortcuts).split(QLatin1Char(';'), Qt::SkipEmptyParts))
+        for (const QString& key : ToQt(info.shortcuts).split(QLatin1Char(';'), Qt::SkipEmptyParts))
             keys << QKeySequence(key, QKeySequence::PortableText);
         action->setShortcuts(keys);
         action->setShortcutContext(Qt::WindowShortcut);
@@ -134,7 +126,7 @@ void CMainFrame::CreateMenu()
         {"ヘルプ(&H)", {ID_APP_ABOUT}},
     };
     for (const Popup& popup : popups) {
-        QMenu* menu = menuBar()->addMenu(Text(popup.title));
+        QMenu* menu = menuBar()->addMenu(ToQt(popup.title));
         for (unsigned id : popup.items) {
             if (id == kSeparator)
                 menu->addSeparator();

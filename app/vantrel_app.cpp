@@ -18,12 +18,10 @@
 
 #include <QDir>
 #include <QApplication>
-#include <QFile>
 #include <QFileDialog>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QPrinter>
 #include <QSettings>
 #include <QTranslator>
 
@@ -31,7 +29,6 @@
 #include <cctype>
 #include <csignal>
 #include <filesystem>
-#include <map>
 
 // The resources live in the static shell library: make sure they are linked in.
 void InitShellResources()
@@ -75,7 +72,7 @@ public:
         };
         for (const Text& t : kTexts)
             if (qstrcmp(context, t.context) == 0 && qstrcmp(sourceText, t.source) == 0)
-                return QString::fromLocal8Bit(t.japanese);
+                return ToQt(t.japanese);
         return {};
     }
 };
@@ -349,8 +346,7 @@ void CVantrelApp::OnFileNew()
 
 void CVantrelApp::OnFileOpen()
 {
-    const QString chosen =
-        QFileDialog::getOpenFileName(m_pMainFrame, QString(), QString(), QString::fromLocal8Bit("すべてのﾌｧｲﾙ (*)"));
+    const QString chosen = QFileDialog::getOpenFileName(m_pMainFrame, QString(), QString(), ToQt("すべてのﾌｧｲﾙ (*)"));
     if (chosen.isEmpty())
         return;
     if (!OpenDocumentFile(FromQt(QDir::toNativeSeparators(chosen))))
@@ -411,7 +407,7 @@ void CVantrelApp::SaveStdProfileSettings()
 {
     {
         QSettings settings(QStringLiteral("Kovalmeret"), QStringLiteral("Vantrel"));
-        settings.remove(QString::fromLocal8Bit(kRecentSection));
+        settings.remove(ToQt(kRecentSection));
     }
     for (size_t i = 0; i < m_aRecentFiles.size(); ++i)
         WriteProfileString(kRecentSection, "File" + std::to_string(i + 1), m_aRecentFiles[i]);
@@ -421,7 +417,7 @@ void CVantrelApp::SaveStdProfileSettings()
     SavePrinterSettings();
 }
 
-void CVantrelApp::DrawFitText(CDC* pDC, CRect rc, std::string text)
+void CVantrelApp::DrawFitText(CDC* pDC, CRect rc, const std::string& text)
 {
     ::DrawFitText(pDC, rc, text, *this);
     ResetTextStyle();

@@ -66,7 +66,7 @@ public:
     // Text fitted into a rectangle in the largest cell height that fits, with the
     // pending style (m_crTextColor, m_strFaceName, m_nAlign, m_bBold, m_bItalic); the
     // style is reset to its defaults on every path.
-    void DrawFitText(CDC* pDC, CRect rc, std::string text);
+    void DrawFitText(CDC* pDC, CRect rc, const std::string& text);
     // A yellow dotted outline: odd running coordinates only.
     void DrawDottedFrame(CDC* pDC, CRect rc);
 

@@ -9,7 +9,6 @@
 #include "textfile/ansi_names.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QString>
 
@@ -82,7 +81,7 @@ void CVantrelDoc::OnFileSave()
 {
     // Saving writes nothing, so saving straight to the name an opened file gave the
     // document would empty that file. Always ask; the dialog confirms an overwrite.
-    const QString suggested = QString::fromLocal8Bit(m_strPathName.empty() ? "Vantre" : m_strPathName.c_str());
+    const QString suggested = ToQt(m_strPathName.empty() ? "Vantre" : m_strPathName);
     const QString chosen = QFileDialog::getSaveFileName(theApp.MainFrame(), QString(), suggested);
     if (chosen.isEmpty())
         return;

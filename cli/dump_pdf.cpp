@@ -3,7 +3,7 @@
 #include "framework/qt_text.h"
 #include "framework/cdc.h"
 #include "framework/pdf_job_printer.h"
-#include "framework/pdf_writer.h"
+#include "pdf/pdf_writer.h"
 #include "framework/print_loop.h"
 #include "cli/exit_cleanup.h"
 #include "printing/dump_job.h"

@@ -24,11 +24,6 @@ constexpr int kOffsetOther = 6;  // inset of the other cells' text, each side
 constexpr int kSmallIcon = 16;
 constexpr char kDots[] = "...";
 
-QString ToQ(const std::string& s)
-{
-    return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size()));
-}
-
 // Where each character of a UTF-8 text begins; a stray continuation byte stays with the
 // character before it, so a cut never splits a sequence. On Windows the text is in the
 // ANSI code page, whose trail bytes look like anything.
@@ -174,7 +169,7 @@ int CListCtrlEx::InsertColumn(int nCol, const std::string& strHeading, int nForm
         }
     }
     m_pHeaderModel->insertColumn(nCol);
-    auto* pHead = new QStandardItem(ToQ(strHeading));
+    auto* pHead = new QStandardItem(ToQt(strHeading));
     const int fmt = nFormat & LVCFMT_JUSTIFYMASK;
     pHead->setTextAlignment(Qt::AlignVCenter | (fmt == LVCFMT_RIGHT    ? Qt::AlignRight
                                                 : fmt == LVCFMT_CENTER ? Qt::AlignHCenter

@@ -5,7 +5,6 @@
 #include "filelist/csv_export.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -17,7 +16,7 @@ void CVantrelView::OnUpdateFileSaveCsv(CCmdUI* pCmdUI)
 
 void CVantrelView::OnFileSaveCsv()
 {
-    const QString description = QString::fromLocal8Bit("CSVファイル");
+    const QString description = ToQt("CSVファイル");
     const QString ext = QStringLiteral("csv");
     // A folder of its own: Qt's last visited one is the folder dialog's too, and may hold a
     // million files. Where this run last saved a list, else the documents, else home.
@@ -26,8 +25,7 @@ void CVantrelView::OnFileSaveCsv()
         folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (!QFileInfo(folder).isDir())
         folder = QDir::homePath();
-    QFileDialog dlg(this, QString::fromLocal8Bit("CSV形式で保存"), folder,
-                    QStringLiteral("%1(*.%2)").arg(description, ext));
+    QFileDialog dlg(this, ToQt("CSV形式で保存"), folder, QStringLiteral("%1(*.%2)").arg(description, ext));
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setFileMode(QFileDialog::AnyFile);
     // Qt's own overwrite question then names the file that is really written.

@@ -1,6 +1,7 @@
 #include "draw/fit_text.h"
 #include "filelist/list_marking.h"
 #include "filelist/vantrel_view.h"
+#include "framework/qt_text.h"
 #include "textfile/visible_text.h"
 
 #include <QCoreApplication>
@@ -239,8 +240,7 @@ bool CVantrelView::event(QEvent* event)
         QToolTip::hideText();
         event->ignore();
     } else {
-        QToolTip::showText(help->globalPos(), QString::fromLocal8Bit(name.data(), static_cast<qsizetype>(name.size())),
-                           this);
+        QToolTip::showText(help->globalPos(), ToQt(name), this);
     }
     return true;
 }

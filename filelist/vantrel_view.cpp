@@ -7,7 +7,6 @@
 #include "draw/join_path.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -133,7 +132,7 @@ bool CVantrelView::ChooseFolder()
 {
     // The folder's bytes go through the file-name codec both ways, so a name that is
     // not valid UTF-8 still opens.
-    QFileDialog dlg(this, QString::fromLocal8Bit("印刷対象フォルダを選択してください"));
+    QFileDialog dlg(this, ToQt("印刷対象フォルダを選択してください"));
     dlg.setFileMode(QFileDialog::Directory);
     dlg.setOption(QFileDialog::ShowDirsOnly);
     // Names only, as a folder browser shows them: the detail columns would format

@@ -1,7 +1,7 @@
 #include "framework/cdc.h"
 
 #include "framework/qt_text.h"
-#include "framework/pdf_engine.h"
+#include "pdf/pdf_engine.h"
 
 #include <QFontMetrics>
 #include <QGlyphRun>
@@ -230,7 +230,7 @@ const CFontCell& CDC::CurrentFont() const
 
 bool CDC::TextOut(int x, int y, const std::string& text)
 {
-    const QString str = QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+    const QString str = ToQt(text);
     const CFontCell& cell = CurrentFont();
     if (m_nBkMode == OPAQUE)
         FillPixels(x, y, QFontMetrics(cell.font, m_pAttrib).horizontalAdvance(str), cell.ascent + cell.descent, m_crBk);
@@ -297,7 +297,7 @@ bool CDC::TextOutAscii(int x, int y, std::string_view text)
 
 CSize CDC::GetTextExtent(const std::string& text)
 {
-    const QString str = QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+    const QString str = ToQt(text);
     const CFontCell& cell = CurrentFont();
     return CSize{QFontMetrics(cell.font, m_pAttrib).horizontalAdvance(str), cell.ascent + cell.descent};
 }

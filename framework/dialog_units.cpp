@@ -1,5 +1,7 @@
 #include "framework/dialog_units.h"
 
+#include "framework/qt_text.h"
+
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QScreen>
@@ -19,7 +21,7 @@ int MulDiv(int a, int b, int c)
 
 QFont DialogTemplateFont(const char* face, int pointSize)
 {
-    QFont font(QString::fromLocal8Bit(face));
+    QFont font(ToQt(face));
     const QScreen* screen = qGuiApp ? QGuiApplication::primaryScreen() : nullptr;
     const int dpi = screen ? static_cast<int>(std::lround(screen->logicalDotsPerInchY())) : 96;
     // A template's point size is an em of pointSize * dpi / 72 pixels, rounded.

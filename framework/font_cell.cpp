@@ -1,12 +1,13 @@
 #include "framework/font_cell.h"
 
+#include "framework/qt_text.h"
+
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QPaintDevice>
 #include <QStringList>
 
 #include <algorithm>
-#include <cmath>
 #include <map>
 #include <string>
 #include <tuple>
@@ -32,12 +33,11 @@ void InstallFontSubstitutions()
     };
     const QStringList families = QFontDatabase::families();
     for (const auto& face : kFaces) {
-        const QString name = QString::fromLocal8Bit(face[0]);
+        const QString name = ToQt(face[0]);
         // A system that has the real face keeps it.
         if (families.contains(name, Qt::CaseInsensitive))
             continue;
-        QFont::insertSubstitutions(
-            name, {QString::fromLocal8Bit(face[1]), QString::fromLocal8Bit(face[2]), QString::fromLocal8Bit(face[3])});
+        QFont::insertSubstitutions(name, {ToQt(face[1]), ToQt(face[2]), ToQt(face[3])});
     }
 }
 
@@ -45,7 +45,7 @@ namespace {
 
 QFont BaseFont(const CLogFont& lf)
 {
-    QFont font(QString::fromLocal8Bit(lf.lfFaceName.c_str()));
+    QFont font(ToQt(lf.lfFaceName));
     const int weight = lf.lfWeight <= 0 ? FW_NORMAL : std::clamp(lf.lfWeight, 100, 900);
     font.setWeight(static_cast<QFont::Weight>(weight));
     font.setItalic(lf.lfItalic != 0);

@@ -1,5 +1,6 @@
 #include "framework/message_box.h"
 
+#include "framework/qt_text.h"
 #include "framework/win_app.h"
 
 #include <QAbstractButton>
@@ -77,16 +78,14 @@ int AfxMessageBox(const std::string& text, unsigned flags)
     QWidget* parent = QApplication::activeModalWidget();
     if (parent == nullptr && AfxGetApp() != nullptr)
         parent = AfxGetApp()->GetMainWnd();
-    QMessageBox box(IconFor(flags & MB_ICONMASK), QStringLiteral("Vantrel"),
-                    QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::NoButton,
-                    parent);
+    QMessageBox box(IconFor(flags & MB_ICONMASK), QStringLiteral("Vantrel"), ToQt(text), QMessageBox::NoButton, parent);
     const std::vector<Button> buttons = ButtonsFor(type);
     std::vector<std::pair<QAbstractButton*, int>> ids;
     for (const Button& b : buttons) {
         // Roles only order the buttons; the answer comes from our own table.
         const QMessageBox::ButtonRole role =
             b.id == IDCANCEL ? QMessageBox::RejectRole : (b.id == IDNO ? QMessageBox::NoRole : QMessageBox::AcceptRole);
-        QPushButton* button = box.addButton(QString::fromLocal8Bit(b.text), role);
+        QPushButton* button = box.addButton(ToQt(b.text), role);
         ids.emplace_back(button, b.id);
     }
     const size_t def = (flags & MB_DEFBUTTON2) && buttons.size() > 1 ? 1 : 0;

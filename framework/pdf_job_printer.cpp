@@ -1,6 +1,7 @@
 #include "framework/pdf_job_printer.h"
 
-#include "framework/pdf_engine.h"
+#include "framework/qt_text.h"
+#include "pdf/pdf_engine.h"
 
 CPdfJobPrinter::CPdfJobPrinter() : QPrinter(QPrinter::HighResolution), m_pEngine(std::make_unique<CPdfEngine>())
 {
@@ -19,6 +20,9 @@ void CPdfJobPrinter::SetOutputHandle(int fd)
 
 void CPdfJobPrinter::SetRecord(const QString& title, std::vector<DumpRecord> files)
 {
+    // The core names files in the ANSI code page on Windows; the document's text is UTF-8.
+    for (DumpRecord& file : files)
+        file.path = ToQt(file.path).toStdString();
     m_pEngine->SetRecord(title, std::move(files));
 }
 

@@ -3,7 +3,7 @@
 #include "framework/cdc.h"
 #include "framework/message_box.h"
 #include "framework/pdf_job_printer.h"
-#include "framework/pdf_writer.h"
+#include "pdf/pdf_writer.h"
 #include "framework/print_setup_dlg.h"
 #include "framework/print_status_dlg.h"
 #include "framework/qt_text.h"
@@ -13,24 +13,16 @@
 
 #include <utility>
 #include <QApplication>
-#include <QCoreApplication>
 #include <QDir>
-#include <QEvent>
 #include <QFile>
-#include <QFileInfo>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
-#include <QPointer>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryFile>
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 
 namespace {
 

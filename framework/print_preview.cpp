@@ -3,6 +3,7 @@
 #include "framework/cdc.h"
 #include "framework/dialog_units.h"
 #include "framework/message_box.h"
+#include "framework/qt_text.h"
 #include "framework/win_app.h"
 
 #include <QEvent>
@@ -113,7 +114,7 @@ CPrintPreview::CPrintPreview(CPrintHooks& hooks, QWidget* view, std::function<vo
     if (auto* graphics = m_pPreview->findChild<QGraphicsView*>())
         graphics->installEventFilter(this);
 
-    const auto key = [this](QKeySequence seq, void (CPrintPreview::*fn)()) {
+    const auto key = [this](const QKeySequence& seq, void (CPrintPreview::*fn)()) {
         auto* shortcut = new QShortcut(seq, this);
         shortcut->setContext(Qt::WindowShortcut);  // the frame's accelerators while the preview is up
         connect(shortcut, &QShortcut::activated, this, fn);
@@ -131,7 +132,7 @@ void CPrintPreview::BuildBar()
     m_pBar->setFont(DialogTemplateFont("MS Sans Serif", 8));
     m_pBar->setFixedHeight(DialogUnitsToPixels(m_pBar->font(), 0, 0, kBarWidth, kBarHeight).height());
     for (const BarButton& b : kButtons) {
-        auto* button = new QPushButton(QString::fromLocal8Bit(b.text), m_pBar);
+        auto* button = new QPushButton(ToQt(b.text), m_pBar);
         button->setProperty("id", b.id);
         button->setFocusPolicy(Qt::NoFocus);
         button->setGeometry(DialogUnitsToPixels(m_pBar->font(), b.x, 2, 44, 12));
@@ -244,9 +245,11 @@ void CPrintPreview::ShowPair(int page)
     if (pages.isEmpty())
         return;
     const QSizeF place = pages.front()->boundingRect().size();
-    for (qsizetype i = 0; i < pages.size(); ++i)
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        const qsizetype column = i % 2, row = i / 2;  // two pages a row
         pages[i]->setPos(
-            QPointF(static_cast<double>(i % 2) * place.width(), static_cast<double>(i / 2) * place.height()));
+            QPointF(static_cast<double>(column) * place.width(), static_cast<double>(row) * place.height()));
+    }
     graphics->scene()->setSceneRect(graphics->scene()->itemsBoundingRect());
     const int first = std::clamp(page - (page - 1) % 2, 1, static_cast<int>(pages.size()));
     QRectF pair = pages[first - 1]->sceneBoundingRect();
@@ -325,7 +328,7 @@ void CPrintPreview::UpdateButtons()
     Button(ID_PREVIEW_NEXT)->setEnabled(first + (m_bTwoPages && m_nZoom == ZoomOut ? 2 : 1) <= count);
     Button(ID_PREVIEW_PREV)->setEnabled(first > 1);
     QPushButton* numPage = Button(ID_PREVIEW_NUMPAGE);
-    numPage->setText(QString::fromLocal8Bit(m_bTwoPages ? kOnePage : kTwoPages));
+    numPage->setText(ToQt(m_bTwoPages ? kOnePage : kTwoPages));
     numPage->setEnabled(m_nZoom == ZoomOut && count > 1);
     Button(ID_PREVIEW_ZOOMIN)->setEnabled(m_nZoom != ZoomIn);
     Button(ID_PREVIEW_ZOOMOUT)->setEnabled(m_nZoom != ZoomOut);

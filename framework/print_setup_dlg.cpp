@@ -1,5 +1,7 @@
 #include "framework/print_setup_dlg.h"
 
+#include "framework/qt_text.h"
+
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QEvent>
@@ -102,7 +104,7 @@ void HideUnhonouredPrintOptions(QPrintDialog& dlg)
 
 CPrintSetupDlg::CPrintSetupDlg(QPrinter* printer, QWidget* parent) : QPrintDialog(printer, parent)
 {
-    setWindowTitle(QString::fromLocal8Bit("プリンタの設定"));
+    setWindowTitle(ToQt("プリンタの設定"));
     HideUnhonouredPrintOptions(*this);
     if (auto* buttons = findChild<QDialogButtonBox*>())
         if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok))

@@ -55,9 +55,9 @@ public:
         } else if (!lp.waitForFinished(kSpoolFinishMs)) {
             lp.kill();
             lp.waitForFinished(1000);
-            *error = QString::fromLocal8Bit("lp: スプーラが応答しません");
+            *error = ToQt("lp: スプーラが応答しません");
         } else if (lp.exitStatus() != QProcess::NormalExit || lp.exitCode() != 0) {
-            *error = ToQt(SpoolerErrorText(FromQt(QString::fromLocal8Bit(lp.readAllStandardError()))));
+            *error = ToQt(SpoolerErrorText(FromQt(ToQt(lp.readAllStandardError().toStdString()))));
         } else {
             ok = true;
         }

@@ -1,6 +1,7 @@
 #include "framework/print_status_dlg.h"
 
 #include "framework/dialog_units.h"
+#include "framework/qt_text.h"
 
 #include <QFont>
 #include <QLabel>
@@ -18,7 +19,7 @@ constexpr int kFrame = 3;
 
 QString PortLine(const QString& port)
 {
-    return QString::fromLocal8Bit("%1 へ出力中").arg(port);
+    return ToQt("%1 へ出力中").arg(port);
 }
 
 }  // namespace
@@ -33,15 +34,15 @@ CPrintStatusDlg::CPrintStatusDlg(const QString& title, const QString& printer, c
     const QRect client = DialogUnitsToPixels(font(), 0, 0, kWidth, kHeight);
     setFixedSize(client.size() + QSize(2 * kFrame, 2 * kFrame));
 
-    AddLine(QString::fromLocal8Bit("印刷中"), 9);
+    AddLine(ToQt("印刷中"), 9);
     AddLine(title, 19)->setObjectName("title");  // 201
-    AddLine(QString::fromLocal8Bit("を"), 29);
+    AddLine(ToQt("を"), 29);
     AddLine(printer, 39)->setObjectName("printer");  // 202
     AddLine(PortLine(port), 49)->setObjectName("port");  // 203
     m_pPage = AddLine(QString(), 59);  // 204
     m_pPage->setObjectName("page");
 
-    m_pCancel = new QPushButton(QString::fromLocal8Bit("ｷｬﾝｾﾙ"), this);
+    m_pCancel = new QPushButton(ToQt("ｷｬﾝｾﾙ"), this);
     m_pCancel->setGeometry(DialogUnitsToPixels(font(), 46, 74, 40, 14).translated(kFrame, kFrame));
     m_pCancel->setDefault(true);
     connect(m_pCancel, &QPushButton::clicked, this, [this] { m_bUserAbort = true; });
@@ -65,7 +66,7 @@ void CPrintStatusDlg::paintEvent(QPaintEvent* event)
 
 void CPrintStatusDlg::SetPage(std::int64_t page)
 {
-    m_pPage->setText(QString::fromLocal8Bit("ﾍﾟｰｼﾞ %1").arg(page));
+    m_pPage->setText(ToQt("ﾍﾟｰｼﾞ %1").arg(page));
 }
 
 void CPrintStatusDlg::reject()

@@ -42,35 +42,30 @@ private:
     bool m_bSelectOnFocus;
 };
 
-QString Text(const char* utf8)
-{
-    return QString::fromLocal8Bit(utf8);
-}
-
 }  // namespace
 
 CPrintRangeDlg::CPrintRangeDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
 {
-    setWindowTitle(Text("印刷範囲の選択"));
+    setWindowTitle(ToQt("印刷範囲の選択"));
     setFont(DialogTemplateFont("ＭＳ Ｐゴシック", 9));
 
     // Template order is the stacking and tab order: the group box lies under its buttons.
     m_pTotal = new QGroupBox(this);
-    m_pAll = new QRadioButton(Text("全ページ印刷"), this);
+    m_pAll = new QRadioButton(ToQt("全ページ印刷"), this);
     m_pAll->setFocusPolicy(Qt::ClickFocus);
-    m_pRange = new QRadioButton(Text("範囲で印刷"), this);
+    m_pRange = new QRadioButton(ToQt("範囲で印刷"), this);
     m_pRange->setFocusPolicy(Qt::ClickFocus);
     m_pFrom = new CPageEdit(true, this);
-    m_pFromLabel = new QLabel(Text("ページから"), this);
+    m_pFromLabel = new QLabel(ToQt("ページから"), this);
     m_pFromLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_pTo = new CPageEdit(false, this);
-    m_pToLabel = new QLabel(Text("ページまで印刷"), this);
+    m_pToLabel = new QLabel(ToQt("ページまで印刷"), this);
     m_pToLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    m_pOK = new QPushButton(Text("印刷"), this);
+    m_pOK = new QPushButton(ToQt("印刷"), this);
     m_pOK->setDefault(true);
     m_pOK->setAutoDefault(true);
-    m_pCancel = new QPushButton(Text("印刷しない"), this);
+    m_pCancel = new QPushButton(ToQt("印刷しない"), this);
     m_pCancel->setAutoDefault(false);
     PlaceControls(0);
 
@@ -150,7 +145,7 @@ void CPrintRangeDlg::OnInitDialog()
     m_pTo->setMaxLength(digits);
     // Four digits fit the template; a longer total widens the edits to show it whole.
     PlaceControls(ExtraEditUnits(digits));
-    m_pTotal->setTitle(QString::fromLocal8Bit("全 %1 ページ").arg(m_nTotalPages));
+    m_pTotal->setTitle(ToQt("全 %1 ページ").arg(m_nTotalPages));
     m_pFrom->setText(QString::number(m_nFrom));
     m_pTo->setText(QString::number(m_nTotalPages));
     m_pFrom->setEnabled(false);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs clang-tidy with .clang-tidy's checks over every source of the core and of the record
-# reader, from the compile commands of a build folder (build/ unless one is named; configured
-# as ./test.sh configures it when it has none). Fails on any finding.
+# Runs clang-tidy with .clang-tidy's checks over every source of the program: the core, the
+# record reader, the PDF writer, the shell and the two programs, from the compile commands of
+# a build folder (build/ unless one is named; configured as ./test.sh configures it when it
+# has none). Fails on any finding.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/setup.sh
@@ -12,12 +13,13 @@ if [ ! -f "$build/compile_commands.json" ]; then
   vantrel_say "Configuring $build for its compile commands"
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_WERROR=ON >/dev/null
 fi
-# The core's sources and the record reader's: those the compile commands build into their
-# libraries.
-mapfile -t sources < <(grep -o '"command": ".*vantrel_\(core\|record\)\.dir/.* -c [^"]*"' "$build/compile_commands.json" |
-                       sed 's|.* -c \([^"]*\)"$|\1|' | sort -u)
-[ ${#sources[@]} -gt 0 ] || { echo "tidy.sh: no core objects in $build" >&2; exit 2; }
-vantrel_say "clang-tidy over ${#sources[@]} sources of the core and the record reader"
+# The sources the compile commands build into the program's libraries and programs (not the
+# tests' or the benchmarks'), without what Qt's moc and rcc generate.
+objects='vantrel_\(core\|record\|pdf\|shell\)\|vantrel\|vantrel-dump'
+mapfile -t sources < <(grep -o "\"command\": \".*CMakeFiles/\($objects\)\.dir/.* -c [^\"]*\"" "$build/compile_commands.json" |
+                       sed 's|.* -c \([^"]*\)"$|\1|' | grep -v '_autogen/' | sort -u)
+[ ${#sources[@]} -gt 0 ] || { echo "tidy.sh: no objects of the program in $build" >&2; exit 2; }
+vantrel_say "clang-tidy over ${#sources[@]} sources of the core, the record reader, the PDF writer and the shell"
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 status=0

@@ -1,4 +1,4 @@
-#include "framework/pdf_archive.h"
+#include "pdf/pdf_archive.h"
 
 #include <array>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/pdf_writer.h"
+#include "pdf/pdf_writer.h"
 #include "printing/dump_writer.h"
 
 #include <QColor>
@@ -60,7 +60,7 @@ public:
     // What the document is a record of: its title (the printer's document name when
     // empty) and the files it prints, in order; their lines make its subject, their facts
     // fields of their own in its XMP metadata. Read when the document ends, so they may be
-    // set while it is drawn.
+    // set while it is drawn. The files' paths are UTF-8, as the document's text is.
     void SetRecord(const QString& title, std::vector<DumpRecord> files);
     // The pages from the next one drawn on are those of the next printed file, the first
     // showing page number firstLabel: page labels give a range its own numbers, and a

@@ -1,4 +1,4 @@
-#include "framework/pdf_writer.h"
+#include "pdf/pdf_writer.h"
 
 #include "textfile/output_file.h"
 #include "textfile/sha256.h"
@@ -13,10 +13,6 @@
 #include <cstdio>
 
 namespace {
-
-// zlib's own default level: a page of dump text shrinks to about 5 KiB; the fastest
-// level saves little time and writes a few percent more.
-constexpr int kCompression = 6;
 
 // Pieces of long tables go out at about this size.
 constexpr std::size_t kChunk = 60000;
@@ -102,12 +98,16 @@ struct CPdfWriter::Compressor {
     }
 };
 #else
+// zlib's own default level: a page of dump text shrinks to about 5 KiB; the fastest
+// level saves little time and writes a few percent more.
+constexpr int kZlibLevel = 6;
+
 struct CPdfWriter::Compressor {
     QByteArray packed;
     std::string_view Pack(std::string_view data)
     {
         packed =
-            qCompress(reinterpret_cast<const uchar*>(data.data()), static_cast<qsizetype>(data.size()), kCompression);
+            qCompress(reinterpret_cast<const uchar*>(data.data()), static_cast<qsizetype>(data.size()), kZlibLevel);
         // qCompress puts the length in four bytes before the zlib stream.
         return std::string_view(packed.constData() + 4,
                                 static_cast<std::size_t>(std::max<qsizetype>(0, packed.size() - 4)));

@@ -4,8 +4,8 @@
 
 #include "framework/cdc.h"
 #include "framework/pdf_job_printer.h"
-#include "framework/pdf_writer.h"
 #include "framework/print_loop.h"
+#include "pdf/pdf_writer.h"
 #include "printing/dump_test_util.h"
 #include "printing/print_test_util.h"
 

@@ -1,10 +1,10 @@
 // The text of CPdfEngine: shaped lines and runs of glyphs into the embedded fonts'
 // strings, a glyph's character kept for its code so that the text reads back.
 
-#include "framework/pdf_engine.h"
+#include "pdf/pdf_engine.h"
 
-#include "framework/pdf_font.h"
-#include "framework/pdf_number.h"
+#include "pdf/pdf_font.h"
+#include "pdf/pdf_number.h"
 
 #include <QGlyphRun>
 #include <QTextLayout>

@@ -1,10 +1,8 @@
-#include "framework/pdf_font.h"
+#include "pdf/pdf_font.h"
 
-#include "framework/pdf_number.h"
+#include "pdf/pdf_number.h"
 
 #include <algorithm>
-#include <array>
-#include <cmath>
 #include <cstdio>
 #include <utility>
 

@@ -1,9 +1,8 @@
-#include "framework/pdf_engine.h"
+#include "pdf/pdf_engine.h"
 
-#include "framework/pdf_archive.h"
-#include "framework/pdf_font.h"
-#include "framework/pdf_number.h"
-#include "framework/qt_text.h"
+#include "pdf/pdf_archive.h"
+#include "pdf/pdf_font.h"
+#include "pdf/pdf_number.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -56,9 +55,6 @@ void CPdfEngine::SetRecord(const QString& title, std::vector<DumpRecord> files)
 {
     m_strTitle = title;
     m_records = std::move(files);
-    // The core names files in the ANSI code page on Windows; the document's text is UTF-8.
-    for (DumpRecord& file : m_records)
-        file.path = ToQt(file.path).toStdString();
 }
 
 void CPdfEngine::setProperty(PrintEnginePropertyKey key, const QVariant& value)
@@ -227,6 +223,8 @@ void CPdfEngine::WriteFonts()
                            " /FontFile2 " + PdfRef(file) + " /CIDSet " + PdfRef(cidSet) + " >>\nendobj\n");
             const int cidFont = m_writer.NewObject();
             m_writer.BeginObject(cidFont);
+            // Once a font: one expression reads as the object it writes.
+            // NOLINTNEXTLINE(performance-inefficient-string-concatenation)
             m_writer.Write("<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + base + identity + " /FontDescriptor " +
                            PdfRef(descriptor) + " /CIDToGIDMap /Identity " + font.WidthArray(wide) + " >>\nendobj\n");
             const int toUnicode = m_writer.NewObject();
