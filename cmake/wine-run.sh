@@ -5,9 +5,16 @@
 # started once more, and only once: a second such failure is the run's result. A program
 # that wrote anything keeps its own result. Each start again is a line in the file that
 # VANTREL_WINE_RETRIES names, for the run's summary.
+# Under ctest with Wine prefixes as resources (scripts/test-windows-gui.sh), a test runs
+# in the prefix of its slot: slot 0 in WINEPREFIX, slot N in WINEPREFIX-N.
 #   wine-run.sh WINE PROGRAM [ARGUMENT...]
 wine=$1
 shift
+slot=${CTEST_RESOURCE_GROUP_0_WINE#id:}
+slot=${slot%%,*}
+if [ -n "$slot" ] && [ "$slot" != 0 ]; then
+  export WINEPREFIX=${WINEPREFIX:-$HOME/.wine}-$slot
+fi
 out=$(mktemp) && err=$(mktemp) || exit 125
 trap 'rm -f "$out" "$err"' EXIT
 for try in 1 2; do

@@ -2,8 +2,9 @@
 # Builds the window for 64-bit Windows with Qt for Windows (scripts/qt-windows.sh builds it
 # into its cache when the cache is missing) into build-windows-gui/ and tries it under
 # Wine with ANSI code page 932:
-#  - every shell test, on Qt's offscreen platform; the Linux programs that read PDFs
-#    through the tests' unix-tool;
+#  - every shell test, on Qt's offscreen platform, as many at once as the machine has
+#    cores (or VANTREL_WINE_SLOTS), each in a Wine prefix of its own; the Linux programs
+#    that read PDFs through the tests' unix-tool;
 #  - vantrel.exe on an Xvfb of its own: it lists a folder with Japanese names, two files
 #    are marked with the mouse and printed to PDF files with Ctrl+P, and their pages must
 #    match vantrel-dump --pdf of the same files, text and geometry;
@@ -79,18 +80,19 @@ retried() {
 # A Windows program in the foreground.
 w() { "$root/cmake/wine-run.sh" "$wine" "$@"; }
 
-mkdir -p "$WINEPREFIX"
+# The shell tests run side by side, one Wine prefix each (the programs keep their
+# settings in the prefix's one registry); the window's steps use the first prefix.
+slots=${VANTREL_WINE_SLOTS:-$(nproc 2>/dev/null || echo 2)}
+prefixes=("$WINEPREFIX")
+for ((n = 1; n < slots; n++)); do prefixes+=("$WINEPREFIX-$n"); done
 pids=()
 sockets=
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  "$wineserver" -k 2>/dev/null || true
+  for prefix in "${prefixes[@]}"; do WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null || true; done
   [ -z "$sockets" ] || rm -rf "$sockets"
 }
 trap cleanup EXIT
-vantrel_say "Starting Wine in $WINEPREFIX"
-"$wineserver" -p 2>/dev/null || true  # one server for the whole run; it may be up already
-w cmd /c exit >/dev/null 2>&1
 
 # Qt's offscreen platform on Windows reads fonts from one folder only; Wine passes no QT_
 # variable from Linux, so they live in the prefix's own environment.
@@ -99,8 +101,22 @@ mkdir -p "$fonts"
 ln -sf /usr/share/fonts/opentype/ipafont-mincho/ipam.ttf /usr/share/fonts/opentype/ipafont-mincho/ipamp.ttf \
   /usr/share/fonts/opentype/ipafont-gothic/ipag.ttf /usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf \
   /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf /usr/share/fonts/opentype/urw-base35/NimbusSans-Regular.otf "$fonts/"
-w reg add 'HKCU\Environment' /v QT_QPA_PLATFORM /d offscreen /f >/dev/null 2>&1
-w reg add 'HKCU\Environment' /v QT_QPA_FONTDIR /d "$(unix_to_wine "$fonts")" /f >/dev/null 2>&1
+# One server for each prefix for the whole run (it may be up already).
+start_prefix() {
+  export WINEPREFIX=$1
+  mkdir -p "$WINEPREFIX"
+  "$wineserver" -p 2>/dev/null || true
+  w cmd /c exit >/dev/null 2>&1 &&
+    w reg add 'HKCU\Environment' /v QT_QPA_PLATFORM /d offscreen /f >/dev/null 2>&1 &&
+    w reg add 'HKCU\Environment' /v QT_QPA_FONTDIR /d "$(unix_to_wine "$fonts")" /f >/dev/null 2>&1
+}
+vantrel_say "Starting Wine in ${#prefixes[@]} prefixes: ${prefixes[*]}"
+starting=()
+for prefix in "${prefixes[@]}"; do
+  start_prefix "$prefix" &
+  starting+=($!)
+done
+for pid in "${starting[@]}"; do wait "$pid" || { echo "FAIL: a Wine prefix did not start ($(retried))" >&2; exit 1; }; done
 
 toolchain=$qt/lib/cmake/Qt6/qt.toolchain.cmake
 gtest=$out/googletest-install
@@ -116,21 +132,27 @@ vantrel_build "$out" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQT_CHAINLOAD_TOOLCHAI
   -DVANTREL_MINGW_SHARED_RUNTIME=ON -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_BENCH=OFF -DVANTREL_WERROR=ON -DGTest_DIR="$gtest/lib/cmake/GTest"
 
-vantrel_say "Running the shell tests under Wine"
+vantrel_say "Running the shell tests under Wine, $slots at once"
 log=$out/ctest.log
 status=0
 tests_start=$SECONDS
-# One at a time: every test program's settings are the one registry key of the prefix.
-ctest --test-dir "$out" -L shell --output-on-failure 2>&1 | tee "$log" || status=$?
+# Each test takes one prefix (the wine resource of tests/CMakeLists.txt) while it runs.
+spec=$out/wine-prefixes.json
+slot_list=$(for ((n = 0; n < slots; n++)); do printf '{"id": "%d", "slots": 1}\n' "$n"; done | paste -sd,)
+printf '{"version": {"major": 1, "minor": 0}, "local": [{"wine": [%s]}]}\n' "$slot_list" >"$spec"
+ctest --test-dir "$out" -L shell --output-on-failure -j "$slots" --resource-spec-file "$spec" 2>&1 | tee "$log" ||
+  status=$?
 total=$(sed -n 's/.* tests passed, [0-9]* tests failed out of \([0-9]*\)$/\1/p' "$log")
 skipped=$(grep -c '\*\*\*Skipped' "$log" || true)
 shell_note="${total:-no} shell tests run under Wine in $((SECONDS - tests_start)) s, $skipped of them skipped"
 vantrel_say "$shell_note"
 [ "$status" -eq 0 ] && [ -n "$total" ] || { vantrel_say "Shell tests failed; $qt_note; $(retried)"; exit 1; }
-# The tests' Wine session ends first: a desktop process started without a display lingers
+# The tests' Wine sessions end first: a desktop process started without a display lingers
 # a few seconds after the last test, and a window opened while it lives never reaches X.
-"$wineserver" -k 2>/dev/null || true
-"$wineserver" -w
+for prefix in "${prefixes[@]}"; do
+  WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null || true
+  WINEPREFIX=$prefix "$wineserver" -w
+done
 
 # The real window on a display of its own.
 work=$WINEPREFIX/drive_c/vantrel-gui-test
