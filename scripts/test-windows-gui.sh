@@ -137,10 +137,10 @@ log=$out/ctest.log
 status=0
 tests_start=$SECONDS
 # Each test takes one prefix (the wine resource of tests/CMakeLists.txt) while it runs.
-spec=$out/wine-prefixes.json
+slots_file=$out/wine-prefixes.json
 slot_list=$(for ((n = 0; n < slots; n++)); do printf '{"id": "%d", "slots": 1}\n' "$n"; done | paste -sd,)
-printf '{"version": {"major": 1, "minor": 0}, "local": [{"wine": [%s]}]}\n' "$slot_list" >"$spec"
-ctest --test-dir "$out" -L shell --output-on-failure -j "$slots" --resource-spec-file "$spec" 2>&1 | tee "$log" ||
+printf '{"version": {"major": 1, "minor": 0}, "local": [{"wine": [%s]}]}\n' "$slot_list" >"$slots_file"
+ctest --test-dir "$out" -L shell --output-on-failure -j "$slots" --resource-spec-file "$slots_file" 2>&1 | tee "$log" ||
   status=$?
 total=$(sed -n 's/.* tests passed, [0-9]* tests failed out of \([0-9]*\)$/\1/p' "$log")
 skipped=$(grep -c '\*\*\*Skipped' "$log" || true)
