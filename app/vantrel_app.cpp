@@ -55,10 +55,9 @@ std::string OpenFailedMessage(const std::string& path)
 class CQtGapsTranslator : public QTranslator {
 public:
     bool isEmpty() const override { return false; }
-    QString translate(const char* context, const char* sourceText, const char* disambiguation, int n) const override
+    QString translate(const char* context, const char* sourceText, [[maybe_unused]] const char* disambiguation,
+                      [[maybe_unused]] int n) const override
     {
-        (void)disambiguation;
-        (void)n;
         struct Text {
             const char* context;
             const char* source;

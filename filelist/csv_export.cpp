@@ -3,6 +3,7 @@
 #include "textfile/cp932.h"
 #include "textfile/output_file.h"
 #include "textfile/error_text.h"
+#include "textfile/system_calls.h"
 #include "textfile/text_file_writer.h"
 
 #include <cerrno>
@@ -10,16 +11,6 @@
 #include <initializer_list>
 #include <string>
 #include <system_error>
-
-#ifdef _WIN32
-#include <io.h>
-#define VANTREL_FDOPEN _fdopen
-#define VANTREL_DUP _dup
-#else
-#include <unistd.h>
-#define VANTREL_FDOPEN fdopen
-#define VANTREL_DUP dup
-#endif
 
 namespace {
 
@@ -106,9 +97,12 @@ bool SaveListAsCsv(const std::string& path, const std::string& folder, const std
     int err = output.Begin(path);
     if (err == 0) {
         // The stream gets a handle of its own; the output keeps its own to sync and place.
-        std::FILE* stream = VANTREL_FDOPEN(VANTREL_DUP(output.Fd()), "wb");
+        const int fd = SysDup(output.Fd());
+        std::FILE* stream = fd >= 0 ? SysFdOpen(fd, "wb") : nullptr;
         if (stream == nullptr) {
             err = errno != 0 ? errno : EIO;
+            if (fd >= 0)
+                SysClose(fd);
         } else {
             CTextFileWriter writer;
             writer.Attach(stream);

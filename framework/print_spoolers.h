@@ -15,11 +15,7 @@ class CPrintSpooler {
 public:
     virtual ~CPrintSpooler() = default;
     // False, with the reason, when the job could not get there (checked before it is drawn).
-    [[nodiscard]] virtual bool Ready(QString* error)
-    {
-        (void)error;
-        return true;
-    }
+    [[nodiscard]] virtual bool Ready([[maybe_unused]] QString* error) { return true; }
     // Folder for the temporary PDF ("" for the system's temporary folder).
     virtual QString TemporaryFolder() const { return {}; }
     // The file the job is drawn into when the spooler makes it itself, open for writing

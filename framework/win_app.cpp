@@ -1,6 +1,7 @@
 #include "framework/win_app.h"
 
 #include "framework/qt_text.h"
+#include "textfile/system_calls.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -39,10 +40,9 @@ bool& StoreDamaged(const QSettings& settings)
 
 // Whether the value reads back as it is from a string; on Windows every value in the ANSI
 // code page does.
-bool IsText(const std::string& s)
+bool IsText([[maybe_unused]] const std::string& s)
 {
 #if defined(_WIN32)
-    (void)s;
     return true;
 #else
     const QByteArray bytes(s.data(), static_cast<qsizetype>(s.size()));
@@ -73,7 +73,7 @@ void CWinApp::ReleaseQtObjects()
 {
     // A printer left at static destruction would outlive its QApplication.
     if (!QCoreApplication::instance())
-        (void)m_pPrinter.release();
+        IgnoreResult(m_pPrinter.release());  // left to the system, not freed
 }
 
 void CWinApp::ResetPrinter()

@@ -6,6 +6,7 @@
 #include "record/pdf_cmap.h"
 #include "record/pdf_document_text.h"
 #include "record/record_format.h"
+#include "textfile/system_calls.h"
 
 #include <cstdint>
 #include <string>
@@ -21,7 +22,7 @@ void ReadPdf(const std::uint8_t* data, std::size_t size)
     std::string why;
     if (doc.Open(path, why) != CPdfDocumentText::Opened::Ok)
         return;
-    (void)doc.Info("/Subject");  // knowingly dropped: only that it returns counts
+    IgnoreResult(doc.Info("/Subject"));  // only that it returns counts
     std::vector<std::string> lines;
     for (int page = 0; page < 64 && doc.NextPage(lines, why); ++page) {
     }
@@ -32,8 +33,8 @@ void ReadCMap(std::string_view text)
     const CPdfCMap map = CPdfCMap::Parse(text);
     std::string utf8;
     for (std::uint32_t code : {0u, 0x20u, 0x41u, 0xFFu, 0x100u, 0xFFFFu, 0x10000u, 0xFFFFFFFFu}) {
-        (void)map.AppendText(code, utf8);  // knowingly dropped: any answer will do
-        (void)map.Cid(code);
+        IgnoreResult(map.AppendText(code, utf8));  // any answer will do
+        IgnoreResult(map.Cid(code));
     }
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     for (std::size_t at = 0; at < text.size();) {
@@ -52,7 +53,7 @@ void ReadLines(std::string_view text)
     for (const RecordedFile& file : ParseSubject(text, why))
         FUZZ_CHECK(file.firstPage >= 1 && file.firstPage <= file.lastPage && file.count >= 0);
     PageHeader header;
-    (void)ParsePageHeader({std::string(text)}, header);  // knowingly dropped: no crash is the check
+    IgnoreResult(ParsePageHeader({std::string(text)}, header));  // no crash is the check
     FUZZ_CHECK(VisualOrder(text).size() == text.size());
     const std::string name = RestoredName(NameFromPrinted(text));
     FUZZ_CHECK(name.find('/') == std::string::npos && name != "." && name != "..");

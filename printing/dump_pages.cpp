@@ -2,16 +2,11 @@
 
 #include "textfile/ansi_names.h"
 #include "textfile/dump_format.h"
+#include "textfile/system_calls.h"
 #include "textfile/text_file_reader.h"
 
 #include <cstdio>
 #include <memory>
-
-#if defined(_WIN32)
-#define VANTREL_FSEEK _fseeki64
-#else
-#define VANTREL_FSEEK fseeko
-#endif
 
 namespace {
 
@@ -146,7 +141,7 @@ bool ReadDumpPage(const std::string& workFile, const DumpGeometry& geometry, std
         dumptext::ToFileText(DumpPageHeader(geometry.path, geometry.length, page, geometry.pageTotal)) + "\r\n";
     {
         std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenStream(workFile, "rb"), &std::fclose);
-        if (!file || VANTREL_FSEEK(file.get(), static_cast<long long>(begin), SEEK_SET) != 0) {
+        if (!file || SysFileSeek(file.get(), static_cast<std::int64_t>(begin)) != 0) {
             return false;
         }
         std::string found(expected.size(), '\0');

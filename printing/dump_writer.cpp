@@ -5,6 +5,7 @@
 #include "textfile/error_text.h"
 #include "textfile/input_file.h"
 #include "textfile/sha256.h"
+#include "textfile/system_calls.h"
 #include "textfile/text_file_writer.h"
 #include "textfile/visible_text.h"
 
@@ -14,18 +15,6 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
-
-#include <sys/types.h>
-
-#if defined(_WIN32)
-#include <io.h>
-#define VANTREL_READ _read
-#define VANTREL_CLOSE _close
-#else
-#include <unistd.h>
-#define VANTREL_READ ::read
-#define VANTREL_CLOSE ::close
-#endif
 
 namespace {
 
@@ -93,7 +82,7 @@ public:
     ~CSourceFile()
     {
         if (m_fd >= 0) {
-            VANTREL_CLOSE(m_fd);
+            CloseInputFile(m_fd);
         }
     }
 
@@ -105,21 +94,14 @@ public:
     }
 
     // Where reading starts: the first byte of the first page asked for.
-    bool SeekTo(std::int64_t offset)
-    {
-#if defined(_WIN32)
-        return _lseeki64(m_fd, offset, SEEK_SET) == offset;
-#else
-        return ::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
-#endif
-    }
+    bool SeekTo(std::int64_t offset) { return SysSeekTo(m_fd, offset); }
 
     // Reads until size bytes are in, the file ends or a read fails (Error() then says why).
     std::size_t Read(unsigned char* buffer, std::size_t size)
     {
         std::size_t got = 0;
         while (got < size && !m_bEnd) {
-            const auto r = VANTREL_READ(m_fd, buffer + got, static_cast<unsigned>(size - got));
+            const auto r = SysRead(m_fd, buffer + got, size - got);
             if (r > 0) {
                 got += static_cast<std::size_t>(r);
             } else if (r < 0 && errno == EINTR) {
@@ -131,10 +113,7 @@ public:
         }
         return got;
     }
-    int Error() const
-    {
-        return m_nError;
-    }
+    int Error() const { return m_nError; }
 
 private:
     int m_fd = -1;
@@ -174,19 +153,10 @@ std::string DumpSubject(const DumpRecord& record)
 std::string IsoLocalTime(std::int64_t seconds)
 {
     std::tm local{};
-#if defined(_WIN32)
-    const __time64_t t = seconds;
-    if (_localtime64_s(&local, &t) != 0)
+    if (!SysLocalTime(seconds, &local))
         return {};
     std::tm copy = local;
-    const long long offset = static_cast<long long>(_mkgmtime64(&copy)) - seconds;
-#else
-    const auto t = static_cast<std::time_t>(seconds);
-    if (::localtime_r(&t, &local) == nullptr)
-        return {};
-    std::tm copy = local;
-    const long long offset = static_cast<long long>(::timegm(&copy)) - seconds;
-#endif
+    const long long offset = static_cast<long long>(SysTimeGm(&copy)) - seconds;
     const long long minutes = (offset < 0 ? -offset : offset) / 60;
     char text[64];
     std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02lld:%02lld", local.tm_year + 1900,

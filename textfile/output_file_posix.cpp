@@ -5,6 +5,7 @@
 #include "textfile/error_text.h"
 #include "textfile/leftovers.h"
 #include "textfile/output_file_names.h"
+#include "textfile/system_calls.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -74,7 +75,7 @@ bool Planted(const struct stat& st, const struct stat& folder)
 constexpr char kAccessAcl[] = "system.posix_acl_access";
 
 // The access ACL of the file at path, as the system stores it; "" when it has none.
-std::string AccessAcl(const std::string& path)
+std::string AccessAcl([[maybe_unused]] const std::string& path)
 {
 #if defined(__linux__)
     std::string acl(256, '\0');
@@ -91,8 +92,6 @@ std::string AccessAcl(const std::string& path)
             break;
         acl.resize(static_cast<std::size_t>(size));
     }
-#else
-    (void)path;
 #endif
     return {};
 }
@@ -209,7 +208,7 @@ int Place(int fd, const std::string& temp, const std::string& path)
     // The replaced file's ACL, as it was: without it the file's group bits (from its group
     // entry) stand alone, which grant no more than the ACL did.
     if (err == 0 && !t.acl.empty())
-        (void)::fsetxattr(fd, kAccessAcl, t.acl.data(), t.acl.size(), 0);
+        IgnoreResult(::fsetxattr(fd, kAccessAcl, t.acl.data(), t.acl.size(), 0));
 #endif
     if (err == 0 && ::fsync(fd) != 0)
         err = errno;
@@ -331,7 +330,7 @@ int WhyNoMoreBytes(int fd)
     const char byte = 0;
     if (::pwrite(fd, &byte, 1, st.st_size) != 1)
         return errno != 0 ? errno : EIO;
-    (void)::ftruncate(fd, st.st_size);
+    IgnoreResult(::ftruncate(fd, st.st_size));
     return 0;
 }
 
@@ -354,7 +353,7 @@ int COutputFile::Begin(const std::string& path)
         // without locks still takes the output.
         const bool held = !TryLockFile(fd) && errno == EWOULDBLOCK;
         // 0600 whatever the umask: a cleaner knows ours by it.
-        (void)::fchmod(fd, 0600);
+        IgnoreResult(::fchmod(fd, 0600));
         struct stat st {};
         if (held || ::fstat(fd, &st) != 0 || st.st_nlink == 0) {
             ::close(fd);

@@ -6,6 +6,7 @@
 #include "textfile/error_text.h"
 #include "textfile/leftovers.h"
 #include "textfile/output_file_names.h"
+#include "textfile/system_calls.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -242,7 +243,7 @@ int WhyNoMoreBytes(int fd)
     const char byte = 0;
     if (::_write(fd, &byte, 1) != 1)
         return errno != 0 ? errno : EIO;
-    (void)::_chsize_s(fd, size);
+    IgnoreResult(::_chsize_s(fd, size));
     return 0;
 }
 

@@ -1,20 +1,10 @@
 #include "textfile/text_file_reader.h"
 
 #include "textfile/ansi_names.h"
+#include "textfile/system_calls.h"
 
 #include <cstdint>
 #include <cstdlib>
-
-#if defined(_WIN32)
-#define VANTREL_FSEEK _fseeki64
-#define VANTREL_FTELL _ftelli64
-using FileOffset = __int64;
-#else
-#include <sys/types.h>
-#define VANTREL_FSEEK fseeko
-#define VANTREL_FTELL ftello
-using FileOffset = off_t;
-#endif
 
 namespace {
 
@@ -187,7 +177,7 @@ bool CTextFileReader::Seek(std::uint64_t offset)
         return false;
     }
     std::clearerr(m_pFile);
-    return VANTREL_FSEEK(m_pFile, static_cast<FileOffset>(offset), SEEK_SET) == 0;
+    return SysFileSeek(m_pFile, static_cast<std::int64_t>(offset)) == 0;
 }
 
 std::uint64_t CTextFileReader::Tell() const
@@ -195,6 +185,6 @@ std::uint64_t CTextFileReader::Tell() const
     if (m_pFile == nullptr) {
         return 0;
     }
-    const auto pos = VANTREL_FTELL(m_pFile);
+    const auto pos = SysFileTell(m_pFile);
     return pos < 0 ? 0 : static_cast<std::uint64_t>(pos);
 }

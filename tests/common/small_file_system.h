@@ -19,12 +19,10 @@ public:
     static constexpr const char* kWhyNot = "a small file system needs root to mount";
 #endif
 
-    CSmallFileSystem(const std::string& folder, const std::string& size) : m_folder(folder)
+    CSmallFileSystem(const std::string& folder, [[maybe_unused]] const std::string& size) : m_folder(folder)
     {
         std::filesystem::create_directories(folder);
-#if defined(_WIN32)
-        (void)size;
-#else
+#if !defined(_WIN32)
         m_mounted = ::geteuid() == 0 && ::mount("tmpfs", folder.c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0;
 #endif
     }

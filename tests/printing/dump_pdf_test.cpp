@@ -28,14 +28,12 @@
 
 namespace {
 
-int RunPdf(const QStringList& args, QString* err = nullptr, std::function<void()> inChild = {},
+int RunPdf(const QStringList& args, QString* err = nullptr, [[maybe_unused]] std::function<void()> inChild = {},
            const QList<QPair<QString, QString>>& env = {}, const QString& folder = {})
 {
     QProcess p;
     p.setWorkingDirectory(folder);
-#if defined(_WIN32)
-    (void)inChild;
-#else
+#if !defined(_WIN32)
     if (inChild)
         p.setChildProcessModifier(inChild);
 #endif
