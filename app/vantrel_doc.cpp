@@ -38,7 +38,7 @@ bool CVantrelDoc::OnOpenDocument(const std::string& path)
     // wait for a writer, a device act on its open. Nothing is read from it.
     int fd = -1;
     std::int64_t length = 0;
-    if (OpenInputFile(path, &fd, &length) != 0)
+    if (OpenInputFile(path, &fd, &length))
         return false;
     CloseInputFile(fd);
 #endif

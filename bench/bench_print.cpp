@@ -270,7 +270,8 @@ void BM_ManyFilesDump(benchmark::State& state)
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         for (const std::string& path : paths) {
-            const DumpJob job = WriteDumpJob(work, path, DumpPages{}, DumpHooks{}, [](int) { return std::string(); });
+            const DumpJob job =
+                WriteDumpJob(work, path, DumpPages{}, DumpHooks{}, [](std::error_code) { return std::string(); });
             if (!job.Written()) {
                 state.SkipWithError("a dump failed");
                 return;

@@ -30,7 +30,7 @@ void Error(const std::string& message)
     std::fprintf(stderr, "vantrel-dump: %s\n", message.c_str());
 }
 
-std::string Reason(int err)
+std::string Reason(std::error_code err)
 {
     return CommandLineErrorText(err);
 }
@@ -72,13 +72,13 @@ struct PdfRecord {
 // folder's name need not be UTF-8. False after saying why.
 bool OpenPdf(const std::string& out, COutputFile& pdf, CPdfJobPrinter& printer, QPainter& painter)
 {
-    int err = 0;
+    std::error_code err;
     {
         exitcleanup::Hold hold;
         err = pdf.Begin(out);
         exitcleanup::AddFile(pdf.TempPath());
     }
-    if (err != 0) {
+    if (err) {
         Error("出力を作れません[" + out + "] (cannot create output): " + Reason(err));
         return false;
     }
@@ -139,12 +139,12 @@ void PrintFile(CWorkFile& work, const std::string& path, const DumpPages* range,
 int PlacePdf(const std::string& out, COutputFile& pdf, bool ended)
 {
     if (!ended || !PdfComplete(pdf.TempPath())) {
-        const int err = WhyNoMoreBytes(pdf.Fd());
-        Error("出力の書き込みに失敗しました[" + out + "] (cannot write output)" + (err != 0 ? ": " + Reason(err) : ""));
+        const std::error_code err = WhyNoMoreBytes(pdf.Fd());
+        Error("出力の書き込みに失敗しました[" + out + "] (cannot write output)" + (err ? ": " + Reason(err) : ""));
         return 1;
     }
     const std::string temp = pdf.TempPath();
-    if (const int err = pdf.Commit(); err != 0) {
+    if (const std::error_code err = pdf.Commit()) {
         Error("出力の書き込みに失敗しました[" + out + "] (cannot write output): " + Reason(err));
         return 1;
     }

@@ -105,7 +105,7 @@ public:
         for (const std::string& target : m_targets) {
             auto& output = m_outputs.emplace_back(std::make_unique<COutputFile>());
             exitcleanup::Hold hold;
-            if (const int err = output->Begin(target); err != 0) {
+            if (const std::error_code err = output->Begin(target)) {
                 why = "出力を作れません[" + target + "] (cannot create output): " + CommandLineErrorText(err);
                 return false;
             }
@@ -123,7 +123,7 @@ public:
                 continue;
             if (n <= 0) {
                 why = "出力の書き込みに失敗しました[" + m_targets[file] +
-                      "] (cannot write output): " + CommandLineErrorText(n < 0 ? errno : EIO);
+                      "] (cannot write output): " + CommandLineErrorText(SystemError(n < 0 ? errno : EIO));
                 return false;
             }
             done += static_cast<std::size_t>(n);
@@ -136,7 +136,7 @@ public:
     {
         for (std::size_t i = 0; i < m_outputs.size(); ++i) {
             const std::string temp = m_outputs[i]->TempPath();
-            if (const int err = m_outputs[i]->Commit(); err != 0) {
+            if (const std::error_code err = m_outputs[i]->Commit()) {
                 Error("出力の書き込みに失敗しました[" + m_targets[i] +
                       "] (cannot write output): " + CommandLineErrorText(err));
                 return 1;

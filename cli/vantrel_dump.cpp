@@ -205,7 +205,7 @@ int ParseArguments(int argc, char** argv, Arguments& args)
 int OutputFailed(const CTextFileWriter& out)
 {
     Error("出力の書き込みに失敗しました (cannot write output): " +
-          CommandLineErrorText(out.ErrorCode() != 0 ? out.ErrorCode() : EIO));
+          CommandLineErrorText(out.Failed() ? out.Error() : SystemError(EIO)));
     return kExitFailed;
 }
 
@@ -232,7 +232,7 @@ int RefuseRangeBeyondTheFile(const Arguments& args)
 {
     int fd = -1;
     std::int64_t size = 0;
-    if (!args.pagesGiven || OpenInputFile(args.operands.front(), &fd, &size) != 0)
+    if (!args.pagesGiven || OpenInputFile(args.operands.front(), &fd, &size))
         return -1;
     CloseInputFile(fd);
     const std::string from = std::to_string(args.fromPage);

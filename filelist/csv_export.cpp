@@ -78,10 +78,10 @@ bool WriteListCsv(CTextFileWriter& writer, const std::string& folder, const std:
 
 namespace {
 
-std::string FailureMessage(const std::string& path, int err)
+std::string FailureMessage(const std::string& path, std::error_code err)
 {
     std::string message = "CSVファイルを保存できませんでした[" + path + "]";
-    if (err != 0) {
+    if (err) {
         message += "\n";
         message += SystemErrorText(err);
     }
@@ -94,13 +94,13 @@ bool SaveListAsCsv(const std::string& path, const std::string& folder, const std
                    std::string* error)
 {
     COutputFile output;
-    int err = output.Begin(path);
-    if (err == 0) {
+    std::error_code err = output.Begin(path);
+    if (!err) {
         // The stream gets a handle of its own; the output keeps its own to sync and place.
         const int fd = SysDup(output.Fd());
         std::FILE* stream = fd >= 0 ? SysFdOpen(fd, "wb") : nullptr;
         if (stream == nullptr) {
-            err = errno != 0 ? errno : EIO;
+            err = SystemError(errno);
             if (fd >= 0)
                 SysClose(fd);
         } else {
@@ -109,14 +109,14 @@ bool SaveListAsCsv(const std::string& path, const std::string& folder, const std
             const bool written = WriteListCsv(writer, folder, files);
             writer.Close();  // flushes the attached stream without closing it
             if (!written || writer.Failed())
-                err = writer.ErrorCode() != 0 ? writer.ErrorCode() : EIO;
-            if (std::fclose(stream) != 0 && err == 0)
-                err = errno != 0 ? errno : EIO;
+                err = writer.Failed() ? writer.Error() : SystemError(EIO);
+            if (std::fclose(stream) != 0 && !err)
+                err = SystemError(errno);
         }
-        if (err == 0)
+        if (!err)
             err = output.Commit();
     }
-    if (err != 0) {
+    if (err) {
         output.Abandon();
         if (error != nullptr)
             *error = FailureMessage(path, err);

@@ -289,9 +289,9 @@ void RunPrintLoop(CPrintHooks& hooks)
     } else if (!written) {
         const QString where = spooler->OutputFile().isEmpty() ? job.jobFile : spooler->OutputFile();
         // Qt's writer keeps the reason to itself: the file is asked again.
-        const int err = spooler->JobFd() >= 0 ? WhyNoMoreBytes(spooler->JobFd()) : 0;
+        const std::error_code err = spooler->JobFd() >= 0 ? WhyNoMoreBytes(spooler->JobFd()) : std::error_code();
         QString error = ToQt("%1: PDFを最後まで書き込めませんでした").arg(where);
-        if (err != 0)
+        if (err)
             error += ToQt("\n") + ToQt(SystemErrorText(err));
         EndJob(hooks, info, PrintOutcome::Failed, error);
     } else {

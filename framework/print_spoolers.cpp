@@ -24,7 +24,7 @@ SpoolerFactory& Factory()
     return factory;
 }
 
-QString ErrorText(int err)
+QString ErrorText(std::error_code err)
 {
     return ToQt(SystemErrorText(err));
 }
@@ -84,7 +84,7 @@ public:
 
     bool Ready(QString* error) override
     {
-        if (const int err = m_file.Begin(Bytes(m_output)); err != 0) {
+        if (const std::error_code err = m_file.Begin(Bytes(m_output))) {
             *error = Reason(err);
             return false;
         }
@@ -97,9 +97,9 @@ public:
     bool Submit(const QString& pdfPath, const QString&, QString* error) override
     {
         // The job file Ready made, or a whole file someone else wrote beside the output.
-        const int err =
+        const std::error_code err =
             m_file.Fd() >= 0 && pdfPath == JobFile() ? m_file.Commit() : PlaceOutput(Bytes(pdfPath), Bytes(m_output));
-        if (err != 0) {
+        if (err) {
             *error = Reason(err);
             return false;
         }
@@ -112,7 +112,7 @@ public:
 
 private:
     static std::string Bytes(const QString& path) { return FromQt(path); }
-    QString Reason(int err) const { return QString::fromUtf8("%1: %2").arg(m_output, ErrorText(err)); }
+    QString Reason(std::error_code err) const { return QString::fromUtf8("%1: %2").arg(m_output, ErrorText(err)); }
 
     QString m_output;
     COutputFile m_file;  // abandoned with the spooler unless submitted

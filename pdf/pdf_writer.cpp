@@ -22,7 +22,7 @@ constexpr std::size_t kChunk = 60000;
 bool PdfComplete(const std::string& path)
 {
     std::string tail;
-    return SyncFileToDisk(path, 1024, &tail) && tail.find("%%EOF") != std::string::npos;
+    return !SyncFileToDisk(path, 1024, &tail) && tail.find("%%EOF") != std::string::npos;
 }
 
 std::string PdfRef(int object)

@@ -37,8 +37,8 @@ DumpJob WriteDumpJob(CWorkFile& work, const std::string& path, DumpPages pages, 
     // The private folder is checked (and made anew if need be) before every dump.
     job.workFile = work.Prepare();
     CTextFileWriter out;
-    const int created = job.workFile.empty() ? ENOENT : work.Create(out);
-    if (created != 0) {
+    const std::error_code created = job.workFile.empty() ? SystemError(ENOENT) : work.Create(out);
+    if (created) {
         job.result.status = DumpStatus::WriteFailed;
         job.message = WorkFileFailedMessage(job.workFile.empty() ? work.Where() : job.workFile);
         job.reason = reason(created);
@@ -50,11 +50,11 @@ DumpJob WriteDumpJob(CWorkFile& work, const std::string& path, DumpPages pages, 
     out.Close();
     if (job.result.status == DumpStatus::Done && out.Failed()) {
         job.result.status = DumpStatus::WriteFailed;
-        job.result.error = out.ErrorCode();
+        job.result.error = out.Error();
     }
     job.message = FailureMessage(job, path, hooks.available);
     if (job.result.status == DumpStatus::WriteFailed)
-        job.reason = reason(job.result.error != 0 ? job.result.error : EIO);
+        job.reason = reason(job.result.error ? job.result.error : SystemError(EIO));
     if (!job.Written()) {
         work.RemoveFile();  // nothing of a failed or cancelled dump stays behind
         return job;

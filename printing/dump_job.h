@@ -36,9 +36,9 @@ struct DumpJob {
     }
 };
 
-// The reason for an errno the work file met, as one front end words it: the window's
+// The reason for what the work file met, as one front end words it: the window's
 // Japanese, or the command line's, which adds English.
-using ReasonText = std::function<std::string(int err)>;
+using ReasonText = std::function<std::string(std::error_code err)>;
 
 // Writes path's pages into work's file. hooks gives the pump and the cancel; the room and
 // the digest are the job's. Unless the dump was written, the work file is gone again.

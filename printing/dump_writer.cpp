@@ -88,7 +88,7 @@ public:
 
     // Regular files only: a fifo or device could block the dump or never end, and is
     // not even opened.
-    int Open(const std::string& path, std::int64_t& length, std::int64_t& modified)
+    std::error_code Open(const std::string& path, std::int64_t& length, std::int64_t& modified)
     {
         return OpenInputFile(path, &m_fd, &length, &modified);
     }
@@ -113,7 +113,8 @@ public:
         }
         return got;
     }
-    int Error() const { return m_nError; }
+    // Nothing when the file just ended early.
+    std::error_code Error() const { return m_nError != 0 ? SystemError(m_nError) : std::error_code(); }
 
 private:
     int m_fd = -1;
@@ -165,14 +166,14 @@ std::string IsoLocalTime(std::int64_t seconds)
     return text;
 }
 
-std::string FileOpenFailedMessage(const std::string& path, int err)
+std::string FileOpenFailedMessage(const std::string& path, std::error_code err)
 {
-    return "ファイルオープン失敗[" + path + "]" + (err != 0 ? "\n" + SystemErrorText(err) : std::string());
+    return "ファイルオープン失敗[" + path + "]" + (err ? "\n" + SystemErrorText(err) : std::string());
 }
 
-std::string FileReadFailedMessage(const std::string& path, int err)
+std::string FileReadFailedMessage(const std::string& path, std::error_code err)
 {
-    return "ファイル読み込み失敗[" + path + "]" + (err != 0 ? "\n" + SystemErrorText(err) : std::string());
+    return "ファイル読み込み失敗[" + path + "]" + (err ? "\n" + SystemErrorText(err) : std::string());
 }
 
 DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, int preview, const DumpHooks& hooks)
@@ -316,7 +317,7 @@ DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, DumpPage
 {
     DumpResult result;
     CSourceFile source;
-    if (const int error = source.Open(path, result.length, result.modified); error != 0) {
+    if (const std::error_code error = source.Open(path, result.length, result.modified)) {
         result.status = DumpStatus::SourceOpenFailed;
         result.error = error;
         return result;
@@ -349,16 +350,16 @@ DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, DumpPage
     }
     if (start < end && start > 0 && !source.SeekTo(start)) {
         result.status = DumpStatus::ReadFailed;
-        result.error = errno;
+        result.error = SystemError(errno);
         return result;
     }
 
-    auto fail = [&](DumpStatus status, int error) {
+    auto fail = [&](DumpStatus status, std::error_code error) {
         result.status = status;
         result.error = error;
         return result;
     };
-    const auto writeError = [&out] { return out.ErrorCode() != 0 ? out.ErrorCode() : EIO; };
+    const auto writeError = [&out] { return out.Failed() ? out.Error() : SystemError(EIO); };
 
     CDumpRun run(source, out, digest.get(), path, length, result.pageTotal, start, end, result.textSize);
     for (std::int64_t page = firstPage; page <= lastPage; ++page) {
@@ -374,7 +375,7 @@ DumpResult WriteDumpFile(const std::string& path, CTextFileWriter& out, DumpPage
         if (hooks.cancelRequested && hooks.cancelRequested()) {
             if (!run.FlushStopped())
                 return fail(DumpStatus::WriteFailed, writeError());
-            return fail(DumpStatus::Cancelled, 0);
+            return fail(DumpStatus::Cancelled, {});
         }
         if (!run.Page(page))
             return fail(DumpStatus::WriteFailed, writeError());

@@ -4,6 +4,7 @@
 #include <functional>
 #include <limits>
 #include <string>
+#include <system_error>
 
 class CTextFileWriter;
 
@@ -43,7 +44,7 @@ struct DumpResult {
     std::int64_t pageTotal = 0;  // from that length
     std::int64_t pagesWritten = 0;
     std::uint64_t textSize = 0;  // bytes of the text of the pages asked for
-    int error = 0;  // errno of a failure
+    std::error_code error;  // why it failed
     // The pages asked for, cut to the page total, and the bytes they show.
     std::int64_t firstPage = 1;
     std::int64_t lastPage = 0;
@@ -84,7 +85,7 @@ std::string DumpSubject(const DumpRecord& record);
 // seconds since 1970 as local time with its offset from UTC: 2024-05-01T12:34:56+09:00.
 std::string IsoLocalTime(std::int64_t seconds);
 
-// "ファイルオープン失敗[path]", with the reason for err (when not 0) on a second line.
-std::string FileOpenFailedMessage(const std::string& path, int err = 0);
-// "ファイル読み込み失敗[path]", with the reason for err (when not 0) on a second line.
-std::string FileReadFailedMessage(const std::string& path, int err = 0);
+// "ファイルオープン失敗[path]", with the reason for err (when there is one) on a second line.
+std::string FileOpenFailedMessage(const std::string& path, std::error_code err = {});
+// "ファイル読み込み失敗[path]", with the reason for err (when there is one) on a second line.
+std::string FileReadFailedMessage(const std::string& path, std::error_code err = {});

@@ -135,11 +135,11 @@ bool CViewPrinting::OutputRefused() const
         return false;
     const PrintJobFile& job = m_aJobs[m_nJob];
     const std::string output = JobOutputFile(FromQt(printer->outputFileName()), job.strName, m_aJobs.size());
-    const int err = CheckOutputTarget(output, nullptr);
-    if (err != 0)
+    const std::error_code err = CheckOutputTarget(output, nullptr);
+    if (err)
         ShowStartFailed(ToQt("%1: %2").arg(ToQt(output), ToQt(SystemErrorText(err))),
                         job.strPath.empty() ? job.strName : job.strPath);
-    return err != 0;
+    return static_cast<bool>(err);
 }
 
 void CViewPrinting::PrintJob()

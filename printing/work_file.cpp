@@ -1,6 +1,7 @@
 #include "printing/work_file.h"
 
 #include "printing/work_file_system.h"
+#include "textfile/io_error.h"
 #include "textfile/text_file_writer.h"
 
 #include <cerrno>
@@ -48,14 +49,14 @@ std::string CWorkFile::Prepare()
     return m_strPath;
 }
 
-int CWorkFile::Create(CTextFileWriter& out)
+std::error_code CWorkFile::Create(CTextFileWriter& out)
 {
     std::FILE* stream = nullptr;
     if (m_strPath.empty())
-        return ENOENT;
-    if (const int error = CreateNewFile(m_strPath, &stream); error != 0)
+        return SystemError(ENOENT);
+    if (const std::error_code error = CreateNewFile(m_strPath, &stream))
         return error;
-    return out.Adopt(stream) ? 0 : EBADF;
+    return out.Adopt(stream) ? std::error_code() : SystemError(EBADF);
 }
 
 std::int64_t CWorkFile::FreeBytes() const

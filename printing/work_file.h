@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <system_error>
 #include <utility>
 
 class CTextFileWriter;
@@ -29,8 +30,8 @@ public:
     // in it; returns the work file's path, "" when no private folder can be had.
     [[nodiscard]] std::string Prepare();
     // Creates the work file of one dump for out: a new file, never through a link.
-    // Call Prepare first. 0, or the errno.
-    [[nodiscard]] int Create(CTextFileWriter& out);
+    // Call Prepare first.
+    [[nodiscard]] std::error_code Create(CTextFileWriter& out);
     // Bytes free where the work file goes; -1 when that cannot be told.
     std::int64_t FreeBytes() const;
     const std::string& Path() const { return m_strPath; }

@@ -3,6 +3,7 @@
 #include "printing/work_file_system.h"
 
 #include "textfile/leftovers.h"
+#include "textfile/io_error.h"
 #include "textfile/output_file.h"
 #include "textfile/system_calls.h"
 
@@ -105,7 +106,7 @@ std::string BaseForMessages(const std::string& given)
     return BaseFolders(given).front();
 }
 
-int CreateNewFile(const std::string& path, std::FILE** stream)
+std::error_code CreateNewFile(const std::string& path, std::FILE** stream)
 {
     errno = 0;
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -114,8 +115,8 @@ int CreateNewFile(const std::string& path, std::FILE** stream)
         IgnoreResult(::fchmod(fd, 0600));
     *stream = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
     if (*stream != nullptr)
-        return 0;
-    const int error = errno != 0 ? errno : ENOENT;
+        return {};
+    const std::error_code error = SystemError(errno != 0 ? errno : ENOENT);
     if (fd >= 0)
         ::close(fd);
     return error;

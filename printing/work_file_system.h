@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <system_error>
 #include <vector>
 
 // What the two halves of the work file (POSIX and Windows) give the class: where its
@@ -26,8 +27,8 @@ bool FolderIsOurs(const std::string& folder);
 void RemoveFileAt(const std::string& path);
 // Where a folder would be made, for messages.
 std::string BaseForMessages(const std::string& given);
-// A new file at path, never through a link, open for writing in *stream; 0 or the errno.
-int CreateNewFile(const std::string& path, std::FILE** stream);
+// A new file at path, never through a link, open for writing in *stream.
+std::error_code CreateNewFile(const std::string& path, std::FILE** stream);
 // Bytes free in folder; -1 when that cannot be told.
 std::int64_t FreeBytesIn(const std::string& folder);
 

@@ -4,6 +4,7 @@
 
 #include "textfile/ansi_names.h"
 #include "textfile/leftovers.h"
+#include "textfile/io_error.h"
 #include "textfile/output_file.h"
 
 #include <cerrno>
@@ -185,15 +186,15 @@ std::string BaseForMessages(const std::string& given)
     return given.empty() ? DefaultBase() : given;
 }
 
-int CreateNewFile(const std::string& path, std::FILE** stream)
+std::error_code CreateNewFile(const std::string& path, std::FILE** stream)
 {
     errno = 0;
     const int fd = ::_wopen(WideName(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
                             _S_IREAD | _S_IWRITE);
     *stream = fd >= 0 ? ::_fdopen(fd, "wb") : nullptr;
     if (*stream != nullptr)
-        return 0;
-    const int error = errno != 0 ? errno : ENOENT;
+        return {};
+    const std::error_code error = SystemError(errno != 0 ? errno : ENOENT);
     if (fd >= 0)
         ::_close(fd);
     return error;

@@ -381,13 +381,13 @@ CPdfDocumentText::Opened CPdfDocumentText::Open(const std::string& path, std::st
     // A regular file only, as every input: a fifo would block the read, a device never end.
     int fd = -1;
     std::int64_t length = 0;
-    const int err = OpenInputFile(path, &fd, &length);
-    if (err == 0 && ::fcntl(fd, F_SETFL, 0) == 0)
+    const std::error_code err = OpenInputFile(path, &fd, &length);
+    if (!err && ::fcntl(fd, F_SETFL, 0) == 0)
         m->file = ::fdopen(fd, "rb");
     if (m->file == nullptr) {
         if (fd >= 0)
             CloseInputFile(fd);
-        detail = CommandLineErrorText(err != 0 ? err : errno);
+        detail = CommandLineErrorText(err ? err : SystemError(errno));
         return Opened::Unreadable;
     }
     try {

@@ -38,8 +38,8 @@ public:
         if (m_fd >= 0)
             CloseInputFile(m_fd);
     }
-    // 0 or the errno; regular files only, as every input.
-    int Open(const std::string& path) { return OpenInputFile(path, &m_fd, &m_length); }
+    // Regular files only, as every input.
+    std::error_code Open(const std::string& path) { return OpenInputFile(path, &m_fd, &m_length); }
     std::int64_t Length() const { return m_length; }
     // Up to size bytes from offset; fewer where the file ends. -1 on a read error.
     std::int64_t Read(std::int64_t offset, unsigned char* buffer, std::size_t size)
@@ -76,7 +76,7 @@ public:
     {
         if (m_check.file.empty())
             return;
-        if (const int err = m_compared.Open(m_check.file); err != 0) {
+        if (const std::error_code err = m_compared.Open(m_check.file)) {
             m_check.fileProblem = "読めません (cannot read): " + CommandLineErrorText(err);
             return;
         }
@@ -202,7 +202,7 @@ void CFileReading::Compare(std::int64_t pdfPage, std::int64_t page, const std::v
     const std::size_t want = (dump.size() - 1) * kDumpBytesPerLine + static_cast<std::size_t>(dump.back().count);
     const std::int64_t got = m_compared.Read(start, found, want);
     if (got < 0) {
-        m_check.fileProblem = "読めません (cannot read): " + CommandLineErrorText(errno != 0 ? errno : EIO);
+        m_check.fileProblem = "読めません (cannot read): " + CommandLineErrorText(SystemError(errno));
         return;
     }
     for (std::size_t i = 0; i < dump.size(); ++i) {

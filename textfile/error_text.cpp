@@ -6,9 +6,50 @@
 #include <string_view>
 #include <system_error>
 
-std::string SystemErrorText(int err)
+namespace {
+
+const char* OwnReasonText(int value)
 {
-    switch (err) {
+    switch (static_cast<IoReason>(value)) {
+    case IoReason::NotRegularFile:
+        return "通常のファイルではありません";
+    case IoReason::ForeignLink:
+        return "共有フォルダにある他のユーザーのリンクです";
+    case IoReason::ForeignFile:
+        return "共有フォルダにある他のユーザーのファイルです";
+    case IoReason::FolderInput:
+        return "ファイルではなくフォルダです";
+    }
+    return "不明な理由です";
+}
+
+class CIoReasonCategory : public std::error_category {
+public:
+    const char* name() const noexcept override { return "vantrel"; }
+    std::string message(int value) const override { return OwnReasonText(value); }
+};
+
+const CIoReasonCategory kIoReasons;
+
+}  // namespace
+
+std::error_code make_error_code(IoReason reason)
+{
+    return {static_cast<int>(reason), kIoReasons};
+}
+
+std::error_code SystemError(int err)
+{
+    return {err != 0 ? err : EIO, std::generic_category()};
+}
+
+std::string SystemErrorText(std::error_code err)
+{
+    if (err.category() == kIoReasons)
+        return OwnReasonText(err.value());
+    // The system's errno, or what the system's own code stands for.
+    const std::error_condition condition = err.default_error_condition();
+    switch (condition.category() == std::generic_category() ? condition.value() : 0) {
     case ENOSPC:
         return "ディスクの空き容量が足りません";
 #ifdef EDQUOT
@@ -32,33 +73,26 @@ std::string SystemErrorText(int err)
         return "ファイルが大きすぎます";
     case EIO:
         return "入出力エラーが起きました";
-    case kErrNotRegularFile:
-        return "通常のファイルではありません";
-    case kErrForeignLink:
-        return "共有フォルダにある他のユーザーのリンクです";
-    case kErrForeignFile:
-        return "共有フォルダにある他のユーザーのファイルです";
-    case kErrFolderInput:
-        return "ファイルではなくフォルダです";
     default:
-        return std::generic_category().message(err);
+        return err.message();
     }
 }
 
-std::string CommandLineErrorText(int err)
+std::string CommandLineErrorText(std::error_code err)
 {
-    switch (err) {
-    case kErrNotRegularFile:
+    if (err.category() != kIoReasons)
+        return err.message();
+    switch (static_cast<IoReason>(err.value())) {
+    case IoReason::NotRegularFile:
         return SystemErrorText(err) + " (not a regular file)";
-    case kErrForeignLink:
+    case IoReason::ForeignLink:
         return SystemErrorText(err) + " (a link another user owns in a folder others may write)";
-    case kErrForeignFile:
+    case IoReason::ForeignFile:
         return SystemErrorText(err) + " (a file another user owns in a folder others may write)";
-    case kErrFolderInput:
+    case IoReason::FolderInput:
         return SystemErrorText(err) + " (a folder, not a file)";
-    default:
-        return std::generic_category().message(err);
     }
+    return err.message();
 }
 
 namespace {

@@ -29,45 +29,45 @@ using FileStat = struct _stat64;
 using FileStat = struct stat;
 #endif
 
-int Refusal(const FileStat& st)
+std::error_code Refusal(const FileStat& st)
 {
     if (S_ISREG(st.st_mode))
-        return 0;
-    return S_ISDIR(st.st_mode) ? kErrFolderInput : kErrNotRegularFile;
+        return {};
+    return S_ISDIR(st.st_mode) ? IoReason::FolderInput : IoReason::NotRegularFile;
 }
 
 }  // namespace
 
-int OpenInputFile(const std::string& path, int* fd, std::int64_t* length, std::int64_t* modified)
+std::error_code OpenInputFile(const std::string& path, int* fd, std::int64_t* length, std::int64_t* modified)
 {
     *fd = -1;
     if (path.find('\0') != std::string::npos)
-        return ENOENT;
+        return SystemError(ENOENT);
     FileStat st{};
 #if defined(_WIN32)
     // A device name ("NUL", "COM1") has no attributes to look at: its descriptor says what it is.
     const std::wstring wide = WideName(path);
-    if (::_wstat64(wide.c_str(), &st) == 0 && Refusal(st) != 0)
+    if (::_wstat64(wide.c_str(), &st) == 0 && Refusal(st))
         return Refusal(st);
     const int opened = ::_wopen(wide.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
 #else
     if (::stat(path.c_str(), &st) != 0)
-        return errno;
-    if (const int refused = Refusal(st); refused != 0)
+        return SystemError(errno);
+    if (const std::error_code refused = Refusal(st))
         return refused;
     // Without blocking or a controlling terminal, should the name name another file by now.
     const int opened = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
 #endif
     if (opened < 0)
-        return errno != 0 ? errno : ENOENT;
+        return SystemError(errno != 0 ? errno : ENOENT);
     FileStat now{};
 #if defined(_WIN32)
     const int checked = ::_fstat64(opened, &now);
 #else
     const int checked = ::fstat(opened, &now);
 #endif
-    const int err = checked != 0 ? (errno != 0 ? errno : EIO) : Refusal(now);
-    if (err != 0) {
+    const std::error_code err = checked != 0 ? SystemError(errno) : Refusal(now);
+    if (err) {
         CloseInputFile(opened);
         return err;
     }
@@ -75,7 +75,7 @@ int OpenInputFile(const std::string& path, int* fd, std::int64_t* length, std::i
     *length = static_cast<std::int64_t>(now.st_size);
     if (modified != nullptr)
         *modified = static_cast<std::int64_t>(now.st_mtime);
-    return 0;
+    return {};
 }
 
 void CloseInputFile(int fd)

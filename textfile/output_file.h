@@ -1,5 +1,7 @@
 #pragma once
 
+#include "textfile/io_error.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -33,13 +35,13 @@ struct OutputTarget {
     std::string acl;
 };
 
-// 0 when path may take an output (target filled in), else the errno that refuses it
-// (or kErrNotRegularFile, kErrForeignLink, kErrForeignFile).
-[[nodiscard]] int CheckOutputTarget(const std::string& path, OutputTarget* target);
+// Nothing when path may take an output (target filled in), else why not: the system's
+// reason, or IoReason::NotRegularFile, ForeignLink or ForeignFile.
+[[nodiscard]] std::error_code CheckOutputTarget(const std::string& path, OutputTarget* target);
 
 // Puts the complete file at temp, made beside path by another writer, in the place of
-// path, as COutputFile::Commit does. 0 or the errno; temp is gone either way.
-[[nodiscard]] int PlaceOutput(const std::string& temp, const std::string& path);
+// path, as COutputFile::Commit does; temp is gone either way.
+[[nodiscard]] std::error_code PlaceOutput(const std::string& temp, const std::string& path);
 
 // Which file a name or an open file is: device and inode, on Windows volume and index.
 struct FileId {
@@ -60,14 +62,14 @@ std::string InputThatIs(const FileId& id, const std::vector<std::string>& inputs
 [[nodiscard]] bool TryLockFile(int fd);
 
 // Makes what the file at path holds durable on the disk (a full disk may show only now)
-// and reads its last tailSize bytes into tail. False when it cannot be opened, flushed
+// and reads its last tailSize bytes into tail. Fails when it cannot be opened, flushed
 // or read, or is empty.
-[[nodiscard]] bool SyncFileToDisk(const std::string& path, std::size_t tailSize, std::string* tail);
+[[nodiscard]] std::error_code SyncFileToDisk(const std::string& path, std::size_t tailSize, std::string* tail);
 
 // Why the file open as fd takes no more bytes, when a writer that keeps its errors to
-// itself (Qt's) has failed: the errno one more byte at its end gets now (EFBIG under a
-// file-size limit, ENOSPC on a full disk), the byte taken back; 0 when it is taken.
-int WhyNoMoreBytes(int fd);
+// itself (Qt's) has failed: what one more byte at its end meets now (EFBIG under a
+// file-size limit, ENOSPC on a full disk), the byte taken back; nothing when it is taken.
+std::error_code WhyNoMoreBytes(int fd);
 
 // An output being written: a fresh file beside the target, made only for this.
 class COutputFile {
@@ -78,14 +80,14 @@ public:
     COutputFile& operator=(const COutputFile&) = delete;
 
     // Checks the target and creates the temporary file, locked; temporaries a killed
-    // run left beside it go. 0 or the errno.
-    [[nodiscard]] int Begin(const std::string& path);
+    // run left beside it go.
+    [[nodiscard]] std::error_code Begin(const std::string& path);
     // The temporary file, open for writing until Commit or Abandon.
     int Fd() const { return m_fd; }
     const std::string& TempPath() const { return m_strTemp; }
     // Checks the target again, gives the temporary file its mode, syncs it and puts it
-    // in the target's place; 0 or the errno. The temporary file is gone either way.
-    [[nodiscard]] int Commit();
+    // in the target's place. The temporary file is gone either way.
+    [[nodiscard]] std::error_code Commit();
     // Removes the temporary file; the target stays as it was.
     void Abandon();
 

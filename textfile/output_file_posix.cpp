@@ -127,13 +127,13 @@ namespace {
 // the kernel's protected_symlinks rule, which realpath() steps round and which a machine
 // may have turned off, also where the folder has no sticky bit. A last component that is not there is the file to make;
 // reached through a link, it names no file the user chose.
-int ResolveLinks(const std::string& path, std::string* resolved)
+std::error_code ResolveLinks(const std::string& path, std::string* resolved)
 {
     std::string done;  // no link in it; "" is the root
     if (path.front() != '/') {
         char* cwd = ::getcwd(nullptr, 0);
         if (cwd == nullptr)
-            return errno;
+            return SystemError(errno);
         done = std::strcmp(cwd, "/") == 0 ? "" : cwd;
         std::free(cwd);
     }
@@ -165,7 +165,7 @@ int ResolveLinks(const std::string& path, std::string* resolved)
         struct stat st {};
         if (::lstat(next.c_str(), &st) != 0) {
             if (errno != ENOENT || !todo.empty() || part.fromLink)
-                return errno;
+                return SystemError(errno);
             done = next;
             break;
         }
@@ -174,53 +174,53 @@ int ResolveLinks(const std::string& path, std::string* resolved)
             continue;
         }
         if (++links > 40)
-            return ELOOP;
+            return SystemError(ELOOP);
         struct stat folder {};
         if (::stat(done.empty() ? "/" : done.c_str(), &folder) != 0)
-            return errno;
+            return SystemError(errno);
         if (Planted(st, folder))
-            return kErrForeignLink;
+            return IoReason::ForeignLink;
         char target[PATH_MAX];
         const ssize_t n = ::readlink(next.c_str(), target, sizeof target);
         if (n < 0)
-            return errno;
+            return SystemError(errno);
         if (n == static_cast<ssize_t>(sizeof target))
-            return ENAMETOOLONG;
+            return SystemError(ENAMETOOLONG);
         if (target[0] == '/')
             done.clear();
         push(std::string(target, static_cast<std::size_t>(n)), true);
     }
     *resolved = done.empty() ? "/" : done;
-    return 0;
+    return {};
 }
 
 // Puts temp, open as fd, in the place of path, checked again now: owner, mode, synced,
 // renamed while fd (and its lock) is still held. 0 or the errno; temp is gone either way.
-int Place(int fd, const std::string& temp, const std::string& path)
+std::error_code Place(int fd, const std::string& temp, const std::string& path)
 {
     OutputTarget t;
-    int err = CheckOutputTarget(path, &t);
-    if (err == 0 && t.keepOwner && ::fchown(fd, t.owner, t.group) != 0)
-        err = errno;
-    if (err == 0 && ::fchmod(fd, t.mode) != 0)
-        err = errno;
+    std::error_code err = CheckOutputTarget(path, &t);
+    if (!err && t.keepOwner && ::fchown(fd, t.owner, t.group) != 0)
+        err = SystemError(errno);
+    if (!err && ::fchmod(fd, t.mode) != 0)
+        err = SystemError(errno);
 #if defined(__linux__)
     // The replaced file's ACL, as it was: without it the file's group bits (from its group
     // entry) stand alone, which grant no more than the ACL did.
-    if (err == 0 && !t.acl.empty())
+    if (!err && !t.acl.empty())
         IgnoreResult(::fsetxattr(fd, kAccessAcl, t.acl.data(), t.acl.size(), 0));
 #endif
-    if (err == 0 && ::fsync(fd) != 0)
-        err = errno;
-    if (err == 0 && ::rename(temp.c_str(), t.path.c_str()) != 0)
-        err = errno;
-    if (err != 0) {
+    if (!err && ::fsync(fd) != 0)
+        err = SystemError(errno);
+    if (!err && ::rename(temp.c_str(), t.path.c_str()) != 0)
+        err = SystemError(errno);
+    if (err) {
         ::unlink(temp.c_str());
         return err;
     }
     // Make the rename itself durable; the file is complete either way.
     SyncFolder(FolderOf(t.path));
-    return 0;
+    return {};
 }
 
 std::optional<FileId> FileIdOfStat(int result, const struct stat& st)
@@ -232,35 +232,35 @@ std::optional<FileId> FileIdOfStat(int result, const struct stat& st)
 
 }  // namespace
 
-int CheckOutputTarget(const std::string& path, OutputTarget* target)
+std::error_code CheckOutputTarget(const std::string& path, OutputTarget* target)
 {
     if (path.empty())
-        return ENOENT;
+        return SystemError(ENOENT);
     if (path.find('\0') != std::string::npos)
-        return EINVAL;
+        return SystemError(EINVAL);
     OutputTarget t;
-    if (const int err = ResolveLinks(path, &t.path); err != 0)
+    if (const std::error_code err = ResolveLinks(path, &t.path))
         return err;
     struct stat st {};
     if (::stat(t.path.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
-            return EISDIR;
+            return SystemError(EISDIR);
         if (!S_ISREG(st.st_mode))
-            return kErrNotRegularFile;
+            return IoReason::NotRegularFile;
         // A file the user may not write is never replaced, although the folder would
         // allow it; nor is one without any write bit, which even root must not replace.
         if (::access(t.path.c_str(), W_OK) != 0)
-            return errno;
+            return SystemError(errno);
         if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-            return EACCES;
+            return SystemError(EACCES);
         // In a folder others may write, only a file of the user's or the folder's owner's
         // is replaced: another user's may be planted to receive what we write, and root
         // would hand it over with the file's owner (the kernel's protected_regular rule).
         struct stat folder {};
         if (::stat(FolderOf(t.path).c_str(), &folder) != 0)
-            return errno;
+            return SystemError(errno);
         if (Planted(st, folder))
-            return kErrForeignFile;
+            return IoReason::ForeignFile;
         t.exists = true;
         // What we wrote never runs as the file's owner or group.
         t.mode = st.st_mode & 0777;
@@ -273,18 +273,18 @@ int CheckOutputTarget(const std::string& path, OutputTarget* target)
         t.group = st.st_gid;
     } else {
         if (errno != ENOENT)
-            return errno;
+            return SystemError(errno);
         const std::string folder = FolderOf(t.path);
         struct stat dir {};
         if (::stat(folder.c_str(), &dir) != 0)
-            return errno;
+            return SystemError(errno);
         if (!S_ISDIR(dir.st_mode))
-            return ENOTDIR;
+            return SystemError(ENOTDIR);
         t.mode = 0666 & ~CurrentUmask();
     }
     if (target != nullptr)
         *target = t;
-    return 0;
+    return {};
 }
 
 std::optional<FileId> FileIdOf(const std::string& path)
@@ -306,11 +306,12 @@ bool TryLockFile(int fd)
     return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
 }
 
-bool SyncFileToDisk(const std::string& path, std::size_t tailSize, std::string* tail)
+std::error_code SyncFileToDisk(const std::string& path, std::size_t tailSize, std::string* tail)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return false;
+        return SystemError(errno);
+    errno = 0;
     struct stat st {};
     bool ok = ::fstat(fd, &st) == 0 && st.st_size > 0 && ::fsync(fd) == 0;
     if (ok) {
@@ -318,27 +319,28 @@ bool SyncFileToDisk(const std::string& path, std::size_t tailSize, std::string* 
         tail->assign(static_cast<std::size_t>(st.st_size - from), '\0');
         ok = ::pread(fd, tail->data(), tail->size(), from) == static_cast<ssize_t>(tail->size());
     }
+    const std::error_code err = ok ? std::error_code() : SystemError(errno);
     ::close(fd);
-    return ok;
+    return err;
 }
 
-int WhyNoMoreBytes(int fd)
+std::error_code WhyNoMoreBytes(int fd)
 {
     struct stat st {};
     if (::fstat(fd, &st) != 0)
-        return errno;
+        return SystemError(errno);
     const char byte = 0;
     if (::pwrite(fd, &byte, 1, st.st_size) != 1)
-        return errno != 0 ? errno : EIO;
+        return SystemError(errno);
     IgnoreResult(::ftruncate(fd, st.st_size));
-    return 0;
+    return {};
 }
 
-int COutputFile::Begin(const std::string& path)
+std::error_code COutputFile::Begin(const std::string& path)
 {
     Abandon();
     OutputTarget t;
-    if (const int err = CheckOutputTarget(path, &t); err != 0)
+    if (const std::error_code err = CheckOutputTarget(path, &t))
         return err;
     // A short name, whatever the target's length: a name near the system's limit still
     // leaves room for it.
@@ -347,7 +349,7 @@ int COutputFile::Begin(const std::string& path)
         std::string name = folder + "/" + kTempPrefix + "XXXXXX";
         const int fd = ::mkostemp(name.data(), O_CLOEXEC);
         if (fd < 0)
-            return errno;
+            return SystemError(errno);
         // Locked before a byte is written. Held by another, or gone, only when a cleaner
         // of another run caught it first: then it is theirs to remove. A file system
         // without locks still takes the output.
@@ -363,9 +365,9 @@ int COutputFile::Begin(const std::string& path)
         m_strTemp = name;
         m_strPath = path;
         RemoveLeftovers(folder, {kTempPrefix, {}});
-        return 0;
+        return {};
     }
-    return EEXIST;
+    return SystemError(EEXIST);
 }
 
 void COutputFile::Close()
@@ -375,25 +377,25 @@ void COutputFile::Close()
     m_fd = -1;
 }
 
-int PlaceOutput(const std::string& temp, const std::string& path)
+std::error_code PlaceOutput(const std::string& temp, const std::string& path)
 {
     const int fd = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) {
-        const int err = errno;
+        const std::error_code err = SystemError(errno);
         ::unlink(temp.c_str());
         return err;
     }
-    const int err = Place(fd, temp, path);
+    const std::error_code err = Place(fd, temp, path);
     ::close(fd);
     return err;
 }
 
-int COutputFile::Commit()
+std::error_code COutputFile::Commit()
 {
     if (m_strTemp.empty())
-        return EBADF;
+        return SystemError(EBADF);
     // Still locked while it takes the target's place: no other run takes it for a leftover.
-    const int err = Place(m_fd, m_strTemp, m_strPath);
+    const std::error_code err = Place(m_fd, m_strTemp, m_strPath);
     Close();
     m_strTemp.clear();
     return err;

@@ -74,21 +74,21 @@ std::string LinkTarget(HANDLE h)
     return WideName(ansi) == final ? ansi : std::string();
 }
 
-int LastErrno()
+std::error_code LastError()
 {
-    return ErrnoFromSystem(::GetLastError());
+    return SystemError(ErrnoFromSystem(::GetLastError()));
 }
 
 }  // namespace
 
 // Windows keeps no mode bits: a replaced file's hidden and system attributes are kept,
 // and its read-only attribute refuses it, as the lack of every write bit does on Linux.
-int CheckOutputTarget(const std::string& path, OutputTarget* target)
+std::error_code CheckOutputTarget(const std::string& path, OutputTarget* target)
 {
     if (path.empty())
-        return ENOENT;
+        return SystemError(ENOENT);
     if (path.find('\0') != std::string::npos)
-        return EINVAL;
+        return SystemError(EINVAL);
     OutputTarget t;
     t.path = path;
     t.mode = FILE_ATTRIBUTE_NORMAL;
@@ -97,34 +97,34 @@ int CheckOutputTarget(const std::string& path, OutputTarget* target)
         const DWORD error = ::GetLastError();
         // Nothing there, or a link to nothing: the latter names no file the user chose.
         if (error != ERROR_FILE_NOT_FOUND || ::GetFileAttributesW(WideName(path).c_str()) != INVALID_FILE_ATTRIBUTES)
-            return ErrnoFromSystem(error);
+            return SystemError(ErrnoFromSystem(error));
         const DWORD folder = ::GetFileAttributesW(WideName(FolderOf(path)).c_str());
         if (folder == INVALID_FILE_ATTRIBUTES)
-            return LastErrno();
+            return LastError();
         if ((folder & FILE_ATTRIBUTE_DIRECTORY) == 0)
-            return ENOTDIR;
+            return SystemError(ENOTDIR);
     } else {
         // A device (NUL, CON, COM1) passes for a file by its attributes, not by its type.
         if (::GetFileType(what.Get()) != FILE_TYPE_DISK)
-            return kErrNotRegularFile;
+            return IoReason::NotRegularFile;
         BY_HANDLE_FILE_INFORMATION info{};
         if (!::GetFileInformationByHandle(what.Get(), &info))
-            return LastErrno();
+            return LastError();
         if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-            return EISDIR;
+            return SystemError(EISDIR);
         if ((info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0)
-            return EACCES;
+            return SystemError(EACCES);
         // Through a link the file it names is written and the link kept.
         const DWORD own = ::GetFileAttributesW(WideName(path).c_str());
         if (own != INVALID_FILE_ATTRIBUTES && (own & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
             t.path = LinkTarget(what.Get());
             if (t.path.empty())
-                return EINVAL;
+                return SystemError(EINVAL);
         }
         // Writing it must be allowed, and no other program may hold it shut.
         const CHandle write(OpenExisting(t.path, FILE_WRITE_DATA));
         if (!write.Valid())
-            return LastErrno();
+            return LastError();
         t.exists = true;
         t.mode = info.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
         if (t.mode == 0)
@@ -132,21 +132,21 @@ int CheckOutputTarget(const std::string& path, OutputTarget* target)
     }
     if (target != nullptr)
         *target = t;
-    return 0;
+    return {};
 }
 
-int PlaceOutput(const std::string& temp, const std::string& path)
+std::error_code PlaceOutput(const std::string& temp, const std::string& path)
 {
     OutputTarget t;
-    int err = CheckOutputTarget(path, &t);
+    std::error_code err = CheckOutputTarget(path, &t);
     const std::wstring wideTemp = WideName(temp);
-    if (err == 0 && !::SetFileAttributesW(wideTemp.c_str(), t.mode))
-        err = LastErrno();
+    if (!err && !::SetFileAttributesW(wideTemp.c_str(), t.mode))
+        err = LastError();
     // One rename that replaces the target, made durable before it returns.
-    if (err == 0 &&
+    if (!err &&
         !::MoveFileExW(wideTemp.c_str(), WideName(t.path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        err = LastErrno();
-    if (err != 0)
+        err = LastError();
+    if (err)
         ::DeleteFileW(wideTemp.c_str());
     return err;
 }
@@ -217,12 +217,13 @@ bool TryLockFile(int fd)
     return false;
 }
 
-bool SyncFileToDisk(const std::string& path, std::size_t tailSize, std::string* tail)
+std::error_code SyncFileToDisk(const std::string& path, std::size_t tailSize, std::string* tail)
 {
     // Read and write: the system flushes only a file open for writing.
     const int fd = ::_wopen(WideName(path).c_str(), _O_RDWR | _O_BINARY | _O_NOINHERIT);
     if (fd < 0)
-        return false;
+        return SystemError(errno);
+    errno = 0;
     const long long size = ::_lseeki64(fd, 0, SEEK_END);
     bool ok = size > 0 && ::_commit(fd) == 0;
     if (ok) {
@@ -231,27 +232,28 @@ bool SyncFileToDisk(const std::string& path, std::size_t tailSize, std::string* 
         ok = ::_lseeki64(fd, from, SEEK_SET) == from &&
              ::_read(fd, tail->data(), static_cast<unsigned>(tail->size())) == static_cast<int>(tail->size());
     }
+    const std::error_code err = ok ? std::error_code() : SystemError(errno);
     ::_close(fd);
-    return ok;
+    return err;
 }
 
-int WhyNoMoreBytes(int fd)
+std::error_code WhyNoMoreBytes(int fd)
 {
     const long long size = ::_lseeki64(fd, 0, SEEK_END);
     if (size < 0)
-        return errno;
+        return SystemError(errno);
     const char byte = 0;
     if (::_write(fd, &byte, 1) != 1)
-        return errno != 0 ? errno : EIO;
+        return SystemError(errno);
     IgnoreResult(::_chsize_s(fd, size));
-    return 0;
+    return {};
 }
 
-int COutputFile::Begin(const std::string& path)
+std::error_code COutputFile::Begin(const std::string& path)
 {
     Abandon();
     OutputTarget t;
-    if (const int err = CheckOutputTarget(path, &t); err != 0)
+    if (const std::error_code err = CheckOutputTarget(path, &t); err)
         return err;
     // A short name, whatever the target's length: a path near the system's limit still
     // leaves room for it.
@@ -265,7 +267,7 @@ int COutputFile::Begin(const std::string& path)
         const int fd = ::_wopen(WideName(name).c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
                                 _S_IREAD | _S_IWRITE);
         if (fd < 0 && errno != EEXIST)
-            return errno;
+            return SystemError(errno);
         if (fd < 0)
             continue;
         // Held by another only when a cleaner of another run caught it first: then it
@@ -278,9 +280,9 @@ int COutputFile::Begin(const std::string& path)
         m_strTemp = name;
         m_strPath = path;
         RemoveStaleTemporaries(FolderOf(t.path));
-        return 0;
+        return {};
     }
-    return EEXIST;
+    return SystemError(EEXIST);
 }
 
 void COutputFile::Close()
@@ -290,15 +292,15 @@ void COutputFile::Close()
     m_fd = -1;
 }
 
-int COutputFile::Commit()
+std::error_code COutputFile::Commit()
 {
     if (m_strTemp.empty())
-        return EBADF;
-    const int err = m_fd >= 0 && ::_commit(m_fd) != 0 ? errno : 0;
+        return SystemError(EBADF);
+    const std::error_code err = m_fd >= 0 && ::_commit(m_fd) != 0 ? SystemError(errno) : std::error_code();
     Close();
     const std::string temp = m_strTemp;
     m_strTemp.clear();
-    if (err != 0) {
+    if (err) {
         ::_wunlink(WideName(temp).c_str());
         return err;
     }

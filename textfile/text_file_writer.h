@@ -1,5 +1,7 @@
 #pragma once
 
+#include "textfile/io_error.h"
+
 #include <cstddef>
 #include <cstdio>
 #include <string>
@@ -33,7 +35,8 @@ public:
     [[nodiscard]] bool Flush();
 
     bool Failed() const { return m_nError != 0; }
-    int ErrorCode() const { return m_nError; }  // errno of the first failure, 0 if none
+    // Why the first failure failed; nothing when none did.
+    std::error_code Error() const { return m_nError != 0 ? SystemError(m_nError) : std::error_code(); }
 
     int m_bOpen = 0;
 

@@ -367,7 +367,7 @@ TEST(DumpWriter, FullDeviceIsAFailure)
         ASSERT_TRUE(out.Open("/dev/full"));
         const DumpResult r = WriteDumpFile(dir / "src", out, 0);
         EXPECT_EQ(r.status, DumpStatus::WriteFailed) << size;
-        EXPECT_EQ(r.error, ENOSPC) << size;
+        EXPECT_EQ(r.error, SystemError(ENOSPC)) << size;
     }
 #endif
 }
@@ -379,10 +379,11 @@ TEST(DumpWriter, UnreadableSourcesWriteNothing)
 {
     TempFolder dir;
     std::filesystem::create_directory(dir.Path() / "folder");
-    std::vector<std::pair<std::string, int>> cases = {{dir / "folder", kErrFolderInput}, {dir / "missing", ENOENT}};
+    std::vector<std::pair<std::string, std::error_code>> cases = {{dir / "folder", IoReason::FolderInput},
+                                                                  {dir / "missing", SystemError(ENOENT)}};
 #if defined(_WIN32)
     // A device: "NUL" in any folder opens and reads as nothing at all.
-    cases.emplace_back(dir / "NUL", kErrNotRegularFile);
+    cases.emplace_back(dir / "NUL", IoReason::NotRegularFile);
 #else
     const std::string fifo = dir / "fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -397,8 +398,9 @@ TEST(DumpWriter, UnreadableSourcesWriteNothing)
     std::this_thread::sleep_for(std::chrono::milliseconds(200));  // now waiting in its open
     const std::string socket = dir / "socket";
     ASSERT_GE(sysfiles::BindSocket(socket), 0);
-    cases.insert(cases.end(),
-                 {{fifo, kErrNotRegularFile}, {socket, kErrNotRegularFile}, {"/dev/null", kErrNotRegularFile}});
+    cases.insert(cases.end(), {{fifo, IoReason::NotRegularFile},
+                               {socket, IoReason::NotRegularFile},
+                               {"/dev/null", IoReason::NotRegularFile}});
 #endif
     for (const auto& [path, error] : cases) {
         CTextFileWriter out;
@@ -416,7 +418,7 @@ TEST(DumpWriter, UnreadableSourcesWriteNothing)
     writer.join();
     ::close(reader);
 #endif
-    EXPECT_EQ(FileOpenFailedMessage(dir / "folder", kErrFolderInput),
+    EXPECT_EQ(FileOpenFailedMessage(dir / "folder", IoReason::FolderInput),
               "ファイルオープン失敗[" + (dir / "folder") + "]\nファイルではなくフォルダです");
 }
 

@@ -28,12 +28,12 @@ namespace {
 std::string Write(CWorkFile& work, const std::string& text)
 {
     CTextFileWriter out;
-    const int err = work.Create(out);
-    if (err == 0) {
+    const std::error_code err = work.Create(out);
+    if (!err) {
         EXPECT_TRUE(out.WriteRaw(text.data(), text.size()));
         out.Close();
     }
-    return err == 0 ? dumptest::ReadAll(work.Path()) : "error " + std::to_string(err);
+    return !err ? dumptest::ReadAll(work.Path()) : "error " + std::to_string(err.value());
 }
 
 }  // namespace

@@ -9,24 +9,30 @@
 TEST(SystemErrorText, CommonCausesReadInJapanese)
 {
     struct Case {
-        int err;
+        std::error_code err;
         const char* text;
     };
     const Case cases[] = {
-        {ENOSPC, "ディスクの空き容量が足りません"},
+        {SystemError(ENOSPC), "ディスクの空き容量が足りません"},
 #ifdef EDQUOT  // not on Windows
-        {EDQUOT, "ディスクの使用量の上限(クォータ)を超えています"},
+        {SystemError(EDQUOT), "ディスクの使用量の上限(クォータ)を超えています"},
 #endif
-        {EACCES, "アクセスが許可されていません"},
-        {EPERM, "アクセスが許可されていません"},
-        {EROFS, "読み取り専用のファイルシステムです"},
-        {ENOENT, "ファイルまたはフォルダが見つかりません"},
-        {EIO, "入出力エラーが起きました"},
-        {EISDIR, "同じ名前のフォルダがあります"},
-        {kErrNotRegularFile, "通常のファイルではありません"},
-        {kErrForeignLink, "共有フォルダにある他のユーザーのリンクです"},
-        {kErrForeignFile, "共有フォルダにある他のユーザーのファイルです"},
-        {kErrFolderInput, "ファイルではなくフォルダです"},
+        {SystemError(EACCES), "アクセスが許可されていません"},
+        {SystemError(EPERM), "アクセスが許可されていません"},
+        {SystemError(EROFS), "読み取り専用のファイルシステムです"},
+        {SystemError(ENOENT), "ファイルまたはフォルダが見つかりません"},
+        {SystemError(EIO), "入出力エラーが起きました"},
+        {SystemError(EISDIR), "同じ名前のフォルダがあります"},
+        {IoReason::NotRegularFile, "通常のファイルではありません"},
+        {IoReason::ForeignLink, "共有フォルダにある他のユーザーのリンクです"},
+        {IoReason::ForeignFile, "共有フォルダにある他のユーザーのファイルです"},
+        {IoReason::FolderInput, "ファイルではなくフォルダです"},
+        // A failed call that set no errno still says something.
+        {SystemError(0), "入出力エラーが起きました"},
+#if !defined(_WIN32)
+        // std::filesystem's errors come in the system's category.
+        {std::error_code(ENOSPC, std::system_category()), "ディスクの空き容量が足りません"},
+#endif
     };
     for (const Case& c : cases)
         EXPECT_EQ(SystemErrorText(c.err), c.text) << c.err;
@@ -34,8 +40,11 @@ TEST(SystemErrorText, CommonCausesReadInJapanese)
 
 TEST(SystemErrorText, AnythingElseIsTheSystemsText)
 {
-    EXPECT_EQ(SystemErrorText(EXDEV), std::strerror(EXDEV));
-    EXPECT_FALSE(SystemErrorText(EXDEV).empty());
+    EXPECT_EQ(SystemErrorText(SystemError(EXDEV)), std::strerror(EXDEV));
+    EXPECT_FALSE(SystemErrorText(SystemError(EXDEV)).empty());
+    // The command line's words: the system's text, the program's own reasons with English.
+    EXPECT_EQ(CommandLineErrorText(SystemError(EXDEV)), std::strerror(EXDEV));
+    EXPECT_EQ(CommandLineErrorText(IoReason::FolderInput), "ファイルではなくフォルダです (a folder, not a file)");
 }
 
 TEST(SpoolerErrorText, CupsAnswersReadInJapanese)

@@ -41,14 +41,14 @@ bool WriteFd(int fd, const std::string& text)
 #endif
 }
 
-// Writes text through a COutputFile at path; 0 or the errno of the step that failed.
-int WriteOutput(const std::string& path, const std::string& text)
+// Writes text through a COutputFile at path; why the step that failed failed.
+std::error_code WriteOutput(const std::string& path, const std::string& text)
 {
     COutputFile out;
-    if (const int err = out.Begin(path); err != 0)
+    if (const std::error_code err = out.Begin(path))
         return err;
     if (!WriteFd(out.Fd(), text))
-        return errno;
+        return SystemError(errno);
     return out.Commit();
 }
 
@@ -76,7 +76,7 @@ private:
 
 struct TargetCase {
     std::string name;
-    int error;
+    std::error_code error;
 };
 
 }  // namespace
@@ -95,11 +95,11 @@ TEST(OutputFile, ReplacesOnlyRegularFilesTheUserMayWrite)
     ASSERT_TRUE(sysfiles::MakeReadOnly(tmp.File("readonly.pdf")));
     std::filesystem::create_directory(dir / "folder");
     std::vector<TargetCase> cases = {
-        {"new.pdf", 0},
-        {"mine.pdf", 0},
-        {"readonly.pdf", EACCES},
-        {"folder", EISDIR},
-        {sysfiles::Join(sysfiles::Join("no", "such"), "folder.pdf"), ENOENT},
+        {"new.pdf", {}},
+        {"mine.pdf", {}},
+        {"readonly.pdf", SystemError(EACCES)},
+        {"folder", SystemError(EISDIR)},
+        {sysfiles::Join(sysfiles::Join("no", "such"), "folder.pdf"), SystemError(ENOENT)},
     };
 #if defined(_WIN32)
     const std::size_t entries = 4;
@@ -113,7 +113,9 @@ TEST(OutputFile, ReplacesOnlyRegularFilesTheUserMayWrite)
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
     std::ofstream(dir / "setuid") << "old";
     ::chmod((dir / "setuid").c_str(), 06755);
-    cases.insert(cases.end(), {{"link.pdf", 0}, {"dangling.pdf", ENOENT}, {"fifo", kErrNotRegularFile}, {"setuid", 0}});
+    cases.insert(
+        cases.end(),
+        {{"link.pdf", {}}, {"dangling.pdf", SystemError(ENOENT)}, {"fifo", IoReason::NotRegularFile}, {"setuid", {}}});
     // A socket of the test's own stands for a device: a fault aimed at a system device
     // would replace it for the whole machine.
     const std::string device = tmp.File("socket");
@@ -122,7 +124,7 @@ TEST(OutputFile, ReplacesOnlyRegularFilesTheUserMayWrite)
 #endif
     for (const auto& c : cases)
         EXPECT_EQ(WriteOutput(tmp.File(c.name), c.name), c.error) << c.name;
-    EXPECT_EQ(WriteOutput(device, "x"), kErrNotRegularFile);
+    EXPECT_EQ(WriteOutput(device, "x"), IoReason::NotRegularFile);
 
     EXPECT_EQ(Contents(dir / "new.pdf"), "new.pdf");
     EXPECT_EQ(Contents(dir / "mine.pdf"), "mine.pdf");
@@ -150,13 +152,13 @@ TEST(OutputFile, LongNameAndAbandonedOutput)
 #else
     const std::string name = std::string(246, 'n') + ".pdf";  // 250 bytes
 #endif
-    EXPECT_EQ(WriteOutput(tmp.File(name), "long"), 0);
+    EXPECT_EQ(WriteOutput(tmp.File(name), "long"), std::error_code());
     EXPECT_EQ(Contents(tmp.Path() / name), "long");
 
     std::ofstream(tmp.Path() / "kept.pdf") << "earlier";
     {
         COutputFile out;
-        ASSERT_EQ(out.Begin(tmp.File("kept.pdf")), 0);
+        ASSERT_EQ(out.Begin(tmp.File("kept.pdf")), std::error_code());
         ASSERT_TRUE(WriteFd(out.Fd(), "half"));
         EXPECT_EQ(Entries(tmp.Path()), 3u);
     }  // never committed: as if the writer failed half-way
@@ -186,8 +188,8 @@ TEST(OutputFile, StaleTemporariesGoAndLiveOnesStay)
     std::filesystem::create_symlink(".vantrel-stale1", tmp.Path() / ".vantrel-link01");
 #endif
     COutputFile live;
-    ASSERT_EQ(live.Begin(tmp.File("other.pdf")), 0);
-    EXPECT_EQ(WriteOutput(tmp.File("out.pdf"), "new"), 0);
+    ASSERT_EQ(live.Begin(tmp.File("other.pdf")), std::error_code());
+    EXPECT_EQ(WriteOutput(tmp.File("out.pdf"), "new"), std::error_code());
     for (const std::string& name : gone)
         EXPECT_FALSE(std::filesystem::exists(tmp.Path() / name)) << name;
     EXPECT_TRUE(std::filesystem::exists(live.TempPath()));
@@ -208,16 +210,16 @@ TEST(OutputFile, RootKeepsTheOwnerAndFollowsNoPlantedLink)
     const auto& dir = tmp.Path();
     std::ofstream(dir / "theirs.pdf") << "old";
     ASSERT_EQ(::chown((dir / "theirs.pdf").c_str(), 65534, 65534), 0);
-    EXPECT_EQ(WriteOutput(tmp.File("theirs.pdf"), "new"), 0);
+    EXPECT_EQ(WriteOutput(tmp.File("theirs.pdf"), "new"), std::error_code());
     struct stat st {};
     EXPECT_TRUE(::stat((dir / "theirs.pdf").c_str(), &st) == 0 && st.st_uid == 65534 && st.st_gid == 65534);
     const auto link = dir / "sticky" / "link";
     std::filesystem::create_directory(dir / "sticky");
     // The folder's owner, the link's, whether the link names the victim's folder; the error.
-    const std::tuple<uid_t, uid_t, bool, int> cases[] = {{0, 65534, false, kErrForeignLink},
-                                                         {0, 65534, true, kErrForeignLink},
-                                                         {0, 0, false, 0},
-                                                         {65534, 65534, false, 0}};
+    const std::tuple<uid_t, uid_t, bool, std::error_code> cases[] = {{0, 65534, false, IoReason::ForeignLink},
+                                                                     {0, 65534, true, IoReason::ForeignLink},
+                                                                     {0, 0, false, {}},
+                                                                     {65534, 65534, false, {}}};
     for (const auto& [folderOwner, linkOwner, toFolder, error] : cases) {
         std::ofstream(dir / "victim.pdf") << "victim";
         ASSERT_EQ(::chown((dir / "sticky").c_str(), folderOwner, 0) + ::chmod((dir / "sticky").c_str(), 01777), 0);
@@ -225,7 +227,7 @@ TEST(OutputFile, RootKeepsTheOwnerAndFollowsNoPlantedLink)
         std::filesystem::create_symlink(toFolder ? dir : dir / "victim.pdf", link);
         ASSERT_EQ(::lchown(link.c_str(), linkOwner, linkOwner), 0);
         EXPECT_EQ(WriteOutput((toFolder ? link / "victim.pdf" : link).string(), "new"), error) << linkOwner << toFolder;
-        EXPECT_EQ(Contents(dir / "victim.pdf"), error == 0 ? "new" : "victim") << folderOwner << toFolder;
+        EXPECT_EQ(Contents(dir / "victim.pdf"), !error ? "new" : "victim") << folderOwner << toFolder;
     }
 }
 
@@ -243,16 +245,16 @@ TEST(OutputFile, RootHandsNothingToAnotherUser)
         uid_t folderOwner;
         uid_t fileOwner;
         bool link;  // the output is nobody's link to a file of root's beside the folder
-        int error;
+        std::error_code error;
     } cases[] = {
-        {01777, 0, nobody, false, kErrForeignFile},  // mkdir -m1777 /tmp/s, nobody's report.pdf
-        {01777, 0, 0, false, 0},
-        {01777, nobody, nobody, false, 0},  // the folder's owner's
-        {01770, 0, nobody, false, kErrForeignFile},  // others of the group may write
-        {0777, 0, nobody, false, kErrForeignFile},  // no sticky bit: others may replace anything
-        {0777, 0, nobody, true, kErrForeignLink},
-        {0775, 0, nobody, false, 0},  // a group's shared folder: as before
-        {0755, 0, nobody, false, 0},
+        {01777, 0, nobody, false, IoReason::ForeignFile},  // mkdir -m1777 /tmp/s, nobody's report.pdf
+        {01777, 0, 0, false, {}},
+        {01777, nobody, nobody, false, {}},  // the folder's owner's
+        {01770, 0, nobody, false, IoReason::ForeignFile},  // others of the group may write
+        {0777, 0, nobody, false, IoReason::ForeignFile},  // no sticky bit: others may replace anything
+        {0777, 0, nobody, true, IoReason::ForeignLink},
+        {0775, 0, nobody, false, {}},  // a group's shared folder: as before
+        {0755, 0, nobody, false, {}},
     };
     std::ofstream(tmp.Path() / "root.pdf") << "root's";
     for (const Case& c : cases) {
@@ -267,9 +269,9 @@ TEST(OutputFile, RootHandsNothingToAnotherUser)
             std::ofstream(out) << "x";
         ASSERT_EQ(::lchown(out.c_str(), c.fileOwner, c.fileOwner) + (c.link ? 0 : ::chmod(out.c_str(), 0666)), 0);
         EXPECT_EQ(WriteOutput(out.string(), "secret"), c.error) << std::oct << c.folderMode << " " << c.fileOwner;
-        EXPECT_EQ(Contents(c.link ? tmp.Path() / "root.pdf" : out), c.error == 0 ? "secret"
-                                                                    : c.link     ? "root's"
-                                                                                 : "x")
+        EXPECT_EQ(Contents(c.link ? tmp.Path() / "root.pdf" : out), !c.error ? "secret"
+                                                                    : c.link ? "root's"
+                                                                             : "x")
             << std::oct << c.folderMode;
         EXPECT_EQ(Entries(dir), 1u);  // no temporary left
     }
@@ -294,7 +296,7 @@ TEST(OutputFile, ReplacedFileKeepsItsAcl)
     const bool xattrs = ::setxattr(file.c_str(), "user.note", "old", 3, 0) == 0;
     const std::string before = acl();
     ASSERT_FALSE(before.empty());
-    EXPECT_EQ(WriteOutput(file, "new"), 0);
+    EXPECT_EQ(WriteOutput(file, "new"), std::error_code());
     EXPECT_EQ(Contents(file), "new");
     EXPECT_EQ(acl(), before);
     EXPECT_EQ(Mode(file) & 070, 040u);  // the mode shows the ACL's mask again
@@ -316,25 +318,25 @@ TEST(OutputFile, WindowsHeldOpenHiddenAndTrailByteFolders)
     const HANDLE held =
         ::CreateFileA(tmp.File("held.csv").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(WriteOutput(tmp.File("held.csv"), "new"), EBUSY);
+    EXPECT_EQ(WriteOutput(tmp.File("held.csv"), "new"), SystemError(EBUSY));
     ::CloseHandle(held);
     EXPECT_EQ(Contents(tmp.Path() / "held.csv"), "in use");
-    EXPECT_EQ(WriteOutput(tmp.File("held.csv"), "new"), 0);  // let go: replaced
+    EXPECT_EQ(WriteOutput(tmp.File("held.csv"), "new"), std::error_code());  // let go: replaced
     EXPECT_EQ(Contents(tmp.Path() / "held.csv"), "new");
 
     std::ofstream(tmp.Path() / "hidden.csv") << "old";
     ASSERT_TRUE(::SetFileAttributesA(tmp.File("hidden.csv").c_str(), FILE_ATTRIBUTE_HIDDEN));
-    EXPECT_EQ(WriteOutput(tmp.File("hidden.csv"), "new"), 0);
+    EXPECT_EQ(WriteOutput(tmp.File("hidden.csv"), "new"), std::error_code());
     EXPECT_EQ(Contents(tmp.Path() / "hidden.csv"), "new");
     EXPECT_NE(::GetFileAttributesA(tmp.File("hidden.csv").c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
 
     const std::string folder = tmp.File("表");  // 95 5C
     ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
     COutputFile out;
-    ASSERT_EQ(out.Begin(sysfiles::Join(folder, "ソ.csv")), 0);  // 83 5C
+    ASSERT_EQ(out.Begin(sysfiles::Join(folder, "ソ.csv")), std::error_code());  // 83 5C
     EXPECT_EQ(out.TempPath().rfind(folder + "\\.vantrel-", 0), 0u) << out.TempPath();
     ASSERT_TRUE(WriteFd(out.Fd(), "sjis"));
-    EXPECT_EQ(out.Commit(), 0);
+    EXPECT_EQ(out.Commit(), std::error_code());
     EXPECT_EQ(Entries(tmp.Path()), 3u);
     std::ifstream in(sysfiles::Join(folder, "ソ.csv"), std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "sjis");

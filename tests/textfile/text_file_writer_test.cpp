@@ -91,7 +91,7 @@ TEST(TextFileWriter, OpenFailureIsReported)
     CTextFileWriter writer;
     EXPECT_FALSE(writer.Open((TempFile("missing_dir") / "x" / "y.txt").string()));
     EXPECT_EQ(writer.m_bOpen, 0);
-    EXPECT_EQ(writer.ErrorCode(), ENOENT);
+    EXPECT_EQ(writer.Error(), SystemError(ENOENT));
     EXPECT_FALSE(writer.WriteString("lost"));
 }
 
@@ -109,16 +109,16 @@ TEST(TextFileWriter, FullDiskIsReportedAndSticks)
     small.WriteString("x");
     small.Close();
     EXPECT_TRUE(small.Failed());
-    EXPECT_EQ(small.ErrorCode(), ENOSPC);
+    EXPECT_EQ(small.Error(), SystemError(ENOSPC));
 
     CTextFileWriter bulk;
     ASSERT_TRUE(bulk.Open("/dev/full"));
     const std::string chunk(1 << 20, 'z');
     EXPECT_FALSE(bulk.WriteRaw(chunk.data(), chunk.size()));
     EXPECT_FALSE(bulk.WriteString("after"));
-    EXPECT_EQ(bulk.ErrorCode(), ENOSPC);
+    EXPECT_EQ(bulk.Error(), SystemError(ENOSPC));
     bulk.Close();
-    EXPECT_EQ(bulk.ErrorCode(), ENOSPC);
+    EXPECT_EQ(bulk.Error(), SystemError(ENOSPC));
 }
 
 TEST(TextFileWriter, AttachedStreamIsFlushedNotClosed)
