@@ -3,15 +3,14 @@
 #include "framework/cdc.h"
 #include "framework/message_box.h"
 #include "framework/pdf_job_printer.h"
-#include "pdf/pdf_writer.h"
 #include "framework/print_setup_dlg.h"
 #include "framework/print_status_dlg.h"
 #include "framework/qt_text.h"
 #include "framework/win_app.h"
+#include "pdf/pdf_writer.h"
 #include "textfile/error_text.h"
 #include "textfile/output_file.h"
 
-#include <utility>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -23,6 +22,7 @@
 #include <QTemporaryFile>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
