@@ -6,7 +6,7 @@ VANTREL_PACKAGES=(
   qt6-base-dev libgl-dev libssl-dev libdeflate-dev
   qt6-translations-l10n fonts-ipafont
   googletest libgtest-dev libbenchmark-dev
-  poppler-utils cups printer-driver-cups-pdf
+  poppler-utils cups printer-driver-cups-pdf python3-gi
   ghostscript fonts-dejavu-core fonts-urw-base35
   qpdf libqpdf-dev mupdf-tools python3-pypdf python3-pdfminer gir1.2-poppler-0.18 locales
   libpdfbox2-java libactivation-java libjaxb-api-java default-jre-headless
