@@ -32,10 +32,13 @@ cd "$(dirname "$0")/.."
 start=$SECONDS
 # libcups2: Wine lists and feeds the printers of CUPS through it (Debian's Wine only
 # recommends it). cups: the run's own scheduler; ghostscript and python3-fonttools read
-# what reached its queue.
+# what reached its queue. The PDF readers the shell tests ask through unix-tool: poppler,
+# mupdf, qpdf, pypdf, pdfminer, poppler's Python binding and PDFBox's Preflight.
 GUI_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix wine64 locales googletest nsis
   qt6-translations-l10n fonts-ipafont fonts-dejavu-core fonts-urw-base35 xvfb openbox xdotool x11-utils
-  poppler-utils imagemagick libcups2 cups ghostscript python3-fonttools)
+  poppler-utils imagemagick libcups2 cups ghostscript python3-fonttools
+  mupdf-tools qpdf python3-pypdf python3-pdfminer python3-gi gir1.2-poppler-0.18
+  libpdfbox2-java libactivation-java libjaxb-api-java default-jre-headless)
 vantrel_install_packages "${GUI_PACKAGES[@]}"
 vantrel_japanese_locale
 
