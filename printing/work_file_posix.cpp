@@ -2,8 +2,8 @@
 #if !defined(_WIN32)
 #include "printing/work_file_system.h"
 
-#include "textfile/leftovers.h"
 #include "textfile/io_error.h"
+#include "textfile/leftovers.h"
 #include "textfile/output_file.h"
 #include "textfile/system_calls.h"
 

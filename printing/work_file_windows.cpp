@@ -3,8 +3,8 @@
 #include "printing/work_file_system.h"
 
 #include "textfile/ansi_names.h"
-#include "textfile/leftovers.h"
 #include "textfile/io_error.h"
+#include "textfile/leftovers.h"
 #include "textfile/output_file.h"
 
 #include <cerrno>
