@@ -93,7 +93,8 @@ sockets=
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   for prefix in "${prefixes[@]}"; do WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null || true; done
-  [ -z "$sockets" ] || rm -rf "$sockets"
+  # The scheduler's log stays with the build for a look after a failure.
+  [ -z "$sockets" ] || { cp -r "$sockets/cups/log" "$out/cups-log" 2>/dev/null || true; rm -rf "$sockets"; }
 }
 trap cleanup EXIT
 
@@ -315,12 +316,14 @@ vantrel_say "The window under Wine listed, marked and printed two PDFs whose pag
 # own scheduler: its own socket, folders and two queues of a PostScript printer whose
 # backend writes every job into a file, one folder a queue; "other-queue" is the default,
 # "vantrel-queue" the printer chosen in プリンタの設定.
-cups=$out/cups
-# Its socket in a new folder of its own: no other run's, and short enough for a socket's
-# name wherever the checkout is.
+# Its socket and folders in a new folder of its own: no other run's, a socket's name short
+# enough, and every folder reachable by the scheduler's user wherever the checkout is (a
+# checkout under /root is not).
 sockets=$(mktemp -d "${TMPDIR:-/tmp}/vantrel-cups-XXXXXX")
 chmod 755 "$sockets"
 socket=$sockets/cups.sock
+cups=$sockets/cups
+rm -rf "$out/cups-log"
 vantrel_say "Starting a CUPS scheduler of the run's own in $cups, on $socket"
 rm -rf "$cups"
 mkdir -p "$cups"/{etc,spool,cache,state,tmp,log,bin/backend,out}
